@@ -1,0 +1,76 @@
+// Texts shared by every subsystem: option names, configuration keys and
+// sections, platform tags, fixed path pieces and level words. Declared once
+// here so that a spelling can only be wrong in one place.
+#pragma once
+
+namespace kb {
+
+// The launcher's own options (matched without regard to letter case).
+inline constexpr char kOptWait[] = "-wait";
+inline constexpr char kOptConsole[] = "-console";
+inline constexpr char kOptNoConsole[] = "-noconsole";
+inline constexpr char kOptQuiet[] = "-quiet";
+inline constexpr char kOptNoMessage[] = "-nomessage";
+inline constexpr char kKeyAppLogLoc[] = "applogloc";  // option is "-" + key
+inline constexpr char kOptJreHome[] = "-jrehome";
+inline constexpr char kOptTempLocation[] = "-templocation";
+inline constexpr char kOptNoCleanup[] = "-nocleanup";
+inline constexpr char kOptCleanDir[] = "-cleandir";
+inline constexpr char kOptDataLocation[] = "-datalocation";
+inline constexpr char kOptAutorun[] = "-autorun";
+
+// Configuration sections.
+inline constexpr char kSectionDefault[] = "default";
+inline constexpr char kSectionProperties[] = "properties";
+
+// Platform tags, which double as section names.
+inline constexpr char kPlatformWin[] = "win";
+inline constexpr char kPlatformWx6[] = "wx6";
+
+// Configuration keys.
+inline constexpr char kKeyStartDir[] = "startdir";
+inline constexpr char kKeyLauncherCmd[] = "launchercmd";
+inline constexpr char kKeyLauncherArgs[] = "launcherargs";
+inline constexpr char kKeyJavaArgsPrefix[] = "JavaArgs_";
+inline constexpr char kKeyClasspath[] = "Classpath";
+inline constexpr char kKeyMainClass[] = "MainClass";
+inline constexpr char kKeyAddtlArgsPrefix[] = "AddtlArgs_";
+inline constexpr char kKeyNoRunWith[] = "norunwith";
+inline constexpr char kKeyNoRunWithDisplayPrefix[] = "norunwith_display_";
+inline constexpr char kKeyId[] = "id";
+inline constexpr char kKeyMasterProp[] = "MASTERPROP";
+
+// Built-in properties added with a master property file.
+inline constexpr char kPropWorkingDir[] = "WORKINGDIR";
+inline constexpr char kPropLauncherDir[] = "LAUNCHERDIR";
+
+// The present-but-empty marker of a configuration lookup.
+inline constexpr char kPresentButEmpty[] = " ";
+
+// Named mutexes: this prefix followed by a lower-cased application id.
+inline constexpr char kMutexNamePrefix[] = "9075CDB8-D9F1-46dc-BCBF-F7E465A9A630";
+
+// Location pieces.
+inline constexpr char kVendorFolder[] = "Orlan";
+inline constexpr char kProductFolder[] = "Kestrelbay";
+inline constexpr char kLogNameSeparator[] = "_";
+inline constexpr char kLogExtension[] = ".log";
+inline constexpr char kConsoleSuffix[] = "_console";
+inline constexpr char kIniExtension[] = ".ini";
+
+// Log level words.
+inline constexpr char kLevelInfo[] = "INFO:";
+inline constexpr char kLevelWarning[] = "WARNING:";
+inline constexpr char kLevelError[] = "ERROR:";
+
+// Caption of every message box.
+inline constexpr char kMessageCaption[] = "Error";
+
+// The banner text that the launch sequence passes to LogOpen.
+inline constexpr char kLauncherBannerName[] = "Launcher";
+
+// Launcher kinds.
+inline constexpr int kKindWindowed = 100;
+inline constexpr int kKindConsole = 200;
+
+}  // namespace kb

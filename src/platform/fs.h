@@ -1,0 +1,58 @@
+// File-system services: folders, paths, existence tests and whole-file
+// writes. Paths are 8-bit strings in the native separator.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Error codes in the Windows numbering that callers compare against.
+constexpr int kErrorSuccess = 0;
+constexpr int kErrorFileNotFound = 2;
+constexpr int kErrorPathNotFound = 3;
+constexpr int kErrorFileExists = 80;
+constexpr int kErrorBadPathname = 161;
+constexpr int kErrorAlreadyExists = 183;
+
+// Creates a folder with all its missing parents (SHCreateDirectoryExA;
+// POSIX: mkdir -p with mode 0700 for every folder created).
+// Returns 0 when created, 183 when an entry of that name exists, 161 for an
+// empty or relative path, another system error code otherwise.
+int CreateDirectoryTree(const std::string& path);
+
+enum class PathKind { kMissing, kFile, kDirectory };
+// What the path names now (GetFileAttributesA; POSIX: stat). A failed
+// query is kMissing.
+PathKind GetPathKind(const std::string& path);
+
+// True when some file-system entry of that name exists (_access mode 0).
+bool PathExists(const std::string& path);
+
+// The process's current directory; empty when it cannot be read.
+std::string GetCurrentDir();
+// Changes the process's working directory. False on failure.
+bool SetCurrentDir(const std::string& path);
+
+// Absolute form of a path (GetFullPathNameA; POSIX: realpath of the folder
+// plus the file name, relative paths resolved against the current folder).
+// Empty on failure.
+std::string FullPathName(const std::string& path);
+
+// True for a fully qualified path ("C:\x", "\\server\share"; POSIX "/x").
+bool IsAbsolutePath(const std::string& path);
+
+// Searches for an existing entry by name, as a directory search does
+// (CFileFind): the full path of the entry found, or empty when there is
+// none. A name ending in a separator finds nothing.
+std::string FindEntry(const std::string& path);
+
+// Creates a new file (failing if it cannot be created) and writes the bytes
+// unchanged. POSIX: mode 0700 when executable is set, else 0600.
+bool WriteWholeFile(const std::string& path, const std::string& bytes,
+                    bool executable);
+
+// True when the path is a file-system root ("C:\", "C:", "\\srv\share",
+// "/").
+bool IsRootPath(const std::string& path);
+
+}  // namespace platform

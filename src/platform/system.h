@@ -1,0 +1,65 @@
+// Questions about the machine and the running process: environment
+// variables, the executable's own path, the OS version, the WOW64 test.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Native path separator ('\\' on Windows, '/' on POSIX) and the other one,
+// which NormalizeSlashes turns into the native one.
+char PathSeparator();
+char ForeignSeparator();
+
+// Value of an environment variable; empty when unset.
+std::string GetEnvVar(const char* name);
+
+// Sets or removes an environment variable of this process (children
+// started later inherit it). False on failure.
+bool SetEnvVar(const std::string& name, const std::string& value);
+bool UnsetEnvVar(const std::string& name);
+
+// Full path of the running executable; empty on failure.
+// Windows: GetModuleFileNameA. POSIX: the real path of /proc/self/exe.
+std::string ExecutablePath();
+
+struct VersionInfo {
+  unsigned major = 0;
+  unsigned minor = 0;
+  unsigned sp_major = 0;
+  unsigned sp_minor = 0;
+};
+// Windows: GetVersionExA with the extended record (size 156), then with the
+// plain record (size 148, service pack fields stay 0). POSIX: the kernel
+// release's major and minor numbers, service pack 0.
+// Returns false when the version cannot be read at all.
+bool QueryVersion(VersionInfo* out);
+
+// Outcome of the WOW64 test (is this 32-bit process running on a 64-bit
+// system?). Windows: IsWow64Process looked up at run time in the loaded
+// KERNEL32. POSIX: the pointer width of the process and the machine.
+enum class Wow64Answer {
+  kNoKernelHandle,  // the module "KERNEL32" is not loaded
+  kNoProc,          // "IsWow64Process" is not exported
+  kCallFailed,      // the call failed
+  kWow64,           // 64-bit system
+  kNative,          // 32-bit system
+};
+Wow64Answer QueryWow64();
+
+// The temporary directory candidate from the environment: Windows "TMP",
+// then "TEMP"; POSIX also "TMPDIR", then "/tmp". Empty when none is set.
+std::string TempDirFromEnvironment();
+
+// The per-user local application-data folder, with a trailing separator,
+// below which "Orlan<sep>Kestrelbay" is placed. A non-empty base replaces
+// the user's home. Windows: base or USERPROFILE, then "\AppData\Local\"
+// (major version 6 and later) or "\Local Settings\Application Data\".
+// POSIX: $XDG_DATA_HOME/ when absolute, else home + "/.local/share/";
+// the major version is ignored.
+std::string LocalAppDataRoot(const std::string& base, double major_version);
+
+// Writes one line (text + line end) to standard error, unbuffered.
+void WriteStdErrLine(const std::string& text);
+
+}  // namespace platform

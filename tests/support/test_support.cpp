@@ -1,0 +1,164 @@
+#include "support/test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/fs.h"
+#include "platform/process.h"
+#include "platform/system.h"
+
+namespace fs = std::filesystem;
+
+namespace kbtest {
+
+std::string ExeDir() {
+  const std::string exe = platform::ExecutablePath();
+  return exe.substr(0, exe.find_last_of("\\/"));
+}
+
+std::string BuiltProgram(const std::string& name) {
+  std::string path = Join(ExeDir(), name);
+  if (platform::PathSeparator() == '\\') path += ".exe";
+  return path;
+}
+
+std::string Sep() { return std::string(1, platform::PathSeparator()); }
+
+std::string Join(const std::string& a, const std::string& b) {
+  if (a.empty()) return b;
+  if (a.back() == '/' || a.back() == '\\') return a + b;
+  return a + Sep() + b;
+}
+
+ScratchDir::ScratchDir() {
+  static std::atomic<int> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  fs::path base = fs::temp_directory_path();
+  fs::path dir = base / ("kbtest_" + std::to_string(stamp % 1000000007) + "_" +
+                         std::to_string(counter++));
+  fs::create_directories(dir);
+  // Resolve links (/tmp may be one) so that paths compare equal to what the
+  // launcher reports.
+  path_ = fs::canonical(dir).string();
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  // Make everything writable again so that permission tests clean up.
+  for (auto it = fs::recursive_directory_iterator(path_, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::remove_all(path_, ec);
+}
+
+void SetEnv(const std::string& name, const std::string& value) {
+  platform::SetEnvVar(name, value);
+}
+void UnsetEnv(const std::string& name) { platform::UnsetEnvVar(name); }
+
+ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
+  const char* old = std::getenv(name.c_str());
+  had_ = old != nullptr;
+  if (had_) old_ = old;
+  SetEnv(name, value);
+}
+
+ScopedEnv::ScopedEnv(const std::string& name) : name_(name) {
+  const char* old = std::getenv(name.c_str());
+  had_ = old != nullptr;
+  if (had_) old_ = old;
+  UnsetEnv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_) {
+    SetEnv(name_, old_);
+  } else {
+    UnsetEnv(name_);
+  }
+}
+
+ScopedCwd::ScopedCwd(const std::string& path) : old_(platform::GetCurrentDir()) {
+  platform::SetCurrentDir(path);
+}
+ScopedCwd::~ScopedCwd() { platform::SetCurrentDir(old_); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::string();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(path, ec));
+}
+
+void MakeDirs(const std::string& path) {
+  std::error_code ec;
+  fs::create_directories(path, ec);
+}
+
+void CopyFile(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+}
+
+std::vector<std::string> ListDir(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(path, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+RunResult Run(const std::string& command_line) {
+  RunResult result;
+  platform::Pipe pipe;
+  if (platform::CreateChildPipe(&pipe) != 0) return result;
+  platform::MakeNotInheritable(pipe.read);
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  options.std_output = &pipe.write;
+  platform::Child child;
+  if (platform::StartChild(command_line, options, &child) != 0) return result;
+  result.started = true;
+  pipe.write.Close();
+  char buffer[65536];
+  int error = 0;
+  for (;;) {
+    const long n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error);
+    if (n <= 0) break;
+    result.output.append(buffer, static_cast<std::size_t>(n));
+  }
+  child.Wait(&error);
+  std::int32_t code = -1;
+  child.ExitCode(&code);
+  result.exit_code = code;
+  return result;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::istringstream in(text);
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace kbtest

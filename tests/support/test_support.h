@@ -1,0 +1,81 @@
+// Helpers shared by the unit and end-to-end tests of both builds.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kbtest {
+
+// Folder of the running test executable (where the launcher and the test
+// child are built).
+std::string ExeDir();
+// Path of a program built beside the tests ("test_child", "launcher_console"),
+// with ".exe" on Windows.
+std::string BuiltProgram(const std::string& name);
+// Native separator as a string.
+std::string Sep();
+// Joins with the native separator.
+std::string Join(const std::string& a, const std::string& b);
+
+// A fresh folder below the system's temporary folder, removed (with its
+// contents) when the object ends. path() has no trailing separator.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return Join(path_, name); }
+
+ private:
+  std::string path_;
+};
+
+// Sets (or with unset, removes) an environment variable until the object ends.
+class ScopedEnv {
+ public:
+  ScopedEnv(const std::string& name, const std::string& value);
+  explicit ScopedEnv(const std::string& name);  // unset
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string old_;
+};
+void SetEnv(const std::string& name, const std::string& value);
+void UnsetEnv(const std::string& name);
+
+// Changes the working directory until the object ends.
+class ScopedCwd {
+ public:
+  explicit ScopedCwd(const std::string& path);
+  ~ScopedCwd();
+
+ private:
+  std::string old_;
+};
+
+std::string ReadFile(const std::string& path);  // binary; "" when missing
+void WriteFile(const std::string& path, const std::string& bytes);  // binary
+bool FileExists(const std::string& path);
+void MakeDirs(const std::string& path);
+void CopyFile(const std::string& from, const std::string& to);  // keeps mode
+std::vector<std::string> ListDir(const std::string& path);  // names only
+
+struct RunResult {
+  int exit_code = -1;       // as the system reports it (POSIX: 0-255, 128+N)
+  std::string output;       // standard output and standard error, merged
+  bool started = false;
+};
+// Runs a command line (the program's own rules: MS C runtime splitting on
+// both builds) in the current folder and environment, capturing its output.
+RunResult Run(const std::string& command_line);
+
+// Splits text at "\n" (a preceding "\r" removed).
+std::vector<std::string> Lines(const std::string& text);
+
+}  // namespace kbtest
