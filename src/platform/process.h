@@ -70,6 +70,7 @@ class Child {
 
  private:
   friend int StartChild(const std::string&, const StartOptions&, Child*);
+  friend class ChildSignalScope;  // POSIX: forwards signals to the pid
   std::intptr_t process_ = Handle::kInvalid;  // HANDLE, or the pid on POSIX
   std::intptr_t thread_ = Handle::kInvalid;   // HANDLE; unused on POSIX
   std::int32_t status_ = 0;                   // POSIX: decoded after Wait

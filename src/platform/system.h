@@ -59,6 +59,15 @@ std::string TempDirFromEnvironment();
 // the major version is ignored.
 std::string LocalAppDataRoot(const std::string& base, double major_version);
 
+// The separator between class-path entries that the Java runtime expects:
+// ';' on Windows, ':' on POSIX.
+char ClassPathSeparator();
+
+// Process-wide start-up settings of the launcher. POSIX: a write to a
+// standard output whose reader has gone must fail with an error, not end
+// the launcher by SIGPIPE. Windows: no error dialogs from the system.
+void PrepareProcess();
+
 // Writes one line (text + line end) to standard error, unbuffered.
 void WriteStdErrLine(const std::string& text);
 

@@ -1,0 +1,102 @@
+// DataControl: the launcher's own options, taken out of its argument line,
+// and the configuration lookups with the property list that fills the
+// "<name>" placeholders.
+//
+// Options are found without regard to letter case and only as whole
+// arguments: at the start of the line or after a blank, and followed by the
+// end of the line or a blank. So "x-waitress", "--max-wait-time" and a path
+// such as "C:\logs\app-console\a.log" are never taken for options, and the
+// override "-JavaArgs_1" never eats the start of "-JavaArgs_10".
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kb {
+
+// Process-wide switch set by "-nomessage": while true, user messages are
+// only logged, never shown in a dialog box.
+bool& NoMessage();
+
+// One "<name>" placeholder and its replacement. Names and values are kept
+// whole, whatever their length.
+struct PropertyEntry {
+  std::string name;
+  std::string value;
+};
+
+class DataControl {
+ public:
+  // Parses the options out of the argument line (BuildArgLine's form). Sets
+  // LogFilePath() and NoMessage(), creates the temporary folder (failure
+  // ignored). Cannot fail.
+  explicit DataControl(std::string argument_line);
+  ~DataControl();
+  DataControl(const DataControl&) = delete;
+  DataControl& operator=(const DataControl&) = delete;
+
+  // Position of the first whole-argument occurrence of `option` (letter case
+  // ignored), or -1. With remove non-zero its characters are deleted and the
+  // line is trimmed of white space at both ends.
+  int FindOption(const std::string& option, int remove);
+  // The value after `option`: a double-quoted text (closing quote included
+  // in what is removed) or the text up to the next blank (that blank
+  // included). *found is 1 when the option is present. With remove non-zero
+  // the option, the blanks before the value and the value are deleted.
+  // Quotes and blanks are trimmed from the returned value.
+  std::string GetOptionValue(const std::string& option, int* found, int remove);
+
+  std::string GetArgLine() const { return arg_line_; }
+  std::string GetCleanDir() const { return clean_dir_; }
+  std::string GetDataDir() const { return data_location_; }
+  int IsConsole() const { return console_; }
+  int IsCleanup() const { return cleanup_; }
+  // The temporary folder chosen by "-templocation" or the default one.
+  std::string GetTempLocation() const { return temp_location_; }
+
+  // Command-line override "-<key> value" (consumed even when its value is
+  // empty), else ReadIniValue (section, then "default") with placeholders
+  // replaced: the value, " " for present-but-empty, "" when absent.
+  std::string GetConfigValue(const std::string& section, const std::string& key,
+                             const std::string& file);
+  // GetConfigValue of prefix + n in decimal.
+  std::string GetNumberedValue(const std::string& section, const std::string& prefix,
+                               int n, const std::string& file);
+  // The values of prefix1, prefix2, ... up to the first absent one, each
+  // followed by one blank.
+  std::string JoinNumberedValues(const std::string& section, const std::string& prefix,
+                                 const std::string& file);
+
+  // Loads the section "properties" of the file, then of the master property
+  // file it names in "MASTERPROP" (followed by "WORKINGDIR" and
+  // "LAUNCHERDIR"). Returns 1, or 0 when memory ran out (entries added so far
+  // stay).
+  int GetProperties(const std::string& file);
+  // Replaces every "<name>" of every entry, in list order: an inserted value
+  // is seen by the entries after it, not by its own.
+  std::string ReplaceProperties(const std::string& text) const;
+  // Drops every entry but the first; harmless to call twice.
+  void FreeProperties();
+  const std::vector<PropertyEntry>& Properties() const { return properties_; }
+
+  int autorun = 0;
+
+ private:
+  int FindOptionAt(const std::string& option, int remove, std::size_t* trimmed_front);
+  void ParseOptions();
+  void LoadMasterProperties(std::string master, const std::string& folder);
+  bool HasProperty(const std::string& name) const;
+  void AddProperty(const std::string& name, const std::string& file);
+
+  std::string arg_line_;
+  // Never empty: the first entry always exists, and the last one is the
+  // empty entry that the next property is written into.
+  std::vector<PropertyEntry> properties_;
+  int console_ = 1;
+  int cleanup_ = 1;
+  std::string temp_location_;
+  std::string data_location_;
+  std::string clean_dir_;
+};
+
+}  // namespace kb

@@ -1,0 +1,51 @@
+#include "config/ini_file.h"
+
+#include "common/constants.h"
+#include "platform/profile.h"
+
+namespace kb {
+namespace {
+
+// The buffer the lookups read into: longer values are cut to 4095 bytes.
+constexpr std::size_t kIniBufferSize = 4096;
+
+}  // namespace
+
+std::vector<std::string> SplitKeyList(const std::string& list) {
+  std::vector<std::string> names;
+  std::string::size_type pos = 0;
+  while (pos < list.size()) {
+    std::string::size_type nul = list.find('\0', pos);
+    if (nul == std::string::npos) nul = list.size();
+    if (nul == pos) break;  // an empty name ends a NUL-terminated walk
+    names.push_back(list.substr(pos, nul - pos));
+    pos = nul + 1;
+  }
+  return names;
+}
+
+int IniKeyExists(const std::string& section, const std::string& key,
+                 const std::string& file) {
+  std::string list;
+  platform::ReadProfileKeyNames(section, kIniBufferSize, file, &list);
+  for (const std::string& name : SplitKeyList(list)) {
+    if (name == key) return 1;
+  }
+  return 0;
+}
+
+std::string ReadIniValue(const std::string& section, const std::string& key,
+                         const std::string& file) {
+  std::string value;
+  if (platform::ReadProfileString(section, key, kIniBufferSize, file, &value) > 0) {
+    return value;
+  }
+  if (IniKeyExists(section, key, file)) return kPresentButEmpty;
+  if (platform::ReadProfileString(kSectionDefault, key, kIniBufferSize, file, &value) > 0) {
+    return value;
+  }
+  if (IniKeyExists(kSectionDefault, key, file)) return kPresentButEmpty;
+  return std::string();
+}
+
+}  // namespace kb

@@ -1,0 +1,31 @@
+// Lookups in the launcher's configuration file (INI format): a value from
+// the platform section, else from "default", with a marker for a key that is
+// written without a value. Free operations: the instance guard uses them as
+// well as DataControl.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kb {
+
+// The value of `key`: section first, then "default".
+// Returns the value; " " (kPresentButEmpty) when the key is written with an
+// empty value in the first section that lists it; "" when neither section
+// has it (or the file is missing). Values are cut to 4095 bytes.
+std::string ReadIniValue(const std::string& section, const std::string& key,
+                         const std::string& file);
+
+// 1 when the section's key list (4096-byte buffer) holds a name equal to
+// `key` byte for byte (letter case included), else 0. Names beyond a cut
+// list are not seen.
+int IniKeyExists(const std::string& section, const std::string& key,
+                 const std::string& file);
+
+// Splits a key list as the profile service returns it (`count` bytes of
+// NUL-terminated names) into names, stopping at an empty name as a walker
+// of the NUL-terminated list does, and never reading past the list: a cut
+// list's last name counts even without its NUL.
+std::vector<std::string> SplitKeyList(const std::string& list);
+
+}  // namespace kb

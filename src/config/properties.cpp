@@ -1,0 +1,107 @@
+// The property list of DataControl: loading from the configuration file and
+// its master property file, placeholder replacement, release.
+#include <new>
+
+#include "common/constants.h"
+#include "common/text.h"
+#include "config/data_control.h"
+#include "config/ini_file.h"
+#include "env/env_calls.h"
+#include "log/log.h"
+#include "platform/fs.h"
+#include "platform/profile.h"
+#include "platform/system.h"
+
+namespace kb {
+namespace {
+
+// The key lists of the section "properties" are read into 260 bytes; a
+// longer list is cut.
+constexpr std::size_t kKeyListSize = 260;
+
+// The names of the section "properties"; *count is the service's count.
+std::vector<std::string> PropertyNames(const std::string& file, unsigned long* count) {
+  std::string list;
+  *count = platform::ReadProfileKeyNames(kSectionProperties, kKeyListSize, file, &list);
+  return SplitKeyList(list);
+}
+
+// The folder of the configuration file with a trailing separator, or "" when
+// its full path cannot be worked out.
+std::string FolderOf(const std::string& file) {
+  const std::string full = platform::FullPathName(file);
+  if (full.empty()) return std::string();
+  const std::string::size_type last = full.rfind(platform::PathSeparator());
+  if (last == std::string::npos) return std::string();
+  return full.substr(0, last + 1);
+}
+
+}  // namespace
+
+bool DataControl::HasProperty(const std::string& name) const {
+  for (const PropertyEntry& entry : properties_) {
+    if (entry.name == name) return true;
+  }
+  return false;
+}
+
+void DataControl::AddProperty(const std::string& name, const std::string& file) {
+  // The last entry is the empty one waiting for the next property.
+  properties_.back().name = name;
+  properties_.back().value = ReadIniValue(kSectionProperties, name, file);
+  properties_.emplace_back();
+}
+
+int DataControl::GetProperties(const std::string& file) {
+  try {
+    const std::string folder = FolderOf(file);
+    std::string master;
+    unsigned long count = 0;
+    for (const std::string& name : PropertyNames(file, &count)) {
+      if (name == kKeyMasterProp) {
+        master = NormalizeSlashes(ReadIniValue(kSectionProperties, kKeyMasterProp, file));
+      } else {
+        AddProperty(name, file);
+      }
+    }
+    if (master.empty()) return 1;
+    LoadMasterProperties(master, folder);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+void DataControl::LoadMasterProperties(std::string master, const std::string& folder) {
+  LogInfo("DataControl::GetProperties::masterProperty", master);
+  unsigned long count = 0;
+  std::vector<std::string> names = PropertyNames(master, &count);
+  if (count == 0) {
+    // A relative name is tried once more beside the configuration file.
+    master = folder + master;
+    const std::string full = platform::FullPathName(master);
+    if (!full.empty()) master = full;
+    names = PropertyNames(master, &count);
+  }
+  for (const std::string& name : names) {
+    // The configuration file's own properties win over the master file's.
+    if (!HasProperty(name)) AddProperty(name, master);
+  }
+  properties_.back().name = kPropWorkingDir;
+  properties_.back().value = GetCurrentDir();
+  properties_.push_back(PropertyEntry{kPropLauncherDir, GetLauncherDir()});
+}
+
+std::string DataControl::ReplaceProperties(const std::string& text) const {
+  std::string result = text;
+  for (const PropertyEntry& entry : properties_) {
+    const std::string placeholder = "<" + entry.name + ">";
+    if (result.find(placeholder) == std::string::npos) continue;
+    result = ReplaceAll(std::move(result), placeholder, entry.value);
+  }
+  return result;
+}
+
+void DataControl::FreeProperties() { properties_.resize(1); }
+
+}  // namespace kb

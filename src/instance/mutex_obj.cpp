@@ -1,0 +1,94 @@
+#include "instance/mutex_obj.h"
+
+#include <utility>
+
+#include "common/constants.h"
+#include "common/exit_codes.h"
+#include "common/text.h"
+#include "config/ini_file.h"
+#include "launcher/messages.h"
+#include "log/log.h"
+#include "platform/mutex.h"
+#include "platform/ui.h"
+
+namespace kb {
+namespace {
+
+constexpr char kTagIsRunning[] = "MutexObj::IsRunning";
+constexpr int kConflictStringId = 4;
+
+std::string MutexName(const std::string& identifier) {
+  return std::string(kMutexNamePrefix) + identifier;
+}
+
+}  // namespace
+
+std::vector<std::string> NoRunWithEntries(const std::string& list) {
+  std::vector<std::string> entries;
+  std::string::size_type start = 0;
+  for (;;) {
+    const std::string::size_type comma = list.find(',', start);
+    const std::string raw = list.substr(
+        start, comma == std::string::npos ? std::string::npos : comma - start);
+    // Only the end is trimmed: a leading blank is part of the identifier,
+    // and mutex names compare exactly.
+    const std::string entry = TrimRightChars(raw, " ");
+    if (!entry.empty()) entries.push_back(ToLowerAscii(entry));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return entries;
+}
+
+MutexObj::MutexObj(std::string section_name, std::string ini_file)
+    : section(std::move(section_name)), iniFile(std::move(ini_file)) {}
+
+MutexObj::~MutexObj() { CloseOwnMutex(); }
+
+std::string MutexObj::ReadValue(const std::string& key) const {
+  return ReadIniValue(section, key, iniFile);
+}
+
+int MutexObj::IsRunning(int silent) {
+  for (const std::string& entry : NoRunWithEntries(ReadValue(kKeyNoRunWith))) {
+    int error = 0;
+    const platform::ProbeResult probe =
+        platform::ProbeNamedMutex(MutexName(entry), &error);
+    if (probe == platform::ProbeResult::kExists) {
+      lastError = kExitAlreadyRunning;
+      ReportConflict(entry, silent);
+      return kExitAlreadyRunning;
+    }
+    // A name that cannot be examined (access denied, an insecure folder)
+    // does not stop the launch, as a failed probe never did.
+    lastError = error;
+  }
+  CreateOwnMutex();
+  return 0;
+}
+
+void MutexObj::ReportConflict(const std::string& entry, int silent) const {
+  std::string message = platform::LoadResourceString(kConflictStringId);
+  message = ReplaceAll(message, "#1",
+                       ReadValue(kKeyNoRunWithDisplayPrefix + entry));
+  // The own display name is looked up with "id" exactly as written.
+  const std::string own_id = ReadValue(kKeyId);
+  message = ReplaceAll(message, "#2",
+                       ReadValue(kKeyNoRunWithDisplayPrefix + own_id));
+  LogWarning(kTagIsRunning, message);
+  if (silent != 1) ShowUserMessageBox(message, kMessageCaption);
+}
+
+void MutexObj::CreateOwnMutex() {
+  const std::string own_id = TrimRightChars(ReadValue(kKeyId), " ");
+  if (own_id.empty()) return;
+  ownMutexName = MutexName(ToLowerAscii(own_id));
+  // Neither the handle nor "existed already" is examined: launches of one
+  // application may run side by side and share the name.
+  int ignored = 0;
+  ownMutex = platform::CreateNamedMutex(ownMutexName, true, &ignored);
+}
+
+void MutexObj::CloseOwnMutex() { ownMutex.Close(); }
+
+}  // namespace kb

@@ -1,0 +1,172 @@
+#include "launcher/cleanup_script.h"
+
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "common/text.h"
+#include "log/log.h"
+#include "platform/fs.h"
+#include "platform/script.h"
+#include "platform/system.h"
+
+namespace kb {
+namespace {
+
+constexpr char kTagCleanRoot[] = "Launcher::Run::start::cleanroot";
+constexpr char kTagCleanFile[] = "Run::CreateCleanProc::cleanfile";
+constexpr char kTagRefused[] = "Run::CreateCleanProc::refused";
+
+std::function<int()>& NumberSource() {
+  static std::function<int()> source;
+  return source;
+}
+
+int DrawNumber() {
+  const std::function<int()>& source = NumberSource();
+  return source ? source() : std::rand();
+}
+
+// Windows accepts both separators; on POSIX a backslash is an ordinary
+// character of a name.
+bool IsSeparator(char c) {
+  const char native = platform::PathSeparator();
+  return c == native || (native == '\\' && c == '/');
+}
+
+// Length of the root at the start of a path ("/", "C:\", "\\srv\share\"),
+// the separator that ends it included; 0 when the path is not absolute.
+std::size_t RootLength(const std::string& path) {
+  if (platform::PathSeparator() == '/') return !path.empty() && path[0] == '/' ? 1 : 0;
+  if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) return 3;
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    // \\server\share\ : the root ends after the share's name.
+    std::size_t parts = 0;
+    std::size_t i = 2;
+    while (i < path.size() && parts < 2) {
+      const std::size_t start = i;
+      while (i < path.size() && !IsSeparator(path[i])) ++i;
+      if (i == start) return 0;
+      ++parts;
+      if (i < path.size()) ++i;
+    }
+    return parts == 2 ? i : 0;
+  }
+  return 0;
+}
+
+std::string RootOf(const std::string& path) {
+  std::string root = path.substr(0, RootLength(path));
+  for (char& c : root) {
+    if (IsSeparator(c)) c = platform::PathSeparator();
+  }
+  if (!root.empty() && root.back() != platform::PathSeparator()) {
+    root += platform::PathSeparator();  // "\\srv\share" given without its end
+  }
+  return root;
+}
+
+// Refuses folders whose removal would take the system or the user's own
+// files with it. Returns the reason, or empty when the folder may go.
+std::string RefusalReason(const std::string& folder) {
+  if (RootLength(folder) == folder.size() || platform::IsRootPath(folder) ||
+      platform::IsFileSystemRoot(folder)) {
+    return "the clean directory is a file-system root: " + folder;
+  }
+  const std::string home = NormalizeAbsolutePath(platform::UserHomeFolder());
+  if (home.empty()) return std::string();
+  if (platform::SameFolder(folder, home)) {
+    return "the clean directory is the user's home folder: " + folder;
+  }
+  for (std::string up = ParentFolder(home); !up.empty(); up = ParentFolder(up)) {
+    if (platform::SameFolder(folder, up)) {
+      return "the clean directory holds the user's home folder: " + folder;
+    }
+  }
+  return std::string();
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == platform::PathSeparator()) return folder + name;
+  return folder + platform::PathSeparator() + name;
+}
+
+}  // namespace
+
+std::string NormalizeAbsolutePath(const std::string& path) {
+  const std::size_t root_length = RootLength(path);
+  if (root_length == 0) return std::string();
+  std::vector<std::string> parts;
+  std::size_t i = root_length;
+  while (i < path.size()) {
+    std::size_t end = i;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    const std::string part = path.substr(i, end - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();  // ".." of a root is the root
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = end + 1;
+  }
+  std::string normalized = RootOf(path);
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    if (p > 0) normalized += platform::PathSeparator();
+    normalized += parts[p];
+  }
+  return normalized;
+}
+
+std::string ParentFolder(const std::string& normalized) {
+  const std::size_t root_length = RootLength(normalized);
+  if (root_length == 0 || normalized.size() <= root_length) return std::string();
+  const std::size_t last = normalized.find_last_of(platform::PathSeparator());
+  // "C:\run1" is held by "C:\", not by "C:", which would name the drive's
+  // current folder; "/run1" by "/", not by "".
+  if (last == std::string::npos || last < root_length) return RootOf(normalized);
+  return normalized.substr(0, last);
+}
+
+std::function<int()> SetCleanNumberSourceForTesting(std::function<int()> source) {
+  return std::exchange(NumberSource(), std::move(source));
+}
+
+std::string CreateCleanProc(const std::string& clean_dir,
+                            const std::string& application_name) {
+  // The search answers with the full path; the script must name that path,
+  // not the text as given, since it will run from another folder.
+  const std::string found = platform::FindEntry(clean_dir);
+  std::string folder;
+  if (!found.empty()) {
+    folder = NormalizeAbsolutePath(found);
+    if (folder.empty()) folder = NormalizeAbsolutePath(platform::FullPathName(found));
+  }
+  if (!folder.empty()) {
+    const std::string reason = RefusalReason(folder);
+    if (!reason.empty()) {
+      LogWarning(kTagRefused, reason);
+      return std::string();
+    }
+  }
+  const std::string parent = ParentFolder(folder);
+  LogInfo(kTagCleanRoot, parent);
+  if (parent.empty()) return std::string();
+
+  std::string path;
+  do {
+    const std::string name = "clean_" + application_name + "_" +
+                             IntToString(DrawNumber()) +
+                             platform::CleanupScriptExtension();
+    path = JoinPath(parent, name);
+  } while (platform::PathExists(path));
+  LogInfo(kTagCleanFile, path);
+
+  if (!platform::WriteWholeFile(
+          path, platform::CleanupScriptText(parent, folder, path), true)) {
+    return std::string();
+  }
+  LogInfo(kTagCleanFile, path);
+  return path;
+}
+
+}  // namespace kb

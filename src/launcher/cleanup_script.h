@@ -1,0 +1,38 @@
+// The cleanup script: a four-line script written beside a clean directory
+// that, when someone runs it later, waits two seconds, removes the directory
+// with everything in it, and deletes itself. The launcher never runs it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace kb {
+
+// Finds the clean directory (a relative one against the current folder),
+// writes "clean_<application name>_<n><ext>" into its parent folder and
+// returns the script's full path; <n> comes from rand(), which the launcher
+// never seeds, drawn again while an entry of that name exists. The script
+// names the directory by the full path that the search found, so it removes
+// the right folder wherever it is run from.
+//
+// Empty result, and no script, when the directory is not found, when the
+// file cannot be created, or when the directory is a file-system root, the
+// user's home folder or a folder that holds it (refused with a warning).
+std::string CreateCleanProc(const std::string& clean_dir,
+                            const std::string& application_name);
+
+// The absolute form of a path with "." and ".." parts resolved and repeated
+// separators folded, in the native separator. The root keeps its separator
+// ("/", "C:\", "\\srv\share\"); other paths have none at the end. Empty for
+// a path that is not absolute.
+std::string NormalizeAbsolutePath(const std::string& path);
+
+// The folder that holds an absolute, normalised path: "/" for "/run1",
+// "C:\" for "C:\run1". Empty for a root.
+std::string ParentFolder(const std::string& normalized);
+
+// Test seam: the number source of the script names (rand() when empty).
+// Returns the source it replaced.
+std::function<int()> SetCleanNumberSourceForTesting(std::function<int()> source);
+
+}  // namespace kb

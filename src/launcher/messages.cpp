@@ -1,0 +1,95 @@
+#include "launcher/messages.h"
+
+#include <utility>
+
+#include "common/constants.h"
+#include "common/exit_codes.h"
+#include "common/text.h"
+#include "config/data_control.h"
+#include "log/log.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+
+namespace kb {
+namespace {
+
+constexpr char kTagMessageDisplay[] = "MessageDisplay";
+
+MessageSink g_box_sink = nullptr;
+LineSink g_stderr_sink = nullptr;
+
+void WriteStdErr(const std::string& line) {
+  if (g_stderr_sink != nullptr) {
+    g_stderr_sink(line);
+  } else {
+    platform::WriteStdErrLine(line);
+  }
+}
+
+bool IsFoldable(char c) { return c == '\n' || c == '\r' || c == '\t'; }
+
+}  // namespace
+
+int MessageStringId(int code) {
+  switch (code) {
+    case kExitConfigMissing: return 6;
+    case kExitNoPlatform: return 5;
+    case kExitNoProperties: return 11;
+    case kMsgDiskSpace: return 10;
+    case kMsgNoText: return 12;
+    case kMsgJavaMissing: return 3;
+    case kMsgUsage: return 9;
+    default: return 8;
+  }
+}
+
+std::string MessageAsOneLine(const std::string& message) {
+  std::string line;
+  std::size_t i = 0;
+  while (i < message.size()) {
+    if (!IsFoldable(message[i])) {
+      line += message[i++];
+      continue;
+    }
+    // Drop the blanks written before the break and after it, so that
+    // " \n -console" reads " -console", not "   -console".
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    while (i < message.size() && (IsFoldable(message[i]) || message[i] == ' ')) ++i;
+    if (!line.empty()) line += ' ';
+  }
+  return TrimRightChars(line, " ");
+}
+
+void ShowUserMessageBox(const std::string& text, const std::string& caption) {
+  if (g_box_sink != nullptr) {
+    g_box_sink(text, caption);
+  } else {
+    platform::ShowMessageBox(text, caption);
+  }
+}
+
+MessageSink SetMessageBoxForTesting(MessageSink sink) {
+  return std::exchange(g_box_sink, sink);
+}
+
+LineSink SetStdErrWriterForTesting(LineSink sink) {
+  return std::exchange(g_stderr_sink, sink);
+}
+
+void MessageDisplay(int kind, int code, std::string detail) {
+  const std::string text = platform::LoadResourceString(MessageStringId(code));
+  if (text.empty()) return;
+  const std::string message = text + " " + detail;
+  if (!NoMessage()) {
+    if (kind == kKindWindowed) {
+      ShowUserMessageBox(message, kMessageCaption);
+    } else if (kind == kKindConsole) {
+      // A console user would otherwise learn nothing of a failure that
+      // comes before the log folder exists.
+      WriteStdErr(MessageAsOneLine(message));
+    }
+  }
+  LogInfo(kTagMessageDisplay, message);
+}
+
+}  // namespace kb

@@ -1,0 +1,40 @@
+// The launcher object: the values that the launch sequence, the cleanup
+// script and the user messages share, and the launch sequence itself.
+#pragma once
+
+#include <string>
+
+namespace kb {
+
+class Run {
+ public:
+  // kind: 200 for the console launcher (the only kind the entry point
+  // passes), 100 for a windowed one. trace: non-zero adds progress lines.
+  Run(std::string argument_line, int kind, int trace);
+  virtual ~Run();
+
+  // The whole launch, once per process. Returns the launcher's exit code:
+  // -100, -101, -103, 183, or the runner's result.
+  int start();
+  // Path of the configuration file beside the launcher (the application
+  // name without "_console", plus ".ini"); empty, with a message, when no
+  // such file exists.
+  std::string GetIniFile();
+  // Writes the cleanup script for the clean directory; its path, or empty.
+  std::string CreateCleanProc(std::string clean_directory);
+
+  const std::string& clean_directory() const { return clean_directory_; }
+  const std::string& cleanup_script_path() const { return cleanup_script_path_; }
+  const std::string& launcher_directory() const { return launcher_directory_; }
+
+ private:
+  std::string clean_directory_;
+  std::string cleanup_script_path_;
+  std::string launcher_directory_;
+  std::string argument_line_;
+  int kind_;
+  int trace_;
+  std::string temp_location_;  // never assigned: uninstall runs fall back
+};
+
+}  // namespace kb

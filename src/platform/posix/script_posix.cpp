@@ -1,0 +1,80 @@
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/script.h"
+
+namespace platform {
+namespace {
+
+// Single quotes keep every byte literal in the shell; a quote inside is
+// closed, written escaped, and reopened.
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  quoted += "'";
+  return quoted;
+}
+
+bool StatDir(const std::string& path, struct stat* info) {
+  return !path.empty() && ::stat(path.c_str(), info) == 0 &&
+         S_ISDIR(info->st_mode);
+}
+
+}  // namespace
+
+const char* CleanupScriptExtension() { return ".sh"; }
+
+std::string CleanupScriptText(const std::string& parent,
+                              const std::string& clean_dir,
+                              const std::string& script_path) {
+  std::string text = "sleep 2\n";
+  text += "cd " + ShellQuote(parent) + "\n";
+  text += "rm -rf -- " + ShellQuote(clean_dir) + "\n";
+  text += "rm -f -- " + ShellQuote(script_path) + "\n";
+  return text;
+}
+
+std::string UserHomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return home;
+  // getpwuid_r: the single-threaded launcher could use getpwuid, but tests
+  // call this from several threads.
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  if (size <= 0) size = 16384;
+  std::vector<char> buffer(static_cast<std::size_t>(size));
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(),
+                   &found) != 0 ||
+      found == nullptr || found->pw_dir == nullptr) {
+    return std::string();
+  }
+  return found->pw_dir;
+}
+
+bool IsFileSystemRoot(const std::string& path) {
+  struct stat self;
+  struct stat up;
+  if (!StatDir(path, &self) || !StatDir(path + "/..", &up)) return false;
+  return self.st_dev == up.st_dev && self.st_ino == up.st_ino;
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+  struct stat first;
+  struct stat second;
+  if (!StatDir(a, &first) || !StatDir(b, &second)) return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+}  // namespace platform

@@ -1,0 +1,127 @@
+#include <limits.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/system.h"
+
+namespace platform {
+
+char PathSeparator() { return '/'; }
+char ForeignSeparator() { return '\\'; }
+
+std::string GetEnvVar(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+}
+
+bool SetEnvVar(const std::string& name, const std::string& value) {
+  return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+bool UnsetEnvVar(const std::string& name) { return ::unsetenv(name.c_str()) == 0; }
+
+std::string ExecutablePath() {
+  char buffer[PATH_MAX + 1];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+  if (n <= 0) return std::string();
+  return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+bool QueryVersion(VersionInfo* out) {
+  struct utsname name;
+  if (::uname(&name) != 0) return false;
+  unsigned major = 0;
+  unsigned minor = 0;
+  const char* p = name.release;
+  while (*p >= '0' && *p <= '9') major = major * 10 + static_cast<unsigned>(*p++ - '0');
+  if (*p == '.') {
+    ++p;
+    while (*p >= '0' && *p <= '9') minor = minor * 10 + static_cast<unsigned>(*p++ - '0');
+  }
+  *out = VersionInfo{major, minor, 0, 0};
+  return true;
+}
+
+Wow64Answer QueryWow64() {
+  // The question a 32-bit launcher asks on Windows is whether the system is
+  // 64-bit; here the machine name answers it for every pointer width.
+  struct utsname name;
+  if (::uname(&name) != 0) return Wow64Answer::kCallFailed;
+  const std::string machine = name.machine;
+  static const char* const k64BitMachines[] = {"x86_64", "aarch64", "ppc64", "ppc64le",
+                                               "s390x", "riscv64", "mips64", "sparc64",
+                                               "loongarch64"};
+  for (const char* m : k64BitMachines) {
+    if (machine == m) return Wow64Answer::kWow64;
+  }
+  return sizeof(void*) == 8 ? Wow64Answer::kWow64 : Wow64Answer::kNative;
+}
+
+std::string TempDirFromEnvironment() {
+  for (const char* name : {"TMP", "TEMP", "TMPDIR"}) {
+    std::string value = GetEnvVar(name);
+    if (!value.empty()) return value;
+  }
+  return "/tmp";
+}
+
+namespace {
+
+std::string HomeFolder() {
+  std::string home = GetEnvVar("HOME");
+  if (!home.empty()) return home;
+  struct passwd pw;
+  struct passwd* result = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(::getuid(), &pw, buffer, sizeof buffer, &result) == 0 && result &&
+      result->pw_dir) {
+    return result->pw_dir;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string LocalAppDataRoot(const std::string& base, double /*major_version*/) {
+  if (!base.empty()) return base + "/.local/share/";
+  const std::string xdg = GetEnvVar("XDG_DATA_HOME");
+  if (!xdg.empty() && xdg[0] == '/') return xdg + "/";
+  return HomeFolder() + "/.local/share/";
+}
+
+void WriteStdErrLine(const std::string& text) {
+  std::string line = text + "\n";
+  const char* p = line.data();
+  std::size_t left = line.size();
+  while (left > 0) {
+    const ssize_t n = ::write(2, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace platform
+
+namespace platform {
+
+char ClassPathSeparator() { return ':'; }
+
+void PrepareProcess() {
+  // Children are started with default dispositions, so this reaches only the
+  // launcher: an echo to a closed pipe then fails with EPIPE, and the relay
+  // keeps logging.
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace platform

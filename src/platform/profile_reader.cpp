@@ -1,0 +1,161 @@
+#include "platform/profile_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+// The white space the profile service drops around names and values. It
+// works on the file's text after conversion from the ANSI code page, so
+// besides the ASCII blanks it also drops Ctrl-Z (an old end-of-file mark)
+// and the no-break space (0xA0 in the ANSI code page).
+bool IsProfileSpace(unsigned char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x1A || c == 0xA0 ||
+         (c >= 0x1C && c <= 0x1F);
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The text as the service's C strings see it: cut at the first NUL.
+std::string UpToNul(const char* begin, const char* end) {
+  const void* nul = std::memchr(begin, '\0', static_cast<std::size_t>(end - begin));
+  if (nul != nullptr) end = static_cast<const char*>(nul);
+  return std::string(begin, end);
+}
+
+void TrimRange(const char** begin, const char** end) {
+  while (*begin < *end && IsProfileSpace(static_cast<unsigned char>(**begin))) ++*begin;
+  while (*end > *begin && IsProfileSpace(static_cast<unsigned char>((*end)[-1]))) --*end;
+}
+
+// Names passed by the caller are trimmed like the file's own.
+std::string TrimmedName(const std::string& name) {
+  const char* begin = name.data();
+  const char* end = begin + name.size();
+  TrimRange(&begin, &end);
+  return UpToNul(begin, end);
+}
+
+}  // namespace
+
+ProfileReader::ProfileReader(const std::string& bytes) {
+  // Lines before the first "[section]" belong to a section without a name,
+  // which therefore always comes first.
+  sections_.push_back(Section());
+  first_section_.emplace(std::string(), 0);
+
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  while (p < end) {
+    const char* line = p;
+    while (p < end && *p != '\r' && *p != '\n') ++p;
+    const char* line_end = p;
+    while (p < end && (*p == '\r' || *p == '\n')) ++p;
+    AddLine(line, line_end);
+  }
+}
+
+void ProfileReader::AddLine(const char* begin, const char* end) {
+  TrimRange(&begin, &end);
+  if (begin == end) return;
+
+  if (*begin == '[') {
+    const char* close = end;
+    while (close > begin && close[-1] != ']') --close;
+    if (close > begin) {
+      const char* name_begin = begin + 1;
+      const char* name_end = close - 1;
+      TrimRange(&name_begin, &name_end);
+      Section section;
+      section.name = UpToNul(name_begin, name_end);
+      // Only the first section of a name is ever searched.
+      first_section_.emplace(LowerAscii(section.name), sections_.size());
+      sections_.push_back(std::move(section));
+      return;
+    }
+    // No "]": an ordinary key line of the current section.
+  }
+
+  Key key;
+  const char* eq = static_cast<const char*>(
+      std::memchr(begin, '=', static_cast<std::size_t>(end - begin)));
+  if (eq != nullptr) {
+    const char* name_end = eq;
+    const char* value_begin = eq + 1;
+    const char* value_end = end;
+    TrimRange(&begin, &name_end);
+    TrimRange(&value_begin, &value_end);
+    key.name = UpToNul(begin, name_end);
+    key.value = UpToNul(value_begin, value_end);
+    key.has_value = true;
+  } else {
+    key.name = UpToNul(begin, end);
+  }
+  Section& section = sections_.back();
+  section.first_key.emplace(LowerAscii(key.name), section.keys.size());
+  section.keys.push_back(std::move(key));
+}
+
+const ProfileReader::Section* ProfileReader::FindSection(const std::string& name) const {
+  const auto it = first_section_.find(LowerAscii(TrimmedName(name)));
+  return it == first_section_.end() ? nullptr : &sections_[it->second];
+}
+
+unsigned long ProfileReader::ReadString(const std::string& section_name,
+                                        const std::string& key_name, std::size_t size,
+                                        std::string* value) const {
+  value->clear();
+  if (size == 0) return 0;
+  const Section* section = FindSection(section_name);
+  if (section == nullptr) return 0;
+  const auto it = section->first_key.find(LowerAscii(TrimmedName(key_name)));
+  if (it == section->first_key.end()) return 0;
+  const Key& key = section->keys[it->second];
+  if (!key.has_value) return 0;
+
+  // One matching pair of quotes is dropped. The closing quote is dropped
+  // from what was copied only when the buffer held the whole text after the
+  // opening quote: so a buffer one byte too small loses the last real byte
+  // instead, as the service does.
+  std::string text = key.value;
+  bool quoted = false;
+  if (text.size() >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0]) {
+    text.erase(0, 1);
+    quoted = true;
+  }
+  std::string copied = text.substr(0, std::min(text.size(), size - 1));
+  if (quoted && size >= text.size() && !copied.empty()) copied.pop_back();
+  *value = std::move(copied);
+  return static_cast<unsigned long>(value->size());
+}
+
+unsigned long ProfileReader::ReadKeyNames(const std::string& section_name, std::size_t size,
+                                          std::string* names) const {
+  names->clear();
+  const Section* section = FindSection(section_name);
+  if (section == nullptr) return 0;
+  std::string list;
+  for (const Key& key : section->keys) {
+    // Value-less lines and comment lines are not listed.
+    if (!key.has_value || (!key.name.empty() && key.name[0] == ';')) continue;
+    list += key.name;
+    list += '\0';
+  }
+  // The list plus its final NUL must fit; a list that does not is cut to
+  // size - 2 bytes (the service then ends it with one NUL).
+  if (list.size() + 1 <= size) {
+    *names = std::move(list);
+  } else {
+    list.resize(size >= 2 ? size - 2 : 0);
+    *names = std::move(list);
+  }
+  return static_cast<unsigned long>(names->size());
+}
+
+}  // namespace platform

@@ -1,0 +1,68 @@
+// ProfileReader: an OS-neutral reader of INI ("profile") file bytes that
+// answers like GetPrivateProfileStringA does for the same file, byte for
+// byte, as measured under the Windows build's own runtime:
+//
+// - lines end at CR, LF or any run of them; blanks (and the other white
+//   space the service knows) around section names, keys and values are
+//   dropped, so are blanks around the names a caller passes;
+// - "[name]" opens a section (text after the last "]" is ignored); a line
+//   starting with "[" but holding no "]" is a value-less key;
+// - "key=value" splits at the first "="; a line without "=" is a key
+//   without a value (its lookup answers 0, it is not listed);
+// - section and key names match without regard to ASCII letter case; only
+//   the first section of a name and the first key of a name count;
+// - lines before the first section belong to the section "";
+// - one matching pair of double or single quotes around a value is removed;
+// - a name or value ends at its first NUL byte.
+//
+// Pure: no I/O. Build it from a file's bytes (or as "missing file").
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace platform {
+
+class ProfileReader {
+ public:
+  // A missing or unreadable file: every lookup answers 0.
+  ProfileReader() = default;
+  explicit ProfileReader(const std::string& bytes);
+
+  // (section, key) into a buffer of `size` bytes: the value cut to size - 1
+  // bytes. Returns the count written (NUL excluded); *value holds those
+  // bytes. 0 for a missing key, an empty value or a value-less line.
+  unsigned long ReadString(const std::string& section, const std::string& key,
+                           std::size_t size, std::string* value) const;
+
+  // The section's key names in file order, each followed by a NUL, into a
+  // buffer of `size` bytes. Returns the count (the list's final NUL
+  // excluded); *names holds the first `count` bytes. A list that does not
+  // fit is cut to size - 2 bytes.
+  unsigned long ReadKeyNames(const std::string& section, std::size_t size,
+                             std::string* names) const;
+
+ private:
+  struct Key {
+    std::string name;
+    std::string value;
+    bool has_value = false;
+  };
+  struct Section {
+    std::string name;
+    std::vector<Key> keys;
+    // Lower-cased name to the index of the first key of that name.
+    std::unordered_map<std::string, std::size_t> first_key;
+  };
+
+  const Section* FindSection(const std::string& name) const;
+  void AddLine(const char* begin, const char* end);
+
+  std::vector<Section> sections_;
+  // Lower-cased name to the index of the first section of that name.
+  std::unordered_map<std::string, std::size_t> first_section_;
+};
+
+}  // namespace platform

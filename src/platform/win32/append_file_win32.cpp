@@ -1,0 +1,39 @@
+#include "platform/append_file.h"
+
+#include <algorithm>
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+AppendFile AppendFile::Open(const std::string& path) {
+  // FILE_APPEND_DATA alone makes every write land at the current end, also
+  // when another process appends to the same file; sharing read, write and
+  // delete lets viewers and other launchers keep the file open meanwhile.
+  // No security attributes: the handle is not inherited by children.
+  HANDLE file = ::CreateFileA(
+      path.c_str(), FILE_APPEND_DATA,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  AppendFile result;
+  if (file != INVALID_HANDLE_VALUE) result.handle_ = Handle(win32::FromHandle(file));
+  return result;
+}
+
+bool AppendFile::Write(const char* data, std::size_t size) {
+  if (!is_open()) return false;
+  HANDLE file = win32::ToHandle(handle_.get());
+  while (size > 0) {
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+}  // namespace platform

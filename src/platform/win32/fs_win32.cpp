@@ -1,0 +1,143 @@
+#include "platform/fs.h"
+
+#include <io.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+namespace {
+
+constexpr DWORD kPathBufferSize = MAX_PATH;  // 260, terminator included
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsDriveLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool HasDrivePrefix(const std::string& path) {
+  return path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':';
+}
+
+// Length of a "\\server\share" prefix (without what follows), or 0 when the
+// path does not start with one.
+std::size_t UncRootLength(const std::string& path) {
+  if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) {
+    return 0;
+  }
+  const std::size_t server_end = path.find_first_of("\\/", 2);
+  if (server_end == std::string::npos || server_end == 2) return 0;
+  const std::size_t share_begin = server_end + 1;
+  std::size_t share_end = path.find_first_of("\\/", share_begin);
+  if (share_end == std::string::npos) share_end = path.size();
+  if (share_end == share_begin) return 0;
+  return share_end;
+}
+
+}  // namespace
+
+int CreateDirectoryTree(const std::string& path) {
+  // The shell call answers the error code itself (GetLastError after it is
+  // not meaningful), including 161 for empty and relative paths.
+  return ::SHCreateDirectoryExA(nullptr, path.c_str(), nullptr);
+}
+
+PathKind GetPathKind(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  // INVALID_FILE_ATTRIBUTES has every bit set, the directory bit included,
+  // so it must be ruled out before the bit is looked at.
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kDirectory
+                                                      : PathKind::kFile;
+}
+
+bool PathExists(const std::string& path) {
+  return _access(path.c_str(), 0) == 0;
+}
+
+std::string GetCurrentDir() {
+  std::vector<char> buffer(kPathBufferSize, '\0');
+  DWORD length = ::GetCurrentDirectoryA(kPathBufferSize, buffer.data());
+  if (length == 0) return std::string();
+  if (length >= kPathBufferSize) {
+    // Too long for the usual buffer: the answer is the size needed,
+    // terminator included. Read it whole rather than report a failure.
+    buffer.assign(length, '\0');
+    length = ::GetCurrentDirectoryA(length, buffer.data());
+    if (length == 0 || length >= buffer.size()) return std::string();
+  }
+  return std::string(buffer.data(), length);
+}
+
+bool SetCurrentDir(const std::string& path) {
+  return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+std::string FullPathName(const std::string& path) {
+  if (path.empty()) return std::string();
+  char buffer[kPathBufferSize] = {};
+  const DWORD length =
+      ::GetFullPathNameA(path.c_str(), kPathBufferSize, buffer, nullptr);
+  // On overflow the answer is the size needed, larger than the buffer.
+  if (length == 0 || length >= kPathBufferSize) return std::string();
+  return std::string(buffer, length);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+  if (HasDrivePrefix(path)) return path.size() >= 3 && IsSeparator(path[2]);
+  return UncRootLength(path) != 0;
+}
+
+std::string FindEntry(const std::string& path) {
+  // A directory search matches names only: a name that ends in a separator
+  // has an empty last part and names nothing.
+  if (path.empty() || IsSeparator(path.back())) return std::string();
+  WIN32_FIND_DATAA found;
+  HANDLE search = ::FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::string();
+  ::FindClose(search);
+  // The entry's folder is the one the search ran in: the full form of the
+  // given path up to its last separator. The found name replaces the last
+  // part, so its letter case is the one on disk.
+  const std::string full = FullPathName(path);
+  const std::size_t cut = full.find_last_of("\\/");
+  if (cut == std::string::npos) return std::string();
+  return full.substr(0, cut + 1) + found.cFileName;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes,
+                    bool executable) {
+  // CREATE_NEW: an entry that appeared since the caller chose the name is
+  // never overwritten. Windows has no execute bit; `executable` is unused.
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(
+        std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    ok = ::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) !=
+             FALSE &&
+         written > 0;
+    done += written;
+  }
+  return ::CloseHandle(file) != FALSE && ok;
+}
+
+bool IsRootPath(const std::string& path) {
+  if (path.size() == 1) return IsSeparator(path[0]);
+  if (HasDrivePrefix(path)) {
+    return path.size() == 2 || (path.size() == 3 && IsSeparator(path[2]));
+  }
+  const std::size_t unc = UncRootLength(path);
+  if (unc == 0) return false;
+  return unc == path.size() || (unc + 1 == path.size() && IsSeparator(path[unc]));
+}
+
+}  // namespace platform

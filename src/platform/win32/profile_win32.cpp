@@ -1,0 +1,43 @@
+#include <string>
+#include <vector>
+
+#include "platform/profile.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace {
+
+// GetPrivateProfileStringA takes a DWORD size; a caller's size_t beyond it
+// cannot be a real buffer.
+DWORD ToDword(std::size_t size) {
+  return size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(size);
+}
+
+}  // namespace
+
+unsigned long ReadProfileString(const std::string& section, const std::string& key,
+                                std::size_t size, const std::string& file,
+                                std::string* value) {
+  value->clear();
+  // A one-byte scratch keeps the pointer valid for a zero size.
+  std::vector<char> buffer(size == 0 ? 1 : size, '\0');
+  const DWORD count = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), nullptr,
+                                                 buffer.data(), ToDword(size), file.c_str());
+  if (count > 0 && count < buffer.size()) value->assign(buffer.data(), count);
+  return count;
+}
+
+unsigned long ReadProfileKeyNames(const std::string& section, std::size_t size,
+                                  const std::string& file, std::string* names) {
+  names->clear();
+  std::vector<char> buffer(size == 0 ? 1 : size, '\0');
+  // A null key asks for the section's key names. Under Wine a cut list
+  // leaves the buffer's last byte unwritten, so only `count` bytes are
+  // taken, never a walk to a double NUL.
+  const DWORD count = ::GetPrivateProfileStringA(section.c_str(), nullptr, nullptr,
+                                                 buffer.data(), ToDword(size), file.c_str());
+  if (count > 0 && count <= buffer.size()) names->assign(buffer.data(), count);
+  return count;
+}
+
+}  // namespace platform

@@ -1,0 +1,132 @@
+#include "platform/system.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+namespace {
+
+// The record sizes that GetVersionExA accepts; any other size fails with
+// ERROR_INSUFFICIENT_BUFFER, so the structures must match them exactly.
+constexpr DWORD kVersionRecordExSize = 156;
+constexpr DWORD kVersionRecordPlainSize = 148;
+static_assert(sizeof(OSVERSIONINFOEXA) == kVersionRecordExSize,
+              "extended version record size");
+static_assert(sizeof(OSVERSIONINFOA) == kVersionRecordPlainSize,
+              "plain version record size");
+
+constexpr DWORD kPathBufferSize = MAX_PATH;  // 260, terminator included
+constexpr DWORD kLongestPath = 32768;
+
+using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+
+}  // namespace
+
+char PathSeparator() { return '\\'; }
+char ForeignSeparator() { return '/'; }
+
+std::string GetEnvVar(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+// The C runtime keeps its own copy of the environment for getenv, while
+// CreateProcessA hands children the system's block: both are updated so
+// that the launcher and its children see the same value.
+bool SetEnvVar(const std::string& name, const std::string& value) {
+  if (name.empty() || name.find('=') != std::string::npos) return false;
+  const bool crt_ok = _putenv_s(name.c_str(), value.c_str()) == 0;
+  const bool os_ok =
+      ::SetEnvironmentVariableA(name.c_str(), value.c_str()) != FALSE;
+  return crt_ok && os_ok;
+}
+
+bool UnsetEnvVar(const std::string& name) {
+  if (name.empty() || name.find('=') != std::string::npos) return false;
+  // An empty value removes the variable from the C runtime's copy.
+  const bool crt_ok = _putenv_s(name.c_str(), "") == 0;
+  // Removing a variable that is not set is not a failure.
+  const bool os_ok = ::SetEnvironmentVariableA(name.c_str(), nullptr) != FALSE ||
+                     ::GetLastError() == ERROR_ENVVAR_NOT_FOUND;
+  return crt_ok && os_ok;
+}
+
+std::string ExecutablePath() {
+  // GetModuleFileNameA truncates silently (answering the buffer size) when
+  // the path does not fit; a longer buffer is tried before giving up, so a
+  // deep install folder still yields the whole path.
+  for (DWORD size = kPathBufferSize; size <= kLongestPath; size *= 2) {
+    std::vector<char> buffer(size, '\0');
+    const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), size);
+    if (length == 0) return std::string();
+    if (length < size) return std::string(buffer.data(), length);
+  }
+  return std::string();
+}
+
+bool QueryVersion(VersionInfo* out) {
+  OSVERSIONINFOEXA info;
+  ZeroMemory(&info, sizeof info);
+  info.dwOSVersionInfoSize = kVersionRecordExSize;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  BOOL ok = ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
+  if (!ok) {
+    // Systems before the extended record accept only the plain one; the
+    // service-pack fields then keep the zeros written above.
+    ZeroMemory(&info, sizeof info);
+    info.dwOSVersionInfoSize = kVersionRecordPlainSize;
+    ok = ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
+  }
+#pragma GCC diagnostic pop
+  if (!ok) return false;
+  out->major = info.dwMajorVersion;
+  out->minor = info.dwMinorVersion;
+  out->sp_major = info.wServicePackMajor;
+  out->sp_minor = info.wServicePackMinor;
+  return true;
+}
+
+Wow64Answer QueryWow64() {
+  // Only the module already loaded into the process is asked: nothing is
+  // loaded here, and IsWow64Process is looked up at run time because older
+  // systems do not export it.
+  HMODULE kernel = ::GetModuleHandleA("KERNEL32");
+  if (kernel == nullptr) return Wow64Answer::kNoKernelHandle;
+  FARPROC address = ::GetProcAddress(kernel, "IsWow64Process");
+  if (address == nullptr) return Wow64Answer::kNoProc;
+  // The detour through a plain function pointer type keeps GCC's
+  // incompatible-function-cast warning quiet for this deliberate cast.
+  auto is_wow64 = reinterpret_cast<IsWow64ProcessFn>(
+      reinterpret_cast<void (*)()>(address));
+  BOOL flag = FALSE;
+  if (!is_wow64(::GetCurrentProcess(), &flag)) return Wow64Answer::kCallFailed;
+  return flag ? Wow64Answer::kWow64 : Wow64Answer::kNative;
+}
+
+std::string TempDirFromEnvironment() {
+  std::string value = GetEnvVar("TMP");
+  if (value.empty()) value = GetEnvVar("TEMP");
+  return value;
+}
+
+std::string LocalAppDataRoot(const std::string& base, double major_version) {
+  std::string root = base.empty() ? GetEnvVar("USERPROFILE") : base;
+  root += major_version < 6.0 ? "\\Local Settings\\Application Data\\"
+                              : "\\AppData\\Local\\";
+  return root;
+}
+
+void WriteStdErrLine(const std::string& text) {
+  // Through the C runtime's stream (text mode: the line feed reaches the
+  // console as CR LF), flushed so it interleaves with other writers.
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+#include "platform/ui.h"
+
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+namespace {
+constexpr int kFirstBufferSize = 256;
+// A string-table entry holds at most 65,535 UTF-16 units.
+constexpr int kLargestBufferSize = 1 << 17;
+}  // namespace
+
+std::string LoadResourceString(int id) {
+  HINSTANCE module = ::GetModuleHandleA(nullptr);
+  // LoadStringA truncates silently and answers size - 1 then, so a full
+  // buffer may hide more text: retry with a larger one.
+  for (int size = kFirstBufferSize; size <= kLargestBufferSize; size *= 2) {
+    std::vector<char> buffer(static_cast<std::size_t>(size), '\0');
+    const int length = ::LoadStringA(module, static_cast<UINT>(id),
+                                     buffer.data(), size);
+    if (length <= 0) return std::string();  // no such id
+    if (length < size - 1) return std::string(buffer.data(), length);
+  }
+  return std::string();
+}
+
+void ShowMessageBox(const std::string& text, const std::string& caption) {
+  ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), 0);
+}
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+// The one header of the launcher that includes <windows.h>. Every file of
+// src/platform/win32/ includes this instead, so the trimming macros are set
+// the same way everywhere (CMake sets _WIN32_WINNT and WINVER for the core
+// library; the fallbacks below only cover a file compiled on its own).
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600
+#endif
+
+#include <windows.h>
+// SHCreateDirectoryExA lives in shell32; WIN32_LEAN_AND_MEAN leaves its
+// header out of <windows.h>.
+#include <shlobj.h>
+
+#include <cstdint>
+
+namespace platform {
+namespace win32 {
+
+// platform::Handle stores a HANDLE as an intptr_t. Its "no handle" value -1
+// is INVALID_HANDLE_VALUE; a service that fails with NULL (CreateMutexA,
+// CreateThread, CreateProcessA's handles) must be mapped with FromNullable.
+inline HANDLE ToHandle(std::intptr_t value) {
+  return reinterpret_cast<HANDLE>(value);
+}
+inline std::intptr_t FromHandle(HANDLE handle) {
+  return reinterpret_cast<std::intptr_t>(handle);
+}
+inline std::intptr_t FromNullable(HANDLE handle) {
+  return handle == nullptr ? static_cast<std::intptr_t>(-1) : FromHandle(handle);
+}
+
+// The calling thread's last error as the int that the seam headers use.
+inline int LastError() { return static_cast<int>(::GetLastError()); }
+
+}  // namespace win32
+}  // namespace platform

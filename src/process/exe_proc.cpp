@@ -1,0 +1,183 @@
+#include "process/exe_proc.h"
+
+#include <cstdint>
+#include <memory>
+
+#include "common/constants.h"
+#include "log/log.h"
+#include "platform/append_file.h"
+#include "platform/handle.h"
+#include "platform/process.h"
+#include "process/line_end_translator.h"
+
+namespace kb {
+namespace {
+
+// The log side of one relay. The file stays open for the whole relay, but
+// every chunk is one unbuffered append made before the next read, so other
+// launchers sharing the file still append whole pieces and see everything.
+class RelayLog {
+ public:
+  void Append(const char* data, std::size_t size) {
+    const std::string& path = LogFilePath();
+    if (path.empty()) return;
+    const std::size_t count = translator_.Translate(data, size, translated_);
+    if (!file_.is_open()) file_ = platform::AppendFile::Open(path);
+    // A chunk that cannot be stored is dropped; the next one tries again.
+    if (file_.is_open() && !file_.Write(translated_, count)) file_.Close();
+  }
+
+ private:
+  LineEndTranslator translator_;
+  platform::AppendFile file_;
+  char translated_[LineEndTranslator::MaxOutput(kRelayChunkSize)];
+};
+
+// Copies the child's output until every writer has closed the pipe. A
+// failed echo only ends the echo: the log still gets every byte.
+void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo) {
+  struct Buffers {
+    char chunk[kRelayChunkSize];
+    RelayLog log;
+  };
+  // Heap, not stack: 192 KiB is more than a worker-sized stack should hold.
+  std::unique_ptr<Buffers> buffers(new Buffers);
+  for (;;) {
+    int error = 0;
+    const long count = platform::ReadSome(source, buffers->chunk, kRelayChunkSize, &error);
+    if (count <= 0) break;
+    const std::size_t size = static_cast<std::size_t>(count);
+    if (echo != nullptr && !platform::WriteAll(*echo, buffers->chunk, size)) echo = nullptr;
+    buffers->log.Append(buffers->chunk, size);
+  }
+}
+
+void RelayToLogAndConsole(int kind, platform::Pipe* pipe) {
+  platform::Handle out;
+  int error = 0;
+  const platform::StdOutState state = platform::GetStdOutput(&out, &error);
+  if (state == platform::StdOutState::kInvalid) {
+    LogError(kTagDisplayStdInvalid, error);
+  } else if (state == platform::StdOutState::kNull) {
+    LogError(kTagDisplayStdNull, error);
+  }
+  LogInfo(kTagReadFromPipe, kTextStandardOutput);
+  const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;
+  ReadFromPipe(pipe->read, echo ? &out : nullptr);
+  pipe->read.Close();
+  out.Close();
+}
+
+struct WorkerCall {
+  const char* command_line;
+  int result;
+};
+
+int RunThreadProc(void* argument) {
+  auto* call = static_cast<WorkerCall*>(argument);
+  call->result = ThreadProc(call->command_line);
+  return call->result;
+}
+
+platform::StartOptions HiddenNoInheritance() {
+  platform::StartOptions options;
+  options.inherit_handles = false;
+  options.show = platform::ShowWindow::kHide;
+  return options;
+}
+
+}  // namespace
+
+int ExeandDisplay(int kind, bool show_window, std::string command_line) {
+  platform::Pipe pipe;
+  int error = platform::CreateChildPipe(&pipe);
+  if (error != 0) {
+    LogError(kTagDisplayCreatePipe, error);
+    return -1;
+  }
+  error = platform::MakeNotInheritable(pipe.read);
+  if (error != 0) LogError(kTagDisplaySetHandleInformation, error);
+
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  options.std_output = &pipe.write;
+  options.show = show_window ? platform::ShowWindow::kShow : platform::ShowWindow::kHide;
+  platform::Child child;
+  error = platform::StartChild(command_line, options, &child);
+  if (error != 0) {
+    LogError(kTagDisplay, error);
+    return -1;
+  }
+
+  // The scope spans the relay as well: the child runs for all of it.
+  platform::ChildSignalScope signals(child);
+  // Our copy of the write end must go, or the pipe would never report its
+  // end once the child has finished.
+  if (!pipe.write.Close()) {
+    LogError(kTagReadFromPipe, kTextClosingHandleFailed);
+  } else {
+    RelayToLogAndConsole(kind, &pipe);
+  }
+
+  if (!child.Wait(&error)) {
+    LogError(kTagDisplayWait, error);
+    return -1;
+  }
+  std::int32_t code = 0;
+  child.ExitCode(&code);
+  LogInfoLong(kTagDisplayExitCode, code);
+  return code;
+}
+
+int ExeandWait(std::string command_line) {
+  platform::Child child;
+  int error = platform::StartChild(command_line, HiddenNoInheritance(), &child);
+  if (error != 0) {
+    LogError(kTagWaitCreateProcess, error);
+    return -1;
+  }
+  bool waited = false;
+  {
+    platform::ChildSignalScope signals(child);
+    waited = child.Wait(&error);
+  }
+  if (!waited) {
+    LogError(kTagWaitWaitCmd, command_line);
+    LogError(kTagWaitWait, error);
+    return -1;
+  }
+  std::int32_t code = 0;
+  if (!child.ExitCode(&code)) code = 0;
+  LogInfoLong(kTagWaitExitCode, code);
+  return code;
+}
+
+int execute(std::string command_line) {
+  WorkerCall call{command_line.c_str(), -1};
+  int error = 0;
+  platform::Worker worker = platform::Worker::Start(RunThreadProc, &call, &error);
+  if (!worker.started()) {
+    LogError(kTagExecuteCreateThread, error);
+    platform::ExitProcessNow(-1);
+  }
+  if (!worker.Join(&error)) {
+    LogError(kTagExecuteWait, error);
+    return -1;
+  }
+  return call.result;
+}
+
+int ThreadProc(const char* command_line) {
+  platform::StartOptions options = HiddenNoInheritance();
+  // The child is meant to outlive the launcher and its terminal.
+  options.new_session = true;
+  platform::Child child;
+  const int error = platform::StartChild(command_line, options, &child);
+  if (error != 0) {
+    LogError(kTagThreadProcCreateProcess, error);
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace kb

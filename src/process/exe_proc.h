@@ -1,0 +1,60 @@
+// ExeProc: the three ways of running the launch's one child process.
+//
+// ExeandDisplay relays the child's standard output and standard error into
+// the log and (console launcher) onto the launcher's standard output;
+// ExeandWait only waits; execute starts the child from a worker thread and
+// returns while it runs on. Failures are logged and returned, never thrown.
+#pragma once
+
+#include <string>
+
+namespace kb {
+
+// Log tags of the runners.
+inline constexpr char kTagDisplay[] = "ExeProc::ExeandDisplay";
+inline constexpr char kTagDisplayCreatePipe[] = "ExeProc::ExeandDisplay::CreatePipe";
+inline constexpr char kTagDisplaySetHandleInformation[] =
+    "ExeProc::ExeandDisplay::SetHandleInformation";
+inline constexpr char kTagDisplayStdInvalid[] =
+    "ExeProc::ExeandDisplay::GetStdHandle::INVALID_HANDLE_VALUE";
+inline constexpr char kTagDisplayStdNull[] = "ExeProc::ExeandDisplay::GetStdHandle::NULL";
+inline constexpr char kTagDisplayWait[] = "ExeProc::ExeandDisplay::WaitForSingleObject";
+inline constexpr char kTagDisplayExitCode[] = "ExeProc::ExeandDisplay::GetExitCodeProcess";
+inline constexpr char kTagReadFromPipe[] = "ExeProc::ReadFromPipe";
+inline constexpr char kTextStandardOutput[] = "Standard output";
+inline constexpr char kTextClosingHandleFailed[] = "Closing handle failed";
+inline constexpr char kTagWaitCreateProcess[] = "ExeProc::ExeandWait::CreateProcess";
+inline constexpr char kTagWaitWaitCmd[] = "ExeProc::ExeandWait::WaitForSingleObject::cmd";
+inline constexpr char kTagWaitWait[] = "ExeProc::ExeandWait::WaitForSingleObject";
+inline constexpr char kTagWaitExitCode[] = "ExeProc::ExeandWait::GetExitCodeProcess";
+inline constexpr char kTagExecuteCreateThread[] = "ExeProc::execute::CreateThread";
+inline constexpr char kTagExecuteWait[] = "ExeProc::execute::WaitForMultipleObjects";
+inline constexpr char kTagThreadProcCreateProcess[] = "ExeProc::ThreadProc::CreateProcess";
+
+// Bytes asked for by each read of the relay.
+inline constexpr unsigned kRelayChunkSize = 64 * 1024;
+
+// The runners (the ExeProc group) hold no state between calls.
+
+// Starts the child with its standard output and standard error on a pipe
+// and copies every byte into the log (line feeds stored as CR LF) and,
+// when kind is 200, onto the launcher's standard output, until every
+// holder of the pipe's write end has ended. Returns the child's exit code,
+// or -1 when the pipe or the child cannot be created or the wait fails.
+int ExeandDisplay(int kind, bool show_window, std::string command_line);
+
+// Starts the child hidden, inheriting nothing, and waits for it. Returns
+// its exit code, or -1 when it cannot be created or the wait fails.
+int ExeandWait(std::string command_line);
+
+// Creates the child on a worker thread and returns once the worker has
+// ended: 0 when the child was created (it runs on), -1 when the worker
+// could not create it or the wait for the worker failed. When no worker
+// can be started the launcher ends at once with exit code -1.
+int execute(std::string command_line);
+
+// The worker: creates the child from the command line's text without
+// waiting for it. 0 when created, -1 (logged) when not.
+int ThreadProc(const char* command_line);
+
+}  // namespace kb

@@ -1,0 +1,284 @@
+// The launcher run end to end, renamed beside its configuration file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/command_line.h"
+#include "e2e/e2e_support.h"
+#include "platform/fs.h"
+#include "platform/system.h"
+
+namespace kbtest {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+bool Contains(const Strings& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+bool HasPrefix(const Strings& lines, const std::string& prefix) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+std::string ToForwardSlashes(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+// The configuration file's platform section on this 64-bit machine.
+constexpr char kSection[] = "[wx6]\n";
+
+class LaunchSequence : public LauncherTest {};
+
+TEST_F(LaunchSequence, WorkedExampleBuildsTheDocumentedCommandLine) {
+  // A windowed Java runtime is rewritten to the console one beside it.
+  const std::string bin = Join(Join(dir_ / "jre", "bin"), "");
+  MakeDirs(bin);
+  CopyFile(Child(), Join(bin, "java.exe"));
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + ToForwardSlashes(Join(bin, "javaw.exe")) +
+           "\nJavaArgs_1=-Xmx512m\nJavaArgs_2=-Dmode=1\nClasspath=-cp lib/app.jar\n"
+           "MainClass=app.Main\nAddtlArgs_1=-fast\n");
+  const RunResult r = Launch("-nocleanup");
+  ASSERT_TRUE(r.started);
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  const Strings expected = {"-Xmx512m", "-Dmode=1", "-cp", "lib" + Sep() + "app.jar",
+                            "app.Main", "-fast"};
+  EXPECT_EQ(ChildArgs(r.output), expected);
+  const Strings log = LogLines();
+  EXPECT_TRUE(Contains(log, "INFO: launch command==" + ToForwardSlashes(Join(bin, "java.exe"))))
+      << LogContent();
+  EXPECT_TRUE(Contains(log, "INFO: Launcher::Run::start::launchercmd=" + Join(bin, "java.exe")));
+}
+
+TEST_F(LaunchSequence, WorkedLogHasTheEntriesInOrder) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nClasspath=-cp app.jar\nMainClass=app.Main\n");
+  const RunResult r = Launch();
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::string log_path = LogPath();
+  ASSERT_FALSE(log_path.empty());
+  const std::string data = DataDir();
+  const Strings expected = {
+      "Launcher started.... ",
+      "path= " + data,
+      "logfile= " + log_path,
+      "INFO: LRun::start::templocation=",
+      "INFO: LRun::start::USERHOME=" + data,
+      "INFO: EnvCalls::isWow64=true",
+      "INFO: Launcher::Run::start::inifile=" + Join(app_dir_, "tool.ini"),
+      "INFO: Launcher::Run::start::platform=wx6",
+      "INFO: Launcher::Run::start::startdir(launchhome)=" + app_dir_,
+      "INFO: Launcher::Run::start::launchercmd=" + Child(),
+      "INFO: Launcher::Run::start::classpath=-cp app.jar",
+      "INFO: Launcher::Run::start::mainclass=app.Main",
+      "INFO: ExeProc::ReadFromPipe=Standard output",
+      "ARG=-cp",
+      "ARG=app.jar",
+      "ARG=app.Main",
+      "INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=0",
+      "INFO: Launcher::main=0",
+  };
+  EXPECT_EQ(LogLines(), expected) << LogContent();
+  // Every line of the file ends in carriage return plus line feed.
+  const std::string content = LogContent();
+  std::size_t bare = 0;
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    if (content[i] == '\n' && (i == 0 || content[i - 1] != '\r')) ++bare;
+  }
+  EXPECT_EQ(bare, 0u);
+  // The log name is the launcher's name and a stamp.
+  EXPECT_NE(log_path.find("tool_console_"), std::string::npos);
+}
+
+TEST_F(LaunchSequence, MissingConfigurationEndsWithoutBannerAndSaysWhy) {
+  Install();
+  const RunResult r = Launch();
+  EXPECT_EQ(r.exit_code, SeenExit(-100));
+  EXPECT_NE(r.output.find("This file is missing: " + Join(app_dir_, "tool.ini")),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(LogContent().find("started...."), std::string::npos);
+}
+
+TEST_F(LaunchSequence, NoMessageKeepsTheConsoleQuiet) {
+  Install();
+  const RunResult r = Launch("-nomessage");
+  EXPECT_EQ(r.exit_code, SeenExit(-100));
+  EXPECT_EQ(r.output.find("This file is missing"), std::string::npos) << r.output;
+}
+
+TEST_F(LaunchSequence, PlainNameUsesTheSameConfigurationFile) {
+  Install("tool");
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nlauncherargs=--tc-exit=3\n");
+  const RunResult r = Launch("", "tool");
+  EXPECT_EQ(r.exit_code, 3) << r.output;
+  EXPECT_NE(LogContent().find("INFO: Launcher::main=3\r\n"), std::string::npos);
+  EXPECT_NE(LogPath().find("tool_"), std::string::npos);
+}
+
+TEST_F(LaunchSequence, StartFolderCases) {
+  Install();
+  const std::string other = dir_ / "other";
+  MakeDirs(other);
+  struct Case {
+    const char* name;
+    std::string ini_line;
+    std::string expected_cwd;
+  };
+  const std::string foreign = IsWindows() ? ToForwardSlashes(other) : other;
+  const Case cases[] = {
+      {"absent", "", app_dir_},
+      {"present but empty", "startdir=\n", work_},
+      {"foreign separators", "startdir=" + foreign + "\n", other},
+  };
+  for (const Case& c : cases) {
+    WriteIni(std::string(kSection) + c.ini_line + "launchercmd=" + Child() +
+             "\nlauncherargs=--tc-cwd\n");
+    ScopedCwd cwd(work_);
+    const RunResult r = Launch("-nocleanup");
+    EXPECT_NE(r.output.find("CWD=" + c.expected_cwd), std::string::npos)
+        << c.name << ": " << r.output;
+  }
+}
+
+TEST_F(LaunchSequence, NumberedKeysStopAtTheFirstGap) {
+  Install();
+  WriteIni(std::string("[default]\nJavaArgs_1=-Da\nJavaArgs_2=\nJavaArgs_3=-Db\nJavaArgs_5=-Dhidden\n") +
+           kSection + "launchercmd=" + Child() + "\nMainClass=m.Main\nAddtlArgs_1=x\n");
+  const RunResult r = Launch();
+  EXPECT_EQ(ChildArgs(r.output), (Strings{"-Da", "-Db", "m.Main", "x"})) << r.output;
+  EXPECT_TRUE(Contains(LogLines(), "INFO: Launcher::Run::start::javaargs=-Da   -Db "));
+}
+
+TEST_F(LaunchSequence, LauncherArgsShutOutTheJavaKeys) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=only this\nJavaArgs_1=-Dno\nClasspath=-cp no\nMainClass=No\n");
+  const RunResult r = Launch();
+  EXPECT_EQ(ChildArgs(r.output), (Strings{"only", "this"}));
+  const Strings log = LogLines();
+  EXPECT_TRUE(Contains(log, "INFO: Launcher::Run::start::launcherargs=only this"));
+  EXPECT_FALSE(HasPrefix(log, "INFO: Launcher::Run::start::classpath"));
+  EXPECT_FALSE(HasPrefix(log, "INFO: Launcher::Run::start::javaargs"));
+}
+
+TEST_F(LaunchSequence, CommandLineOverridesWinAndLeaveThePassThroughText) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nMainClass=file.Main\n");
+  const RunResult r = Launch("-MainClass cli.Main user-arg \"two words\"");
+  EXPECT_EQ(ChildArgs(r.output), (Strings{"cli.Main", "user-arg", "two words"})) << r.output;
+}
+
+TEST_F(LaunchSequence, PlaceholdersFromPropertiesAndAMasterFile) {
+  Install();
+  MakeDirs(app_dir_ + Sep() + "conf");
+  WriteFile(Join(Join(app_dir_, "conf"), "master.ini"),
+            "[properties]\nFROM_MASTER=m-value\nHOME=ignored\n");
+  WriteIni(std::string("[properties]\nHOME=h\nLIB=<HOME>/lib\nMASTERPROP=conf/master.ini\n") +
+           kSection + "launchercmd=" + Child() +
+           "\nlauncherargs=<LIB> <FROM_MASTER> <LAUNCHERDIR> <missing>\n");
+  const RunResult r = Launch("<HOME>");
+  EXPECT_EQ(ChildArgs(r.output), (Strings{"h/lib", "m-value", app_dir_, "<missing>", "h"}))
+      << r.output << LogContent();
+  EXPECT_NE(LogContent().find("INFO: DataControl::GetProperties::masterProperty=conf" + Sep() +
+                              "master.ini"),
+            std::string::npos);
+}
+
+TEST_F(LaunchSequence, ChildExitCodeBecomesTheLaunchersOwn) {
+  Install();
+  for (int code : {0, 3, 255}) {
+    WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nlauncherargs=--tc-exit=" +
+             std::to_string(code) + "\n");
+    const RunResult r = Launch();
+    EXPECT_EQ(r.exit_code, code);
+  }
+}
+
+TEST_F(LaunchSequence, NoConsoleRunsHiddenWithoutRelay) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=--tc-quiet --tc-out=visible --tc-exit=5\n");
+  const RunResult r = Launch("-noconsole");
+  EXPECT_EQ(r.exit_code, 5);
+  const std::string log = LogContent();
+  EXPECT_EQ(log.find("ExeProc::ReadFromPipe"), std::string::npos);
+  EXPECT_EQ(log.find("visible"), std::string::npos);
+  EXPECT_NE(log.find("INFO: ExeProc::ExeandWait::GetExitCodeProcess=5\r\n"), std::string::npos);
+}
+
+TEST_F(LaunchSequence, UninstallRunStartsTheChildInTheDataFolderAndReturnsZero) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=Uninstall.JAR --tc-quiet --tc-exit=9\n");
+  const RunResult r = Launch("-cleandir " + kb::QuoteArgument(work_));
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  const std::string log = LogContent();
+  EXPECT_NE(log.find("INFO: Launcher::Run::start::Run as uninstall="), std::string::npos);
+  EXPECT_EQ(log.find("Launcher::Run::start::cleanup"), std::string::npos);
+  EXPECT_EQ(log.find("GetExitCodeProcess"), std::string::npos);
+}
+
+TEST_F(LaunchSequence, CleanDirectoryGetsAScriptUnlessNoCleanup) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nlauncherargs=--tc-quiet\n");
+  const std::string clean = dir_ / "victim";
+  MakeDirs(clean);
+  {
+    const RunResult r = Launch("-nocleanup -cleandir " + kb::QuoteArgument(clean));
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(LogContent().find("Launcher::Run::start::cleanup"), std::string::npos);
+  }
+  const RunResult r = Launch("-cleandir " + kb::QuoteArgument(clean));
+  EXPECT_EQ(r.exit_code, 0);
+  Strings scripts;
+  for (const std::string& name : ListDir(dir_.path())) {
+    if (name.rfind("clean_tool_console_", 0) == 0) scripts.push_back(name);
+  }
+  ASSERT_EQ(scripts.size(), 1u);
+  EXPECT_NE(LogContent().find("INFO: Launcher::Run::start::cleanup=" + (dir_ / scripts[0])),
+            std::string::npos);
+  EXPECT_TRUE(FileExists(clean));  // the launcher never runs the script
+}
+
+TEST_F(LaunchSequence, OverlongCommandLineIsRefusedNotCut) {
+  Install();
+  std::string ini = std::string(kSection) + "launchercmd=" + Child() + "\n";
+  for (int i = 1; i <= 9; ++i) {
+    ini += "JavaArgs_" + std::to_string(i) + "=" + std::string(4000, 'a' + i) + "\n";
+  }
+  WriteIni(ini);
+  const RunResult r = Launch();
+  EXPECT_EQ(r.exit_code, SeenExit(-1));
+  EXPECT_TRUE(ChildArgs(r.output).empty());
+  EXPECT_NE(LogContent().find("ERROR: Launcher::Run::start::commandline="), std::string::npos);
+}
+
+TEST_F(LaunchSequence, JavaApplicationRunsThroughTheLauncher) {
+  if (IsWindows()) GTEST_SKIP() << "the Windows build starts its own test child";
+  const std::string classes = dir_ / "classes";
+  const RunResult javac = Run("javac -d " + kb::QuoteArgument(classes) + " " +
+                              kb::QuoteArgument(std::string(KB_TEST_SOURCE_DIR) +
+                                                "/e2e/java/app/Main.java"));
+  ASSERT_EQ(javac.exit_code, 0) << javac.output;
+  Install();
+  WriteIni(std::string("[properties]\nMODE=fast\n[default]\nlaunchercmd=java\n") + kSection +
+           "JavaArgs_1=-Xmx64m\nJavaArgs_2=-Dmode=<MODE>\nClasspath=-cp " + classes +
+           "\nMainClass=app.Main\nAddtlArgs_1=--exit=4\n");
+  const RunResult r = Launch("tail");
+  EXPECT_EQ(r.exit_code, 4) << r.output;
+  const Strings lines = Lines(r.output);
+  EXPECT_TRUE(Contains(lines, "JAVA-ARG=--exit=4"));
+  EXPECT_TRUE(Contains(lines, "JAVA-ARG=tail"));
+  EXPECT_TRUE(Contains(lines, "JAVA-PROP mode=fast"));
+  EXPECT_TRUE(Contains(lines, "JAVA-CWD=" + app_dir_));
+  EXPECT_NE(LogContent().find("JAVA-ERR done"), std::string::npos);
+  EXPECT_NE(LogContent().find("INFO: Launcher::main=4"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kbtest

@@ -1,0 +1,230 @@
+#include "env/env_calls.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <vector>
+
+#include "common/command_line.h"
+#include "log/log.h"
+#include "platform/fs.h"
+#include "platform/system.h"
+#include "support/test_support.h"
+
+namespace {
+
+using kbtest::ReadFile;
+using kbtest::ScopedEnv;
+using kbtest::ScratchDir;
+
+bool IsWindows() { return platform::PathSeparator() == '\\'; }
+
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  t.tm_isdst = -1;
+  return std::mktime(&t);
+}
+
+class EnvCallsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { saved_log_ = kb::LogFilePath(); }
+  void TearDown() override {
+    kb::LogFilePath() = saved_log_;
+    kb::SetClockForTesting([] { return std::time(nullptr); });
+  }
+  // Routes log lines into a file of the scratch folder; returns its path.
+  std::string CaptureLog() {
+    kb::LogFilePath() = dir_ / "capture.log";
+    return kb::LogFilePath();
+  }
+  ScratchDir dir_;
+  std::string saved_log_;
+};
+
+struct StampCase {
+  int year, month, day, hour, minute, second;
+  const char* date_time;
+  const char* time_stamp;
+};
+
+TEST_F(EnvCallsTest, StampsAtFixedTimes) {
+  const StampCase cases[] = {
+      {2026, 12, 6, 18, 8, 46, "2026-12-6-18.8.46", "Sun Dec 06 18:08:46 2026\n"},
+      {2027, 3, 1, 9, 5, 7, "2027-3-1-9.5.7", "Mon Mar 01 09:05:07 2027\n"},
+      {2030, 10, 31, 23, 59, 59, "2030-10-31-23.59.59", "Thu Oct 31 23:59:59 2030\n"},
+      {2028, 2, 29, 0, 0, 0, "2028-2-29-0.0.0", "Tue Feb 29 00:00:00 2028\n"},
+  };
+  for (const StampCase& c : cases) {
+    const std::time_t at = LocalTime(c.year, c.month, c.day, c.hour, c.minute, c.second);
+    kb::SetClockForTesting([at] { return at; });
+    EXPECT_EQ(kb::GetDateTimeStamp(), c.date_time);
+    EXPECT_EQ(kb::GetTimeStamp(), c.time_stamp);
+    EXPECT_EQ(kb::GetTimeStamp().size(), 25u);
+  }
+}
+
+TEST_F(EnvCallsTest, LogFileNameIsApplicationNameAndStamp) {
+  const std::time_t at = LocalTime(2027, 3, 1, 9, 5, 7);
+  kb::SetClockForTesting([at] { return at; });
+  kb::SetApplicationNameForTesting("run");
+  EXPECT_EQ(kb::GetLogFileName(), "run_2027-3-1-9.5.7.log");
+  kb::SetApplicationNameForTesting("tool_console");
+  EXPECT_EQ(kb::GetLogFileName(), "tool_console_2027-3-1-9.5.7.log");
+}
+
+TEST(BuildArgLineTest, JoinsAndQuotesArguments) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{"a", "b c", ""}, "a \"b c\" \"\" "},
+      {{"-nocleanup"}, "-nocleanup "},
+      {{"-applogloc", "C:\\my logs\\run.log", "-autorun", "data.txt"},
+       "-applogloc \"C:\\my logs\\run.log\" -autorun data.txt "},
+      // Quotes, tabs and a trailing backslash before the closing quote are
+      // escaped so the child sees the same argument.
+      {{"say \"hi\""}, "\"say \\\"hi\\\"\" "},
+      {{"a\tb"}, "\"a\tb\" "},
+      {{"C:\\Program Files\\"}, "\"C:\\Program Files\\\\\" "},
+      {{"C:\\dir\\"}, "C:\\dir\\ "},
+      {{"-Dk=\"v\""}, "\"-Dk=\\\"v\\\"\" "},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"launcher"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(kb::BuildArgLine(static_cast<int>(argv.size()), argv.data()), c.line);
+  }
+}
+
+TEST(BuildArgLineTest, ArgumentsComeBackUnchangedThroughTheSplitter) {
+  const std::vector<std::vector<const char*>> cases = {
+      {"a", "b c", ""},
+      {"say \"hi\"", "a\tb", "C:\\Program Files\\", "x\\\\\"y", "\\\\"},
+      {"-Dk=\"v w\"", "%PATH%", "a^b", "\"", "\"\"", " lead", "trail "},
+  };
+  for (const auto& args : cases) {
+    std::vector<const char*> argv{"launcher"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string line = kb::BuildArgLine(static_cast<int>(argv.size()), argv.data());
+    const std::vector<std::string> split = kb::SplitCommandLine("prog " + line);
+    ASSERT_EQ(split.size(), args.size() + 1) << line;
+    for (std::size_t i = 0; i < args.size(); ++i) EXPECT_EQ(split[i + 1], args[i]) << line;
+  }
+}
+
+TEST(NormalizeSlashesTest, ForeignSeparatorsBecomeNative) {
+  const std::string native(1, platform::PathSeparator());
+  const std::string foreign(1, platform::ForeignSeparator());
+  EXPECT_EQ(kb::NormalizeSlashes("a" + foreign + "b" + native + "c" + foreign + foreign),
+            "a" + native + "b" + native + "c" + native + native);
+  EXPECT_EQ(kb::NormalizeSlashes("plain"), "plain");
+  EXPECT_EQ(kb::NormalizeSlashes(""), "");
+}
+
+TEST_F(EnvCallsTest, GetTempAcceptsAnExistingFolderAndLogsIt) {
+  const std::string log = CaptureLog();
+  ScopedEnv tmp("TMP", dir_.path());
+  EXPECT_EQ(kb::GetTemp(), dir_.path());
+  EXPECT_NE(ReadFile(log).find("INFO: EnvCalls::GetTemp::TMP=" + dir_.path() + "\r\n"),
+            std::string::npos);
+}
+
+TEST_F(EnvCallsTest, GetTempCreatesAMissingNestedFolderFromTemp) {
+  ScopedEnv tmp("TMP");
+  const std::string nested = dir_ / kbtest::Join("new", kbtest::Join("deeper", "tmp"));
+  ScopedEnv temp("TEMP", nested);
+  EXPECT_EQ(kb::GetTemp(), nested);
+  EXPECT_EQ(platform::GetPathKind(nested), platform::PathKind::kDirectory);
+}
+
+TEST_F(EnvCallsTest, GetTempRejectsAFile) {
+  const std::string log = CaptureLog();
+  const std::string file = dir_ / "plain.txt";
+  kbtest::WriteFile(file, "x");
+  ScopedEnv tmp("TMP", file);
+  EXPECT_EQ(kb::GetTemp(), "");
+  EXPECT_NE(ReadFile(log).find("WARNING: EnvCalls::GetTemp::This is not a directory=" + file),
+            std::string::npos);
+}
+
+TEST_F(EnvCallsTest, GetTempRejectsAPathBelowAFile) {
+  const std::string log = CaptureLog();
+  const std::string file = dir_ / "plain.txt";
+  kbtest::WriteFile(file, "x");
+  const std::string below = kbtest::Join(file, "sub");
+  ScopedEnv tmp("TMP", below);
+  EXPECT_EQ(kb::GetTemp(), "");
+  EXPECT_NE(ReadFile(log).find("WARNING: EnvCalls::GetTemp::invalid=" + below),
+            std::string::npos);
+}
+
+TEST_F(EnvCallsTest, GetTempWithoutVariables) {
+  const std::string log = CaptureLog();
+  ScopedEnv tmp("TMP");
+  ScopedEnv temp("TEMP");
+  ScopedEnv tmpdir("TMPDIR");
+  if (IsWindows()) {
+    EXPECT_EQ(kb::GetTemp(), "");
+    EXPECT_NE(ReadFile(log).find("WARNING: EnvCalls::GetTemp::invalid=\r\n"), std::string::npos);
+  } else {
+    EXPECT_EQ(kb::GetTemp(), "/tmp");
+  }
+}
+
+TEST_F(EnvCallsTest, GetTempRejectsARelativePath) {
+  ScopedEnv tmp("TMP", "relative_tmp");
+  kbtest::ScopedCwd cwd(dir_.path());
+  EXPECT_EQ(kb::GetTemp(), "");
+  EXPECT_FALSE(kbtest::FileExists(dir_ / "relative_tmp"));
+}
+
+TEST(GetDataLocationTest, FollowsTheUsersProfile) {
+  if (IsWindows()) {
+    ScopedEnv profile("USERPROFILE", "C:\\Users\\user1");
+    EXPECT_EQ(kb::GetDataLocation(""), "C:\\Users\\user1\\AppData\\Local\\Orlan\\Kestrelbay");
+    EXPECT_EQ(kb::GetDataLocation("D:\\base"), "D:\\base\\AppData\\Local\\Orlan\\Kestrelbay");
+    ScopedEnv unset("USERPROFILE");
+    EXPECT_EQ(kb::GetDataLocation(""), "\\AppData\\Local\\Orlan\\Kestrelbay");
+  } else {
+    {
+      ScopedEnv xdg("XDG_DATA_HOME", "/data/home");
+      EXPECT_EQ(kb::GetDataLocation(""), "/data/home/Orlan/Kestrelbay");
+    }
+    ScopedEnv home("HOME", "/home/u1");
+    ScopedEnv relative_xdg("XDG_DATA_HOME", "not/absolute");
+    EXPECT_EQ(kb::GetDataLocation(""), "/home/u1/.local/share/Orlan/Kestrelbay");
+    ScopedEnv no_xdg("XDG_DATA_HOME");
+    EXPECT_EQ(kb::GetDataLocation(""), "/home/u1/.local/share/Orlan/Kestrelbay");
+  }
+}
+
+TEST(GetWinVerNumTest, UnknownSelectorsAnswerTheMajorVersion) {
+  const double major = kb::GetWinVerNum(1);
+  EXPECT_GT(major, 0.0);
+  EXPECT_EQ(kb::GetWinVerNum(0), major);
+  EXPECT_EQ(kb::GetWinVerNum(5), major);
+  EXPECT_EQ(kb::GetWinVerNum(-3), major);
+  EXPECT_GE(kb::GetWinVerNum(2), 0.0);
+}
+
+TEST_F(EnvCallsTest, PlatformTagOnThisSixtyFourBitMachineIsWx6WithItsLogLine) {
+  const std::string log = CaptureLog();
+  EXPECT_EQ(kb::GetOs(), "wx6");
+  EXPECT_NE(ReadFile(log).find("INFO: EnvCalls::isWow64=true\r\n"), std::string::npos);
+}
+
+TEST(ApplicationNameTest, IsTheExecutableNameWithoutExtension) {
+  ASSERT_TRUE(kb::InitApplication());
+  EXPECT_EQ(kb::ApplicationName(), "unit_tests");
+  EXPECT_EQ(kb::GetLauncherDir(), kbtest::ExeDir());
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+#include "log/log.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "env/env_calls.h"
+#include "platform/system.h"
+#include "support/test_support.h"
+
+namespace {
+
+using kbtest::ReadFile;
+using kbtest::ScratchDir;
+
+// 6 December 2026, 18:08:47 local time.
+std::time_t FixedTime() {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 11;
+  t.tm_mday = 6;
+  t.tm_hour = 18;
+  t.tm_min = 8;
+  t.tm_sec = 47;
+  t.tm_isdst = -1;
+  return std::mktime(&t);
+}
+
+class LogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kb::SetClockForTesting(FixedTime);
+    kb::SetApplicationNameForTesting("setup");
+    saved_path_ = kb::LogFilePath();
+  }
+  void TearDown() override {
+    kb::LogFilePath() = saved_path_;
+    kb::SetClockForTesting([] { return std::time(nullptr); });
+  }
+  ScratchDir dir_;
+  std::string saved_path_;
+};
+
+TEST_F(LogTest, BannerAndEntriesMatchTheExpectedFileByteForByte) {
+  const std::string folder = dir_ / "logs";
+  const std::string file = kbtest::Join(folder, "run.log");
+  kb::LogFilePath() = file;
+  kb::LogOpen("Launcher");
+  kb::LogInfo("LRun::start::templocation", "");
+  kb::LogWarning("EnvCalls::GetTemp::invalid", "C:\\no where");
+  kb::LogError("ExeProc::ExeandDisplay", 2);
+  kb::LogInfoLong("ExeProc::ExeandDisplay::GetExitCodeProcess", static_cast<std::int32_t>(0xFFFFFFFFu));
+  kb::LogInfo("launch command=", "C:\\jre\\bin\\java.exe");
+  kb::LogInfo("Launcher::main", 0);
+  kb::LogText("line one\nline two\r\nend");
+
+  std::string expected = ReadFile(std::string(KB_TEST_DATA_DIR) + "/log/entries_expected.log");
+  ASSERT_FALSE(expected.empty());
+  expected = expected.replace(expected.find("{FOLDER}"), 8, folder);
+  expected = expected.replace(expected.find("{FILE}"), 6, file);
+  EXPECT_EQ(ReadFile(file), expected);
+}
+
+TEST_F(LogTest, SecondOpenAppendsASecondBannerAndKeepsTheFirst) {
+  const std::string file = dir_ / "shared.log";
+  kb::LogFilePath() = file;
+  kb::LogOpen("Launcher");
+  const std::string first = ReadFile(file);
+  kb::LogOpen("Launcher");
+  const std::string both = ReadFile(file);
+  ASSERT_EQ(both.size(), 2 * first.size());
+  EXPECT_EQ(both.substr(0, first.size()), first);
+  EXPECT_EQ(both.substr(first.size()), first);
+}
+
+TEST_F(LogTest, EmptyPathWritesNothingAnywhere) {
+  kbtest::ScopedCwd cwd(dir_.path());
+  kb::LogFilePath().clear();
+  kb::LogOpen("Launcher");
+  kb::LogInfo("tag", "text");
+  kb::LogText("raw");
+  kb::LogError("tag", 5);
+  EXPECT_TRUE(kbtest::ListDir(dir_.path()).empty());
+}
+
+TEST_F(LogTest, PathEndingInSeparatorCreatesTheFolderButWritesNothing) {
+  const std::string folder = dir_ / "asdir";
+  kb::LogFilePath() = folder + kbtest::Sep();
+  kb::LogOpen("Launcher");
+  kb::LogInfo("tag", "text");
+  EXPECT_TRUE(kbtest::FileExists(folder));
+  EXPECT_TRUE(kbtest::ListDir(folder).empty());
+}
+
+TEST_F(LogTest, RelativePathGetsNoBannerButEntriesLandBesideTheCurrentFolder) {
+  kbtest::ScopedCwd cwd(dir_.path());
+  kb::LogFilePath() = "relative.log";
+  kb::LogOpen("Launcher");
+  EXPECT_FALSE(kbtest::FileExists(dir_ / "relative.log"));
+  kb::LogInfo("Launcher::main", 3);
+  const std::string content = ReadFile(dir_ / "relative.log");
+  EXPECT_EQ(content, "Sun Dec 06 18:08:47 2026\r\nINFO: Launcher::main=3\r\n");
+}
+
+TEST_F(LogTest, BlankPathIsReplacedByTheDefaultLogInTheDataFolder) {
+  kbtest::ScopedEnv profile("USERPROFILE", dir_.path());
+  kbtest::ScopedEnv xdg("XDG_DATA_HOME", dir_.path());
+  kb::LogFilePath() = " ";
+  kb::LogOpen("Launcher");
+  const std::string folder = kb::GetDataLocation("");
+  EXPECT_EQ(kb::LogFilePath(), kbtest::Join(folder, "setup_2026-12-6-18.8.47.log"));
+  const std::string content = ReadFile(kb::LogFilePath());
+  EXPECT_NE(content.find("Launcher started.... \r\npath= " + folder + "\r\n"), std::string::npos);
+}
+
+TEST_F(LogTest, LineFeedsInsideATextAreStoredAsCarriageReturnLineFeed) {
+  kb::LogFilePath() = dir_ / "multi.log";
+  kb::LogInfo("tag", "a\nb");
+  EXPECT_EQ(ReadFile(kb::LogFilePath()), "Sun Dec 06 18:08:47 2026\r\nINFO: tag=a\r\nb\r\n");
+}
+
+}  // namespace

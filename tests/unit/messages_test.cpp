@@ -1,0 +1,172 @@
+#include "launcher/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/data_control.h"
+#include "log/log.h"
+#include "platform/ui.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct Shown {
+  std::string text;
+  std::string caption;
+};
+std::vector<Shown> g_boxes;
+std::vector<std::string> g_stderr_lines;
+
+void RecordBox(const std::string& text, const std::string& caption) {
+  g_boxes.push_back({text, caption});
+}
+void RecordStdErr(const std::string& line) { g_stderr_lines.push_back(line); }
+
+class MessageDisplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_log_ = kb::LogFilePath();
+    saved_no_message_ = kb::NoMessage();
+    kb::LogFilePath() = dir_ / "messages.log";
+    kb::NoMessage() = false;
+    g_boxes.clear();
+    g_stderr_lines.clear();
+    kb::SetMessageBoxForTesting(RecordBox);
+    kb::SetStdErrWriterForTesting(RecordStdErr);
+  }
+  void TearDown() override {
+    kb::SetMessageBoxForTesting(nullptr);
+    kb::SetStdErrWriterForTesting(nullptr);
+    kb::LogFilePath() = saved_log_;
+    kb::NoMessage() = saved_no_message_;
+  }
+  // The entries of the log without their time-stamp lines.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> entries;
+    for (const std::string& line : kbtest::Lines(kbtest::ReadFile(dir_ / "messages.log"))) {
+      if (line.rfind("INFO: ", 0) == 0 || line.rfind("WARNING: ", 0) == 0) {
+        entries.push_back(line);
+      }
+    }
+    return entries;
+  }
+
+  kbtest::ScratchDir dir_;
+  std::string saved_log_;
+  bool saved_no_message_ = false;
+};
+
+// The string table travels with the executable on both builds.
+TEST(StringTableTest, HoldsElevenTextsAndNothingElse) {
+  EXPECT_EQ(platform::LoadResourceString(1), "Kestrelbay");
+  EXPECT_EQ(platform::LoadResourceString(4),
+            "The #2 cannot be invoked while the #1 is running.");
+  EXPECT_EQ(platform::LoadResourceString(9),
+            "Following argument can be used: \n -console\t\tprint all standard "
+            "output into log file. \n -log <filename>\tUse giving log file instead. \n");
+  EXPECT_EQ(platform::LoadResourceString(11), "System does not have enough memory.");
+  for (int id = 1; id <= 11; ++id) EXPECT_FALSE(platform::LoadResourceString(id).empty()) << id;
+  for (int id : {0, 12, -1, 65535}) EXPECT_EQ(platform::LoadResourceString(id), "") << id;
+}
+
+TEST_F(MessageDisplayTest, ConsoleKindLogsAndWritesOneLineToStdErrButShowsNoBox) {
+  struct Case {
+    int code;
+    std::string detail;
+    std::string logged;  // the message as the log holds it
+    std::string line;    // the standard-error line
+  };
+  const std::vector<Case> cases = {
+      {-100, "C:\\app\\tool.ini", "This file is missing: C:\\app\\tool.ini",
+       "This file is missing: C:\\app\\tool.ini"},
+      {-101, "", "This application does not support your platform. ",
+       "This application does not support your platform."},
+      {-103, "", "System does not have enough memory. ", "System does not have enough memory."},
+      {-104, "x", "System does not have enough disk space. x",
+       "System does not have enough disk space. x"},
+      {-108, "/opt/jre", "Given Java does not exist or imcomplete. /opt/jre",
+       "Given Java does not exist or imcomplete. /opt/jre"},
+      {-5, "d", "Launcher exist with an genetic error. Please check its log file for details. d",
+       "Launcher exist with an genetic error. Please check its log file for details. d"},
+      {0, "", "Launcher exist with an genetic error. Please check its log file for details. ",
+       "Launcher exist with an genetic error. Please check its log file for details."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    kbtest::WriteFile(dir_ / "messages.log", "");
+    g_stderr_lines.clear();
+    kb::MessageDisplay(200, c.code, c.detail);
+    EXPECT_EQ(Entries(), std::vector<std::string>{"INFO: MessageDisplay=" + c.logged});
+    EXPECT_EQ(g_stderr_lines, std::vector<std::string>{c.line});
+  }
+  EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(MessageDisplayTest, UsageTextKeepsItsLinesInTheLogAndIsOneLineOnStdErr) {
+  kb::MessageDisplay(200, -1000, "");
+  const std::string log = kbtest::ReadFile(dir_ / "messages.log");
+  EXPECT_NE(log.find("INFO: MessageDisplay=Following argument can be used: \r\n -console\t\tprint"),
+            std::string::npos);
+  ASSERT_EQ(g_stderr_lines.size(), 1u);
+  EXPECT_EQ(g_stderr_lines[0],
+            "Following argument can be used: -console print all standard output into log "
+            "file. -log <filename> Use giving log file instead.");
+}
+
+TEST_F(MessageDisplayTest, NoMessageSilencesStdErrButNotTheLog) {
+  kb::NoMessage() = true;
+  kb::MessageDisplay(200, -100, "/srv/tool.ini");
+  EXPECT_TRUE(g_stderr_lines.empty());
+  EXPECT_EQ(Entries(),
+            std::vector<std::string>{"INFO: MessageDisplay=This file is missing: /srv/tool.ini"});
+}
+
+TEST_F(MessageDisplayTest, WindowedKindShowsABoxUnlessNoMessage) {
+  kb::MessageDisplay(100, -101, "");
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0].caption, "Error");
+  EXPECT_EQ(g_boxes[0].text, "This application does not support your platform. ");
+  EXPECT_TRUE(g_stderr_lines.empty());
+
+  kb::NoMessage() = true;
+  kb::MessageDisplay(100, -103, "");
+  EXPECT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{
+                           "INFO: MessageDisplay=This application does not support your platform. ",
+                           "INFO: MessageDisplay=System does not have enough memory. "}));
+}
+
+TEST_F(MessageDisplayTest, CodeWithoutTableTextDoesNothingAtAll) {
+  for (int kind : {100, 200}) {
+    kb::MessageDisplay(kind, -106, "detail");
+  }
+  EXPECT_FALSE(kbtest::FileExists(dir_ / "messages.log"));
+  EXPECT_TRUE(g_boxes.empty());
+  EXPECT_TRUE(g_stderr_lines.empty());
+}
+
+TEST(MessageStringIdTest, MapsEveryCode) {
+  const std::vector<std::pair<int, int>> table = {
+      {-100, 6}, {-101, 5}, {-103, 11}, {-104, 10}, {-106, 12}, {-108, 3},
+      {-1000, 9}, {-102, 8}, {-1, 8}, {183, 8}, {-107, 8}};
+  for (const auto& entry : table) EXPECT_EQ(kb::MessageStringId(entry.first), entry.second) << entry.first;
+}
+
+TEST(MessageAsOneLineTest, FoldsBreaksAndTabs) {
+  const std::vector<std::pair<std::string, std::string>> table = {
+      {"plain text", "plain text"},
+      {"trailing blank ", "trailing blank"},
+      {"a\nb", "a b"},
+      {"a \r\n\t b", "a b"},
+      {"\n\tleading", "leading"},
+      {"two  blanks stay", "two  blanks stay"},
+      {"end\n", "end"},
+      {"", ""},
+  };
+  for (const auto& entry : table) EXPECT_EQ(kb::MessageAsOneLine(entry.first), entry.second) << entry.first;
+}
+
+}  // namespace

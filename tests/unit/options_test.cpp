@@ -1,0 +1,220 @@
+// The launcher's own options: what each one does to the argument line and to
+// the run's settings, in the parse's fixed order.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/data_control.h"
+#include "env/env_calls.h"
+#include "log/log.h"
+#include "support/test_support.h"
+
+namespace {
+
+using kb::DataControl;
+
+class OptionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kb::SetApplicationNameForTesting("tool_console");
+    kb::SetClockForTesting([] { return static_cast<std::time_t>(1700000000); });
+  }
+  void TearDown() override {
+    kb::LogFilePath().clear();
+    kb::NoMessage() = false;
+  }
+  std::string DefaultLog(const std::string& data) const {
+    return kbtest::Join(data, kb::GetLogFileName());
+  }
+
+  kbtest::ScratchDir scratch_;
+  // Keep the default temporary and data folders inside the scratch folder.
+  kbtest::ScopedEnv tmp_{"TMP", scratch_.path()};
+  kbtest::ScopedEnv temp_{"TEMP", scratch_.path()};
+  kbtest::ScopedEnv profile_{"USERPROFILE", scratch_.path()};
+  kbtest::ScopedEnv xdg_{"XDG_DATA_HOME", scratch_.path()};
+};
+
+struct PassCase {
+  const char* label;
+  std::string line;
+  std::string pass_through;
+};
+
+class PassThroughTest : public OptionsTest,
+                        public ::testing::WithParamInterface<PassCase> {};
+
+TEST_P(PassThroughTest, LeavesTheRestForTheChild) {
+  const PassCase& c = GetParam();
+  DataControl options(c.line);
+  EXPECT_EQ(options.GetArgLine(), c.pass_through) << c.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, PassThroughTest,
+    ::testing::Values(
+        PassCase{"nothing removed keeps the trailing blank", "a b ", "a b "},
+        PassCase{"letter case ignored", "-WAIT x ", "x"},
+        PassCase{"only the first occurrence", "-wait -wait ", "-wait"},
+        PassCase{"wait inside a word", "x-waitress ", "x-waitress "},
+        PassCase{"wait inside a double-dash option", "--max-wait-time=3 ", "--max-wait-time=3 "},
+        PassCase{"console inside a path", "C:\\logs\\app-console\\a.log ",
+                 "C:\\logs\\app-console\\a.log "},
+        PassCase{"quoted option is an argument", "\"-wait\" ", "\"-wait\" "},
+        PassCase{"quiet stays", "-quiet -nomessage ", "-quiet"},
+        PassCase{"noconsole is not console", "-noconsole x ", "x"},
+        PassCase{"console removed", "-console x ", "x"},
+        PassCase{"jrehome value removed", "a -jrehome C:\\jre b ", "a b"},
+        PassCase{"quoted jrehome keeps the blank after it", "a -jrehome \"C:\\my jre\" b ",
+                 "a  b"},
+        PassCase{"jrehome at the end", "a -jrehome ", "a"},
+        PassCase{"jrehome with an open quote", "a -jrehome \"C:\\my jre b ", "a "},
+        PassCase{"cleandir takes the next option", "-cleandir -autorun ", ""},
+        PassCase{"tab separates", "x\t-wait\ty ", "x\t\ty"},
+        PassCase{"everything consumed", "-wait -console -nocleanup -autorun ", ""}));
+
+TEST_F(OptionsTest, AppLogLocWithQuotedPathAndAutorun) {
+  const std::string log = kbtest::Join(scratch_.path(), "my logs") + kbtest::Sep() + "run.log";
+  DataControl options("-applogloc \"" + log + "\" -autorun data.txt ");
+  EXPECT_EQ(kb::LogFilePath(), log);
+  EXPECT_EQ(options.autorun, 1);
+  EXPECT_EQ(options.GetArgLine(), "-applogloc \"" + log + "\"  data.txt");
+}
+
+TEST_F(OptionsTest, AppLogLocWithoutValueFallsBackToTheDataLocation) {
+  const std::string data = scratch_ / "data";
+  DataControl options("-datalocation " + data + " -applogloc ");
+  EXPECT_EQ(kb::LogFilePath(), DefaultLog(data));
+  EXPECT_EQ(options.GetArgLine(), "-datalocation " + data + " -applogloc ");
+}
+
+TEST_F(OptionsTest, AppLogLocTakesTheNextOptionAsItsPath) {
+  kbtest::ScopedCwd cwd(scratch_.path());
+  DataControl options("-applogloc -autorun ");
+  EXPECT_EQ(kb::LogFilePath(), scratch_ / "-autorun");
+  EXPECT_EQ(options.autorun, 1);
+  EXPECT_EQ(options.GetArgLine(), "-applogloc");
+}
+
+TEST_F(OptionsTest, RelativeLogPathIsFixedAgainstTheStartFolder) {
+  kbtest::MakeDirs(scratch_ / "logs");
+  {
+    kbtest::ScopedCwd cwd(scratch_.path());
+    DataControl options("-applogloc logs" + kbtest::Sep() + "run.log ");
+  }
+  // Changing folder afterwards must not move the log.
+  kbtest::ScopedCwd elsewhere(scratch_ / "logs");
+  EXPECT_EQ(kb::LogFilePath(), kbtest::Join(scratch_ / "logs", "run.log"));
+}
+
+TEST_F(OptionsTest, DataLocationStaysAndNamesTheDefaultLog) {
+  const std::string data = scratch_ / "data";
+  DataControl options("-datalocation " + data + " ");
+  EXPECT_EQ(options.GetDataDir(), data);
+  EXPECT_EQ(kb::LogFilePath(), DefaultLog(data));
+  EXPECT_EQ(options.GetArgLine(), "-datalocation " + data + " ");
+}
+
+TEST_F(OptionsTest, DefaultDataLocationWhenAbsent) {
+  DataControl options("x ");
+  EXPECT_EQ(options.GetDataDir(), kb::GetDataLocation(""));
+  EXPECT_FALSE(options.GetDataDir().empty());
+  EXPECT_EQ(kb::LogFilePath(), DefaultLog(options.GetDataDir()));
+}
+
+TEST_F(OptionsTest, FlagsAndCleanDir) {
+  const std::string clean = scratch_ / "clean me";
+  DataControl options("-NoConsole -nocleanup -cleandir \"" + clean + "\" keep ");
+  EXPECT_EQ(options.IsConsole(), 0);
+  EXPECT_EQ(options.IsCleanup(), 0);
+  EXPECT_EQ(options.GetCleanDir(), clean);
+  EXPECT_EQ(options.autorun, 0);
+  EXPECT_EQ(options.GetArgLine(), " keep");
+}
+
+TEST_F(OptionsTest, DefaultsWhenNoOptionIsGiven) {
+  DataControl options("");
+  EXPECT_EQ(options.IsConsole(), 1);
+  EXPECT_EQ(options.IsCleanup(), 1);
+  EXPECT_EQ(options.autorun, 0);
+  EXPECT_EQ(options.GetCleanDir(), "");
+  EXPECT_FALSE(kb::NoMessage());
+}
+
+TEST_F(OptionsTest, CleanDirTakesAFollowingOptionAsItsValue) {
+  DataControl options("-cleandir -autorun ");
+  EXPECT_EQ(options.GetCleanDir(), "-autorun");
+  EXPECT_EQ(options.autorun, 0);
+}
+
+TEST_F(OptionsTest, ProcessWideValuesAreRewrittenByEveryParse) {
+  const std::string data = scratch_ / "d";
+  {
+    DataControl first("-nomessage -applogloc " + (scratch_ / "one.log") + " ");
+    EXPECT_TRUE(kb::NoMessage());
+  }
+  DataControl second("-datalocation " + data + " ");
+  EXPECT_FALSE(kb::NoMessage());
+  EXPECT_EQ(kb::LogFilePath(), DefaultLog(data));
+}
+
+TEST_F(OptionsTest, TempLocationIsCreatedWithItsParents) {
+  const std::string temp = kbtest::Join(scratch_ / "t1", "t2");
+  DataControl options("-templocation " + temp + " x ");
+  EXPECT_TRUE(kbtest::FileExists(temp));
+  EXPECT_EQ(options.GetTempLocation(), temp);
+  EXPECT_EQ(options.GetArgLine(), "x");
+}
+
+TEST_F(OptionsTest, DefaultTempLocationComesFromTheEnvironment) {
+  const std::string temp = scratch_ / "envtemp";
+  kbtest::MakeDirs(temp);
+  kbtest::ScopedEnv tmp("TMP", temp);
+  DataControl options("x ");
+  EXPECT_EQ(options.GetTempLocation(), kb::GetTemp());
+  EXPECT_FALSE(options.GetTempLocation().empty());
+}
+
+struct ValueCase {
+  const char* label;
+  std::string line;
+  int remove;
+  std::string value;
+  int found;
+  std::string after;
+};
+
+class OptionValueTest : public OptionsTest,
+                        public ::testing::WithParamInterface<ValueCase> {};
+
+TEST_P(OptionValueTest, ExtractsTheValue) {
+  const ValueCase& c = GetParam();
+  // A line without launcher options survives the parse unchanged.
+  DataControl probe(c.line);
+  int found = -7;
+  EXPECT_EQ(probe.GetOptionValue("-opt", &found, c.remove), c.value) << c.label;
+  EXPECT_EQ(found, c.found) << c.label;
+  EXPECT_EQ(probe.GetArgLine(), c.after) << c.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, OptionValueTest,
+    ::testing::Values(
+        ValueCase{"quoted", "-opt \"a b\" c ", 1, "a b", 1, " c"},
+        ValueCase{"unquoted", "-opt a b ", 1, "a", 1, "b"},
+        ValueCase{"open quote runs to the end", "-opt \"a b", 1, "a b", 1, ""},
+        ValueCase{"at the end", "x -opt", 1, "", 1, "x"},
+        ValueCase{"absent", "x -optical y", 1, "", 0, "x -optical y"},
+        ValueCase{"kept when not removed", "-OPT v w", 0, "v", 1, "-OPT v w"},
+        ValueCase{"several blanks before", "x -opt   v w", 1, "v", 1, "x w"},
+        ValueCase{"leading blanks of the line", "  -opt v w", 1, "v", 1, "w"}));
+
+TEST_F(OptionsTest, FindOptionReportsThePositionOfAWholeArgument) {
+  DataControl probe("x-ab -ab -ab ");
+  EXPECT_EQ(probe.FindOption("-AB", 0), 5);
+  EXPECT_EQ(probe.FindOption("-a", 0), -1);
+  EXPECT_EQ(probe.FindOption("-ab", 1), 5);
+  EXPECT_EQ(probe.GetArgLine(), "x-ab  -ab");
+}
+
+}  // namespace

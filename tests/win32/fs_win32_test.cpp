@@ -1,0 +1,197 @@
+// File-system services, environment and locations of the Windows layer,
+// against the real system.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/append_file.h"
+#include "platform/fs.h"
+#include "platform/system.h"
+#include "support/test_support.h"
+
+namespace {
+
+using platform::PathKind;
+
+class FsWin32 : public ::testing::Test {
+ protected:
+  kbtest::ScratchDir dir_;
+};
+
+TEST_F(FsWin32, CreateDirectoryTreeAnswersTheShellCodes) {
+  kbtest::WriteFile(dir_ / "plain.txt", "x");
+  const std::string nested = dir_ / "a\\b\\c";
+  struct Case {
+    std::string path;
+    int expected;
+  };
+  // In order: each row may rely on the rows before it.
+  const Case cases[] = {
+      {nested, platform::kErrorSuccess},
+      {nested, platform::kErrorAlreadyExists},
+      {dir_ / "plain.txt", platform::kErrorAlreadyExists},
+      {dir_ / "plain.txt\\below", platform::kErrorPathNotFound},
+      {"relative\\dir", platform::kErrorBadPathname},
+      {".\\x", platform::kErrorBadPathname},
+      {"", platform::kErrorBadPathname},
+      {dir_ / "trailing\\", platform::kErrorSuccess},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::CreateDirectoryTree(c.path), c.expected) << c.path;
+  }
+  EXPECT_EQ(platform::GetPathKind(nested), PathKind::kDirectory);
+  EXPECT_EQ(platform::GetPathKind(dir_ / "trailing"), PathKind::kDirectory);
+  EXPECT_FALSE(platform::PathExists("relative"));
+}
+
+TEST_F(FsWin32, PathKindNeverTakesAFailureForAFolder) {
+  kbtest::WriteFile(dir_ / "f.txt", "x");
+  EXPECT_EQ(platform::GetPathKind(dir_.path()), PathKind::kDirectory);
+  EXPECT_EQ(platform::GetPathKind(dir_.path() + "\\"), PathKind::kDirectory);
+  EXPECT_EQ(platform::GetPathKind(dir_ / "f.txt"), PathKind::kFile);
+  // The failure value has the directory bit set: all of these must still
+  // read as missing.
+  EXPECT_EQ(platform::GetPathKind(dir_ / "f.txt\\"), PathKind::kMissing);
+  EXPECT_EQ(platform::GetPathKind(dir_ / "none"), PathKind::kMissing);
+  EXPECT_EQ(platform::GetPathKind(dir_ / "none\\deeper"), PathKind::kMissing);
+  EXPECT_EQ(platform::GetPathKind(""), PathKind::kMissing);
+  EXPECT_TRUE(platform::PathExists(dir_ / "f.txt"));
+  EXPECT_TRUE(platform::PathExists(dir_.path()));
+  EXPECT_FALSE(platform::PathExists(dir_ / "none"));
+}
+
+TEST_F(FsWin32, FindEntryGivesTheFullPathOfWhatExists) {
+  kbtest::MakeDirs(dir_ / "run1");
+  EXPECT_EQ(platform::FindEntry(dir_ / "run1"), dir_ / "run1");
+  // Forward slashes and a relative name resolve like the folder search.
+  const std::string slashed = dir_.path() + "/run1";
+  EXPECT_EQ(platform::FindEntry(slashed), dir_ / "run1");
+  {
+    kbtest::ScopedCwd cwd(dir_.path());
+    EXPECT_EQ(platform::FindEntry("run1"), dir_ / "run1");
+    EXPECT_EQ(platform::FindEntry("missing"), "");
+  }
+  EXPECT_EQ(platform::FindEntry(dir_ / "missing"), "");
+  EXPECT_EQ(platform::FindEntry(dir_ / "run1\\"), "");
+  EXPECT_EQ(platform::FindEntry(dir_ / "run1/"), "");
+  EXPECT_EQ(platform::FindEntry(""), "");
+}
+
+TEST_F(FsWin32, CurrentDirectoryRoundTripsAndResolvesRelativeNames) {
+  kbtest::MakeDirs(dir_ / "sub");
+  const std::string before = platform::GetCurrentDir();
+  {
+    kbtest::ScopedCwd cwd(dir_ / "sub");
+    EXPECT_EQ(platform::GetCurrentDir(), dir_ / "sub");
+    EXPECT_EQ(platform::FullPathName("x.ini"), dir_ / "sub\\x.ini");
+    EXPECT_EQ(platform::FullPathName("..\\y"), dir_ / "y");
+  }
+  EXPECT_EQ(platform::GetCurrentDir(), before);
+  EXPECT_FALSE(platform::SetCurrentDir(dir_ / "missing"));
+  EXPECT_EQ(platform::GetCurrentDir(), before);
+  EXPECT_EQ(platform::FullPathName(""), "");
+  EXPECT_EQ(platform::FullPathName("C:\\" + std::string(300, 'a')), "");
+}
+
+TEST(FsWin32Paths, AbsoluteAndRootForms) {
+  struct Case {
+    const char* path;
+    bool absolute;
+    bool root;
+  };
+  const Case cases[] = {
+      {"C:\\", true, true},        {"c:/", true, true},
+      {"C:", false, true},         {"\\", false, true},
+      {"/", false, true},          {"\\\\srv\\share", true, true},
+      {"\\\\srv\\share\\", true, true},
+      {"\\\\srv\\share\\dir", true, false},
+      {"\\\\srv", false, false},   {"C:\\dir", true, false},
+      {"C:dir", false, false},     {"\\dir", false, false},
+      {"dir\\x", false, false},    {"", false, false},
+      {"1:\\", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::IsAbsolutePath(c.path), c.absolute) << c.path;
+    EXPECT_EQ(platform::IsRootPath(c.path), c.root) << c.path;
+  }
+}
+
+TEST_F(FsWin32, WholeFileIsWrittenOnceAndByteExact) {
+  const std::string path = dir_ / "clean.bat";
+  const std::string bytes = std::string("sleep 2\r\ncd x\n\0end", 18);
+  ASSERT_TRUE(platform::WriteWholeFile(path, bytes, true));
+  EXPECT_EQ(kbtest::ReadFile(path), bytes);
+  // An existing file is never overwritten.
+  EXPECT_FALSE(platform::WriteWholeFile(path, "other", false));
+  EXPECT_EQ(kbtest::ReadFile(path), bytes);
+  EXPECT_FALSE(platform::WriteWholeFile(dir_ / "no\\such\\dir.bat", "x", false));
+}
+
+TEST_F(FsWin32, AppendFileAddsExactBytesAndSharesTheFile) {
+  const std::string path = dir_ / "launch.log";
+  platform::AppendFile first = platform::AppendFile::Open(path);
+  ASSERT_TRUE(first.is_open());
+  // A second writer (another launcher on the same log) and a reader must be
+  // able to open the file while the first one holds it.
+  platform::AppendFile second = platform::AppendFile::Open(path);
+  ASSERT_TRUE(second.is_open());
+  EXPECT_TRUE(first.Write("one\r\n"));
+  EXPECT_TRUE(second.Write(std::string("two\n\0", 5)));
+  EXPECT_TRUE(first.Write("three"));
+  EXPECT_EQ(kbtest::ReadFile(path), std::string("one\r\ntwo\n\0three", 15));
+  first.Close();
+  EXPECT_FALSE(first.Write("x"));
+  EXPECT_FALSE(platform::AppendFile::Open(dir_ / "no\\dir\\x.log").is_open());
+}
+
+TEST(SystemWin32, EnvironmentChangesReachTheRuntime) {
+  const std::string name = "KB_WIN32_ENV_PROBE";
+  ASSERT_TRUE(platform::SetEnvVar(name, "v1 with blanks"));
+  EXPECT_EQ(platform::GetEnvVar(name.c_str()), "v1 with blanks");
+  ASSERT_TRUE(platform::UnsetEnvVar(name));
+  EXPECT_EQ(platform::GetEnvVar(name.c_str()), "");
+  EXPECT_TRUE(platform::UnsetEnvVar(name)) << "removing twice is no failure";
+  EXPECT_FALSE(platform::SetEnvVar("A=B", "x"));
+}
+
+TEST(SystemWin32, TempDirPrefersTmpAndTreatsEmptyAsUnset) {
+  struct Case {
+    const char* tmp;  // nullptr: unset
+    const char* temp;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"C:\\t1", "C:\\t2", "C:\\t1"},
+      {nullptr, "C:\\t2", "C:\\t2"},
+      {"", "C:\\t2", "C:\\t2"},
+      {nullptr, nullptr, ""},
+  };
+  for (const Case& c : cases) {
+    auto tmp = c.tmp ? std::make_unique<kbtest::ScopedEnv>("TMP", c.tmp)
+                     : std::make_unique<kbtest::ScopedEnv>("TMP");
+    auto temp = c.temp ? std::make_unique<kbtest::ScopedEnv>("TEMP", c.temp)
+                       : std::make_unique<kbtest::ScopedEnv>("TEMP");
+    EXPECT_EQ(platform::TempDirFromEnvironment(), c.expected)
+        << (c.tmp ? c.tmp : "(unset)");
+  }
+}
+
+TEST(SystemWin32, LocalAppDataRootDependsOnMajorVersion) {
+  kbtest::ScopedEnv profile("USERPROFILE", "C:\\Users\\user1");
+  EXPECT_EQ(platform::LocalAppDataRoot("", 6.0),
+            "C:\\Users\\user1\\AppData\\Local\\");
+  EXPECT_EQ(platform::LocalAppDataRoot("", 10.0),
+            "C:\\Users\\user1\\AppData\\Local\\");
+  EXPECT_EQ(platform::LocalAppDataRoot("", 5.0),
+            "C:\\Users\\user1\\Local Settings\\Application Data\\");
+  // 0.0 is what an unreadable version gives: the older layout.
+  EXPECT_EQ(platform::LocalAppDataRoot("", 0.0),
+            "C:\\Users\\user1\\Local Settings\\Application Data\\");
+  EXPECT_EQ(platform::LocalAppDataRoot("D:\\base", 6.0),
+            "D:\\base\\AppData\\Local\\");
+  kbtest::ScopedEnv no_profile("USERPROFILE");
+  EXPECT_EQ(platform::LocalAppDataRoot("", 6.0), "\\AppData\\Local\\");
+}
+
+}  // namespace
