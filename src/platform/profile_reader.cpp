@@ -147,9 +147,10 @@ unsigned long ProfileReader::ReadKeyNames(const std::string& section_name, std::
     list += key.name;
     list += '\0';
   }
-  // The list plus its final NUL must fit; a list that does not is cut to
-  // size - 2 bytes (the service then ends it with one NUL).
-  if (list.size() + 1 <= size) {
+  // The service wants room for the list and two more bytes, although it
+  // writes only one final NUL; a list that does not fit is cut to size - 2
+  // bytes.
+  if (list.size() + 2 <= size) {
     *names = std::move(list);
   } else {
     list.resize(size >= 2 ? size - 2 : 0);

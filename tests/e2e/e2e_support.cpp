@@ -44,7 +44,7 @@ std::string LauncherTest::LaunchLine(const std::string& args, const std::string&
 }
 
 RunResult LauncherTest::Launch(const std::string& args, const std::string& name) {
-  return Run(LaunchLine(args, name));
+  return kbtest::Run(LaunchLine(args, name));
 }
 
 std::string LauncherTest::DataDir() const { return kb::GetDataLocation(""); }
@@ -84,7 +84,7 @@ std::string LauncherTest::Child() { return BuiltProgram("test_child"); }
 bool IsTimeStampLine(const std::string& line) {
   // "Www Mmm dd hh:mm:ss yyyy"
   if (line.size() != 24) return false;
-  const char* pattern = "Aaa Aaa 00 00:00:00 0000";
+  const char* pattern = "AAA AAA 00 00:00:00 0000";
   for (std::size_t i = 0; i < line.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(line[i]);
     switch (pattern[i]) {

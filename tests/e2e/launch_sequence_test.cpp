@@ -207,7 +207,7 @@ TEST_F(LaunchSequence, NoConsoleRunsHiddenWithoutRelay) {
   EXPECT_EQ(r.exit_code, 5);
   const std::string log = LogContent();
   EXPECT_EQ(log.find("ExeProc::ReadFromPipe"), std::string::npos);
-  EXPECT_EQ(log.find("visible"), std::string::npos);
+  EXPECT_EQ(log.find("\nvisible\r\n"), std::string::npos);
   EXPECT_NE(log.find("INFO: ExeProc::ExeandWait::GetExitCodeProcess=5\r\n"), std::string::npos);
 }
 
@@ -261,7 +261,7 @@ TEST_F(LaunchSequence, OverlongCommandLineIsRefusedNotCut) {
 TEST_F(LaunchSequence, JavaApplicationRunsThroughTheLauncher) {
   if (IsWindows()) GTEST_SKIP() << "the Windows build starts its own test child";
   const std::string classes = dir_ / "classes";
-  const RunResult javac = Run("javac -d " + kb::QuoteArgument(classes) + " " +
+  const RunResult javac = kbtest::Run("javac -d " + kb::QuoteArgument(classes) + " " +
                               kb::QuoteArgument(std::string(KB_TEST_SOURCE_DIR) +
                                                 "/e2e/java/app/Main.java"));
   ASSERT_EQ(javac.exit_code, 0) << javac.output;

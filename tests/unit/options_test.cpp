@@ -2,6 +2,7 @@
 // the run's settings, in the parse's fixed order.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "config/data_control.h"
@@ -40,6 +41,7 @@ struct PassCase {
   std::string line;
   std::string pass_through;
 };
+std::ostream& operator<<(std::ostream& out, const PassCase& c) { return out << c.label; }
 
 class PassThroughTest : public OptionsTest,
                         public ::testing::WithParamInterface<PassCase> {};
@@ -183,6 +185,7 @@ struct ValueCase {
   int found;
   std::string after;
 };
+std::ostream& operator<<(std::ostream& out, const ValueCase& c) { return out << c.label; }
 
 class OptionValueTest : public OptionsTest,
                         public ::testing::WithParamInterface<ValueCase> {};

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -20,6 +21,7 @@ struct LookupCase {
   unsigned long count;
   std::string value;
 };
+std::ostream& operator<<(std::ostream& out, const LookupCase& c) { return out << c.label; }
 
 class ProfileLookupTest : public ::testing::TestWithParam<LookupCase> {};
 
@@ -101,6 +103,7 @@ struct ListCase {
   std::size_t size;
   std::string names;  // exactly `count` bytes
 };
+std::ostream& operator<<(std::ostream& out, const ListCase& c) { return out << c.label; }
 
 class ProfileKeyListTest : public ::testing::TestWithParam<ListCase> {};
 

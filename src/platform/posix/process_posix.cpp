@@ -52,6 +52,16 @@ class SpawnSetup {
       if (rc == 0) rc = ::posix_spawn_file_actions_adddup2(&actions_, out, 1);
       if (rc == 0) rc = ::posix_spawn_file_actions_adddup2(&actions_, out, 2);
       if (rc != 0) return rc;
+    } else if (!options.inherit_handles) {
+      // Without inheritance a Windows child keeps only console handles: a
+      // pipe or file the launcher writes to is not passed on. The terminal
+      // stays; anything else becomes /dev/null.
+      for (int fd = 0; fd <= 2; ++fd) {
+        if (::isatty(fd)) continue;
+        rc = ::posix_spawn_file_actions_addopen(&actions_, fd, "/dev/null",
+                                                fd == 0 ? O_RDONLY : O_WRONLY, 0);
+        if (rc != 0) return rc;
+      }
     }
     // Whatever the launcher inherited without close-on-exec stays behind too.
     rc = ::posix_spawn_file_actions_addclosefrom_np(&actions_, 3);

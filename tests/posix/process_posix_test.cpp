@@ -1,0 +1,158 @@
+#include "platform/process.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+
+#include "common/command_line.h"
+#include "log/log.h"
+#include "process/exe_proc.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::string TestChild(const std::string& arguments) {
+  return kb::QuoteArgument(kbtest::BuiltProgram("test_child")) + " " + arguments;
+}
+
+// The "Name:\tvalue" line of a /proc status text.
+std::string StatusField(const std::string& status, const std::string& name) {
+  for (const std::string& line : kbtest::Lines(status)) {
+    if (line.compare(0, name.size() + 1, name + ":") == 0) return line.substr(name.size() + 2);
+  }
+  return "<none>";
+}
+
+TEST(ProcessPosixTest, ChildStartsWithDefaultSignalsAndEmptyMask) {
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction old_term;
+  sigaction(SIGTERM, &ignore, &old_term);
+  sigset_t block;
+  sigset_t old_mask;
+  sigemptyset(&block);
+  sigaddset(&block, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &block, &old_mask);
+  const kbtest::RunResult run = kbtest::Run("cat /proc/self/status");
+  pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
+  sigaction(SIGTERM, &old_term, nullptr);
+  ASSERT_TRUE(run.started);
+  EXPECT_EQ(StatusField(run.output, "SigIgn"), "0000000000000000");
+  EXPECT_EQ(StatusField(run.output, "SigBlk"), "0000000000000000");
+}
+
+TEST(ProcessPosixTest, NoDescriptorLeaksIntoTheChild) {
+  const int plain = ::open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
+  ASSERT_GE(plain, 3);
+  platform::Pipe extra;
+  ASSERT_EQ(platform::CreateChildPipe(&extra), 0);
+  const kbtest::RunResult run = kbtest::Run("ls /proc/self/fd");
+  ::close(plain);
+  // 0, 1, 2 and the folder that ls itself reads.
+  EXPECT_EQ(kbtest::Lines(run.output), (std::vector<std::string>{"0", "1", "2", "3"}));
+}
+
+TEST(ProcessPosixTest, PathLookupAndStartFailures) {
+  kbtest::ScratchDir scratch;
+  kbtest::WriteFile(scratch / "not_executable", "data");
+  platform::Child child;
+  platform::StartOptions options;
+  EXPECT_EQ(platform::StartChild("", options, &child), 2);
+  EXPECT_EQ(platform::StartChild("   ", options, &child), 2);
+  EXPECT_EQ(platform::StartChild("no-such-program-kb-test", options, &child), 2);
+  EXPECT_EQ(platform::StartChild(scratch / "missing", options, &child), 2);
+  EXPECT_EQ(platform::StartChild(scratch / "not_executable", options, &child), EACCES);
+  EXPECT_FALSE(child.started());
+  kbtest::ScopedEnv path("PATH", kbtest::ExeDir());
+  EXPECT_EQ(platform::StartChild("test_child --tc-quiet", options, &child), 0);
+  int error = 0;
+  EXPECT_TRUE(child.Wait(&error));
+}
+
+TEST(ProcessPosixTest, NewSessionOnlyWhenAsked) {
+  for (const bool new_session : {false, true}) {
+    platform::Pipe pipe;
+    ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
+    platform::StartOptions options;
+    options.std_output = &pipe.write;
+    options.new_session = new_session;
+    platform::Child child;
+    ASSERT_EQ(platform::StartChild("cat /proc/self/stat", options, &child), 0);
+    pipe.write.Close();
+    std::string stat;
+    char buffer[4096];
+    int error = 0;
+    long n;
+    while ((n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error)) > 0) stat.append(buffer, n);
+    ASSERT_TRUE(child.Wait(&error));
+    // pid (comm) state ppid pgrp session ...
+    const std::string pid = stat.substr(0, stat.find(' '));
+    const std::string rest = stat.substr(stat.rfind(')') + 2);
+    char state = 0;
+    long ppid = 0, pgrp = 0, session = 0;
+    ASSERT_EQ(std::sscanf(rest.c_str(), "%c %ld %ld %ld", &state, &ppid, &pgrp, &session), 4);
+    EXPECT_EQ(std::to_string(session) == pid, new_session) << stat;
+  }
+}
+
+TEST(ProcessPosixTest, SignalScopeIgnoresInterruptAndForwardsTermination) {
+  platform::Child child;
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  ASSERT_EQ(platform::StartChild(TestChild("--tc-quiet --tc-sleep=20000"), options, &child), 0);
+  int error = 0;
+  {
+    platform::ChildSignalScope scope(child);
+    ASSERT_EQ(::raise(SIGINT), 0);  // would end the test program without the scope
+    ASSERT_EQ(::raise(SIGPIPE), 0);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_TRUE(child.Wait(&error));
+  }
+  std::int32_t code = 0;
+  ASSERT_TRUE(child.ExitCode(&code));
+  EXPECT_EQ(code, 128 + SIGTERM);
+  struct sigaction now;
+  sigaction(SIGTERM, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, SIG_DFL);
+}
+
+TEST(ProcessPosixTest, FailedWaitIsAnErrorNotSuccess) {
+  kbtest::ScratchDir scratch;
+  // With SIGCHLD ignored the kernel reaps the child itself and waitpid
+  // fails with ECHILD.
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction old_child;
+  sigaction(SIGCHLD, &ignore, &old_child);
+  kb::LogFilePath() = scratch / "run.log";
+  const int display = kb::ExeandDisplay(100, false, TestChild("--tc-quiet --tc-exit=3"));
+  const int wait = kb::ExeandWait(TestChild("--tc-quiet --tc-exit=3"));
+  kb::LogFilePath().clear();
+  sigaction(SIGCHLD, &old_child, nullptr);
+  EXPECT_EQ(display, -1);
+  EXPECT_EQ(wait, -1);
+  const std::string log = kbtest::ReadFile(scratch / "run.log");
+  EXPECT_NE(log.find("ERROR: ExeProc::ExeandDisplay::WaitForSingleObject=" +
+                     std::to_string(ECHILD) + "\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("ERROR: ExeProc::ExeandWait::WaitForSingleObject::cmd="), std::string::npos);
+  EXPECT_EQ(log.find("GetExitCodeProcess"), std::string::npos);
+}
+
+TEST(ProcessPosixTest, WorkerRunsAndJoins) {
+  int value = 0;
+  int error = 0;
+  platform::Worker worker = platform::Worker::Start(
+      [](void* argument) { return *static_cast<int*>(argument) = 42; }, &value, &error);
+  ASSERT_TRUE(worker.started());
+  EXPECT_TRUE(worker.Join(&error));
+  EXPECT_EQ(value, 42);
+  EXPECT_FALSE(worker.Join(&error));
+}
+
+}  // namespace

@@ -1,0 +1,280 @@
+#include "process/exe_proc.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "common/command_line.h"
+#include "common/text.h"
+#include "log/log.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "process/line_end_translator.h"
+#include "support/test_support.h"
+
+namespace {
+
+// ExeandDisplay takes over the launcher's standard output (and closes it on
+// Windows), so the tests run it in a launcher of their own: this test
+// program started again with KB_TEST_RUNNER set runs one runner here,
+// before any test, writes its result to a file and ends.
+constexpr char kRunnerVar[] = "KB_TEST_RUNNER";
+constexpr char kCommandVar[] = "KB_TEST_RUNNER_CMD";
+constexpr char kLogVar[] = "KB_TEST_RUNNER_LOG";
+constexpr char kResultVar[] = "KB_TEST_RUNNER_RESULT";
+constexpr char kCloseStdoutVar[] = "KB_TEST_RUNNER_CLOSE_STDOUT";
+
+int RunAsLauncherWhenAsked() {
+  const std::string runner = platform::GetEnvVar(kRunnerVar);
+  if (runner.empty()) return 0;
+  kb::LogFilePath() = platform::GetEnvVar(kLogVar);
+  const std::string command = platform::GetEnvVar(kCommandVar);
+  if (platform::GetEnvVar(kCloseStdoutVar) == "1") std::fclose(stdout);
+  int result = -12345;
+  if (runner == "display") result = kb::ExeandDisplay(200, false, command);
+  if (runner == "display100") result = kb::ExeandDisplay(100, false, command);
+  if (runner == "wait") result = kb::ExeandWait(command);
+  kbtest::WriteFile(platform::GetEnvVar(kResultVar), kb::IntToString(result));
+  platform::ExitProcessNow(0);
+}
+const int kLauncherMode = RunAsLauncherWhenAsked();
+
+bool IsWindows() { return platform::PathSeparator() == '\\'; }
+
+std::string Child(const std::string& arguments) {
+  return kb::QuoteArgument(kbtest::BuiltProgram("test_child")) + " " + arguments;
+}
+
+std::string Pattern(std::size_t count) {
+  static const char kPattern[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string bytes;
+  for (std::size_t i = 0; i < count; ++i) bytes += kPattern[i % 36];
+  return bytes;
+}
+
+// The generator that test_child documents for --tc-random.
+std::string RandomBytes(std::size_t count, std::uint32_t state) {
+  std::string bytes;
+  for (std::size_t i = 0; i < count; ++i) {
+    state = state * 1103515245u + 12345u;
+    bytes += static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+// What the log must hold for relayed bytes, worked out byte by byte.
+std::string LogForm(const std::string& bytes) {
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) out += '\r';
+    out += bytes[i];
+  }
+  return out;
+}
+
+struct Launch {
+  kbtest::RunResult run;  // the launcher's own standard output
+  std::string result;     // the runner's result
+  std::string log;
+};
+
+class ExeProcTest : public ::testing::Test {
+ protected:
+  std::string LogPath() const { return log_path_; }
+
+  Launch RunLauncher(const std::string& runner, const std::string& command,
+                     bool close_stdout = false) {
+    kbtest::ScopedEnv runner_env(kRunnerVar, runner);
+    kbtest::ScopedEnv command_env(kCommandVar, command);
+    kbtest::ScopedEnv log_env(kLogVar, LogPath());
+    kbtest::ScopedEnv result_env(kResultVar, scratch_ / "result.txt");
+    kbtest::ScopedEnv close_env(kCloseStdoutVar, close_stdout ? "1" : "0");
+    Launch launch;
+    launch.run = kbtest::Run(kb::QuoteArgument(kbtest::BuiltProgram("unit_tests")));
+    launch.result = kbtest::ReadFile(scratch_ / "result.txt");
+    launch.log = kbtest::ReadFile(LogPath());
+    return launch;
+  }
+
+  // The raw relayed text: between the "Standard output" entry and the time
+  // stamp line of the exit-code entry.
+  static std::string Relayed(const std::string& log) {
+    const std::string start = "INFO: ExeProc::ReadFromPipe=Standard output\r\n";
+    const std::size_t begin = log.find(start);
+    const std::size_t exit_line = log.rfind("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=");
+    const std::size_t stamp = 26;  // "Sun Dec 06 18:08:47 2026\r\n"
+    if (begin == std::string::npos || exit_line == std::string::npos) return "<missing>";
+    const std::size_t from = begin + start.size();
+    if (exit_line < from + stamp) return "<overlap>";
+    return log.substr(from, exit_line - stamp - from);
+  }
+
+  kbtest::ScratchDir scratch_;
+  std::string log_path_ = scratch_ / "run.log";
+};
+
+TEST_F(ExeProcTest, RelaysEveryByteToConsoleAndLog) {
+  const std::string random = RandomBytes(200000, 7);
+  const struct {
+    const char* arguments;
+    std::string echo;
+  } cases[] = {
+      {"--tc-quiet", ""},
+      {"--tc-quiet --tc-bytes=1000", Pattern(1000)},
+      {"--tc-quiet --tc-nul", std::string("a\0b\n", 4)},
+      {"--tc-quiet --tc-out=one --tc-err=two --tc-out=three", "one\ntwo\nthree\n"},
+      {"--tc-quiet --tc-out=dos\r --tc-out=lone\rcr", "dos\r\nlone\rcr\n"},
+      {"--tc-quiet --tc-random=200000:7", random},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    log_path_ = scratch_ / ("run" + kb::IntToString(++index) + ".log");
+    const Launch launch = RunLauncher("display", Child(c.arguments));
+    EXPECT_EQ(launch.result, "0");
+    EXPECT_TRUE(launch.run.output == c.echo) << "echo differs, size " << launch.run.output.size();
+    EXPECT_TRUE(Relayed(launch.log) == LogForm(c.echo))
+        << "log differs, size " << Relayed(launch.log).size();
+    EXPECT_NE(launch.log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=0\r\n"),
+              std::string::npos);
+  }
+}
+
+TEST_F(ExeProcTest, WindowedKindLogsWithoutEcho) {
+  const Launch launch = RunLauncher("display100", Child("--tc-quiet --tc-out=hidden --tc-exit=4"));
+  EXPECT_EQ(launch.result, "4");
+  EXPECT_EQ(launch.run.output, "");
+  EXPECT_EQ(Relayed(launch.log), "hidden\r\n");
+}
+
+TEST_F(ExeProcTest, ReturnsAndLogsTheChildsExitCode) {
+  const struct {
+    const char* code;
+    std::string expected;
+  } cases[] = {
+      {"0", "0"}, {"3", "3"}, {"255", "255"},
+      // A Windows status with the top bit set is returned and logged
+      // negative; a POSIX status keeps its low eight bits.
+      {"0xC0000005", IsWindows() ? "-1073741819" : "5"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    const Launch display = RunLauncher("display", Child(std::string("--tc-exit=") + c.code));
+    EXPECT_EQ(display.result, c.expected);
+    EXPECT_NE(display.log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=" + c.expected +
+                               "\r\n"),
+              std::string::npos);
+    kb::LogFilePath() = LogPath();
+    EXPECT_EQ(kb::IntToString(kb::ExeandWait(Child(std::string("--tc-exit=") + c.code))),
+              c.expected);
+    kb::LogFilePath().clear();
+    EXPECT_NE(kbtest::ReadFile(LogPath())
+                  .find("INFO: ExeProc::ExeandWait::GetExitCodeProcess=" + c.expected + "\r\n"),
+              std::string::npos);
+  }
+}
+
+TEST_F(ExeProcTest, MissingProgramIsReportedByEveryRunner) {
+  const std::string missing = kb::QuoteArgument(scratch_ / "no_such_program") + " -x";
+  const Launch display = RunLauncher("display", missing);
+  EXPECT_EQ(display.result, "-1");
+  EXPECT_NE(display.log.find("ERROR: ExeProc::ExeandDisplay=2\r\n"), std::string::npos);
+  EXPECT_EQ(display.log.find("Standard output"), std::string::npos);
+
+  kb::LogFilePath() = LogPath();
+  EXPECT_EQ(kb::ExeandWait(missing), -1);
+  EXPECT_EQ(kb::execute(missing), -1);
+  kb::LogFilePath().clear();
+  const std::string log = kbtest::ReadFile(LogPath());
+  EXPECT_NE(log.find("ERROR: ExeProc::ExeandWait::CreateProcess=2\r\n"), std::string::npos);
+  EXPECT_NE(log.find("ERROR: ExeProc::ThreadProc::CreateProcess=2\r\n"), std::string::npos);
+}
+
+TEST_F(ExeProcTest, RelayWaitsForGrandchildHoldingThePipe) {
+  const auto start = std::chrono::steady_clock::now();
+  const Launch launch = RunLauncher("display", Child("--tc-quiet --tc-grandchild=2000 --tc-out=up"));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(launch.result, "0");
+  EXPECT_EQ(launch.run.output, "up\n");
+  EXPECT_GE(elapsed, std::chrono::milliseconds(1800));
+}
+
+TEST_F(ExeProcTest, ExeandWaitHidesTheChildsOutput) {
+  const Launch launch = RunLauncher("wait", Child("--tc-out=secret --tc-err=secret2 --tc-exit=6"));
+  EXPECT_EQ(launch.result, "6");
+  EXPECT_EQ(launch.run.output.find("secret"), std::string::npos) << launch.run.output;
+  EXPECT_EQ(launch.log.find("secret"), std::string::npos);
+  EXPECT_NE(launch.log.find("INFO: ExeProc::ExeandWait::GetExitCodeProcess=6\r\n"),
+            std::string::npos);
+}
+
+TEST_F(ExeProcTest, ExecuteReturnsWhileTheChildRunsOn) {
+  kb::LogFilePath() = LogPath();
+  const auto start = std::chrono::steady_clock::now();
+  const int result = kb::execute(Child("--tc-quiet --tc-sleep=8000"));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  kb::LogFilePath().clear();
+  EXPECT_EQ(result, 0);
+  EXPECT_LT(elapsed, std::chrono::milliseconds(6000));
+  EXPECT_EQ(kbtest::ReadFile(LogPath()).find("ERROR:"), std::string::npos);
+}
+
+TEST_F(ExeProcTest, ClosedStandardOutputStillLogsEverything) {
+  const Launch launch =
+      RunLauncher("display", Child("--tc-quiet --tc-bytes=300000 --tc-exit=3"), true);
+  EXPECT_EQ(launch.result, "3");
+  EXPECT_TRUE(Relayed(launch.log) == Pattern(300000)) << Relayed(launch.log).size();
+  EXPECT_NE(launch.log.find("ERROR: ExeProc::ExeandDisplay::GetStdHandle::"), std::string::npos);
+}
+
+TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
+  kbtest::ScopedEnv runner_env(kRunnerVar, "display");
+  kbtest::ScopedEnv command_env(kCommandVar, Child("--tc-quiet --tc-bytes=500000 --tc-exit=9"));
+  kbtest::ScopedEnv log_env(kLogVar, LogPath());
+  kbtest::ScopedEnv result_env(kResultVar, scratch_ / "result.txt");
+  kbtest::ScopedEnv close_env(kCloseStdoutVar, "0");
+  platform::Pipe pipe;
+  ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
+  pipe.read.Close();  // nobody will ever read the launcher's output
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  options.std_output = &pipe.write;
+  platform::Child launcher;
+  ASSERT_EQ(platform::StartChild(kb::QuoteArgument(kbtest::BuiltProgram("unit_tests")), options,
+                                 &launcher),
+            0);
+  pipe.write.Close();
+  int error = 0;
+  ASSERT_TRUE(launcher.Wait(&error));
+  EXPECT_EQ(kbtest::ReadFile(scratch_ / "result.txt"), "9");
+  EXPECT_TRUE(Relayed(kbtest::ReadFile(LogPath())) == Pattern(500000));
+}
+
+TEST_F(ExeProcTest, LogOffOrUnwritableStillEchoes) {
+  for (const std::string& path : {std::string(), kbtest::Join(scratch_ / "missing", "run.log")}) {
+    log_path_ = path;
+    const Launch launch = RunLauncher("display", Child("--tc-quiet --tc-bytes=70000 --tc-exit=2"));
+    EXPECT_EQ(launch.result, "2");
+    EXPECT_TRUE(launch.run.output == Pattern(70000));
+  }
+  EXPECT_EQ(kbtest::ListDir(scratch_.path()), std::vector<std::string>{"result.txt"});
+}
+
+// Line ends split over reads: the state must carry over between chunks.
+TEST(LineEndTranslatorTest, KeepsChildCrLfAcrossChunkBoundaries) {
+  const std::string inputs[] = {"a\r\nb\nc\rd\r\r\n\n", "\r\n\r\n", "\n\n\r", "x\r", "\r"};
+  for (const std::string& input : inputs) {
+    for (std::size_t cut = 0; cut <= input.size(); ++cut) {
+      kb::LineEndTranslator translator;
+      char out[64];
+      std::size_t n = translator.Translate(input.data(), cut, out);
+      n += translator.Translate(input.data() + cut, input.size() - cut, out + n);
+      EXPECT_EQ(std::string(out, n), LogForm(input)) << "cut at " << cut;
+    }
+  }
+}
+
+}  // namespace

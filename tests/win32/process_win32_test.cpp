@@ -1,0 +1,199 @@
+// Child processes, the output pipe and the worker thread of the Windows
+// layer. The child is this test program itself, started with
+// --kb-win32-child: it then carries out its actions and ends before any
+// test runs, so the tests need nothing but their own executable.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include "platform/process.h"
+#include "platform/system.h"
+
+namespace {
+
+constexpr char kChildFlag[] = "--kb-win32-child";
+constexpr int kErrorBrokenPipe = 109;
+
+// Bytes the child writes for "out:N": every byte value, zero included.
+char PatternByte(std::size_t i) { return static_cast<char>(i % 251); }
+
+// Actions: out:N (N pattern bytes on stdout), err:TEXT (TEXT on stderr),
+// env:NAME (the variable's value and "|" on stdout), exit:N (std::exit),
+// now:N (platform::ExitProcessNow).
+int RunAsChildIfAsked() {
+  if (__argc < 2 || std::strcmp(__argv[1], kChildFlag) != 0) return 0;
+  // Binary mode: the tests check the bytes as the pipe carries them.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  for (int i = 2; i < __argc; ++i) {
+    const std::string action = __argv[i];
+    const std::string value = action.substr(action.find(':') + 1);
+    if (action.rfind("out:", 0) == 0) {
+      const std::size_t count = std::strtoul(value.c_str(), nullptr, 10);
+      for (std::size_t n = 0; n < count; ++n) std::fputc(PatternByte(n), stdout);
+    } else if (action.rfind("err:", 0) == 0) {
+      std::fputs(value.c_str(), stderr);
+    } else if (action.rfind("env:", 0) == 0) {
+      const char* found = std::getenv(value.c_str());
+      std::printf("%s|", found ? found : "(unset)");
+    } else if (action.rfind("exit:", 0) == 0) {
+      std::fflush(nullptr);
+      std::exit(static_cast<int>(std::strtol(value.c_str(), nullptr, 10)));
+    } else if (action.rfind("now:", 0) == 0) {
+      std::fflush(nullptr);
+      platform::ExitProcessNow(static_cast<int>(std::strtol(value.c_str(), nullptr, 10)));
+    }
+  }
+  std::fflush(nullptr);
+  std::exit(0);
+}
+const int kChildModeChecked = RunAsChildIfAsked();
+
+std::string ChildCommand(const std::string& actions) {
+  return "\"" + platform::ExecutablePath() + "\" " + kChildFlag + " " + actions;
+}
+
+struct Captured {
+  int start_error = -1;
+  std::string output;
+  long last_read = 0;
+  int read_error = 0;
+  std::int32_t exit_code = 0;
+};
+
+// The runner's sequence: inheritable pipe, read end kept back, child with
+// the write end as its standard output and error, own write end closed,
+// read to the end, wait, exit code.
+Captured RunCaptured(const std::string& actions) {
+  Captured result;
+  platform::Pipe pipe;
+  EXPECT_EQ(platform::CreateChildPipe(&pipe), 0);
+  EXPECT_EQ(platform::MakeNotInheritable(pipe.read), 0);
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  options.std_output = &pipe.write;
+  platform::Child child;
+  result.start_error = platform::StartChild(ChildCommand(actions), options, &child);
+  if (result.start_error != 0) return result;
+  EXPECT_TRUE(child.started());
+  pipe.write.Close();
+  char buffer[260];
+  for (;;) {
+    result.last_read =
+        platform::ReadSome(pipe.read, buffer, sizeof buffer, &result.read_error);
+    if (result.last_read <= 0) break;
+    result.output.append(buffer, static_cast<std::size_t>(result.last_read));
+  }
+  int wait_error = 0;
+  EXPECT_TRUE(child.Wait(&wait_error)) << wait_error;
+  EXPECT_TRUE(child.ExitCode(&result.exit_code));
+  return result;
+}
+
+TEST(ProcessWin32, ChildOutputArrivesWholeThroughThePipe) {
+  // Far more than the pipe holds: the reads must drain it while the child
+  // still writes, in chunks of at most the buffer size.
+  const Captured run = RunCaptured("out:100000 err:tail-on-stderr exit:3");
+  ASSERT_EQ(run.start_error, 0);
+  ASSERT_EQ(run.output.size(), 100000u + 14u);
+  std::size_t mismatches = 0;
+  for (std::size_t i = 0; i < 100000; ++i) {
+    if (run.output[i] != PatternByte(i)) ++mismatches;
+  }
+  EXPECT_EQ(mismatches, 0u);
+  EXPECT_EQ(run.output.substr(100000), "tail-on-stderr");
+  // The end of the data is a failed read with a broken pipe, once the child
+  // has ended and no copy of the write end is left.
+  EXPECT_EQ(run.last_read, -1);
+  EXPECT_EQ(run.read_error, kErrorBrokenPipe);
+  EXPECT_EQ(run.exit_code, 3);
+}
+
+TEST(ProcessWin32, ExitStatusIsSigned32Bit) {
+  struct Case {
+    const char* action;
+    std::int32_t expected;
+  };
+  const Case cases[] = {
+      {"exit:0", 0},           {"exit:255", 255},
+      {"exit:256", 256},       {"exit:70000", 70000},
+      {"exit:-1", -1},         {"exit:-100", -100},
+      {"exit:-2147483648", INT_MIN},
+      {"now:-1", -1},          {"now:183", 183},
+  };
+  for (const Case& c : cases) {
+    const Captured run = RunCaptured(c.action);
+    ASSERT_EQ(run.start_error, 0) << c.action;
+    EXPECT_EQ(run.exit_code, c.expected) << c.action;
+    EXPECT_EQ(run.output, "") << c.action;
+  }
+}
+
+TEST(ProcessWin32, MissingProgramIsErrorTwo) {
+  platform::StartOptions options;
+  const std::string exe = platform::ExecutablePath();
+  const std::string folder = exe.substr(0, exe.find_last_of('\\'));
+  for (const std::string& line :
+       {folder + "\\no_such_program.exe -x", std::string("kb_no_such_program_77"),
+        "\"" + folder + "\\missing dir\\p.exe\" a"}) {
+    platform::Child child;
+    EXPECT_EQ(platform::StartChild(line, options, &child), 2) << line;
+    EXPECT_FALSE(child.started()) << line;
+  }
+}
+
+TEST(ProcessWin32, ChildSeesVariablesSetThroughTheLayer) {
+  const std::string name = "KB_WIN32_CHILD_VAR";
+  ASSERT_TRUE(platform::SetEnvVar(name, "from parent"));
+  EXPECT_EQ(RunCaptured("env:" + name).output, "from parent|");
+  ASSERT_TRUE(platform::UnsetEnvVar(name));
+  EXPECT_EQ(RunCaptured("env:" + name).output, "(unset)|");
+}
+
+TEST(ProcessWin32, WaitWithoutStartFailsInsteadOfBlocking) {
+  platform::Child child;
+  int error = 0;
+  EXPECT_FALSE(child.Wait(&error));
+  EXPECT_NE(error, 0);
+  std::int32_t code = 0;
+  EXPECT_FALSE(child.ExitCode(&code));
+}
+
+TEST(ProcessWin32, StandardOutputOfTheTestsIsAHandle) {
+  platform::Handle out;
+  int error = -1;
+  ASSERT_EQ(platform::GetStdOutput(&out, &error), platform::StdOutState::kValid);
+  EXPECT_EQ(error, 0);
+  EXPECT_TRUE(out.valid());
+  // The handle is the process's own standard output: keep it open.
+  out.Release();
+}
+
+int StoreAndAnswer(void* argument) {
+  *static_cast<int*>(argument) = 42;
+  return 7;
+}
+
+TEST(ProcessWin32, WorkerRunsItsFunctionAndJoinsOnce) {
+  int value = 0;
+  int error = -1;
+  platform::Worker worker =
+      platform::Worker::Start(StoreAndAnswer, &value, &error);
+  ASSERT_TRUE(worker.started());
+  EXPECT_EQ(error, 0);
+  platform::Worker moved = std::move(worker);
+  EXPECT_FALSE(worker.started());
+  ASSERT_TRUE(moved.Join(&error)) << error;
+  EXPECT_EQ(value, 42);
+  EXPECT_FALSE(moved.started());
+  EXPECT_FALSE(moved.Join(&error)) << "a joined worker has no thread left";
+}
+
+}  // namespace
