@@ -19,6 +19,11 @@ namespace {
 
 using kbtest::ScratchDir;
 
+// Joins path pieces with the native separator: dir_ / "a" / "b".
+std::string operator/(const std::string& folder, const std::string& name) {
+  return kbtest::Join(folder, name);
+}
+
 bool IsWindows() { return platform::PathSeparator() == '\\'; }
 std::string Ext() { return IsWindows() ? ".bat" : ".sh"; }
 
