@@ -21,10 +21,14 @@ class RelayLog {
   void Append(const char* data, std::size_t size) {
     const std::string& path = LogFilePath();
     if (path.empty()) return;
-    const std::size_t count = translator_.Translate(data, size, translated_);
+    // Most bulk output holds no line feed and is stored without a copy.
+    if (!translator_.PassThrough(data, size)) {
+      size = translator_.Translate(data, size, translated_);
+      data = translated_;
+    }
     if (!file_.is_open()) file_ = platform::AppendFile::Open(path);
     // A chunk that cannot be stored is dropped; the next one tries again.
-    if (file_.is_open() && !file_.Write(translated_, count)) file_.Close();
+    if (file_.is_open() && !file_.Write(data, size)) file_.Close();
   }
 
  private:

@@ -26,4 +26,11 @@ std::size_t LineEndTranslator::Translate(const char* data, std::size_t size, cha
   return static_cast<std::size_t>(out - start);
 }
 
+bool LineEndTranslator::PassThrough(const char* data, std::size_t size) {
+  if (size == 0) return true;
+  if (std::memchr(data, '\n', size) != nullptr) return false;
+  after_cr_ = data[size - 1] == '\r';
+  return true;
+}
+
 }  // namespace kb

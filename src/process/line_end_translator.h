@@ -17,6 +17,10 @@ class LineEndTranslator {
   // returns the count written. The state carries over to the next chunk.
   std::size_t Translate(const char* data, std::size_t size, char* out);
 
+  // True when the chunk can be stored as it is (it holds no line feed); the
+  // state is then carried over as Translate would.
+  bool PassThrough(const char* data, std::size_t size);
+
  private:
   bool after_cr_ = false;
 };

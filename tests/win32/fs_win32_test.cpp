@@ -76,6 +76,23 @@ TEST_F(FsWin32, FindEntryGivesTheFullPathOfWhatExists) {
   EXPECT_EQ(platform::FindEntry(dir_ / "run1\\"), "");
   EXPECT_EQ(platform::FindEntry(dir_ / "run1/"), "");
   EXPECT_EQ(platform::FindEntry(""), "");
+  // The search must not pick a match for a pattern: callers remove the
+  // entry found.
+  EXPECT_EQ(platform::FindEntry(dir_ / "run*"), "");
+  EXPECT_EQ(platform::FindEntry(dir_ / "run?"), "");
+  EXPECT_EQ(platform::FindEntry(dir_.path() + "\\*"), "");
+}
+
+TEST_F(FsWin32, FindEntryNeverFindsARoot) {
+  // Drive roots have no entry of their own; "." and ".." at the root find
+  // nothing, so no caller ever gets a root to act on.
+  const std::string drive = dir_.path().substr(0, 3);  // "C:\"
+  for (const std::string& path : {drive + ".", drive + "..", drive,
+                                  dir_ / "..\\..\\..\\..\\..\\..\\..\\.."}) {
+    EXPECT_EQ(platform::FindEntry(path), "") << path;
+  }
+  kbtest::MakeDirs(dir_ / "sub");
+  EXPECT_EQ(platform::FindEntry(dir_ / "sub\\."), dir_ / "sub");
 }
 
 TEST_F(FsWin32, CurrentDirectoryRoundTripsAndResolvesRelativeNames) {

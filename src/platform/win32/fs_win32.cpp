@@ -96,16 +96,23 @@ std::string FindEntry(const std::string& path) {
   // A directory search matches names only: a name that ends in a separator
   // has an empty last part and names nothing.
   if (path.empty() || IsSeparator(path.back())) return std::string();
-  WIN32_FIND_DATAA found;
-  HANDLE search = ::FindFirstFileA(path.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return std::string();
-  ::FindClose(search);
-  // The entry's folder is the one the search ran in: the full form of the
-  // given path up to its last separator. The found name replaces the last
-  // part, so its letter case is the one on disk.
+  // The caller goes on to delete what is found, so a pattern must not stand
+  // for whichever entry happens to match first ("C:\*" would name the
+  // first folder of the drive).
+  if (path.find_first_of("*?") != std::string::npos) return std::string();
+  // Resolving first folds "." and ".." into the folder they name, so the
+  // search never answers with a "." entry; a path that resolves to a root
+  // ("C:\.") keeps its trailing separator and, like a root in a search,
+  // finds nothing.
   const std::string full = FullPathName(path);
   const std::size_t cut = full.find_last_of("\\/");
-  if (cut == std::string::npos) return std::string();
+  if (cut == std::string::npos || cut + 1 == full.size()) return std::string();
+  WIN32_FIND_DATAA found;
+  HANDLE search = ::FindFirstFileA(full.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::string();
+  ::FindClose(search);
+  // The found name replaces the last part, so its letter case is the one
+  // on disk.
   return full.substr(0, cut + 1) + found.cFileName;
 }
 

@@ -1,0 +1,209 @@
+// The pure INI reader against the real GetPrivateProfileStringA, in the same
+// process, over a corpus of ordinary and hostile files: every section and
+// key seen in a file (plus absent names, letter-case and blank variants), at
+// several buffer sizes. Counts and bytes must be identical.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/profile.h"
+#include "platform/profile_reader.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The data folder is compiled in as a host path; under Wine the host's root
+// is drive Z:.
+std::string CorpusDir() {
+  std::string dir = std::string(KB_TEST_DATA_DIR) + "/ini";
+  if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
+  std::replace(dir.begin(), dir.end(), '/', '\\');
+  return dir;
+}
+
+std::string Escaped(const std::string& bytes) {
+  std::string out;
+  const char* hex = "0123456789abcdef";
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7f && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+// Names as a careless reader would see them: every bracketed line and every
+// text before "=", untrimmed and trimmed, so the probes include the blanks
+// and odd bytes the service must handle.
+void CollectNames(const std::string& bytes, std::set<std::string>* sections,
+                  std::set<std::string>* keys) {
+  std::string line;
+  auto flush = [&] {
+    std::string t = line;
+    line.clear();
+    const auto first = t.find_first_not_of(" \t");
+    if (first == std::string::npos) return;
+    t = t.substr(first);
+    if (t[0] == '[') {
+      const auto close = t.rfind(']');
+      sections->insert(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    }
+    const auto eq = t.find('=');
+    keys->insert(t.substr(0, eq));
+  };
+  for (char c : bytes) {
+    if (c == '\r' || c == '\n') {
+      flush();
+    } else {
+      line += c;
+    }
+  }
+  flush();
+}
+
+std::vector<std::string> Variants(const std::set<std::string>& names,
+                                  const std::vector<std::string>& extra) {
+  std::set<std::string> out(extra.begin(), extra.end());
+  for (const std::string& n : names) {
+    if (n.size() > 300) {  // long names: as they are
+      out.insert(n);
+      continue;
+    }
+    std::string upper = n, lower = n;
+    for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    out.insert(n);
+    out.insert(upper);
+    out.insert(lower);
+    out.insert(" " + n + "\t");
+    const auto b = n.find_first_not_of(" \t");
+    const auto e = n.find_last_not_of(" \t");
+    if (b != std::string::npos) out.insert(n.substr(b, e - b + 1));
+  }
+  // A caller's name ends at its first NUL.
+  std::vector<std::string> result;
+  for (const std::string& n : out) result.push_back(n.substr(0, n.find('\0')));
+  std::sort(result.begin(), result.end());
+  result.erase(std::unique(result.begin(), result.end()), result.end());
+  return result;
+}
+
+struct Tally {
+  long files = 0;
+  long lookups = 0;
+  long lists = 0;
+  long mismatches = 0;
+};
+
+void CompareFile(const std::string& label, const std::string& path, const std::string& bytes,
+                 Tally* tally) {
+  const platform::ProfileReader reader(bytes);
+  std::set<std::string> sections, keys;
+  CollectNames(bytes, &sections, &keys);
+  const auto section_probes = Variants(sections, {"", "nope", "SEC", "properties"});
+  const auto key_probes = Variants(keys, {"", "nope", "K", ";key16", "#key17"});
+  const std::size_t value_sizes[] = {4096, 260, 0, 1, 2, 3, 4, 5, 8, 11};
+  const std::size_t list_sizes[] = {4096, 260, 1, 2, 3, 4, 5, 7, 11, 15, 16, 17, 33};
+  ++tally->files;
+  for (const std::string& section : section_probes) {
+    for (std::size_t size : list_sizes) {
+      std::string real, mine;
+      const unsigned long real_count = platform::ReadProfileKeyNames(section, size, path, &real);
+      const unsigned long my_count = reader.ReadKeyNames(section, size, &mine);
+      ++tally->lists;
+      if (real_count != my_count || real != mine) {
+        ++tally->mismatches;
+        ADD_FAILURE() << label << " list [" << Escaped(section) << "] size " << size
+                      << ": service " << real_count << " \"" << Escaped(real) << "\", reader "
+                      << my_count << " \"" << Escaped(mine) << "\"";
+      }
+    }
+    for (const std::string& key : key_probes) {
+      for (std::size_t size : value_sizes) {
+        std::string real, mine;
+        const unsigned long real_count =
+            platform::ReadProfileString(section, key, size, path, &real);
+        const unsigned long my_count = reader.ReadString(section, key, size, &mine);
+        ++tally->lookups;
+        if (real_count != my_count || real != mine) {
+          ++tally->mismatches;
+          ADD_FAILURE() << label << " [" << Escaped(section) << "] " << Escaped(key) << " size "
+                        << size << ": service " << real_count << " \"" << Escaped(real)
+                        << "\", reader " << my_count << " \"" << Escaped(mine) << "\"";
+        }
+      }
+    }
+  }
+}
+
+// Deterministic noise: printable text, blanks, brackets, equals signs, line
+// ends and high bytes, never a byte-order mark at the start.
+std::string Garbage(std::uint32_t seed, std::size_t length) {
+  const std::string alphabet = "ab=[] ;\"'\r\n\t\x1a\xa0\xc4\xe4\x81\x7f\x01#";
+  std::string out;
+  for (std::size_t i = 0; i < length; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    const std::uint32_t pick = seed >> 24;
+    out += pick < 160 ? alphabet[pick % alphabet.size()] : static_cast<char>(seed >> 16);
+  }
+  out[0] = '[';
+  return out;
+}
+
+TEST(ProfileDifferential, ReaderAnswersLikeTheService) {
+  Tally tally;
+  const std::string dir = CorpusDir();
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() == ".ini") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  ASSERT_GE(names.size(), 10u) << "corpus not found in " << dir;
+  for (const std::string& name : names) {
+    const std::string path = dir + "\\" + name;
+    CompareFile(name, path, kbtest::ReadFile(path), &tally);
+  }
+
+  // Generated files: too big or too binary to keep in the repository.
+  kbtest::ScratchDir scratch;
+  std::vector<std::pair<std::string, std::string>> generated = {
+      {"big_value.ini", "[big]\r\nv=" + std::string(10 * 1024, 'x') + "\r\nq=\"" +
+                            std::string(5000, 'y') + "\"\r\nafter=1\r\n"},
+      {"long_names.ini", "[" + std::string(400, 's') + "]\n" + std::string(300, 'k') +
+                             "=1\nk=2\n"},
+      {"many_keys.ini", [] {
+         std::string t = "[sec]\n";
+         for (int i = 0; i < 60; ++i) t += "key_" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+         return t;
+       }()},
+  };
+  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+    generated.emplace_back("garbage_" + std::to_string(seed) + ".ini", Garbage(seed, 600));
+  }
+  for (const auto& file : generated) {
+    const std::string path = scratch / file.first;
+    kbtest::WriteFile(path, file.second);
+    CompareFile(file.first, path, file.second, &tally);
+  }
+  // Not there at all.
+  CompareFile("missing", scratch / "missing.ini", std::string(), &tally);
+  tally.files--;  // counted as a file above; it is a probe of absence
+
+  std::cout << "profile differential: " << tally.files << " files, " << tally.lookups
+            << " value lookups, " << tally.lists << " key listings, " << tally.mismatches
+            << " mismatches\n";
+  EXPECT_EQ(tally.mismatches, 0);
+}
+
+}  // namespace
