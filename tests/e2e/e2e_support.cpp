@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "common/command_line.h"
 #include "env/env_calls.h"
@@ -61,6 +62,12 @@ std::string LauncherTest::LogPath() const {
 std::string LauncherTest::LogContent() const {
   const std::string path = LogPath();
   return path.empty() ? std::string() : ReadFile(path);
+}
+
+void LauncherTest::RemoveLogs() const {
+  for (std::string path = LogPath(); !path.empty(); path = LogPath()) {
+    std::remove(path.c_str());
+  }
 }
 
 std::vector<std::string> LauncherTest::LogLines() const {

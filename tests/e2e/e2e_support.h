@@ -38,6 +38,8 @@ class LauncherTest : public ::testing::Test {
   std::string LogContent() const;
   // The log's lines without the time-stamp lines.
   std::vector<std::string> LogLines() const;
+  // Removes the log files of the data folder (between runs of one test).
+  void RemoveLogs() const;
 
   // The "ARG=" lines of the test child's output.
   static std::vector<std::string> ChildArgs(const std::string& output);

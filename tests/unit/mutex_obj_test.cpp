@@ -24,16 +24,19 @@ using kbtest::ScratchDir;
 class HolderProcess {
  public:
   bool Start(const std::string& arguments) {
-    if (platform::CreateChildPipe(&pipe_) != 0) return false;
+    start_error_ = platform::CreateChildPipe(&pipe_);
+    if (start_error_ != 0) return false;
     platform::MakeNotInheritable(pipe_.read);
     platform::StartOptions options;
     options.inherit_handles = true;
     options.std_output = &pipe_.write;
     const std::string line = "\"" + kbtest::BuiltProgram("mutex_holder") + "\" " + arguments;
-    if (platform::StartChild(line, options, &child_) != 0) return false;
+    start_error_ = platform::StartChild(line, options, &child_);
+    if (start_error_ != 0) return false;
     pipe_.write.Close();
     return true;
   }
+  int start_error() const { return start_error_; }
   // The next line of output without its line end; empty at the end.
   std::string ReadLine() {
     for (;;) {
@@ -70,6 +73,7 @@ class HolderProcess {
   platform::Pipe pipe_;
   platform::Child child_;
   std::string buffer_;
+  int start_error_ = 0;
 };
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
@@ -301,7 +305,8 @@ TEST_F(MutexObjTest, FiftySimultaneousProbesOfAFreeNameAllPass) {
   std::vector<std::unique_ptr<HolderProcess>> probes;
   for (int i = 0; i < kProcesses; ++i) {
     probes.push_back(std::make_unique<HolderProcess>());
-    ASSERT_TRUE(probes.back()->Start("probe " + Quote(NameOf(app_b_)) + " " + Quote(go) + " 300"));
+    ASSERT_TRUE(probes.back()->Start("probe " + Quote(NameOf(app_b_)) + " " + Quote(go) + " 300"))
+        << "process " << i << ", error " << probes.back()->start_error();
   }
   for (auto& probe : probes) ASSERT_EQ(probe->ReadLine(), "READY");
   kbtest::WriteFile(go, "");

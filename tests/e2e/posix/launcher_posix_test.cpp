@@ -1,0 +1,165 @@
+// What only a POSIX launcher meets: signals, closed and broken standard
+// output, a full device, file modes and planted symbolic links.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/command_line.h"
+#include "e2e/e2e_support.h"
+
+namespace kbtest {
+namespace {
+
+constexpr char kSection[] = "[wx6]\n";
+
+class PosixLauncher : public LauncherTest {
+ protected:
+  std::string Configure(const std::string& launcher_args) {
+    const std::string exe = Install();
+    WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nlauncherargs=" +
+             launcher_args + "\n");
+    return exe;
+  }
+
+  // Starts `sh -c script` in a process group of its own; returns its pid.
+  static pid_t StartShell(const std::string& script) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setpgid(0, 0);
+      execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    setpgid(pid, pid);
+    return pid;
+  }
+
+  // Waits for the pid; returns its exit status as a shell would report it.
+  static int WaitStatus(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return 128 + WTERMSIG(status);
+  }
+
+  // Waits until the log shows the child running.
+  void WaitForRelayStart() {
+    for (int i = 0; i < 200; ++i) {
+      if (LogContent().find("ExeProc::ReadFromPipe") != std::string::npos) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+  }
+};
+
+TEST_F(PosixLauncher, ConsoleInterruptReachesTheChildAndTheLauncherReportsItsEnd) {
+  for (int sig : {SIGINT, SIGQUIT}) {
+    const std::string exe = Configure("--tc-quiet --tc-sleep=5000 --tc-exit=0");
+    const pid_t group = StartShell("exec " + kb::QuoteArgument(exe) + " >/dev/null 2>&1");
+    WaitForRelayStart();
+    kill(-group, sig);  // as a terminal does: the whole foreground group
+    EXPECT_EQ(WaitStatus(group), 128 + sig) << sig;
+    EXPECT_NE(LogContent().find("INFO: Launcher::main=" + std::to_string(128 + sig)),
+              std::string::npos)
+        << LogContent();
+    RemoveLogs();
+  }
+}
+
+TEST_F(PosixLauncher, TerminationSentToTheLauncherAloneIsPassedOn) {
+  for (int sig : {SIGTERM, SIGHUP}) {
+    const std::string exe = Configure("--tc-quiet --tc-sleep=5000");
+    const pid_t launcher = StartShell("exec " + kb::QuoteArgument(exe) + " >/dev/null 2>&1");
+    WaitForRelayStart();
+    kill(launcher, sig);
+    EXPECT_EQ(WaitStatus(launcher), 128 + sig) << sig;
+    const std::string log = LogContent();
+    EXPECT_NE(log.find("GetExitCodeProcess=" + std::to_string(128 + sig)), std::string::npos)
+        << log;
+    RemoveLogs();
+  }
+}
+
+TEST_F(PosixLauncher, ChildKilledBySignalGives128PlusTheSignal) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=/bin/sh\nlauncherargs=-c \"kill -9 $$\"\n");
+  const RunResult r = Launch();
+  EXPECT_EQ(r.exit_code, 137);
+  EXPECT_NE(LogContent().find("INFO: Launcher::main=137"), std::string::npos);
+}
+
+TEST_F(PosixLauncher, ClosedStandardOutputStillLogsEverything) {
+  const std::string exe = Configure("--tc-quiet --tc-bytes=100000 --tc-exit=3");
+  const pid_t pid = StartShell("exec " + kb::QuoteArgument(exe) + " >&-");
+  EXPECT_EQ(WaitStatus(pid), 3);
+  EXPECT_NE(LogContent().find(std::string(36, 'x').replace(0, 36, "0123456789abcdefghijklmnopqrstuvwxyz")),
+            std::string::npos);
+  EXPECT_NE(LogContent().find("INFO: Launcher::main=3"), std::string::npos);
+}
+
+TEST_F(PosixLauncher, BrokenPipeOnTheConsoleDoesNotCutTheLog) {
+  const std::string exe = Configure("--tc-quiet --tc-lines=20000:80 --tc-out=LAST-LINE --tc-exit=5");
+  const pid_t pid = StartShell(kb::QuoteArgument(exe) + " | head -1 >/dev/null; exit ${PIPESTATUS:-0}");
+  WaitStatus(pid);
+  const std::string log = LogContent();
+  EXPECT_NE(log.find("LAST-LINE\r\n"), std::string::npos);
+  EXPECT_NE(log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=5"), std::string::npos);
+  EXPECT_NE(log.find("INFO: Launcher::main=5"), std::string::npos);
+}
+
+TEST_F(PosixLauncher, FullDeviceForTheLogLosesNothingOnTheConsole) {
+  Configure("--tc-quiet --tc-bytes=50000 --tc-exit=2");
+  const RunResult r = Launch("-applogloc /dev/full");
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.output.size(), 50000u);
+}
+
+TEST_F(PosixLauncher, PrivateModesForDataFolderLockFolderAndLog) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nlauncherargs=--tc-quiet\nid=modes\n");
+  const RunResult r = Launch();
+  ASSERT_EQ(r.exit_code, 0);
+  struct stat st;
+  ASSERT_EQ(stat(DataDir().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(stat((dir_ / "run/kestrelbay").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(stat(LogPath().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(PosixLauncher, PlantedLinkInPlaceOfTheLogIsNotWrittenThrough) {
+  Configure("--tc-out=secret");
+  const std::string target = dir_ / "target.txt";
+  WriteFile(target, "untouched");
+  const std::string link = dir_ / "run.log";
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  const RunResult r = Launch("-applogloc " + kb::QuoteArgument(link));
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(ReadFile(target), "untouched");
+}
+
+TEST_F(PosixLauncher, LinkedLockFolderIsRefusedNotFollowed) {
+  const std::string elsewhere = dir_ / "elsewhere";
+  MakeDirs(elsewhere);
+  ASSERT_EQ(symlink(elsewhere.c_str(), (dir_ / "run/kestrelbay").c_str()), 0);
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=--tc-quiet\nid=linked\nnorunwith=linked\n");
+  const RunResult r = Launch("-autorun");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(ListDir(elsewhere).empty());
+}
+
+}  // namespace
+}  // namespace kbtest
