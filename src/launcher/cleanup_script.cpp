@@ -66,26 +66,6 @@ std::string RootOf(const std::string& path) {
   return root;
 }
 
-// Refuses folders whose removal would take the system or the user's own
-// files with it. Returns the reason, or empty when the folder may go.
-std::string RefusalReason(const std::string& folder) {
-  if (RootLength(folder) == folder.size() || platform::IsRootPath(folder) ||
-      platform::IsFileSystemRoot(folder)) {
-    return "the clean directory is a file-system root: " + folder;
-  }
-  const std::string home = NormalizeAbsolutePath(platform::UserHomeFolder());
-  if (home.empty()) return std::string();
-  if (platform::SameFolder(folder, home)) {
-    return "the clean directory is the user's home folder: " + folder;
-  }
-  for (std::string up = ParentFolder(home); !up.empty(); up = ParentFolder(up)) {
-    if (platform::SameFolder(folder, up)) {
-      return "the clean directory holds the user's home folder: " + folder;
-    }
-  }
-  return std::string();
-}
-
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() == platform::PathSeparator()) return folder + name;
   return folder + platform::PathSeparator() + name;
@@ -127,6 +107,26 @@ std::string ParentFolder(const std::string& normalized) {
   return normalized.substr(0, last);
 }
 
+// Refuses folders whose removal would take the system or the user's own
+// files with it.
+std::string CleanRefusalReason(const std::string& folder) {
+  if (RootLength(folder) == folder.size() || platform::IsRootPath(folder) ||
+      platform::IsFileSystemRoot(folder)) {
+    return "the clean directory is a file-system root: " + folder;
+  }
+  const std::string home = NormalizeAbsolutePath(platform::UserHomeFolder());
+  if (home.empty()) return std::string();
+  if (platform::SameFolder(folder, home)) {
+    return "the clean directory is the user's home folder: " + folder;
+  }
+  for (std::string up = ParentFolder(home); !up.empty(); up = ParentFolder(up)) {
+    if (platform::SameFolder(folder, up)) {
+      return "the clean directory holds the user's home folder: " + folder;
+    }
+  }
+  return std::string();
+}
+
 std::function<int()> SetCleanNumberSourceForTesting(std::function<int()> source) {
   return std::exchange(NumberSource(), std::move(source));
 }
@@ -142,7 +142,7 @@ std::string CreateCleanProc(const std::string& clean_dir,
     if (folder.empty()) folder = NormalizeAbsolutePath(platform::FullPathName(found));
   }
   if (!folder.empty()) {
-    const std::string reason = RefusalReason(folder);
+    const std::string reason = CleanRefusalReason(folder);
     if (!reason.empty()) {
       LogWarning(kTagRefused, reason);
       return std::string();

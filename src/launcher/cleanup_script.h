@@ -31,6 +31,11 @@ std::string NormalizeAbsolutePath(const std::string& path);
 // "C:\" for "C:\run1". Empty for a root.
 std::string ParentFolder(const std::string& normalized);
 
+// Why a found clean directory (absolute, normalised) must not be removed:
+// it is a file-system root, the user's home folder or a folder holding it.
+// Empty when it may go.
+std::string CleanRefusalReason(const std::string& folder);
+
 // Test seam: the number source of the script names (rand() when empty).
 // Returns the source it replaced.
 std::function<int()> SetCleanNumberSourceForTesting(std::function<int()> source);

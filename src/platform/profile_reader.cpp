@@ -6,13 +6,10 @@
 namespace platform {
 namespace {
 
-// The white space the profile service drops around names and values. It
-// works on the file's text after conversion from the ANSI code page, so
-// besides the ASCII blanks it also drops Ctrl-Z (an old end-of-file mark)
-// and the no-break space (0xA0 in the ANSI code page).
+// The white space the profile service drops around names and values: the
+// ASCII blanks and Ctrl-Z (an old end-of-file mark), nothing above 127.
 bool IsProfileSpace(unsigned char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x1A || c == 0xA0 ||
-         (c >= 0x1C && c <= 0x1F);
+  return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x1A;
 }
 
 std::string LowerAscii(std::string text) {
@@ -83,6 +80,7 @@ void ProfileReader::AddLine(const char* begin, const char* end) {
   }
 
   Key key;
+  bool raw_name_empty = false;
   const char* eq = static_cast<const char*>(
       std::memchr(begin, '=', static_cast<std::size_t>(end - begin)));
   if (eq != nullptr) {
@@ -91,6 +89,7 @@ void ProfileReader::AddLine(const char* begin, const char* end) {
     const char* value_end = end;
     TrimRange(&begin, &name_end);
     TrimRange(&value_begin, &value_end);
+    raw_name_empty = begin == name_end;
     key.name = UpToNul(begin, name_end);
     key.value = UpToNul(value_begin, value_end);
     key.has_value = true;
@@ -98,12 +97,17 @@ void ProfileReader::AddLine(const char* begin, const char* end) {
     key.name = UpToNul(begin, end);
   }
   Section& section = sections_.back();
+  // A key without a name right after another nameless key is dropped, as
+  // the service does: it is neither found nor listed.
+  if (raw_name_empty && !section.keys.empty() && section.keys.back().name.empty()) return;
   section.first_key.emplace(LowerAscii(key.name), section.keys.size());
   section.keys.push_back(std::move(key));
 }
 
-const ProfileReader::Section* ProfileReader::FindSection(const std::string& name) const {
-  const auto it = first_section_.find(LowerAscii(TrimmedName(name)));
+const ProfileReader::Section* ProfileReader::FindSection(const std::string& name,
+                                                        bool trim) const {
+  const std::string wanted = trim ? TrimmedName(name) : name.substr(0, name.find('\0'));
+  const auto it = first_section_.find(LowerAscii(wanted));
   return it == first_section_.end() ? nullptr : &sections_[it->second];
 }
 
@@ -112,7 +116,7 @@ unsigned long ProfileReader::ReadString(const std::string& section_name,
                                         std::string* value) const {
   value->clear();
   if (size == 0) return 0;
-  const Section* section = FindSection(section_name);
+  const Section* section = FindSection(section_name, true);
   if (section == nullptr) return 0;
   const auto it = section->first_key.find(LowerAscii(TrimmedName(key_name)));
   if (it == section->first_key.end()) return 0;
@@ -138,7 +142,8 @@ unsigned long ProfileReader::ReadString(const std::string& section_name,
 unsigned long ProfileReader::ReadKeyNames(const std::string& section_name, std::size_t size,
                                           std::string* names) const {
   names->clear();
-  const Section* section = FindSection(section_name);
+  // The key listing takes the caller's section name as it is, blanks and all.
+  const Section* section = FindSection(section_name, false);
   if (section == nullptr) return 0;
   std::string list;
   for (const Key& key : section->keys) {
@@ -147,6 +152,8 @@ unsigned long ProfileReader::ReadKeyNames(const std::string& section_name, std::
     list += key.name;
     list += '\0';
   }
+  // A list that starts with a nameless key reads as an empty answer.
+  if (!list.empty() && list[0] == '\0') return 0;
   // The service wants room for the list and two more bytes, although it
   // writes only one final NUL; a list that does not fit is cut to size - 2
   // bytes.

@@ -10,7 +10,8 @@
 // - "key=value" splits at the first "="; a line without "=" is a key
 //   without a value (its lookup answers 0, it is not listed);
 // - section and key names match without regard to ASCII letter case; only
-//   the first section of a name and the first key of a name count;
+//   the first section of a name and the first key of a name count; a key
+//   listing takes the caller's section name untrimmed;
 // - lines before the first section belong to the section "";
 // - one matching pair of double or single quotes around a value is removed;
 // - a name or value ends at its first NUL byte.
@@ -57,7 +58,7 @@ class ProfileReader {
     std::unordered_map<std::string, std::size_t> first_key;
   };
 
-  const Section* FindSection(const std::string& name) const;
+  const Section* FindSection(const std::string& name, bool trim) const;
   void AddLine(const char* begin, const char* end);
 
   std::vector<Section> sections_;

@@ -232,6 +232,7 @@ TEST_F(LaunchSequence, CleanDirectoryGetsAScriptUnlessNoCleanup) {
     const RunResult r = Launch("-nocleanup -cleandir " + kb::QuoteArgument(clean));
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(LogContent().find("Launcher::Run::start::cleanup"), std::string::npos);
+    RemoveLogs();
   }
   const RunResult r = Launch("-cleandir " + kb::QuoteArgument(clean));
   EXPECT_EQ(r.exit_code, 0);

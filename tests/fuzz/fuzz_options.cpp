@@ -90,8 +90,8 @@ void CheckOption(kb::DataControl& control, const std::string& option, bool remov
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kbfuzz::SetUpScratch();
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  kbfuzz::SetUpScratch(argc, argv);
   return 0;
 }
 

@@ -62,8 +62,8 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kbfuzz::SetUpScratch();
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  kbfuzz::SetUpScratch(argc, argv);
   return 0;
 }
 

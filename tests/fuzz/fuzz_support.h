@@ -75,12 +75,48 @@ inline void EmptyFolder(const std::string& folder) {
   }
 }
 
+// The fuzzer's own arguments with every relative path made absolute, for
+// SetUpScratch moves the working folder before libFuzzer reads them: input
+// files and corpus folders, and the flags that name files. Crash inputs go
+// to the folder the fuzzer was started in unless -artifact_prefix says
+// otherwise (not to the scratch folder, which is emptied).
+inline void AbsolutePathArguments(int* argc, char*** argv) {
+  const std::string start = std::filesystem::current_path().string() + "/";
+  static std::vector<std::string> texts;
+  static std::vector<char*> pointers;
+  texts.clear();
+  bool has_artifact_prefix = false;
+  for (int i = 0; i < *argc; ++i) {
+    std::string arg = (*argv)[i];
+    if (i > 0 && !arg.empty() && arg[0] != '-' && arg[0] != '/') {
+      arg = start + arg;
+    }
+    for (const char* flag : {"-artifact_prefix=", "-exact_artifact_path=", "-dict=",
+                             "-merge_control_file=", "-features_dir="}) {
+      const std::string prefix = flag;
+      if (arg.compare(0, prefix.size(), prefix) != 0) continue;
+      if (prefix == "-artifact_prefix=") has_artifact_prefix = true;
+      if (arg.size() > prefix.size() && arg[prefix.size()] != '/') {
+        arg.insert(prefix.size(), start);
+      }
+    }
+    texts.push_back(arg);
+  }
+  if (!has_artifact_prefix) texts.push_back("-artifact_prefix=" + start);
+  pointers.clear();
+  for (std::string& text : texts) pointers.push_back(&text[0]);
+  pointers.push_back(nullptr);
+  *argc = static_cast<int>(texts.size());
+  *argv = pointers.data();
+}
+
 // Creates a fresh scratch folder (below $KB_FUZZ_SCRATCH when set, else the
 // system's temporary folder) and points everything the launcher's code
 // derives a writable place from into it: TMP, TEMP, TMPDIR, HOME,
 // XDG_DATA_HOME, XDG_RUNTIME_DIR and the working folder. The log stays off.
 // Exits when the folder cannot be made: fuzzing elsewhere is not allowed.
-inline void SetUpScratch() {
+inline void SetUpScratch(int* argc, char*** argv) {
+  AbsolutePathArguments(argc, argv);
   const char* base = std::getenv("KB_FUZZ_SCRATCH");
   std::string parent = base != nullptr && base[0] == '/' ? base : "/tmp";
   std::error_code error;

@@ -162,19 +162,15 @@ TEST_F(CleanupScriptTest, SpecialCharactersArePassedLiterallyToTheScript) {
   EXPECT_EQ(kbtest::ReadFile(script), written);
 }
 
-TEST_F(CleanupScriptTest, RootAndHomeAreRefused) {
+TEST_F(CleanupScriptTest, HomeAndTheFoldersHoldingItAreRefused) {
   kbtest::MakeDirs(dir_ / "home" / "me" / "inner");
   kbtest::ScopedEnv home("HOME", dir_ / "home" / "me");
   kbtest::ScopedEnv profile("USERPROFILE", dir_ / "home" / "me");
-  const std::string root_dot = IsWindows() ? dir_path_.substr(0, 3) + "." : "/.";
   struct Case {
     std::string given;
     std::string reason;
   };
   const std::vector<Case> cases = {
-      {root_dot, "is a file-system root"},
-      {dir_ / "home" / ".." / ".." / ".." / ".." / ".." / ".." / ".." / ".." / "..",
-       "is a file-system root"},
       {dir_ / "home" / "me", "is the user's home folder"},
       {dir_ / "home" / "me" / "inner" / "..", "is the user's home folder"},
       {dir_ / "home", "holds the user's home folder"},
@@ -187,14 +183,55 @@ TEST_F(CleanupScriptTest, RootAndHomeAreRefused) {
     EXPECT_EQ(kb::CreateCleanProc(c.given, "tool"), "");
     const std::vector<std::string> entries = Entries();
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].rfind("WARNING: Run::CreateCleanProc::refused=the clean directory " + c.reason, 0), 0u)
+    EXPECT_EQ(entries[0].rfind("WARNING: Run::CreateCleanProc::refused=the clean directory " +
+                                   c.reason, 0),
+              0u)
         << entries[0];
   }
   EXPECT_EQ(kbtest::ListDir(dir_.path()), std::vector<std::string>{"home"});
+  EXPECT_EQ(kbtest::ListDir(dir_ / "home"), std::vector<std::string>{"me"});
   // A folder inside the home folder may go.
   Numbers({2});
   EXPECT_EQ(kb::CreateCleanProc(dir_ / "home" / "me" / "inner", "tool"),
             dir_ / "home" / "me" / ("clean_tool_2" + Ext()));
+}
+
+TEST_F(CleanupScriptTest, RootGetsNoScript) {
+  const std::string root = IsWindows() ? dir_path_.substr(0, 3) : "/";
+  const std::string up_to_root = dir_ / ".." / ".." / ".." / ".." / ".." / ".." / ".." / "..";
+  for (const std::string& given : {root, root + ".", up_to_root, up_to_root + kbtest::Sep() + "."}) {
+    SCOPED_TRACE(given);
+    kbtest::WriteFile(logs_ / "clean.log", "");
+    Numbers({1});
+    EXPECT_EQ(kb::CreateCleanProc(given, "tool"), "");
+    for (const std::string& entry : Entries()) {
+      EXPECT_EQ(entry.find("cleanfile"), std::string::npos) << entry;
+    }
+    EXPECT_FALSE(kbtest::FileExists(root + "clean_tool_1" + Ext()));
+  }
+}
+
+TEST(CleanRefusalReasonTest, NamesRootsAndTheHomeFolderAndItsHolders) {
+  kbtest::ScratchDir dir;
+  const std::string me = kbtest::Join(kbtest::Join(dir.path(), "home"), "me");
+  kbtest::MakeDirs(kbtest::Join(me, "inner"));
+  kbtest::MakeDirs(kbtest::Join(dir.path(), "other"));
+  kbtest::ScopedEnv home("HOME", me);
+  kbtest::ScopedEnv profile("USERPROFILE", me);
+  const std::string root = IsWindows() ? dir.path().substr(0, 3) : "/";
+  const std::vector<std::pair<std::string, std::string>> table = {
+      {root, "the clean directory is a file-system root: " + root},
+      {me, "the clean directory is the user's home folder: " + me},
+      {kbtest::Join(dir.path(), "home"),
+       "the clean directory holds the user's home folder: " + kbtest::Join(dir.path(), "home")},
+      {kbtest::Join(me, "inner"), ""},
+      {kbtest::Join(dir.path(), "other"), ""},
+  };
+  for (const auto& entry : table) EXPECT_EQ(kb::CleanRefusalReason(entry.first), entry.second);
+  // Without a known home folder only roots are refused.
+  kbtest::ScopedEnv no_home("HOME", "");
+  kbtest::ScopedEnv no_profile("USERPROFILE", "");
+  EXPECT_EQ(kb::CleanRefusalReason(me), "");
 }
 
 TEST_F(CleanupScriptTest, DirectoryBelowTheRootIsHeldByTheRootItself) {

@@ -134,6 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"comments and value-less lines left out",
                  "[sec]\n;c=1\nbare\n#h=2\n[open\n", 4096, "#h\0"s},
         ListCase{"empty name listed", "[sec]\na=1\n=v\nb=2\n", 4096, "a\0\0b\0"s},
+        ListCase{"second nameless key dropped", "[sec]\na=1\n=v\n=w\nb=2\n", 4096,
+                 "a\0\0b\0"s},
+        ListCase{"nameless first key empties the list", "[sec]\n=v\na=1\n", 4096, ""},
         ListCase{"only the first section", "[sec]\na=1\n[Sec]\nb=2\n", 4096, "a\0"s},
         ListCase{"empty section", "[sec]\n[other]\nx=1\n", 4096, ""},
         ListCase{"missing section", "[other]\nx=1\n", 4096, ""}));

@@ -155,6 +155,11 @@ TEST(ProcessWin32, ChildSeesVariablesSetThroughTheLayer) {
   EXPECT_EQ(RunCaptured("env:" + name).output, "from parent|");
   ASSERT_TRUE(platform::UnsetEnvVar(name));
   EXPECT_EQ(RunCaptured("env:" + name).output, "(unset)|");
+  // An empty value: the launcher reads it as unset, and so must the child.
+  ASSERT_TRUE(platform::SetEnvVar(name, "again"));
+  ASSERT_TRUE(platform::SetEnvVar(name, ""));
+  EXPECT_EQ(platform::GetEnvVar(name.c_str()), "");
+  EXPECT_EQ(RunCaptured("env:" + name).output, "(unset)|");
 }
 
 TEST(ProcessWin32, WaitWithoutStartFailsInsteadOfBlocking) {

@@ -39,6 +39,10 @@ std::string GetEnvVar(const char* name) {
 // that the launcher and its children see the same value.
 bool SetEnvVar(const std::string& name, const std::string& value) {
   if (name.empty() || name.find('=') != std::string::npos) return false;
+  // The C runtime cannot hold an empty value (it removes the variable), so
+  // an empty value removes it from the system's block too, as "set X=" does:
+  // the launcher and its children must agree.
+  if (value.empty()) return UnsetEnvVar(name);
   const bool crt_ok = _putenv_s(name.c_str(), value.c_str()) == 0;
   const bool os_ok =
       ::SetEnvironmentVariableA(name.c_str(), value.c_str()) != FALSE;
