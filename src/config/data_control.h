@@ -78,6 +78,12 @@ class DataControl {
   // Drops every entry but the first; harmless to call twice.
   void FreeProperties();
   const std::vector<PropertyEntry>& Properties() const { return properties_; }
+  // Benchmarks and tests: a list of any length (a file's key list holds only
+  // as many names as fit 260 bytes). The trailing empty entry is kept.
+  void SetPropertiesForTesting(std::vector<PropertyEntry> entries) {
+    entries.emplace_back();
+    properties_ = std::move(entries);
+  }
 
   int autorun = 0;
 
