@@ -50,8 +50,9 @@ RunResult LauncherTest::Launch(const std::string& args, const std::string& name)
 
 std::string LauncherTest::DataDir() const { return kb::GetDataLocation(""); }
 
-std::string LauncherTest::LogPath() const {
+std::string LauncherTest::LogPath(const std::string& launcher) const {
   for (const std::string& name : ListDir(DataDir())) {
+    if (!launcher.empty() && name.rfind(launcher + "_", 0) != 0) continue;
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".log") == 0) {
       return Join(DataDir(), name);
     }
@@ -59,8 +60,8 @@ std::string LauncherTest::LogPath() const {
   return std::string();
 }
 
-std::string LauncherTest::LogContent() const {
-  const std::string path = LogPath();
+std::string LauncherTest::LogContent(const std::string& launcher) const {
+  const std::string path = LogPath(launcher);
   return path.empty() ? std::string() : ReadFile(path);
 }
 

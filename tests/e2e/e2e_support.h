@@ -33,9 +33,10 @@ class LauncherTest : public ::testing::Test {
 
   // The per-user data folder the launcher uses in this environment.
   std::string DataDir() const;
-  // The single log file of the data folder ("" when there is none).
-  std::string LogPath() const;
-  std::string LogContent() const;
+  // The log file of the data folder ("" when there is none); with a name,
+  // the log of the launcher of that name.
+  std::string LogPath(const std::string& launcher = "") const;
+  std::string LogContent(const std::string& launcher = "") const;
   // The log's lines without the time-stamp lines.
   std::vector<std::string> LogLines() const;
   // Removes the log files of the data folder (between runs of one test).
