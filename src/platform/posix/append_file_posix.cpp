@@ -1,9 +1,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 
 #include "platform/append_file.h"
+#include "platform/process.h"
 
 namespace platform {
 
@@ -19,18 +19,7 @@ AppendFile AppendFile::Open(const std::string& path) {
 }
 
 bool AppendFile::Write(const char* data, std::size_t size) {
-  if (!handle_.valid()) return false;
-  const int fd = static_cast<int>(handle_.get());
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+  return handle_.valid() && WriteAll(handle_, data, size);
 }
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "platform/fs.h"
+#include "platform/handle.h"
+#include "platform/process.h"
 
 namespace platform {
 namespace {
@@ -102,21 +104,9 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, bool exec
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                         executable ? 0700 : 0600);
   if (fd < 0) return false;
-  const char* p = bytes.data();
-  std::size_t left = bytes.size();
-  bool ok = true;
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  if (::close(fd) != 0) ok = false;
-  return ok;
+  Handle file(fd);
+  const bool written = WriteAll(file, bytes.data(), bytes.size());
+  return file.Close() && written;
 }
 
 bool IsRootPath(const std::string& path) {

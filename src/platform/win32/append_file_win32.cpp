@@ -1,6 +1,6 @@
 #include "platform/append_file.h"
+#include "platform/process.h"
 
-#include <algorithm>
 
 #include "platform/win32/windows_api.h"
 
@@ -21,19 +21,7 @@ AppendFile AppendFile::Open(const std::string& path) {
 }
 
 bool AppendFile::Write(const char* data, std::size_t size) {
-  if (!is_open()) return false;
-  HANDLE file = win32::ToHandle(handle_.get());
-  while (size > 0) {
-    const DWORD chunk =
-        static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-    DWORD written = 0;
-    if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
-      return false;
-    }
-    data += written;
-    size -= written;
-  }
-  return true;
+  return is_open() && WriteAll(handle_, data, size);
 }
 
 }  // namespace platform
