@@ -20,10 +20,6 @@ std::string CleanupScriptText(const std::string& parent,
                               const std::string& clean_dir,
                               const std::string& script_path);
 
-// The user's own profile (home) folder: Windows "USERPROFILE"; POSIX "HOME",
-// else the password database. Empty when it cannot be worked out.
-std::string UserHomeFolder();
-
 // True when the existing folder is the root of a file system or volume
 // (Windows: it is its own volume mount point, e.g. "C:\", "\\srv\share\";
 // POSIX: it is the same directory as its own "..", e.g. "/"). A path that

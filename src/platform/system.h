@@ -59,6 +59,10 @@ std::string TempDirFromEnvironment();
 // the major version is ignored.
 std::string LocalAppDataRoot(const std::string& base, double major_version);
 
+// The user's own profile (home) folder: Windows "USERPROFILE"; POSIX "HOME",
+// else the password database. Empty when it cannot be worked out.
+std::string UserHomeFolder();
+
 // The separator between class-path entries that the Java runtime expects:
 // ';' on Windows, ':' on POSIX.
 char ClassPathSeparator();

@@ -1,10 +1,8 @@
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "platform/script.h"
 
@@ -43,24 +41,6 @@ std::string CleanupScriptText(const std::string& parent,
   text += "rm -rf -- " + ShellQuote(clean_dir) + "\n";
   text += "rm -f -- " + ShellQuote(script_path) + "\n";
   return text;
-}
-
-std::string UserHomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return home;
-  // getpwuid_r: the single-threaded launcher could use getpwuid, but tests
-  // call this from several threads.
-  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-  if (size <= 0) size = 16384;
-  std::vector<char> buffer(static_cast<std::size_t>(size));
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(),
-                   &found) != 0 ||
-      found == nullptr || found->pw_dir == nullptr) {
-    return std::string();
-  }
-  return found->pw_dir;
 }
 
 bool IsFileSystemRoot(const std::string& path) {

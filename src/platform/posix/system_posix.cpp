@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/system.h"
 
@@ -72,28 +73,30 @@ std::string TempDirFromEnvironment() {
   return "/tmp";
 }
 
-namespace {
-
-std::string HomeFolder() {
-  std::string home = GetEnvVar("HOME");
-  if (!home.empty()) return home;
-  struct passwd pw;
-  struct passwd* result = nullptr;
-  char buffer[4096];
-  if (::getpwuid_r(::getuid(), &pw, buffer, sizeof buffer, &result) == 0 && result &&
-      result->pw_dir) {
-    return result->pw_dir;
-  }
-  return std::string();
-}
-
-}  // namespace
 
 std::string LocalAppDataRoot(const std::string& base, double /*major_version*/) {
   if (!base.empty()) return base + "/.local/share/";
   const std::string xdg = GetEnvVar("XDG_DATA_HOME");
   if (!xdg.empty() && xdg[0] == '/') return xdg + "/";
-  return HomeFolder() + "/.local/share/";
+  return UserHomeFolder() + "/.local/share/";
+}
+
+std::string UserHomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return home;
+  // getpwuid_r: the single-threaded launcher could use getpwuid, but tests
+  // call this from several threads.
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  if (size <= 0) size = 16384;
+  std::vector<char> buffer(static_cast<std::size_t>(size));
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(),
+                   &found) != 0 ||
+      found == nullptr || found->pw_dir == nullptr) {
+    return std::string();
+  }
+  return found->pw_dir;
 }
 
 void WriteStdErrLine(const std::string& text) {

@@ -57,11 +57,6 @@ std::string CleanupScriptText(const std::string& parent,
   return text;
 }
 
-std::string UserHomeFolder() {
-  const char* profile = std::getenv("USERPROFILE");
-  return profile != nullptr ? std::string(profile) : std::string();
-}
-
 bool IsFileSystemRoot(const std::string& path) {
   const std::string full = FullPath(path);
   if (full.empty() || !IsDirectory(full)) return false;

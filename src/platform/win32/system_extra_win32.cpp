@@ -6,6 +6,11 @@
 
 namespace platform {
 
+std::string UserHomeFolder() {
+  const char* profile = std::getenv("USERPROFILE");
+  return profile != nullptr ? std::string(profile) : std::string();
+}
+
 char ClassPathSeparator() { return ';'; }
 
 void PrepareProcess() {
