@@ -102,7 +102,7 @@ TEST_F(PosixLauncher, ClosedStandardOutputStillLogsEverything) {
   const std::string exe = Configure("--tc-quiet --tc-bytes=100000 --tc-exit=3");
   const pid_t pid = StartShell("exec " + kb::QuoteArgument(exe) + " >&-");
   EXPECT_EQ(WaitStatus(pid), 3);
-  EXPECT_NE(LogContent().find(std::string(36, 'x').replace(0, 36, "0123456789abcdefghijklmnopqrstuvwxyz")),
+  EXPECT_NE(LogContent().find("0123456789abcdefghijklmnopqrstuvwxyz"),
             std::string::npos);
   EXPECT_NE(LogContent().find("INFO: Launcher::main=3"), std::string::npos);
 }
