@@ -170,5 +170,22 @@ TEST_F(Faults, BytesAboveAsciiInPathsAndValuesArriveUnchanged) {
   EXPECT_NE(r.output.find("CWD=" + app_dir_), std::string::npos);
 }
 
+TEST_F(Faults, OptionWordsInsideAnArgumentStayPartOfIt) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nMainClass=app.Main\n");
+  // Names as a file association hands them over.
+  const std::string planted = dir_ / "a -launchercmd hostname b.myext";
+  const std::string log = dir_ / "x";
+  const std::string redirect = "a -applogloc " + log + " b";
+  const RunResult r = Launch(kb::QuoteArgument(planted) + " " + kb::QuoteArgument(redirect) +
+                             " \"report -noconsole .txt\"");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(ChildArgs(r.output),
+            (std::vector<std::string>{"app.Main", planted, redirect, "report -noconsole .txt"}));
+  EXPECT_FALSE(FileExists(log));
+  // Still the relaying runner, logging to the data folder.
+  EXPECT_NE(LogContent().find("INFO: ExeProc::ReadFromPipe=Standard output"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kbtest
