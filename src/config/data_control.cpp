@@ -13,6 +13,18 @@
 #include "platform/system.h"
 
 namespace kb {
+namespace {
+
+// A relative location fixed against the start folder once, while the
+// options are parsed, so that a later change of working directory cannot
+// split one run's log (or data) over two places.
+std::string FixedLocation(const std::string& path) {
+  if (path.empty() || platform::IsAbsolutePath(path)) return path;
+  const std::string full = platform::FullPathName(path);
+  return full.empty() ? path : full;
+}
+
+}  // namespace
 
 bool& NoMessage() {
   static bool no_message = false;
@@ -59,14 +71,9 @@ void DataControl::ParseOptions() {
   FindOption(kOptQuiet, 0);
   NoMessage() = FindOption(kOptNoMessage, 1) >= 0;
 
-  std::string log_path = GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0);
-  // Fixed once here, so that a later change of working directory cannot
-  // split one run's log over two files.
-  if (!log_path.empty() && !platform::IsAbsolutePath(log_path)) {
-    const std::string full = platform::FullPathName(log_path);
-    if (!full.empty()) log_path = full;
-  }
-  LogFilePath() = log_path;
+  // The log path and the data location are the launcher's own copies: the
+  // options stay in the pass-through arguments as they were given.
+  LogFilePath() = FixedLocation(GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0));
 
   GetOptionValue(kOptJreHome, &found, 1);
   temp_location_ = GetOptionValue(kOptTempLocation, &found, 1);
@@ -75,7 +82,7 @@ void DataControl::ParseOptions() {
   platform::CreateDirectoryTree(temp_location_);  // failure is harmless here
 
   clean_dir_ = GetOptionValue(kOptCleanDir, &found, 1);
-  data_location_ = GetOptionValue(kOptDataLocation, &found, 0);
+  data_location_ = FixedLocation(GetOptionValue(kOptDataLocation, &found, 0));
   if (data_location_.empty()) data_location_ = GetDataLocation(std::string());
   if (LogFilePath().empty()) {
     LogFilePath() = data_location_ + platform::PathSeparator() + GetLogFileName();

@@ -105,15 +105,24 @@ TEST_F(OptionsTest, AppLogLocTakesTheNextOptionAsItsPath) {
   EXPECT_EQ(options.GetArguments(), Args{"-applogloc"});
 }
 
-TEST_F(OptionsTest, RelativeLogPathIsFixedAgainstTheStartFolder) {
+TEST_F(OptionsTest, RelativeLocationsAreFixedAgainstTheStartFolder) {
   kbtest::MakeDirs(scratch_ / "logs");
-  {
-    kbtest::ScopedCwd cwd(scratch_.path());
-    DataControl options("-applogloc logs" + kbtest::Sep() + "run.log ");
+  const std::string log = "logs" + kbtest::Sep() + "run.log";
+  for (const Args& given : {Args{"-applogloc", log}, Args{"-datalocation", "data"}}) {
+    {
+      kbtest::ScopedCwd cwd(scratch_.path());
+      DataControl options(kb::JoinArguments(given));
+      // The child still gets the option as it was given.
+      EXPECT_EQ(options.GetArguments(), given);
+    }
+    // Changing folder afterwards must move neither the log nor the data.
+    kbtest::ScopedCwd elsewhere(scratch_ / "logs");
+    if (given[0] == "-applogloc") {
+      EXPECT_EQ(kb::LogFilePath(), kbtest::Join(scratch_ / "logs", "run.log"));
+    } else {
+      EXPECT_EQ(kb::LogFilePath(), DefaultLog(scratch_ / "data"));
+    }
   }
-  // Changing folder afterwards must not move the log.
-  kbtest::ScopedCwd elsewhere(scratch_ / "logs");
-  EXPECT_EQ(kb::LogFilePath(), kbtest::Join(scratch_ / "logs", "run.log"));
 }
 
 TEST_F(OptionsTest, DataLocationStaysAndNamesTheDefaultLog) {
