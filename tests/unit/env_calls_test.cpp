@@ -185,4 +185,23 @@ TEST(ApplicationNameTest, IsTheExecutableNameWithoutExtension) {
   EXPECT_EQ(kb::GetLauncherDir(), kbtest::ExeDir());
 }
 
+TEST(ApplicationNameTest, WhatAnExecutablePathGives) {
+  const bool windows = platform::PathSeparator() == '\\';
+  const struct {
+    const char* path;
+    const char* windows;
+    const char* posix;
+  } cases[] = {
+      {"C:\\app\\setup_console.exe", "setup_console", "C:\\app\\setup_console.exe"},
+      {"/opt/app/myapp-1.2_console", "myapp-1", "myapp-1.2_console"},
+      {"/opt/app/my\\app_console", "app_console", "my\\app_console"},
+      {"/opt/app/tool.v2.exe", "tool.v2", "tool.v2.exe"},
+      {"/opt/app/.hidden", ".hidden", ".hidden"},
+      {"tool_console", "tool_console", "tool_console"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::ApplicationNameOf(c.path), windows ? c.windows : c.posix) << c.path;
+  }
+}
+
 }  // namespace
