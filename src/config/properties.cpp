@@ -15,15 +15,15 @@
 namespace kb {
 namespace {
 
-// The key lists of the section "properties" are read into 260 bytes; a
-// longer list is cut.
+// The key lists of the section "properties" are first read into 260 bytes,
+// and into larger buffers while they do not fit.
 constexpr std::size_t kKeyListSize = 260;
 
-// The names of the section "properties"; *count is the service's count.
+// The names of the section "properties"; *count is their number.
 std::vector<std::string> PropertyNames(const std::string& file, unsigned long* count) {
-  std::string list;
-  *count = platform::ReadProfileKeyNames(kSectionProperties, kKeyListSize, file, &list);
-  return SplitKeyList(list);
+  std::vector<std::string> names = ReadKeyNames(kSectionProperties, file, kKeyListSize);
+  *count = static_cast<unsigned long>(names.size());
+  return names;
 }
 
 // The folder of the configuration file with a trailing separator, or "" when
