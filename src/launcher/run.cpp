@@ -103,6 +103,11 @@ int Run::start() {
 
   guard.CloseOwnMutex();
   options.FreeProperties();
+  // A windowed launcher has no console: without a box, a child that could
+  // not be started would fail silently. The box points at the log.
+  if (kind_ == kKindWindowed && result == kExitRunnerFailed) {
+    MessageDisplay(kind_, result, LogFilePath());
+  }
   return result;
 }
 
