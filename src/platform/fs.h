@@ -33,8 +33,9 @@ std::string GetCurrentDir();
 // Changes the process's working directory. False on failure.
 bool SetCurrentDir(const std::string& path);
 
-// Absolute form of a path (GetFullPathNameA; POSIX: realpath of the folder
-// plus the file name, relative paths resolved against the current folder).
+// Absolute form of a path (GetFullPathNameA; POSIX: the same from the text
+// alone, relative paths put below the current folder and "." and ".."
+// folded away without following links or needing the folders to exist).
 // Empty on failure.
 std::string FullPathName(const std::string& path);
 

@@ -185,6 +185,25 @@ TEST(ApplicationNameTest, IsTheExecutableNameWithoutExtension) {
   EXPECT_EQ(kb::GetLauncherDir(), kbtest::ExeDir());
 }
 
+TEST(FullPathNameTest, ResolvesFromTheTextAlone) {
+  kbtest::ScratchDir scratch;
+  kbtest::ScopedCwd cwd(scratch.path());
+  const std::string s = kbtest::Sep();
+  const std::string parent = scratch.path().substr(0, scratch.path().rfind(s));
+  const struct {
+    std::string path;
+    std::string full;
+  } cases[] = {
+      // No folder "sub" exists: nothing is asked of the file system.
+      {"sub" + s + ".." + s + "m.ini", scratch / "m.ini"},
+      {"." + s + "a" + s + "." + s + "b", scratch / "a" + s + "b"},
+      {".." + s + "y", kbtest::Join(parent, "y")},
+      {scratch / "gone" + s + ".." + s + "b", scratch / "b"},
+      {"d" + s, scratch / "d" + s},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::FullPathName(c.path), c.full) << c.path;
+}
+
 TEST(ApplicationNameTest, WhatAnExecutablePathGives) {
   const bool windows = platform::PathSeparator() == '\\';
   const struct {
