@@ -42,6 +42,11 @@ std::string FullPathName(const std::string& path);
 // True for a fully qualified path ("C:\x", "\\server\share"; POSIX "/x").
 bool IsAbsolutePath(const std::string& path);
 
+// True for a path that names its own starting point: one with a drive
+// ("C:\x", "D:x") or a leading separator ("\x", "\\server\share");
+// POSIX "/x". Every other path is relative to some folder.
+bool IsRootedPath(const std::string& path);
+
 // Searches for an existing entry by name, as a directory search does
 // (CFileFind): the full path of the entry found, or empty when there is
 // none. A name ending in a separator finds nothing.

@@ -273,19 +273,27 @@ TEST_F(PropertiesTest, RelativeMasterRetriedBesideTheConfigFile) {
   EXPECT_EQ(data.ReplaceProperties("<WORKINGDIR>"), scratch_ / "elsewhere");
 }
 
-TEST_F(PropertiesTest, RelativeMasterFoundInTheCurrentFolderFirst) {
+TEST_F(PropertiesTest, RelativeMasterIsNeverTakenFromTheCurrentFolder) {
   kbtest::MakeDirs(scratch_ / "app" + kbtest::Sep() + "conf");
   kbtest::MakeDirs(scratch_ / "cwd" + kbtest::Sep() + "conf");
   kbtest::WriteFile(kbtest::Join(scratch_ / "app", "conf") + kbtest::Sep() + "m.ini",
                     "[properties]\nM=beside\n");
+  // Planted where the launcher is started from.
   kbtest::WriteFile(kbtest::Join(scratch_ / "cwd", "conf") + kbtest::Sep() + "m.ini",
-                    "[properties]\nM=current\n");
+                    "[properties]\nM=planted\n");
+  kbtest::WriteFile(scratch_ / "cwd" + kbtest::Sep() + "bare.ini", "[properties]\nM=planted\n");
   const std::string ini = scratch_ / "app" + kbtest::Sep() + "tool.ini";
-  kbtest::WriteFile(ini, "[properties]\nMASTERPROP=conf\\m.ini\n");
   kbtest::ScopedCwd cwd(scratch_ / "cwd");
-  DataControl data(Line(""));
-  ASSERT_EQ(data.GetProperties(ini), 1);
-  EXPECT_EQ(data.ReplaceProperties("<M>"), "current");
+  const struct {
+    const char* master;
+    const char* expected;
+  } cases[] = {{"conf\\m.ini", "beside"}, {"conf/./m.ini", "beside"}, {"bare.ini", "<M>"}};
+  for (const auto& c : cases) {
+    kbtest::WriteFile(ini, std::string("[properties]\nMASTERPROP=") + c.master + "\n");
+    DataControl data(Line(""));
+    ASSERT_EQ(data.GetProperties(ini), 1);
+    EXPECT_EQ(data.ReplaceProperties("<M>"), c.expected) << c.master;
+  }
 }
 
 TEST_F(PropertiesTest, UnreadableMasterAddsOnlyBuiltInNames) {

@@ -99,6 +99,8 @@ std::string FullPathName(const std::string& path) {
   return result;
 }
 
+bool IsRootedPath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
 bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
 std::string FindEntry(const std::string& path) {
