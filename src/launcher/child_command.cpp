@@ -24,13 +24,10 @@ std::string NativeClassPath(const std::string& class_path) {
 
 class Assembly {
  public:
-  Assembly(DataControl& options, const std::string& tag, const std::string& ini,
-           ChildCommand* out)
+  Assembly(DataControl& options, const std::string& tag, const std::string& ini, ChildCommand* out)
       : options_(options), tag_(tag), ini_(ini), out_(out) {}
 
-  std::string Value(const char* key) {
-    return Keep(key, options_.GetConfigValue(tag_, key, ini_));
-  }
+  std::string Value(const char* key) { return Keep(key, options_.GetConfigValue(tag_, key, ini_)); }
   std::string Joined(const char* prefix) {
     return Keep(prefix, options_.JoinNumberedValues(tag_, prefix, ini_));
   }
@@ -59,8 +56,8 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
   std::string launcher_cmd = read.Value(kKeyLauncherCmd);
   if (EndsWithNoCase(launcher_cmd, kWindowedJava)) {
     if (kind == kKindConsole) {
-      launcher_cmd.replace(launcher_cmd.size() - (sizeof kWindowedJava - 1),
-                           std::string::npos, kConsoleJava);
+      launcher_cmd.replace(launcher_cmd.size() - (sizeof kWindowedJava - 1), std::string::npos,
+                           kConsoleJava);
     }
     out.show_window = true;
     read.Log("launch command=", launcher_cmd);

@@ -6,7 +6,7 @@
 // smaller buffer gives a prefix of a larger one's answer; names match
 // whatever their letter case (and, for a value, surrounding blanks); and a
 // file whose line ends are written differently answers every lookup the
-// same.
+// same, in a UTF-16LE file as in any other.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -139,18 +139,27 @@ void CheckKeyNames(const ProfileReader& reader, const ProfileReader& same_file,
 }
 
 // The same file with every line break written differently: CR alone, and
-// CR LF, with an empty line between every two.
+// CR LF, with an empty line between every two. A UTF-16LE file (with its
+// byte-order mark) is rewritten in 16-bit units, so that it stays one.
 std::string OtherLineEnds(const std::string& bytes) {
+  const bool utf16 = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+  const std::size_t unit = utf16 ? 2 : 1;
+  const auto text = [utf16](const char* ascii) {
+    std::string out;
+    for (const char* p = ascii; *p != '\0'; ++p) {
+      out += *p;
+      if (utf16) out += '\0';
+    }
+    return out;
+  };
   std::string other;
   other.reserve(bytes.size() * 2);
-  for (const char c : bytes) {
-    if (c == '\n' || c == '\r') {
-      other += "\r\n\r";
-    } else {
-      other += c;
-    }
+  // An odd last byte of a UTF-16 file is no character and is left out.
+  for (std::size_t i = utf16 ? 2 : 0; i + unit <= bytes.size(); i += unit) {
+    const bool line_end = (bytes[i] == '\n' || bytes[i] == '\r') && (!utf16 || bytes[i + 1] == '\0');
+    other += line_end ? text("\r\n\r") : bytes.substr(i, unit);
   }
-  return "\n" + other + "\r\n";
+  return (utf16 ? std::string("\xFF\xFE") : std::string()) + text("\n") + other + text("\r\n");
 }
 
 }  // namespace

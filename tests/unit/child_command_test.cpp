@@ -76,11 +76,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ChildCase{"java pieces in order",
                   std::string(kJava) + "JavaArgs_1=-Xmx512m\nJavaArgs_2=-Dmode=1\n"
-                  "MainClass=app.Main\nAddtlArgs_1=-fast\n",
+                                       "MainClass=app.Main\nAddtlArgs_1=-fast\n",
                   {"-nocleanup"},
                   {"java", "-Xmx512m", "-Dmode=1", "app.Main", "-fast"}},
         ChildCase{"windowed java becomes the console one",
-                  "launchercmd=jre/bin/JAVAW.EXE\nMainClass=m\n", {}, {"jre/bin/java.exe", "m"},
+                  "launchercmd=jre/bin/JAVAW.EXE\nMainClass=m\n",
+                  {},
+                  {"jre/bin/java.exe", "m"},
                   true},
         ChildCase{"launcherargs shut out the java keys",
                   "launchercmd=p\nlauncherargs=only this\nJavaArgs_1=-Dno\nMainClass=No\n",
@@ -92,8 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"java", "cli.Main", "user-arg", "two words"}},
         ChildCase{"option words inside one argument stay one argument",
                   std::string(kJava) + "MainClass=app.Main\n",
-                  {"C:\\Users\\me\\Downloads\\a -launchercmd hostname b.myext",
-                   "a -applogloc x b", "report -noconsole .txt", "x -MainClass y"},
+                  {"C:\\Users\\me\\Downloads\\a -launchercmd hostname b.myext", "a -applogloc x b",
+                   "report -noconsole .txt", "x -MainClass y"},
                   {"java", "app.Main", "C:\\Users\\me\\Downloads\\a -launchercmd hostname b.myext",
                    "a -applogloc x b", "report -noconsole .txt", "x -MainClass y"}},
         ChildCase{"quotes and backslashes pass through byte for byte",
@@ -101,33 +103,41 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-wait", "a\"b", "x y\\", "\\\\srv\\dir\\", "\"", "\\\"", "-Dk=\"v w\""},
                   {"java", "a\"b", "x y\\", "\\\\srv\\dir\\", "\"", "\\\"", "-Dk=\"v w\""}},
         ChildCase{"line ends and other white space at the edges are kept",
-                  std::string(kJava), {"-wait", "\nfirst", "\v", "last\r\n", "\f", "\t"},
+                  std::string(kJava),
+                  {"-wait", "\nfirst", "\v", "last\r\n", "\f", "\t"},
                   {"java", "\nfirst", "\v", "last\r\n", "\f", "\t"}},
         ChildCase{"empty arguments are kept",
-                  std::string(kJava), {"", "-wait", "", "x", ""}, {"java", "", "", "x", ""}},
+                  std::string(kJava),
+                  {"", "-wait", "", "x", ""},
+                  {"java", "", "", "x", ""}},
         ChildCase{"only the first option is removed, letter case ignored",
-                  std::string(kJava), {"-WAIT", "-wait", "-Wait"}, {"java", "-wait", "-Wait"}},
+                  std::string(kJava),
+                  {"-WAIT", "-wait", "-Wait"},
+                  {"java", "-wait", "-Wait"}},
         ChildCase{"own options keep their place or leave with their values",
                   std::string(kJava),
                   {"-quiet", "-jrehome", "C:\\my jre", "-autorun", "-nomessage", "z"},
                   {"java", "-quiet", "z"}},
         ChildCase{"override of a key not read stays for the child",
-                  "launchercmd=p\nJavaArgs_1=a\n", {"-JavaArgs_3", "c"},
+                  "launchercmd=p\nJavaArgs_1=a\n",
+                  {"-JavaArgs_3", "c"},
                   {"p", "a", "-JavaArgs_3", "c"}},
         ChildCase{"placeholders are replaced in the pass-through arguments too",
                   std::string(kJava) + "MainClass=<M>\n[properties]\nM=m.Main\nH=h h\n",
-                  {"<H>", "<M>x"}, {"java", "m.Main", "h", "h", "m.Mainx"}},
+                  {"<H>", "<M>x"},
+                  {"java", "m.Main", "h", "h", "m.Mainx"}},
         ChildCase{"present but empty launchercmd gives a blank program",
-                  "launchercmd=\nMainClass=m\n", {"a"}, {" ", "m", "a"}}));
+                  "launchercmd=\nMainClass=m\n",
+                  {"a"},
+                  {" ", "m", "a"}}));
 
 TEST_F(ChildCommandTest, OverrideGivesWhatTheSameTextInTheFileGives) {
-  const Args values = {"x y\\", "a\"b c", " 'q r' ", "\"m n\"", "C:\\dir\\", "-Dk=\"v w\"",
-                       "\"\"x"};
+  const Args values = {"x y\\",     "a\"b c",      " 'q r' ", "\"m n\"",
+                       "C:\\dir\\", "-Dk=\"v w\"", "\"\"x"};
   for (const std::string& value : values) {
     const std::string in_file =
         Build("launchercmd=java\nJavaArgs_1=" + value + "\n", {}).command_line;
-    const std::string overridden =
-        Build("launchercmd=java\n", {"-JavaArgs_1", value}).command_line;
+    const std::string overridden = Build("launchercmd=java\n", {"-JavaArgs_1", value}).command_line;
     EXPECT_EQ(overridden, in_file) << "value: [" << value << "]";
   }
 }
@@ -145,11 +155,11 @@ TEST_F(ChildCommandTest, ReportsWhatItReadAndWhatTheLauncherLogs) {
                         "Classpath=x.jar", "MainClass=m", "AddtlArgs_="}));
   std::vector<std::string> log;
   for (const auto& line : child.log) log.push_back(line.tag + "=" + line.text);
-  EXPECT_EQ(log, (Args{"launch command==bin/javaw.exe",
-                       "Launcher::Run::start::launchercmd=" + child.launcher_command,
-                       "Launcher::Run::start::javaargs=-Da -Db ",
-                       "Launcher::Run::start::classpath=x.jar",
-                       "Launcher::Run::start::mainclass=m"}));
+  EXPECT_EQ(
+      log, (Args{"launch command==bin/javaw.exe",
+                 "Launcher::Run::start::launchercmd=" + child.launcher_command,
+                 "Launcher::Run::start::javaargs=-Da -Db ", "Launcher::Run::start::classpath=x.jar",
+                 "Launcher::Run::start::mainclass=m"}));
 }
 
 TEST_F(ChildCommandTest, LineLongerThanTheLimitIsFlagged) {
