@@ -133,6 +133,32 @@ class Brand : public LauncherTest {
   static std::string Q(const std::string& s) { return kb::QuoteArgument(s); }
 };
 
+TEST(VersionResources, EachProgramCarriesTheProjectVersionAndItsOwnName) {
+  const struct {
+    const char* program;
+    const char* description;
+  } cases[] = {
+      {"launcher_console", "Kestrelbay console launcher"},
+      {"launcher", "Kestrelbay windowed launcher"},
+      {"launcher_brand", "Kestrelbay launcher brand tool"},
+  };
+  for (const auto& c : cases) {
+    const std::string file = BuiltProgram(c.program);
+    EXPECT_EQ(VersionValue(file, "FileDescription"), c.description);
+    EXPECT_EQ(VersionValue(file, "InternalName"), c.program);
+    EXPECT_EQ(VersionValue(file, "OriginalFilename"), std::string(c.program) + ".exe");
+    EXPECT_EQ(VersionValue(file, "FileVersion"), KB_PROJECT_VERSION);
+    EXPECT_EQ(VersionValue(file, "ProductVersion"), KB_PROJECT_VERSION);
+    DWORD ms = 0, ls = 0;
+    ASSERT_TRUE(FixedVersion(file, &ms, &ls)) << c.program;
+    const std::string numbers = std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." +
+                                std::to_string(ls >> 16) + "." + std::to_string(ls & 0xFFFF);
+    EXPECT_EQ(numbers, KB_PROJECT_VERSION) << c.program;
+    const std::string manifest = DataFile(file).Resource(RT_MANIFEST, 1);
+    EXPECT_NE(manifest.find("version=\"" KB_PROJECT_VERSION "\""), std::string::npos) << c.program;
+  }
+}
+
 TEST_F(Brand, BrandedCopyReadsBackThroughWindowsAndStillRuns) {
   const std::string target = Install("myapp", "launcher");
   const std::string small = IconImage(16, 0xFF0000FFu);
