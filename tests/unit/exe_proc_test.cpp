@@ -12,7 +12,7 @@
 #include "log/log.h"
 #include "platform/process.h"
 #include "platform/system.h"
-#include "process/line_end_translator.h"
+#include "log/line_end_translator.h"
 #include "support/test_support.h"
 
 namespace {
