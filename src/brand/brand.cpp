@@ -366,6 +366,26 @@ std::u16string VersionString(const VersionBlock& root, const std::u16string& key
   return std::u16string();
 }
 
+bool HasSignature(const Bytes& headers) {
+  constexpr std::size_t kNewHeaderOffset = 0x3C;
+  constexpr std::size_t kOptionalHeader = 24;  // after "PE\0\0" and the file header
+  constexpr std::size_t kSecurityEntry = 4;
+  if (headers.size() < kNewHeaderOffset + 4 || headers[0] != 'M' || headers[1] != 'Z') return false;
+  const std::size_t pe = Get32(headers, kNewHeaderOffset);
+  if (pe > headers.size() || headers.size() - pe < kOptionalHeader + 2) return false;
+  if (headers[pe] != 'P' || headers[pe + 1] != 'E' || headers[pe + 2] != 0 || headers[pe + 3] != 0) {
+    return false;
+  }
+  const std::size_t optional = pe + kOptionalHeader;
+  const std::uint16_t magic = Get16(headers, optional);
+  // PE32 and PE32+ differ in where the data directories begin.
+  const std::size_t count_at = optional + (magic == 0x20B ? 108 : 92);
+  const std::size_t entry_at = count_at + 4 + kSecurityEntry * 8;
+  if ((magic != 0x10B && magic != 0x20B) || entry_at + 8 > headers.size()) return false;
+  if (Get32(headers, count_at) <= kSecurityEntry) return false;
+  return Get32(headers, entry_at + 4) != 0;
+}
+
 const std::vector<LauncherString>& LauncherStrings() {
 #define KB_STRING(id, text) {id, text},
   static const std::vector<LauncherString> kTable = {

@@ -85,6 +85,11 @@ std::u16string VersionString(const VersionBlock& root, const std::u16string& key
 // An ASCII text as UTF-16 (for keys and numbers).
 std::u16string Widen(const std::string& ascii);
 
+// True when the start of an executable file (its headers) names a
+// certificate table: the file is signed, and changing it would break the
+// signature.
+bool HasSignature(const Bytes& headers);
+
 // The launcher's string table by id (1 to 11), as the launchers carry it.
 struct LauncherString {
   int id;

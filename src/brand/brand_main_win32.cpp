@@ -261,6 +261,13 @@ int main(int argc, char** argv) {
     return Fail(options.target + " is read-only; clear the attribute to brand it");
   }
 
+  brand::Bytes file;
+  if (!ReadWholeFile(options.target, &file)) return Fail("cannot read " + options.target);
+  if (brand::HasSignature(file)) {
+    return Fail(options.target + " is signed, and branding would break the signature: brand the "
+                "unsigned copy, then sign it");
+  }
+
   std::vector<brand::IconImage> images;
   if (!options.icon.empty()) {
     brand::Bytes icon_file;
