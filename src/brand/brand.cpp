@@ -86,6 +86,7 @@ bool ParseBlock(const Bytes& b, std::size_t at, std::size_t end, VersionBlock* b
   // value is cut to what the block holds.
   std::size_t value_bytes = block->type == 1 ? value_length * 2 : value_length;
   value_bytes = std::min(value_bytes, block_end - p);
+  if (block->type == 1) value_bytes &= ~static_cast<std::size_t>(1);  // whole UTF-16 units
   block->value.assign(b.begin() + p, b.begin() + p + value_bytes);
   p = std::min(Align4(p + value_bytes - at) + at, block_end);
   block->children.clear();
