@@ -103,8 +103,7 @@ bool ParseBlock(const Bytes& b, std::size_t at, std::size_t end, VersionBlock* b
 void BuildBlock(const VersionBlock& block, Bytes* out) {
   const std::size_t start = out->size();
   Put16(out, 0);  // length, filled in below
-  const std::size_t value_length =
-      block.type == 1 ? block.value.size() / 2 : block.value.size();
+  const std::size_t value_length = block.type == 1 ? block.value.size() / 2 : block.value.size();
   Put16(out, static_cast<std::uint16_t>(value_length));
   Put16(out, block.type);
   for (char16_t c : block.key) Put16(out, static_cast<std::uint16_t>(c));
@@ -282,7 +281,8 @@ Bytes BuildIconGroup(const std::vector<IconImage>& images, const std::vector<std
   return group;
 }
 
-std::vector<std::uint16_t> AssignIconIds(std::size_t count, const std::vector<std::uint16_t>& old_ids,
+std::vector<std::uint16_t> AssignIconIds(std::size_t count,
+                                         const std::vector<std::uint16_t>& old_ids,
                                          const std::vector<std::uint16_t>& used_ids) {
   std::vector<std::uint16_t> ids;
   std::set<std::uint16_t> taken(used_ids.begin(), used_ids.end());
@@ -374,7 +374,8 @@ bool HasSignature(const Bytes& headers) {
   if (headers.size() < kNewHeaderOffset + 4 || headers[0] != 'M' || headers[1] != 'Z') return false;
   const std::size_t pe = Get32(headers, kNewHeaderOffset);
   if (pe > headers.size() || headers.size() - pe < kOptionalHeader + 2) return false;
-  if (headers[pe] != 'P' || headers[pe + 1] != 'E' || headers[pe + 2] != 0 || headers[pe + 3] != 0) {
+  if (headers[pe] != 'P' || headers[pe + 1] != 'E' || headers[pe + 2] != 0 ||
+      headers[pe + 3] != 0) {
     return false;
   }
   const std::size_t optional = pe + kOptionalHeader;

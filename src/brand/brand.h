@@ -50,7 +50,8 @@ Bytes BuildIconGroup(const std::vector<IconImage>& images, const std::vector<std
 
 // The image ids for new images: the group's old ids first, in order, then
 // the lowest ids that no image of the file uses.
-std::vector<std::uint16_t> AssignIconIds(std::size_t count, const std::vector<std::uint16_t>& old_ids,
+std::vector<std::uint16_t> AssignIconIds(std::size_t count,
+                                         const std::vector<std::uint16_t>& old_ids,
                                          const std::vector<std::uint16_t>& used_ids);
 
 // A version resource (VS_VERSIONINFO) as a tree of blocks.

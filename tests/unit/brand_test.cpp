@@ -49,11 +49,11 @@ TEST(BrandTest, VersionMustBeFourNumbers) {
     const char* text;
     bool valid;
   } cases[] = {
-      {"1.2.3.0", true},    {"0.0.0.0", true},   {"65535.0.0.65535", true},
-      {"1.2.3", false},     {"1.2.3.4.5", false}, {"1.2.3.65536", false},
-      {"1.2..3", false},    {"1.2.3.", false},    {".1.2.3", false},
-      {"1.2.3.-1", false},  {"1.2.3.+1", false},  {" 1.2.3.4", false},
-      {"1.2.3.4 ", false},  {"1.2.3.x", false},   {"", false},
+      {"1.2.3.0", true},       {"0.0.0.0", true},    {"65535.0.0.65535", true},
+      {"1.2.3", false},        {"1.2.3.4.5", false}, {"1.2.3.65536", false},
+      {"1.2..3", false},       {"1.2.3.", false},    {".1.2.3", false},
+      {"1.2.3.-1", false},     {"1.2.3.+1", false},  {" 1.2.3.4", false},
+      {"1.2.3.4 ", false},     {"1.2.3.x", false},   {"", false},
       {"000001.2.3.4", false},
   };
   for (const auto& c : cases) {
@@ -73,12 +73,12 @@ TEST(BrandTest, OptionsNeedATargetAndSomethingToChange) {
   } cases[] = {
       {{"app.exe", "--icon", "a.ico", "--name", "My App", "--version", "1.2.3.0"}, true},
       {{"--company", "ACME", "app.exe"}, true},
-      {{"app.exe"}, false},                          // nothing to change
-      {{"--name", "X"}, false},                      // no target
+      {{"app.exe"}, false},      // nothing to change
+      {{"--name", "X"}, false},  // no target
       {{"app.exe", "other.exe", "--name", "X"}, false},
-      {{"app.exe", "--name"}, false},                // option without value
+      {{"app.exe", "--name"}, false},  // option without value
       {{"app.exe", "--name", ""}, false},
-      {{"app.exe", "--colour", "red"}, false},       // unknown option
+      {{"app.exe", "--colour", "red"}, false},  // unknown option
       {{"app.exe", "--version", "1.2.3"}, false},
   };
   for (const auto& c : cases) {
