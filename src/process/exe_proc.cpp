@@ -36,11 +36,16 @@ void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo) 
 void RelayToLogAndConsole(int kind, platform::Pipe* pipe) {
   platform::Handle out;
   int error = 0;
-  const platform::StdOutState state = platform::GetStdOutput(&out, &error);
-  if (state == platform::StdOutState::kInvalid) {
-    LogError(kTagDisplayStdInvalid, error);
-  } else if (state == platform::StdOutState::kNull) {
-    LogError(kTagDisplayStdNull, error);
+  // Only the console launcher echoes. A windowed one started from the desktop
+  // has no standard output, and asking would log an error on every run.
+  platform::StdOutState state = platform::StdOutState::kNull;
+  if (kind == kKindConsole) {
+    state = platform::GetStdOutput(&out, &error);
+    if (state == platform::StdOutState::kInvalid) {
+      LogError(kTagDisplayStdInvalid, error);
+    } else if (state == platform::StdOutState::kNull) {
+      LogError(kTagDisplayStdNull, error);
+    }
   }
   LogInfo(kTagReadFromPipe, kTextStandardOutput);
   const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;
