@@ -21,8 +21,8 @@ bool& NoMessage() {
   return no_message;
 }
 
-DataControl::DataControl(std::string argument_line)
-    : arg_line_(std::move(argument_line)), properties_(1) {
+DataControl::DataControl(std::string argument_line, OptionEffects effects)
+    : effects_(effects), arg_line_(std::move(argument_line)), properties_(1) {
   ParseOptions();
 }
 
@@ -86,34 +86,40 @@ std::string DataControl::GetOptionValue(const std::string& option, int* found, i
 
 void DataControl::ParseOptions() {
   // The order matters: every removal changes the text the later searches see.
+  const bool apply = effects_ == OptionEffects::kApply;
   int found = 0;
   FindOption(kOptWait, 1);
   FindOption(kOptConsole, 1);
   console_ = FindOption(kOptNoConsole, 1) >= 0 ? 0 : 1;
   FindOption(kOptQuiet, 0);
-  NoMessage() = FindOption(kOptNoMessage, 1) >= 0;
+  no_message_ = FindOption(kOptNoMessage, 1) >= 0;
+  if (apply) NoMessage() = no_message_;
 
-  std::string log_path = GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0);
+  log_path_ = GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0);
   // Fixed once here, so that a later change of working directory cannot
   // split one run's log over two files.
-  if (!log_path.empty() && !platform::IsAbsolutePath(log_path)) {
-    const std::string full = platform::FullPathName(log_path);
-    if (!full.empty()) log_path = full;
+  if (!log_path_.empty() && !platform::IsAbsolutePath(log_path_)) {
+    const std::string full = platform::FullPathName(log_path_);
+    if (!full.empty()) log_path_ = full;
   }
-  LogFilePath() = log_path;
+  // Set before GetTemp, which logs into a log named by "-applogloc".
+  if (apply) LogFilePath() = log_path_;
 
   GetOptionValue(kOptJreHome, &found, 1);
   temp_location_ = GetOptionValue(kOptTempLocation, &found, 1);
-  if (temp_location_.empty()) temp_location_ = GetTemp();
+  if (temp_location_.empty()) {
+    temp_location_ = apply ? GetTemp() : platform::TempDirFromEnvironment();
+  }
   cleanup_ = FindOption(kOptNoCleanup, 1) >= 0 ? 0 : 1;
-  platform::CreateDirectoryTree(temp_location_);  // failure is harmless here
+  if (apply) platform::CreateDirectoryTree(temp_location_);  // failure is harmless here
 
   clean_dir_ = GetOptionValue(kOptCleanDir, &found, 1);
   data_location_ = GetOptionValue(kOptDataLocation, &found, 0);
   if (data_location_.empty()) data_location_ = GetDataLocation(std::string());
-  if (LogFilePath().empty()) {
-    LogFilePath() = data_location_ + platform::PathSeparator() + GetLogFileName();
+  if (log_path_.empty()) {
+    log_path_ = data_location_ + platform::PathSeparator() + GetLogFileName();
   }
+  if (apply) LogFilePath() = log_path_;
   autorun = FindOption(kOptAutorun, 1) >= 0 ? 1 : 0;
 }
 

@@ -25,12 +25,20 @@ struct PropertyEntry {
   std::string value;
 };
 
+// What building the option state may do besides parsing. kNone: nothing
+// outside the object changes (no folder created, LogFilePath() and
+// NoMessage() untouched, nothing logged), for a tool that only describes
+// what a launch would do; the default temporary folder is then the
+// environment's candidate, unvalidated.
+enum class OptionEffects { kApply, kNone };
+
 class DataControl {
  public:
   // Parses the options out of the argument line (BuildArgLine's form). Sets
   // LogFilePath() and NoMessage(), creates the temporary folder (failure
   // ignored). Cannot fail.
-  explicit DataControl(std::string argument_line);
+  explicit DataControl(std::string argument_line,
+                       OptionEffects effects = OptionEffects::kApply);
   ~DataControl();
   DataControl(const DataControl&) = delete;
   DataControl& operator=(const DataControl&) = delete;
@@ -53,6 +61,11 @@ class DataControl {
   int IsCleanup() const { return cleanup_; }
   // The temporary folder chosen by "-templocation" or the default one.
   std::string GetTempLocation() const { return temp_location_; }
+  // The log file the options choose ("-applogloc", else the default one in
+  // the data folder), and whether "-nomessage" was given: what the parse
+  // puts into LogFilePath() and NoMessage().
+  std::string GetLogPath() const { return log_path_; }
+  bool GetNoMessage() const { return no_message_; }
 
   // Command-line override "-<key> value" (consumed even when its value is
   // empty), else ReadIniValue (section, then "default") with placeholders
@@ -78,6 +91,9 @@ class DataControl {
   // Drops every entry but the first; harmless to call twice.
   void FreeProperties();
   const std::vector<PropertyEntry>& Properties() const { return properties_; }
+  // The master property file whose names were read last (after the second
+  // attempt, the path made beside the configuration file); "" without one.
+  std::string GetMasterFile() const { return master_file_; }
   // Benchmarks and tests: a list of any length (a file's key list holds only
   // as many names as fit 260 bytes). The trailing empty entry is kept.
   void SetPropertiesForTesting(std::vector<PropertyEntry> entries) {
@@ -94,6 +110,7 @@ class DataControl {
   bool HasProperty(const std::string& name) const;
   void AddProperty(const std::string& name, const std::string& file);
 
+  OptionEffects effects_;
   std::string arg_line_;
   // Never empty: the first entry always exists, and the last one is the
   // empty entry that the next property is written into.
@@ -103,6 +120,9 @@ class DataControl {
   std::string temp_location_;
   std::string data_location_;
   std::string clean_dir_;
+  std::string log_path_;
+  bool no_message_ = false;
+  std::string master_file_;
 };
 
 }  // namespace kb

@@ -83,6 +83,7 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
     if (!full.empty()) master = full;
     names = PropertyNames(master, &count);
   }
+  master_file_ = master;
   for (const std::string& name : names) {
     // The configuration file's own properties win over the master file's.
     if (!HasProperty(name)) AddProperty(name, master);
@@ -102,6 +103,9 @@ std::string DataControl::ReplaceProperties(const std::string& text) const {
   return result;
 }
 
-void DataControl::FreeProperties() { properties_.resize(1); }
+void DataControl::FreeProperties() {
+  properties_.resize(1);
+  master_file_.clear();
+}
 
 }  // namespace kb

@@ -168,6 +168,28 @@ TEST_F(OptionsTest, TempLocationIsCreatedWithItsParents) {
   EXPECT_EQ(options.GetArgLine(), "x");
 }
 
+TEST_F(OptionsTest, ParseWithoutEffectsCreatesNothingAndLeavesTheLogOff) {
+  const std::string temp = kbtest::Join(scratch_ / "t1", "t2");
+  const std::string env_temp = scratch_ / "never";
+  kbtest::ScopedEnv tmp("TMP", env_temp);
+  const std::string log = scratch_ / "run.log";
+  for (const std::string& line :
+       {"-templocation " + temp + " -nomessage -applogloc " + log + " ", std::string("x ")}) {
+    DataControl options(line, kb::OptionEffects::kNone);
+    EXPECT_FALSE(kbtest::FileExists(temp)) << line;
+    EXPECT_FALSE(kbtest::FileExists(env_temp)) << line;
+    EXPECT_FALSE(kbtest::FileExists(log)) << line;
+    EXPECT_TRUE(kb::LogFilePath().empty()) << line;
+    EXPECT_FALSE(kb::NoMessage()) << line;
+  }
+  DataControl with_log("-nomessage -applogloc " + log + " ", kb::OptionEffects::kNone);
+  EXPECT_EQ(with_log.GetLogPath(), log);
+  EXPECT_TRUE(with_log.GetNoMessage());
+  DataControl by_default("x ", kb::OptionEffects::kNone);
+  EXPECT_EQ(by_default.GetLogPath(), DefaultLog(by_default.GetDataDir()));
+  EXPECT_EQ(by_default.GetTempLocation(), env_temp);
+}
+
 TEST_F(OptionsTest, DefaultTempLocationComesFromTheEnvironment) {
   const std::string temp = scratch_ / "envtemp";
   kbtest::MakeDirs(temp);
