@@ -23,6 +23,16 @@ std::string& AppName() {
   return name;
 }
 
+// The launcher executable a tool stands in for; empty for the running one.
+std::string& ExecutableOverride() {
+  static std::string path;
+  return path;
+}
+
+std::string LauncherExecutable() {
+  return ExecutableOverride().empty() ? platform::ExecutablePath() : ExecutableOverride();
+}
+
 std::tm LocalNow() {
   const std::time_t now = Clock()();
   std::tm parts{};
@@ -40,7 +50,7 @@ void SetApplicationNameForTesting(const std::string& name) { AppName() = name; }
 
 bool InitApplication() {
   platform::PrepareProcess();
-  const std::string exe = platform::ExecutablePath();
+  const std::string exe = LauncherExecutable();
   if (exe.empty()) return false;
   const std::string::size_type slash = exe.find_last_of("\\/");
   std::string name = slash == std::string::npos ? exe : exe.substr(slash + 1);
@@ -48,6 +58,11 @@ bool InitApplication() {
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   AppName() = name;
   return true;
+}
+
+bool InitApplicationAs(const std::string& launcher_path) {
+  ExecutableOverride() = launcher_path;
+  return InitApplication();
 }
 
 std::string GetTemp() {
@@ -103,7 +118,7 @@ std::string GetTimeStamp() {
 std::string GetCurrentDir() { return platform::GetCurrentDir(); }
 
 std::string GetLauncherDir() {
-  const std::string exe = platform::ExecutablePath();
+  const std::string exe = LauncherExecutable();
   const std::string::size_type sep = exe.rfind(platform::PathSeparator());
   if (sep == std::string::npos) return std::string();
   return exe.substr(0, sep);
