@@ -320,7 +320,7 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
       // The change of folder fails silently: the child starts wherever the
       // launcher was started.
       AddFinding(report, Severity::kError, "start-folder-missing", config,
-                 scan.LineOf(tag, kKeyStartDir),
+                 scan.LookupLine(tag, kKeyStartDir),
                  "the start folder " + report->working_folder +
                      " does not exist: the child would start in the folder the launcher "
                      "is started from");

@@ -240,9 +240,7 @@ void CheckLauncherArgs(const IniScan& scan, const std::string& platform, Report*
 
 void CheckGuard(const IniScan& scan, const std::string& platform, Report* report) {
   const std::string list = ReadIniValue(platform, kKeyNoRunWith, scan.path());
-  const std::size_t line = scan.LineOf(platform, kKeyNoRunWith)
-                               ? scan.LineOf(platform, kKeyNoRunWith)
-                               : scan.LineOf(kSectionDefault, kKeyNoRunWith);
+  const std::size_t line = scan.LookupLine(platform, kKeyNoRunWith);
   std::string::size_type start = 0;
   for (;;) {
     const std::string::size_type comma = list.find(',', start);

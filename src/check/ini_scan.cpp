@@ -98,5 +98,10 @@ std::size_t IniScan::LineOf(const std::string& section, const std::string& key) 
   return found == nullptr ? 0 : found->line;
 }
 
+std::size_t IniScan::LookupLine(const std::string& platform, const std::string& key) const {
+  const std::size_t line = LineOf(platform, key);
+  return line > 0 ? line : LineOf("default", key);
+}
+
 }  // namespace check
 }  // namespace kb

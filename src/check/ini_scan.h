@@ -31,6 +31,9 @@ class IniScan {
   // The first key of that name in the first section of that name.
   const Key* FirstKey(const std::string& section, const std::string& key) const;
   std::size_t LineOf(const std::string& section, const std::string& key) const;
+  // The line a lookup of the key reads: the platform section's, else
+  // "default"'s.
+  std::size_t LookupLine(const std::string& platform, const std::string& key) const;
   // The file started with a UTF-8 byte-order mark.
   bool utf8_bom() const { return utf8_bom_; }
   // The file was UTF-16LE with a byte-order mark (scanned as UTF-8).
