@@ -45,11 +45,13 @@ std::string Wrap(const std::string& text, std::size_t first_room, std::size_t in
   return out + rest;
 }
 
-std::string Row(const std::string& label, const std::string& value) {
+std::string Row(const std::string& label_text, const std::string& value_text) {
+  const std::string label = Visible(label_text);
+  const std::string value = Visible(value_text);
   std::string head = "  " + label;
   if (head.size() + 1 > kLabel) {
-    return head + "\n" + std::string(kLabel, ' ') + Wrap(value, kWidth - 1 - kLabel, kLabel) +
-           "\n";
+    return "  " + Wrap(label, kWidth - 3, 2) + "\n" + std::string(kLabel, ' ') +
+           Wrap(value, kWidth - 1 - kLabel, kLabel) + "\n";
   }
   head += std::string(kLabel - head.size(), ' ');
   return head + Wrap(value, kWidth - 1 - kLabel, kLabel) + "\n";
