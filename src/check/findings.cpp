@@ -21,7 +21,6 @@ namespace {
 
 // The lookups read into 4,096 bytes: one for the final NUL.
 constexpr std::size_t kLongestValue = 4095;
-constexpr char kUninstallMarker[] = "uninstall.jar";
 
 using Key = IniScan::Key;
 using Section = IniScan::Section;

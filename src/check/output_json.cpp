@@ -158,7 +158,7 @@ std::string ToJson(const Report& r) {
   field("argv", r.command_known ? Array(r.argv, "  ") : "null");
   field("program", StrOrNull(r.program));
   field("runner", Str(r.runner));
-  field("waits", Bool(r.runner != "uninstall"));
+  field("waits", Bool(r.runner == "relayed" || r.runner == "hidden"));
   field("show_window", Bool(r.show_window));
   field("too_long", Bool(r.too_long));
   field("findings", Objects(r.findings, [](const Finding& f) {

@@ -135,7 +135,9 @@ std::string ToText(const Report& r) {
   }
   out += Row("guard", guard);
   std::string runner;
-  if (r.runner == "uninstall") {
+  if (r.runner == "refused") {
+    runner = "none: the command line is too long; the launcher exits with -1";
+  } else if (r.runner == "uninstall") {
     runner = "uninstall run: started from the data folder; the launcher does not wait and "
              "exits with 0";
   } else if (r.runner == "hidden") {

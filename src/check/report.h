@@ -79,7 +79,8 @@ struct Report {
   std::string command_line;
   std::vector<std::string> argv;
   std::string program;         // the file the system would start; "" if none
-  std::string runner;          // "relayed", "hidden" or "uninstall"
+  // "relayed", "hidden", "uninstall", or "refused" (the line is too long)
+  std::string runner;
   bool show_window = false;
   bool too_long = false;
 
