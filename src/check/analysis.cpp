@@ -272,9 +272,15 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
   }
   const std::string& tag = report->platform;
 
-  const std::string launcher = request.launcher.empty()
-                                   ? DefaultLauncherFor(config)
-                                   : platform::FullPathName(request.launcher);
+  // A bare name is a launcher beside the configuration file.
+  std::string launcher = request.launcher;
+  if (launcher.empty()) {
+    launcher = DefaultLauncherFor(config);
+  } else if (launcher.find_first_of("\\/") == std::string::npos) {
+    launcher = FolderOf(config) + Sep() + launcher;
+  } else {
+    launcher = platform::FullPathName(launcher);
+  }
   if (launcher.empty() || !InitApplicationAs(launcher)) {
     *error = "cannot use the launcher path: " + request.launcher;
     return false;

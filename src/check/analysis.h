@@ -20,7 +20,9 @@ namespace check {
 struct Request {
   std::string config_file;  // as given on the command line
   std::string platform;     // "win", "wx6", or "" for this machine's tag
-  std::string launcher;     // the launcher executable; "" = the default
+  // The launcher executable; a bare name is taken in the configuration
+  // file's folder; "" = the default.
+  std::string launcher;
   std::vector<std::string> launcher_args;  // what a user gives the launcher
 };
 

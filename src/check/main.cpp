@@ -23,8 +23,10 @@ const char kUsage[] =
     "or written.\n"
     "\n"
     "  --platform TAG   the platform section to read first (default: this machine's)\n"
-    "  --launcher NAME  the launcher executable that reads the file (default: the\n"
-    "                   file's name plus _console, in its folder)\n"
+    "  --launcher NAME  the launcher executable that would read the file; it decides\n"
+    "                   the kind (a name with _console is the console launcher), the\n"
+    "                   log name and LAUNCHERDIR. A bare name is taken in the file's\n"
+    "                   folder. Default: the file's name plus _console, in its folder\n"
     "  --json           one JSON document instead of text\n"
     "\n"
     "Exit code: 0 no findings but notes, 1 warnings, 2 errors, 3 bad usage or file.\n";

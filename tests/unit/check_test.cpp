@@ -159,6 +159,37 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     {"warning utf8-bom 1", "warning outside-section 2",
                      "error launchercmd-missing 0"}},
+        FindingCase{"program not found",
+                    "[default]\nlaunchercmd=HERE/nothing/java\n",
+                    {},
+                    {"error program-not-found 2"}},
+        FindingCase{"class path: a wildcard folder counts, missing entries do not",
+                    "[default]\nlaunchercmd=CHILD\n"
+                    "Classpath=-cp HERE/*;HERE/missing.jar;HERE/nodir/*\n",
+                    {},
+                    {"warning classpath-missing 3", "warning classpath-missing 3"}},
+        FindingCase{"placeholder left in the command line",
+                    "[properties]\nHOME=x\n[default]\nlaunchercmd=CHILD\nAddtlArgs_1=<home>\n",
+                    {},
+                    {"warning unreplaced-placeholder 5"}},
+        FindingCase{"uninstall.jar inside an argument makes an uninstall run",
+                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-Dlog=Uninstall.jar.log\n",
+                    {},
+                    {"warning uninstall-by-accident 0"}},
+        FindingCase{"an uninstall run that names its jar is only a note",
+                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-jar\nAddtlArgs_2=lib/uninstall.jar\n",
+                    {},
+                    {"note uninstall-run 0"}},
+        FindingCase{"command line over the limit",
+                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=" + std::string(4000, 'a') +
+                        "\nAddtlArgs_2=" + std::string(4000, 'b') + "\nAddtlArgs_3=" +
+                        std::string(4000, 'c') + "\nAddtlArgs_4=" + std::string(4000, 'd') +
+                        "\nAddtlArgs_5=" + std::string(4000, 'e') + "\nAddtlArgs_6=" +
+                        std::string(4000, 'f') + "\nAddtlArgs_7=" + std::string(4000, 'g') +
+                        "\nAddtlArgs_8=" + std::string(4000, 'h') + "\nAddtlArgs_9=" +
+                        std::string(800, 'i') + "\n",
+                    {},
+                    {"error too-long 0"}},
         FindingCase{"misspelt section and a line without equals sign",
                     "[defualt]\nlaunchercmd=CHILD\n[default]\nlaunchercmd=CHILD\nMainClass app\n",
                     {},
@@ -217,6 +248,23 @@ TEST_F(CheckTest, NoFalseFindingOnTheReadmeExample) {
       Check("[properties]\nLIB=<HOME>\\lib\nHOME=HERE\n[default]\nlaunchercmd=CHILD\n"
             "AddtlArgs_1=<LIB>\n");
   EXPECT_EQ(Findings(placeholders, true), std::vector<std::string>{});
+}
+
+TEST_F(CheckTest, TheDemoConfigurationPassesWithoutFindings) {
+  const bool windows = kbtest::Sep() == "\\";
+  const std::string examples = std::string(KB_TEST_DATA_DIR) + "/../../examples/hello/";
+  const std::string ini = kbtest::ReadFile(examples + (windows ? "hello_windows.ini" : "hello.ini"));
+  ASSERT_FALSE(ini.empty());
+  kbtest::MakeDirs(scratch_ / "classes");
+  // The demo's runtime: "java" on the search path, or the Windows demo's
+  // child beside the launcher.
+  kbtest::MakeDirs(scratch_ / "bin");
+  kbtest::CopyFile(kbtest::BuiltProgram("test_child"),
+                   windows ? scratch_ / "hello_child.exe" : kbtest::Join(scratch_ / "bin", "java"));
+  kbtest::ScopedEnv path("PATH", scratch_ / "bin");
+  const Report report = Check(ini, {"Kestrelbay", "user"}, "hello.ini");
+  EXPECT_EQ(Findings(report, true), std::vector<std::string>{});
+  EXPECT_FALSE(report.program.empty());
 }
 
 TEST_F(CheckTest, TextStaysWithinEightyColumns) {
