@@ -24,6 +24,17 @@ std::string FixedLocation(const std::string& path) {
   return full.empty() ? path : full;
 }
 
+// The value of one of the launcher's own location options as the launcher
+// uses it: "/" written as the native separator, since the folder of a log
+// path is found by it (on Windows "/" becomes "\"; on POSIX "/" already is
+// the separator, and a backslash is an ordinary character of a name).
+std::string OwnLocation(std::string value) {
+  for (char& c : value) {
+    if (c == '/') c = platform::PathSeparator();
+  }
+  return value;
+}
+
 }  // namespace
 
 bool& NoMessage() {
@@ -75,20 +86,21 @@ void DataControl::ParseOptions() {
 
   // The log path and the data location are the launcher's own copies: the
   // options stay in the pass-through arguments as they were given.
-  log_path_ = FixedLocation(GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0));
+  log_path_ = FixedLocation(
+      OwnLocation(GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0)));
   // Set before GetTemp, which logs into a log named by "-applogloc".
   if (apply) LogFilePath() = log_path_;
 
   GetOptionValue(kOptJreHome, &found, 1);
-  temp_location_ = GetOptionValue(kOptTempLocation, &found, 1);
+  temp_location_ = OwnLocation(GetOptionValue(kOptTempLocation, &found, 1));
   if (temp_location_.empty()) {
     temp_location_ = apply ? GetTemp() : platform::TempDirFromEnvironment();
   }
   cleanup_ = FindOption(kOptNoCleanup, 1) >= 0 ? 0 : 1;
   if (apply) platform::CreateDirectoryTree(temp_location_);  // failure is harmless here
 
-  clean_dir_ = GetOptionValue(kOptCleanDir, &found, 1);
-  data_location_ = FixedLocation(GetOptionValue(kOptDataLocation, &found, 0));
+  clean_dir_ = OwnLocation(GetOptionValue(kOptCleanDir, &found, 1));
+  data_location_ = FixedLocation(OwnLocation(GetOptionValue(kOptDataLocation, &found, 0)));
   if (data_location_.empty()) data_location_ = GetDataLocation(std::string());
   if (log_path_.empty()) {
     log_path_ = data_location_ + platform::PathSeparator() + GetLogFileName();

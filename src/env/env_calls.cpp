@@ -51,11 +51,7 @@ bool InitApplication() {
   platform::PrepareProcess();
   const std::string exe = LauncherExecutable();
   if (exe.empty()) return false;
-  const std::string::size_type slash = exe.find_last_of("\\/");
-  std::string name = slash == std::string::npos ? exe : exe.substr(slash + 1);
-  const std::string::size_type dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  AppName() = name;
+  AppName() = platform::ApplicationNameOf(exe);
   return true;
 }
 

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/command_line.h"
+#include "env/env_calls.h"
 #include "e2e/e2e_support.h"
 #include "platform/fs.h"
 
@@ -185,6 +187,27 @@ TEST_F(Faults, OptionWordsInsideAnArgumentStayPartOfIt) {
   EXPECT_FALSE(FileExists(log));
   // Still the relaying runner, logging to the data folder.
   EXPECT_NE(LogContent().find("INFO: ExeProc::ReadFromPipe=Standard output"), std::string::npos);
+}
+
+TEST_F(Faults, MasterFileIsNeverTakenFromTheStartFolder) {
+  Install();
+  // On Linux a bare name, on Windows a name with a folder part, used to be
+  // looked for in the current folder first.
+  const std::string master = IsWindows() ? "conf/shared.ini" : "shared.ini";
+  const std::string beside = Join(app_dir_, kb::NormalizeSlashes(master));
+  MakeDirs(Join(app_dir_, "conf"));
+  MakeDirs(Join(work_, "conf"));
+  WriteFile(beside, "[properties]\nWHO=beside\n");
+  WriteFile(Join(work_, kb::NormalizeSlashes(master)), "[properties]\nWHO=planted\n");
+  WriteIni("[properties]\nMASTERPROP=" + master + "\n" + std::string(kSection) +
+           "launchercmd=" + Child() + "\nlauncherargs=<WHO>\n");
+  ScopedCwd cwd(work_);
+  RunResult r = Launch();
+  EXPECT_EQ(ChildArgs(r.output), std::vector<std::string>{"beside"}) << r.output;
+  // Nothing beside the configuration file: the planted one is not read.
+  ASSERT_EQ(std::remove(beside.c_str()), 0);
+  r = Launch();
+  EXPECT_EQ(ChildArgs(r.output), std::vector<std::string>{"<WHO>"}) << r.output;
 }
 
 TEST_F(Faults, RelativeDataLocationKeepsTheRunInOneLog) {

@@ -185,4 +185,42 @@ TEST(ApplicationNameTest, IsTheExecutableNameWithoutExtension) {
   EXPECT_EQ(kb::GetLauncherDir(), kbtest::ExeDir());
 }
 
+TEST(FullPathNameTest, ResolvesFromTheTextAlone) {
+  kbtest::ScratchDir scratch;
+  kbtest::ScopedCwd cwd(scratch.path());
+  const std::string s = kbtest::Sep();
+  const std::string parent = scratch.path().substr(0, scratch.path().rfind(s));
+  const struct {
+    std::string path;
+    std::string full;
+  } cases[] = {
+      // No folder "sub" exists: nothing is asked of the file system.
+      {"sub" + s + ".." + s + "m.ini", scratch / "m.ini"},
+      {"." + s + "a" + s + "." + s + "b", scratch / "a" + s + "b"},
+      {".." + s + "y", kbtest::Join(parent, "y")},
+      {scratch / "gone" + s + ".." + s + "b", scratch / "b"},
+      {"d" + s, scratch / "d" + s},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::FullPathName(c.path), c.full) << c.path;
+}
+
+TEST(ApplicationNameTest, WhatAnExecutablePathGives) {
+  const bool windows = platform::PathSeparator() == '\\';
+  const struct {
+    const char* path;
+    const char* windows;
+    const char* posix;
+  } cases[] = {
+      {"C:\\app\\setup_console.exe", "setup_console", "C:\\app\\setup_console.exe"},
+      {"/opt/app/myapp-1.2_console", "myapp-1", "myapp-1.2_console"},
+      {"/opt/app/my\\app_console", "app_console", "my\\app_console"},
+      {"/opt/app/tool.v2.exe", "tool.v2", "tool.v2.exe"},
+      {"/opt/app/.hidden", ".hidden", ".hidden"},
+      {"tool_console", "tool_console", "tool_console"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::ApplicationNameOf(c.path), windows ? c.windows : c.posix) << c.path;
+  }
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include "config/data_control.h"
 #include "env/env_calls.h"
 #include "log/log.h"
+#include "platform/system.h"
 #include "support/test_support.h"
 
 namespace {
@@ -123,6 +124,24 @@ TEST_F(OptionsTest, RelativeLocationsAreFixedAgainstTheStartFolder) {
       EXPECT_EQ(kb::LogFilePath(), DefaultLog(scratch_ / "data"));
     }
   }
+}
+
+TEST_F(OptionsTest, OwnLocationsUseTheNativeSeparator) {
+  // Windows takes "/" for "\"; on POSIX a backslash is part of a name.
+  const bool windows = platform::PathSeparator() == '\\';
+  const std::string given = scratch_.path() + "/a/b\\c";
+  const std::string own = windows ? scratch_.path() + "\\a\\b\\c" : given;
+  const Args arguments = {"-applogloc", given + "/run.log", "-templocation", given + "/t",
+                          "-cleandir", given + "/c", "-datalocation", given + "/d"};
+  DataControl options(kb::JoinArguments(arguments));
+  EXPECT_EQ(kb::LogFilePath(), kbtest::Join(own, "run.log"));
+  EXPECT_EQ(options.GetTempLocation(), kbtest::Join(own, "t"));
+  EXPECT_TRUE(kbtest::FileExists(kbtest::Join(own, "t")));
+  EXPECT_EQ(options.GetCleanDir(), kbtest::Join(own, "c"));
+  EXPECT_EQ(options.GetDataDir(), kbtest::Join(own, "d"));
+  // The child gets the options it is given as they were given.
+  EXPECT_EQ(options.GetArguments(),
+            (Args{"-applogloc", given + "/run.log", "-datalocation", given + "/d"}));
 }
 
 TEST_F(OptionsTest, DataLocationStaysAndNamesTheDefaultLog) {
