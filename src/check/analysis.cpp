@@ -345,6 +345,12 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
   AddFileFindings(scan, tag, request.launcher_args, report);
   AddLaunchFindings(scan, tag, launcher_dir, report);
   FindPropertyUses(scan, tag, request.launcher_args, report);
+  // Errors first, then warnings, then notes; each in file order.
+  std::stable_sort(report->findings.begin(), report->findings.end(),
+                   [](const Finding& a, const Finding& b) {
+                     if (a.severity != b.severity) return a.severity < b.severity;
+                     return a.line < b.line;
+                   });
   return true;
 }
 

@@ -42,6 +42,8 @@ std::string Wrap(const std::string& text, std::size_t first_room, std::size_t in
     if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
     width = room;
   }
+  // A text that ends in a blank leaves no empty line behind.
+  if (rest.empty() && out.size() >= indent + 1) out.erase(out.size() - indent - 1);
   return out + rest;
 }
 
@@ -131,7 +133,8 @@ std::string ToText(const Report& r) {
   std::string guard = r.guard_id.empty() ? "no id" : "id " + r.guard_id;
   if (r.norunwith.empty()) guard += "; norunwith: none";
   for (const GuardEntry& g : r.norunwith) {
-    guard += "; " + g.id + (g.display.empty() ? "" : " \"" + g.display + "\"") + " " + g.state;
+    guard += "; \"" + g.id + "\"" + (g.display.empty() ? "" : " (" + g.display + ")") + " " +
+             g.state;
   }
   out += Row("guard", guard);
   std::string runner;
