@@ -12,6 +12,7 @@
 #include "platform/fs.h"
 #include "platform/mutex.h"
 #include "platform/profile.h"
+#include "platform/profile_reader.h"
 #include "platform/system.h"
 
 namespace kb {
@@ -80,14 +81,16 @@ KeyValue ReadLaunchKey(DataControl* values, const std::string& platform,
                        const std::string& key, const std::string& file, const IniScan& scan) {
   KeyValue kv;
   kv.key = key;
-  const bool overridden = values->FindOption("-" + key, 0) >= 0;
+  // Looked at first without taking it: an empty override is consumed but
+  // leaves the file's value in force.
+  int found = 0;
+  const bool overridden =
+      !platform::ProfileValueOf(values->GetOptionValue("-" + key, &found, 0)).empty();
   kv.value = values->GetConfigValue(platform, key, file);
-  if (overridden && !kv.value.empty() &&
-      kv.value != values->ReplaceProperties(ReadIniValue(platform, key, file))) {
+  if (overridden) {
     kv.source = "override";
   } else {
     LocateKey(platform, key, file, scan, &kv);
-    if (overridden && kv.value.empty()) kv.source = "override";
   }
   return kv;
 }

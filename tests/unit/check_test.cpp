@@ -215,6 +215,24 @@ TEST_F(CheckTest, MasterFileShadowedAndAddedProperties) {
   EXPECT_EQ(main_class->value, "ownadded");
 }
 
+TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
+  const Report report =
+      Check("[wx6]\nlaunchercmd=CHILD\nstartdir=\nMainClass=file.Main\n[default]\n"
+            "startdir=HERE\nClasspath=-cp a\n",
+            {"-MAINCLASS", "other.Main", "-Classpath", "\"\""});
+  auto key = [&report](const std::string& name) {
+    for (const kb::check::KeyValue& k : report.keys) {
+      if (k.key == name) return k.value + "|" + k.source + "|" + k.section + "|" + std::to_string(k.line);
+    }
+    return std::string("missing");
+  };
+  EXPECT_EQ(key("startdir"), " |present-but-empty|wx6|3");
+  EXPECT_EQ(key("MainClass"), "other.Main|override||0");
+  // An empty override is consumed but leaves the file's value.
+  EXPECT_EQ(key("Classpath"), "-cp a|default|default|7");
+  EXPECT_EQ(key("launcherargs"), "|absent||0");
+}
+
 TEST_F(CheckTest, DescribesTheLauncherItPredicts) {
   const Report report = Check("[default]\nlaunchercmd=CHILD\n", {}, "My App.ini");
   EXPECT_EQ(report.launcher, kb::check::DefaultLauncherFor(scratch_ / "My App.ini"));
