@@ -92,7 +92,17 @@ struct ProofCase {
   std::string ini;  // PROBE: the probe child; JRE: a folder with bin/java.exe
   Strings args;
   std::string master;  // master.ini beside tool.ini when not empty
+  bool utf16 = false;  // tool.ini written in UTF-16LE with a byte-order mark
 };
+
+std::string Utf16(const std::string& ascii) {
+  std::string out = "\xFF\xFE";
+  for (const char c : ascii) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
 std::ostream& operator<<(std::ostream& out, const ProofCase& c) { return out << c.label; }
 
 class CheckProof : public LauncherTest, public ::testing::WithParamInterface<ProofCase> {};
@@ -108,7 +118,7 @@ TEST_P(CheckProof, PredictedArgvIsWhatTheChildReceives) {
   std::replace(jre.begin(), jre.end(), '\\', '/');
   ini = kb::ReplaceAll(ini, "JRE", jre);
   Install();
-  WriteIni(ini);
+  WriteIni(c.utf16 ? Utf16(ini) : ini);
   if (!c.master.empty()) WriteIni(c.master, "master.ini");
 
   const std::string args = kb::JoinArguments(c.args);
@@ -168,7 +178,35 @@ INSTANTIATE_TEST_SUITE_P(
         ProofCase{"line ends, vertical tab and empty arguments beside a removed option",
                   "[default]\nlaunchercmd=PROBE\n",
                   {"-wait", "\nfirst", "", "last\r\n", "\v", "\f", ""},
-                  ""}));
+                  ""},
+        ProofCase{"a UTF-16 file",
+                  "[default]\r\nlaunchercmd=PROBE\r\nMainClass=app.Main\r\n", {"x"}, "", true}));
+
+struct BadInput {
+  const char* label;
+  std::string args;     // after the program; FILE is a configuration that exists
+  std::string message;  // part of what the check says
+};
+
+TEST_F(LauncherTest, CheckRefusesBadInputWithItsUsageCode) {
+  WriteIni("[default]\nlaunchercmd=x\n");
+  const std::string file = kb::QuoteArgument(Join(app_dir_, "tool.ini"));
+  const BadInput cases[] = {
+      {"missing file", kb::QuoteArgument(Join(app_dir_, "none.ini")), "no such file"},
+      {"a folder", kb::QuoteArgument(app_dir_), "a folder"},
+      {"unknown platform", "--platform x64 FILE", "unknown platform"},
+      {"no file", "--json", "no configuration file"},
+      {"unknown option", "--verbose FILE", "unknown option"},
+      {"two files", "FILE FILE", "one configuration file"},
+  };
+  for (const BadInput& c : cases) {
+    const RunResult r = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) + " " +
+                                    kb::ReplaceAll(c.args, "FILE", file));
+    ASSERT_TRUE(r.started) << c.label;
+    EXPECT_EQ(r.exit_code, 3) << c.label << "\n" << r.output;
+    EXPECT_NE(r.output.find(c.message), std::string::npos) << c.label << "\n" << r.output;
+  }
+}
 
 }  // namespace
 }  // namespace kbtest
