@@ -146,7 +146,9 @@ std::string ToText(const Report& r) {
   } else if (r.runner == "hidden") {
     runner = "hidden (-noconsole): the launcher waits; output is not relayed";
   } else {
-    runner = "relayed: output copied to the log and the console; the launcher waits";
+    runner = r.kind == kKindConsole
+                 ? "relayed: output copied to the log and the console; the launcher waits"
+                 : "relayed: output copied to the log (no console); the launcher waits";
   }
   out += Row("runner", runner);
 
