@@ -99,7 +99,7 @@ KeyValue ReadLaunchKey(DataControl* values, const std::string& platform,
 // are consumed in the same order.
 void ReadKeys(const std::string& arg_line, const std::string& platform,
               const std::string& file, const IniScan& scan, Report* report) {
-  DataControl values(arg_line, OptionEffects::kNone);
+  DataControl values(arg_line, DataControl::InspectOnly{});
   values.GetProperties(file);
   for (const char* key : {kKeyStartDir, kKeyLauncherCmd, kKeyLauncherArgs}) {
     report->keys.push_back(ReadLaunchKey(&values, platform, key, file, scan));
@@ -296,7 +296,7 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
 
   const IniScan scan(config);
   const std::string arg_line = ArgLineOf(request.launcher_args);
-  DataControl options(arg_line, OptionEffects::kNone);
+  DataControl options(arg_line, DataControl::InspectOnly{});
   report->log_file = options.GetLogPath();
   report->temp_folder = options.GetTempLocation();
   if (!SamePath(report->launcher_reads, config)) {

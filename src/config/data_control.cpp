@@ -42,9 +42,14 @@ bool& NoMessage() {
   return no_message;
 }
 
-DataControl::DataControl(const std::string& argument_line, OptionEffects effects)
-    : effects_(effects), arguments_(SplitArguments(argument_line)), properties_(1) {
-  ParseOptions();
+DataControl::DataControl(const std::string& argument_line)
+    : arguments_(SplitArguments(argument_line)), properties_(1) {
+  ParseOptions(true);
+}
+
+DataControl::DataControl(const std::string& argument_line, InspectOnly)
+    : arguments_(SplitArguments(argument_line)), properties_(1) {
+  ParseOptions(false);
 }
 
 DataControl::~DataControl() { FreeProperties(); }
@@ -73,9 +78,9 @@ std::string DataControl::GetOptionValue(const std::string& option, int* found, i
   return value;
 }
 
-void DataControl::ParseOptions() {
-  // The order matters: every removal changes the text the later searches see.
-  const bool apply = effects_ == OptionEffects::kApply;
+void DataControl::ParseOptions(bool apply) {
+  // The order matters: every removal changes the arguments the later
+  // searches see.
   int found = 0;
   FindOption(kOptWait, 1);
   FindOption(kOptConsole, 1);
@@ -88,7 +93,7 @@ void DataControl::ParseOptions() {
   // options stay in the pass-through arguments as they were given.
   log_path_ = FixedLocation(
       OwnLocation(GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0)));
-  // Set before GetTemp, which logs into a log named by "-applogloc".
+  // Set at once: the temporary folder's checks below log to it.
   if (apply) LogFilePath() = log_path_;
 
   GetOptionValue(kOptJreHome, &found, 1);

@@ -27,20 +27,18 @@ struct PropertyEntry {
   std::string value;
 };
 
-// What building the option state may do besides parsing. kNone: nothing
-// outside the object changes (no folder created, LogFilePath() and
-// NoMessage() untouched, nothing logged), for a tool that only describes
-// what a launch would do; the default temporary folder is then the
-// environment's candidate, unvalidated.
-enum class OptionEffects { kApply, kNone };
-
 class DataControl {
  public:
   // Splits the argument line (BuildArgLine's form) into arguments and parses
   // the options out of them. Sets LogFilePath() and NoMessage(), creates the
   // temporary folder (failure ignored). Cannot fail.
-  explicit DataControl(const std::string& argument_line,
-                       OptionEffects effects = OptionEffects::kApply);
+  explicit DataControl(const std::string& argument_line);
+  // The same parse for a tool that predicts a launch: nothing outside the
+  // object changes. LogFilePath() and NoMessage() keep their values, no
+  // folder is created, and without "-templocation" the temporary location
+  // is the environment's candidate, unchecked.
+  struct InspectOnly {};
+  DataControl(const std::string& argument_line, InspectOnly);
   ~DataControl();
   DataControl(const DataControl&) = delete;
   DataControl& operator=(const DataControl&) = delete;
@@ -64,9 +62,8 @@ class DataControl {
   int IsCleanup() const { return cleanup_; }
   // The temporary folder chosen by "-templocation" or the default one.
   std::string GetTempLocation() const { return temp_location_; }
-  // The log file the options choose ("-applogloc", else the default one in
-  // the data folder), and whether "-nomessage" was given: what the parse
-  // puts into LogFilePath() and NoMessage().
+  // The log path and "-nomessage" as the parse found them (what a launch
+  // puts into LogFilePath() and NoMessage()).
   std::string GetLogPath() const { return log_path_; }
   bool GetNoMessage() const { return no_message_; }
 
@@ -97,8 +94,8 @@ class DataControl {
   // Drops every entry but the first; harmless to call twice.
   void FreeProperties();
   const std::vector<PropertyEntry>& Properties() const { return properties_; }
-  // The master property file whose names were read last (after the second
-  // attempt, the path made beside the configuration file); "" without one.
+  // The master property file whose names were read (made absolute beside
+  // the configuration file when it was relative); "" without one.
   std::string GetMasterFile() const { return master_file_; }
   // Benchmarks and tests: a list of any length (a file's key list holds only
   // as many names as fit 260 bytes). The trailing empty entry is kept.
@@ -110,12 +107,11 @@ class DataControl {
   int autorun = 0;
 
  private:
-  void ParseOptions();
+  void ParseOptions(bool apply);
   void LoadMasterProperties(std::string master, const std::string& folder);
   bool HasProperty(const std::string& name) const;
   void AddProperty(const std::string& name, const std::string& file);
 
-  OptionEffects effects_;
   std::vector<std::string> arguments_;
   // Never empty: the first entry always exists, and the last one is the
   // empty entry that the next property is written into.

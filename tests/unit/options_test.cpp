@@ -160,8 +160,9 @@ TEST_F(OptionsTest, DefaultDataLocationWhenAbsent) {
 }
 
 TEST_F(OptionsTest, FlagsAndCleanDir) {
-  const std::string clean = scratch_ / "clean me";
-  DataControl options("-NoConsole -nocleanup -cleandir \"" + clean + "\" keep ");
+  // A clean folder's name is used exactly as given, quotes included.
+  const std::string clean = scratch_ / "clean \"me\" q";
+  DataControl options(kb::JoinArguments({"-NoConsole", "-nocleanup", "-cleandir", clean, "keep"}));
   EXPECT_EQ(options.IsConsole(), 0);
   EXPECT_EQ(options.IsCleanup(), 0);
   EXPECT_EQ(options.GetCleanDir(), clean);
@@ -195,6 +196,25 @@ TEST_F(OptionsTest, ProcessWideValuesAreRewrittenByEveryParse) {
   EXPECT_EQ(kb::LogFilePath(), DefaultLog(data));
 }
 
+TEST_F(OptionsTest, InspectionParsesAlikeAndChangesNothingOutside) {
+  const std::string temp = scratch_ / "t";
+  const Args arguments = {"-nomessage", "-applogloc", scratch_ / "x.log", "-templocation", temp,
+                          "a"};
+  const std::string before = scratch_ / "before.log";
+  kb::LogFilePath() = before;
+  DataControl seen(kb::JoinArguments(arguments), DataControl::InspectOnly{});
+  EXPECT_EQ(kb::LogFilePath(), before);
+  EXPECT_FALSE(kb::NoMessage());
+  EXPECT_FALSE(kbtest::FileExists(temp));
+  EXPECT_TRUE(seen.GetNoMessage());
+
+  DataControl launch(kb::JoinArguments(arguments));
+  EXPECT_EQ(seen.GetArguments(), launch.GetArguments());
+  EXPECT_EQ(seen.GetLogPath(), kb::LogFilePath());
+  EXPECT_EQ(seen.GetTempLocation(), launch.GetTempLocation());
+  EXPECT_TRUE(kbtest::FileExists(temp));
+}
+
 TEST_F(OptionsTest, TempLocationIsCreatedWithItsParents) {
   const std::string temp = kbtest::Join(scratch_ / "t1", "t2");
   DataControl options("-templocation " + temp + " x ");
@@ -203,26 +223,16 @@ TEST_F(OptionsTest, TempLocationIsCreatedWithItsParents) {
   EXPECT_EQ(options.GetArguments(), Args{"x"});
 }
 
-TEST_F(OptionsTest, ParseWithoutEffectsCreatesNothingAndLeavesTheLogOff) {
-  const std::string temp = kbtest::Join(scratch_ / "t1", "t2");
+TEST_F(OptionsTest, InspectionLeavesTheDefaultTempFolderUncreated) {
+  // Without "-templocation" a launch validates (and creates) the
+  // environment's folder; an inspection must not.
   const std::string env_temp = scratch_ / "never";
   kbtest::ScopedEnv tmp("TMP", env_temp);
-  const std::string log = scratch_ / "run.log";
-  for (const std::string& line :
-       {"-templocation " + temp + " -nomessage -applogloc " + log + " ", std::string("x ")}) {
-    DataControl options(line, kb::OptionEffects::kNone);
-    EXPECT_FALSE(kbtest::FileExists(temp)) << line;
-    EXPECT_FALSE(kbtest::FileExists(env_temp)) << line;
-    EXPECT_FALSE(kbtest::FileExists(log)) << line;
-    EXPECT_TRUE(kb::LogFilePath().empty()) << line;
-    EXPECT_FALSE(kb::NoMessage()) << line;
-  }
-  DataControl with_log("-nomessage -applogloc " + log + " ", kb::OptionEffects::kNone);
-  EXPECT_EQ(with_log.GetLogPath(), log);
-  EXPECT_TRUE(with_log.GetNoMessage());
-  DataControl by_default("x ", kb::OptionEffects::kNone);
-  EXPECT_EQ(by_default.GetLogPath(), DefaultLog(by_default.GetDataDir()));
-  EXPECT_EQ(by_default.GetTempLocation(), env_temp);
+  DataControl seen("x ", DataControl::InspectOnly{});
+  EXPECT_FALSE(kbtest::FileExists(env_temp));
+  EXPECT_EQ(seen.GetTempLocation(), env_temp);
+  EXPECT_EQ(seen.GetLogPath(), DefaultLog(seen.GetDataDir()));
+  EXPECT_TRUE(kb::LogFilePath().empty());
 }
 
 TEST_F(OptionsTest, DefaultTempLocationComesFromTheEnvironment) {
