@@ -122,16 +122,28 @@ TEST_P(CheckProof, PredictedArgvIsWhatTheChildReceives) {
   if (!c.master.empty()) WriteIni(c.master, "master.ini");
 
   const std::string args = kb::JoinArguments(c.args);
+  // The check first: it must leave no log, no temporary or lock folder and
+  // no cleanup script behind.
+  auto sorted = [](Strings names) {
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const Strings app_before = sorted(ListDir(app_dir_));
+  const RunResult checked = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) +
+                                        " --json " + kb::QuoteArgument(Join(app_dir_, "tool.ini")) +
+                                        " -- " + args);
+  ASSERT_TRUE(checked.started);
+  ASSERT_LE(checked.exit_code, 2) << checked.output;
+  EXPECT_EQ(LogPath(), "");
+  EXPECT_EQ(ListDir(dir_ / "tmp"), Strings());
+  EXPECT_EQ(ListDir(dir_ / "run"), Strings());
+  EXPECT_EQ(sorted(ListDir(app_dir_)), app_before);
+
   const RunResult launched = Launch(args);
   ASSERT_TRUE(launched.started);
   ASSERT_EQ(launched.exit_code, 0) << launched.output;
   const Strings received = ProbeArgs(launched.output);
   ASSERT_FALSE(received.empty()) << launched.output;
-
-  const RunResult checked = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) + " --json " +
-                                kb::QuoteArgument(Join(app_dir_, "tool.ini")) + " -- " + args);
-  ASSERT_TRUE(checked.started);
-  ASSERT_LE(checked.exit_code, 2) << checked.output;
   bool found = false;
   const Strings predicted = JsonArgv(checked.output, &found);
   ASSERT_TRUE(found) << checked.output;
