@@ -12,6 +12,7 @@
 #include "common/command_line.h"
 #include "common/text.h"
 #include "e2e/e2e_support.h"
+#include "platform/program_search.h"
 
 namespace kbtest {
 namespace {
@@ -58,6 +59,8 @@ Strings JsonArgv(const std::string& json, bool* found) {
   return out;
 }
 
+// The probe's arguments in UTF-8, as the check reports them (Windows: the
+// probe prints them in the ANSI code page).
 Strings ProbeArgs(const std::string& output) {
   Strings out;
   for (const std::string& line : Lines(output)) {
@@ -66,7 +69,7 @@ Strings ProbeArgs(const std::string& output) {
     for (std::size_t i = 5; i + 1 < line.size(); i += 2) {
       value += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
     }
-    out.push_back(value);
+    out.push_back(platform::SystemTextToUtf8(value));
   }
   return out;
 }
@@ -190,6 +193,9 @@ INSTANTIATE_TEST_SUITE_P(
         ProofCase{"line ends, vertical tab and empty arguments beside a removed option",
                   "[default]\nlaunchercmd=PROBE\n",
                   {"-wait", "\nfirst", "", "last\r\n", "\v", "\f", ""},
+                  ""},
+        ProofCase{"bytes beyond ASCII, valid UTF-8 or not",
+                  "[default]\nlaunchercmd=PROBE\nAddtlArgs_1=caf\xE9\n", {"\xC3\xA4", "\xE9t\xE9"},
                   ""},
         ProofCase{"a UTF-16 file",
                   "[default]\r\nlaunchercmd=PROBE\r\nMainClass=app.Main\r\n", {"x"}, "", true}));
