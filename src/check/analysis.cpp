@@ -77,8 +77,8 @@ void LocateKey(const std::string& platform, const std::string& key, const std::s
 
 // One launch key read as the launch reads it: override first (consumed),
 // then the lookups.
-KeyValue ReadLaunchKey(DataControl* values, const std::string& platform,
-                       const std::string& key, const std::string& file, const IniScan& scan) {
+KeyValue ReadLaunchKey(DataControl* values, const std::string& platform, const std::string& key,
+                       const std::string& file, const IniScan& scan) {
   KeyValue kv;
   kv.key = key;
   // Looked at first without taking it: an empty override is consumed but
@@ -97,8 +97,8 @@ KeyValue ReadLaunchKey(DataControl* values, const std::string& platform,
 
 // The launch keys in the order the launch reads them, so that overrides
 // are consumed in the same order.
-void ReadKeys(const std::string& arg_line, const std::string& platform,
-              const std::string& file, const IniScan& scan, Report* report) {
+void ReadKeys(const std::string& arg_line, const std::string& platform, const std::string& file,
+              const IniScan& scan, Report* report) {
   DataControl values(arg_line, DataControl::InspectOnly{});
   values.GetProperties(file);
   for (const char* key : {kKeyStartDir, kKeyLauncherCmd, kKeyLauncherArgs}) {
@@ -136,8 +136,8 @@ void ReadKeys(const std::string& arg_line, const std::string& platform,
   }
 }
 
-void DescribeProperties(const DataControl& options, const std::string& file,
-                        const IniScan& scan, Report* report) {
+void DescribeProperties(const DataControl& options, const std::string& file, const IniScan& scan,
+                        Report* report) {
   MasterFile& master = report->master;
   const std::string master_value = ReadIniValue(kSectionProperties, kKeyMasterProp, file);
   const std::vector<std::string> own = KeyNames(kSectionProperties, file);
@@ -147,8 +147,7 @@ void DescribeProperties(const DataControl& options, const std::string& file,
   std::vector<std::string> master_names;
   if (!master.path.empty()) master_names = KeyNames(kSectionProperties, master.path);
   master.found = !master_names.empty();
-  const IniScan master_scan =
-      master.found ? IniScan(master.path) : IniScan();
+  const IniScan master_scan = master.found ? IniScan(master.path) : IniScan();
   for (const std::string& name : master_names) {
     if (std::find(own.begin(), own.end(), name) != own.end()) master.shadowed.push_back(name);
   }
@@ -227,8 +226,8 @@ void DescribeGuard(const std::string& platform, const std::string& file, Report*
   }
 }
 
-void AddFinding(Report* report, Severity severity, const std::string& code,
-                const std::string& file, std::size_t line, const std::string& message) {
+void AddFinding(Report* report, Severity severity, const std::string& code, const std::string& file,
+                std::size_t line, const std::string& message) {
   report->findings.push_back(Finding{severity, code, file, line, message});
 }
 
@@ -245,7 +244,7 @@ std::string DefaultLauncherFor(const std::string& config_file) {
 
 int KindOfLauncher(const std::string& launcher_path) {
   return FileNameOf(launcher_path).find(kConsoleSuffix) != std::string::npos ? kKindConsole
-                                                                              : kKindWindowed;
+                                                                             : kKindWindowed;
 }
 
 bool Analyse(const Request& request, Report* report, std::string* error) {

@@ -75,9 +75,8 @@ void CheckKeyNames(const IniScan& scan, const Section& section, Report* report) 
       Add(report, Severity::kWarning, "case-mismatch", file, key.line,
           Quoted(key.name + "=") + " is empty, but the present-but-empty test looks for " +
               Quoted(canonical) + " written exactly so: it counts as absent here" +
-              (EqualsNoCase(section.name, kSectionDefault)
-                   ? std::string()
-                   : ", and [default] is read instead"));
+              (EqualsNoCase(section.name, kSectionDefault) ? std::string()
+                                                           : ", and [default] is read instead"));
     } else {
       Add(report, Severity::kNote, "key-case", file, key.line,
           Quoted(key.name) + " is read as " + Quoted(canonical) +
@@ -177,8 +176,7 @@ void CheckNumbering(const IniScan& scan, const std::string& platform,
   if (launcher_args != nullptr && !launcher_args->value.empty()) return;  // not read at all
   for (const std::string& prefix : NumberedKeyPrefixes()) {
     unsigned long long stop = 1;
-    while (!ReadIniValue(platform, prefix + IntToString(static_cast<long long>(stop)),
-                         scan.path())
+    while (!ReadIniValue(platform, prefix + IntToString(static_cast<long long>(stop)), scan.path())
                 .empty() ||
            HasOverride(args, prefix + IntToString(static_cast<long long>(stop)))) {
       ++stop;
@@ -214,8 +212,7 @@ void CheckLauncherArgs(const IniScan& scan, const std::string& platform, Report*
     }
   }
   if (ignored.empty()) return;
-  Add(report, Severity::kWarning, "launcherargs-beside-java-keys", scan.path(),
-      launcher_args->line,
+  Add(report, Severity::kWarning, "launcherargs-beside-java-keys", scan.path(), launcher_args->line,
       "launcherargs is set, so these keys are ignored: " + ignored);
 }
 

@@ -61,8 +61,8 @@ void CheckClassPath(const IniScan& scan, Report* report) {
     bool exists;
     if (star != std::string::npos) {
       const std::string::size_type sep = path.find_last_of("\\/", star);
-      const std::string folder = sep == std::string::npos ? report->working_folder
-                                                          : path.substr(0, sep);
+      const std::string folder =
+          sep == std::string::npos ? report->working_folder : path.substr(0, sep);
       exists = platform::GetPathKind(folder) == platform::PathKind::kDirectory;
     } else {
       exists = platform::GetPathKind(path) != platform::PathKind::kMissing;
@@ -75,13 +75,13 @@ void CheckClassPath(const IniScan& scan, Report* report) {
 }
 
 bool IsPlaceholderName(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '_' || c == '.' || c == '-';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '.' || c == '-';
 }
 
 std::size_t LineNaming(const IniScan& scan, const std::string& platform, const std::string& text) {
-  for (const std::string& name : {platform, std::string(kSectionDefault),
-                                  std::string(kSectionProperties)}) {
+  for (const std::string& name :
+       {platform, std::string(kSectionDefault), std::string(kSectionProperties)}) {
     const Section* section = scan.FirstSection(name);
     if (section == nullptr) continue;
     for (const Key& key : section->keys) {
@@ -128,8 +128,7 @@ void AddLaunchFindings(const IniScan& scan, const std::string& platform,
   if (!report->command_known) return;
   if (report->too_long) {
     Add(report, Severity::kError, "too-long", "", 0,
-        "the command line has " +
-            IntToString(static_cast<long long>(report->command_line.size())) +
+        "the command line has " + IntToString(static_cast<long long>(report->command_line.size())) +
             " characters, more than 32,767: the launcher refuses it and exits with -1");
   }
   const KeyValue* cmd = FindKey(*report, kKeyLauncherCmd);
@@ -151,13 +150,14 @@ void AddLaunchFindings(const IniScan& scan, const std::string& platform,
   CheckClassPath(scan, report);
   CheckPlaceholders(scan, platform, report);
   if (report->runner == "uninstall") {
-    const bool named = std::any_of(report->argv.begin(), report->argv.end(), [](const std::string& a) {
-      return EqualsNoCase(FileNamePart(a), kUninstallMarker);
-    });
+    const bool named = std::any_of(
+        report->argv.begin(), report->argv.end(),
+        [](const std::string& a) { return EqualsNoCase(FileNamePart(a), kUninstallMarker); });
     Add(report, named ? Severity::kNote : Severity::kWarning,
         named ? "uninstall-run" : "uninstall-by-accident", "", 0,
-        std::string(named ? "" : "the command line contains \"uninstall.jar\" inside an "
-                                 "argument, which makes this ") +
+        std::string(named ? ""
+                          : "the command line contains \"uninstall.jar\" inside an "
+                            "argument, which makes this ") +
             (named ? "an uninstall run" : "an uninstall run") +
             ": the launcher starts the child from the data folder, does not wait for it, "
             "and exits with 0");

@@ -33,11 +33,13 @@ std::string Utf16LeToUtf8(const std::string& bytes) {
   std::string out;
   out.reserve(bytes.size() / 2);
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    unsigned long unit = static_cast<unsigned char>(bytes[i]) |
-                         (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+    unsigned long unit =
+        static_cast<unsigned char>(bytes[i]) |
+        (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 1])) << 8);
     if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-      const unsigned long low = static_cast<unsigned char>(bytes[i + 2]) |
-                                (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 3])) << 8);
+      const unsigned long low =
+          static_cast<unsigned char>(bytes[i + 2]) |
+          (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 3])) << 8);
       if (low >= 0xDC00 && low < 0xE000) {
         AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), &out);
         i += 2;

@@ -47,9 +47,9 @@ std::string Closest(const std::string& name, const std::vector<std::string>& can
 }  // namespace
 
 const std::vector<std::string>& LaunchKeys() {
-  static const std::vector<std::string> keys = {
-      kKeyStartDir, kKeyLauncherCmd, kKeyLauncherArgs, kKeyClasspath,
-      kKeyMainClass, kKeyId,         kKeyNoRunWith};
+  static const std::vector<std::string> keys = {kKeyStartDir,  kKeyLauncherCmd, kKeyLauncherArgs,
+                                                kKeyClasspath, kKeyMainClass,   kKeyId,
+                                                kKeyNoRunWith};
   return keys;
 }
 
@@ -64,8 +64,8 @@ const std::vector<std::string>& PrefixedKeys() {
 }
 
 const std::vector<std::string>& KnownSections() {
-  static const std::vector<std::string> sections = {kPlatformWin, kPlatformWx6,
-                                                    kSectionDefault, kSectionProperties};
+  static const std::vector<std::string> sections = {kPlatformWin, kPlatformWx6, kSectionDefault,
+                                                    kSectionProperties};
   return sections;
 }
 
@@ -110,8 +110,7 @@ std::string ClosestKey(const std::string& name) {
       continue;
     }
     const std::string::size_type digits = rest.find_first_not_of('0');
-    if (!rest.empty() && digits != std::string::npos &&
-        IsDecimalFromOne(rest.substr(digits))) {
+    if (!rest.empty() && digits != std::string::npos && IsDecimalFromOne(rest.substr(digits))) {
       return prefix + rest.substr(digits);
     }
   }

@@ -14,7 +14,7 @@ namespace check {
 // prefix; the display-name key by its prefix.
 const std::vector<std::string>& LaunchKeys();
 const std::vector<std::string>& NumberedKeyPrefixes();  // "JavaArgs_", "AddtlArgs_"
-const std::vector<std::string>& PrefixedKeys();          // "norunwith_display_"
+const std::vector<std::string>& PrefixedKeys();         // "norunwith_display_"
 // The keys that belong to a Java launch and are ignored beside
 // "launcherargs": the numbered prefixes, "Classpath" and "MainClass".
 bool IsJavaKey(const std::string& name);

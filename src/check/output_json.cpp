@@ -119,8 +119,8 @@ std::string ToJson(const Report& r) {
   field("configuration", Str(r.config_file));
   field("platform", Str(r.platform));
   field("platform_source", r.platform_given ? "\"given\"" : "\"this machine\"");
-  field("launcher", "{\"path\": " + Str(r.launcher) + ", \"kind\": " +
-                        IntToString(r.kind) + ", \"reads\": " + Str(r.launcher_reads) + "}");
+  field("launcher", "{\"path\": " + Str(r.launcher) + ", \"kind\": " + IntToString(r.kind) +
+                        ", \"reads\": " + Str(r.launcher_reads) + "}");
   if (r.master.named) {
     field("master", "{\"value\": " + Str(r.master.value) + ", \"path\": " +
                         StrOrNull(r.master.path) + ", \"found\": " + Bool(r.master.found) +
@@ -130,8 +130,8 @@ std::string ToJson(const Report& r) {
     field("master", "null");
   }
   field("keys", Objects(r.keys, [](const KeyValue& k) {
-          return "\"key\": " + Str(k.key) + ", \"value\": " + Str(k.value) + ", \"source\": " +
-                 Str(k.source) + ", \"section\": " + StrOrNull(k.section) +
+          return "\"key\": " + Str(k.key) + ", \"value\": " + Str(k.value) +
+                 ", \"source\": " + Str(k.source) + ", \"section\": " + StrOrNull(k.section) +
                  ", \"line\": " + Line(k.line);
         }));
   field("properties", Objects(r.properties, [](const Property& p) {
@@ -143,16 +143,17 @@ std::string ToJson(const Report& r) {
                  ", \"origin\": " + Str(p.origin) + ", \"line\": " + Line(p.line) +
                  ", \"used_by\": " + used + "]";
         }));
-  field("working_folder", "{\"path\": " + Str(r.working_folder) + ", \"reason\": " +
-                              Str(r.working_folder_reason) + "}");
+  field("working_folder", "{\"path\": " + Str(r.working_folder) +
+                              ", \"reason\": " + Str(r.working_folder_reason) + "}");
   field("log_file", Str(r.log_file));
   field("temp_folder", Str(r.temp_folder));
   field("cleanup_folder", StrOrNull(r.clean_folder));
   field("guard", "{\"id\": " + StrOrNull(r.guard_id) + ", \"norunwith\": " +
-                     Objects(r.norunwith, [](const GuardEntry& g) {
-                       return "\"id\": " + Str(g.id) + ", \"display\": " + Str(g.display) +
-                              ", \"state\": " + Str(g.state);
-                     }) +
+                     Objects(r.norunwith,
+                             [](const GuardEntry& g) {
+                               return "\"id\": " + Str(g.id) + ", \"display\": " + Str(g.display) +
+                                      ", \"state\": " + Str(g.state);
+                             }) +
                      "}");
   field("command_line", r.command_known ? Str(r.command_line) : "null");
   field("argv", r.command_known ? Array(r.argv, "  ") : "null");
@@ -162,9 +163,9 @@ std::string ToJson(const Report& r) {
   field("show_window", Bool(r.show_window));
   field("too_long", Bool(r.too_long));
   field("findings", Objects(r.findings, [](const Finding& f) {
-          return std::string("\"severity\": \"") + SeverityName(f.severity) + "\", \"code\": " +
-                 Str(f.code) + ", \"file\": " + StrOrNull(f.file) + ", \"line\": " +
-                 Line(f.line) + ", \"message\": " + Str(f.message);
+          return std::string("\"severity\": \"") + SeverityName(f.severity) +
+                 "\", \"code\": " + Str(f.code) + ", \"file\": " + StrOrNull(f.file) +
+                 ", \"line\": " + Line(f.line) + ", \"message\": " + Str(f.message);
         }));
   field("errors", IntToString(static_cast<long long>(r.Count(Severity::kError))));
   field("warnings", IntToString(static_cast<long long>(r.Count(Severity::kWarning))));

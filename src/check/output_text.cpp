@@ -92,8 +92,8 @@ std::string ToText(const Report& r) {
   if (!r.master.named) {
     out += Row("master file", "none");
   } else {
-    std::string master = Visible(r.master.value) + (r.master.found ? ": read " : ": not found, tried ") +
-                         r.master.path;
+    std::string master = Visible(r.master.value) +
+                         (r.master.found ? ": read " : ": not found, tried ") + r.master.path;
     if (!r.master.added.empty()) {
       master += "; adds";
       for (const std::string& name : r.master.added) master += " " + name;
@@ -133,16 +133,17 @@ std::string ToText(const Report& r) {
   std::string guard = r.guard_id.empty() ? "no id" : "id " + r.guard_id;
   if (r.norunwith.empty()) guard += "; norunwith: none";
   for (const GuardEntry& g : r.norunwith) {
-    guard += "; \"" + g.id + "\"" + (g.display.empty() ? "" : " (" + g.display + ")") + " " +
-             g.state;
+    guard +=
+        "; \"" + g.id + "\"" + (g.display.empty() ? "" : " (" + g.display + ")") + " " + g.state;
   }
   out += Row("guard", guard);
   std::string runner;
   if (r.runner == "refused") {
     runner = "none: the command line is too long; the launcher exits with -1";
   } else if (r.runner == "uninstall") {
-    runner = "uninstall run: started from the data folder; the launcher does not wait and "
-             "exits with 0";
+    runner =
+        "uninstall run: started from the data folder; the launcher does not wait and "
+        "exits with 0";
   } else if (r.runner == "hidden") {
     runner = "hidden (-noconsole): the launcher waits; output is not relayed";
   } else {
@@ -175,8 +176,8 @@ std::string ToText(const Report& r) {
   for (const Finding& f : r.findings) {
     std::string head = std::string("  ") + SeverityName(f.severity);
     head += std::string(11 - head.size(), ' ');
-    const std::string text = (f.line > 0 ? "line " + Num(f.line) + ": " : std::string()) +
-                             Visible(f.message);
+    const std::string text =
+        (f.line > 0 ? "line " + Num(f.line) + ": " : std::string()) + Visible(f.message);
     out += head + Wrap(text, kWidth - 1 - head.size(), head.size()) + "\n";
   }
   out += "\n" + Plural(r.Count(Severity::kError), "error") + ", " +

@@ -14,16 +14,16 @@ const char* SeverityName(Severity severity);  // "error", "warning", "note"
 
 struct Finding {
   Severity severity = Severity::kNote;
-  std::string code;     // stable identifier, e.g. "numbering-gap"
-  std::string file;     // the file the line belongs to; "" for none
-  std::size_t line = 0; // 1-based; 0 when the finding has no line
+  std::string code;      // stable identifier, e.g. "numbering-gap"
+  std::string file;      // the file the line belongs to; "" for none
+  std::size_t line = 0;  // 1-based; 0 when the finding has no line
   std::string message;
 };
 
 // One launch key as the launch reads it.
 struct KeyValue {
   std::string key;
-  std::string value;   // the value the launch uses ("" when absent)
+  std::string value;  // the value the launch uses ("" when absent)
   // "override", "win", "wx6", "default", "present-but-empty", "absent", or
   // "not read" (the Java keys beside "launcherargs").
   std::string source;
@@ -40,10 +40,10 @@ struct Property {
 };
 
 struct MasterFile {
-  bool named = false;     // "MASTERPROP" present
-  std::string value;      // as written, separators made native
-  std::string path;       // the path read last
-  bool found = false;     // a readable file with properties
+  bool named = false;  // "MASTERPROP" present
+  std::string value;   // as written, separators made native
+  std::string path;    // the path read last
+  bool found = false;  // a readable file with properties
   std::vector<std::string> added;
   std::vector<std::string> shadowed;  // defined by both: the file's own wins
 };
@@ -58,9 +58,9 @@ struct Report {
   std::string platform;
   bool platform_given = false;  // from --platform rather than this machine
   std::string config_file;
-  std::string launcher;       // the launcher executable described
-  int kind = 0;               // 200 console, 100 windowed
-  std::string launcher_reads; // the configuration file that launcher reads
+  std::string launcher;        // the launcher executable described
+  int kind = 0;                // 200 console, 100 windowed
+  std::string launcher_reads;  // the configuration file that launcher reads
 
   MasterFile master;
   std::vector<KeyValue> keys;
@@ -70,7 +70,7 @@ struct Report {
   std::string working_folder_reason;  // "launcher's folder", "current folder", "startdir"
   std::string log_file;
   std::string temp_folder;
-  std::string clean_folder;   // "-cleandir" when a script would be written
+  std::string clean_folder;  // "-cleandir" when a script would be written
 
   std::string guard_id;
   std::vector<GuardEntry> norunwith;
@@ -78,7 +78,7 @@ struct Report {
   bool command_known = false;  // false when the launch stops before it
   std::string command_line;
   std::vector<std::string> argv;
-  std::string program;         // the file the system would start; "" if none
+  std::string program;  // the file the system would start; "" if none
   // "relayed", "hidden", "uninstall", or "refused" (the line is too long)
   std::string runner;
   bool show_window = false;

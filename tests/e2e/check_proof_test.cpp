@@ -28,8 +28,8 @@ Strings JsonArgv(const std::string& json, bool* found) {
   if (i == std::string::npos) return out;
   i += 9;
   for (;;) {
-    while (i < json.size() && (json[i] == ' ' || json[i] == '\n' || json[i] == '\r' ||
-                               json[i] == ',')) {
+    while (i < json.size() &&
+           (json[i] == ' ' || json[i] == '\n' || json[i] == '\r' || json[i] == ',')) {
       ++i;
     }
     if (i >= json.size()) return out;
@@ -42,9 +42,12 @@ Strings JsonArgv(const std::string& json, bool* found) {
         continue;
       }
       const char e = json[++i];
-      if (e == 'n') value += '\n';
-      else if (e == 'r') value += '\r';
-      else if (e == 't') value += '\t';
+      if (e == 'n')
+        value += '\n';
+      else if (e == 'r')
+        value += '\r';
+      else if (e == 't')
+        value += '\t';
       else if (e == 'u') {
         value += static_cast<char>(std::stoi(json.substr(i + 1, 4), nullptr, 16));
         i += 4;
@@ -132,9 +135,9 @@ TEST_P(CheckProof, PredictedArgvIsWhatTheChildReceives) {
     return names;
   };
   const Strings app_before = sorted(ListDir(app_dir_));
-  const RunResult checked = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) +
-                                        " --json " + kb::QuoteArgument(Join(app_dir_, "tool.ini")) +
-                                        " -- " + args);
+  const RunResult checked =
+      kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) + " --json " +
+                  kb::QuoteArgument(Join(app_dir_, "tool.ini")) + " -- " + args);
   ASSERT_TRUE(checked.started);
   ASSERT_LE(checked.exit_code, 2) << checked.output;
   EXPECT_EQ(LogPath(), "");
@@ -165,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-nocleanup"},
                   ""},
         ProofCase{"worked log: class path and main class, no arguments",
-                  "[wx6]\nlaunchercmd=PROBE\nClasspath=-cp app.jar\nMainClass=app.Main\n", {},
+                  "[wx6]\nlaunchercmd=PROBE\nClasspath=-cp app.jar\nMainClass=app.Main\n",
+                  {},
                   ""},
         ProofCase{"overrides consumed, the rest passed on",
                   "[default]\nlaunchercmd=PROBE\nMainClass=app.Main\nJavaArgs_1=-Da\n",
@@ -183,8 +187,8 @@ INSTANTIATE_TEST_SUITE_P(
                   ""},
         ProofCase{"an option inside one argument stays an argument",
                   "[default]\nlaunchercmd=PROBE\n",
-                  {"C:\\Users\\me\\Downloads\\a -launchercmd hostname b.myext",
-                   "a -applogloc x b", "report -noconsole .txt"},
+                  {"C:\\Users\\me\\Downloads\\a -launchercmd hostname b.myext", "a -applogloc x b",
+                   "report -noconsole .txt"},
                   ""},
         ProofCase{"quotes, trailing backslashes and override values",
                   "[default]\nlaunchercmd=PROBE\nMainClass=app.Main\nJavaArgs_1=-Da\n",
@@ -195,10 +199,14 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-wait", "\nfirst", "", "last\r\n", "\v", "\f", ""},
                   ""},
         ProofCase{"bytes beyond ASCII, valid UTF-8 or not",
-                  "[default]\nlaunchercmd=PROBE\nAddtlArgs_1=caf\xE9\n", {"\xC3\xA4", "\xE9t\xE9"},
+                  "[default]\nlaunchercmd=PROBE\nAddtlArgs_1=caf\xE9\n",
+                  {"\xC3\xA4", "\xE9t\xE9"},
                   ""},
         ProofCase{"a UTF-16 file",
-                  "[default]\r\nlaunchercmd=PROBE\r\nMainClass=app.Main\r\n", {"x"}, "", true}));
+                  "[default]\r\nlaunchercmd=PROBE\r\nMainClass=app.Main\r\n",
+                  {"x"},
+                  "",
+                  true}));
 
 struct BadInput {
   const char* label;

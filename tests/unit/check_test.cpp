@@ -175,18 +175,19 @@ INSTANTIATE_TEST_SUITE_P(
                     "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-Dlog=Uninstall.jar.log\n",
                     {},
                     {"warning uninstall-by-accident 0"}},
-        FindingCase{"an uninstall run that names its jar is only a note",
-                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-jar\nAddtlArgs_2=lib/uninstall.jar\n",
-                    {},
-                    {"note uninstall-run 0"}},
+        FindingCase{
+            "an uninstall run that names its jar is only a note",
+            "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-jar\nAddtlArgs_2=lib/uninstall.jar\n",
+            {},
+            {"note uninstall-run 0"}},
         FindingCase{"command line over the limit",
                     "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=" + std::string(4000, 'a') +
                         "\nAddtlArgs_2=" + std::string(4000, 'b') + "\nAddtlArgs_3=" +
                         std::string(4000, 'c') + "\nAddtlArgs_4=" + std::string(4000, 'd') +
                         "\nAddtlArgs_5=" + std::string(4000, 'e') + "\nAddtlArgs_6=" +
                         std::string(4000, 'f') + "\nAddtlArgs_7=" + std::string(4000, 'g') +
-                        "\nAddtlArgs_8=" + std::string(4000, 'h') + "\nAddtlArgs_9=" +
-                        std::string(800, 'i') + "\n",
+                        "\nAddtlArgs_8=" + std::string(4000, 'h') +
+                        "\nAddtlArgs_9=" + std::string(800, 'i') + "\n",
                     {},
                     {"error too-long 0"}},
         FindingCase{"misspelt section and a line without equals sign",
@@ -202,27 +203,29 @@ TEST_F(CheckTest, SuggestsTheClosestKey) {
 
 TEST_F(CheckTest, MasterFileShadowedAndAddedProperties) {
   kbtest::WriteFile(scratch_ / "master.ini", "[properties]\nA=master\nB=added\n");
-  const Report report =
-      Check("[properties]\nMASTERPROP=master.ini\nA=own\n[default]\nlaunchercmd=CHILD\n"
-            "MainClass=<A><B>\n");
+  const Report report = Check(
+      "[properties]\nMASTERPROP=master.ini\nA=own\n[default]\nlaunchercmd=CHILD\n"
+      "MainClass=<A><B>\n");
   EXPECT_EQ(Findings(report, true), std::vector<std::string>{"note property-shadowed 3"});
   EXPECT_TRUE(report.master.found);
   EXPECT_EQ(report.master.added, std::vector<std::string>{"B"});
   EXPECT_EQ(report.master.shadowed, std::vector<std::string>{"A"});
-  const auto main_class = std::find_if(report.keys.begin(), report.keys.end(),
-                                       [](const kb::check::KeyValue& k) { return k.key == "MainClass"; });
+  const auto main_class =
+      std::find_if(report.keys.begin(), report.keys.end(),
+                   [](const kb::check::KeyValue& k) { return k.key == "MainClass"; });
   ASSERT_NE(main_class, report.keys.end());
   EXPECT_EQ(main_class->value, "ownadded");
 }
 
 TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
-  const Report report =
-      Check("[wx6]\nlaunchercmd=CHILD\nstartdir=\nMainClass=file.Main\n[default]\n"
-            "startdir=HERE\nClasspath=-cp a\n",
-            {"-MAINCLASS", "other.Main", "-Classpath", "\"\""});
+  const Report report = Check(
+      "[wx6]\nlaunchercmd=CHILD\nstartdir=\nMainClass=file.Main\n[default]\n"
+      "startdir=HERE\nClasspath=-cp a\n",
+      {"-MAINCLASS", "other.Main", "-Classpath", "\"\""});
   auto key = [&report](const std::string& name) {
     for (const kb::check::KeyValue& k : report.keys) {
-      if (k.key == name) return k.value + "|" + k.source + "|" + k.section + "|" + std::to_string(k.line);
+      if (k.key == name)
+        return k.value + "|" + k.source + "|" + k.section + "|" + std::to_string(k.line);
     }
     return std::string("missing");
   };
@@ -261,16 +264,17 @@ TEST_F(CheckTest, NoFalseFindingOnTheReadmeExample) {
       "JavaArgs_1=-Xmx2g\n",
       {"report.txt"});
   EXPECT_EQ(Findings(report, true), std::vector<std::string>{"note single-instance 12"});
-  const Report placeholders =
-      Check("[properties]\nLIB=<HOME>\\lib\nHOME=HERE\n[default]\nlaunchercmd=CHILD\n"
-            "AddtlArgs_1=<LIB>\n");
+  const Report placeholders = Check(
+      "[properties]\nLIB=<HOME>\\lib\nHOME=HERE\n[default]\nlaunchercmd=CHILD\n"
+      "AddtlArgs_1=<LIB>\n");
   EXPECT_EQ(Findings(placeholders, true), std::vector<std::string>{});
 }
 
 TEST_F(CheckTest, TheDemoConfigurationPassesWithoutFindings) {
   const bool windows = kbtest::Sep() == "\\";
   const std::string examples = std::string(KB_TEST_DATA_DIR) + "/../../examples/hello/";
-  const std::string ini = kbtest::ReadFile(examples + (windows ? "hello_windows.ini" : "hello.ini"));
+  const std::string ini =
+      kbtest::ReadFile(examples + (windows ? "hello_windows.ini" : "hello.ini"));
   ASSERT_FALSE(ini.empty());
   kbtest::MakeDirs(scratch_ / "classes");
   // The demo's runtime: "java" on the search path, or the Windows demo's
@@ -287,7 +291,8 @@ TEST_F(CheckTest, TheDemoConfigurationPassesWithoutFindings) {
 TEST_F(CheckTest, TextStaysWithinEightyColumns) {
   const Report report = Check("[properties]\nLONG=" + std::string(300, 'x') +
                               "\n[default]\nlaunchercmd=CHILD\nMainClass=<LONG>\n"
-                              "AddtlArgs_1=" + std::string(200, 'y') + " z\n");
+                              "AddtlArgs_1=" +
+                              std::string(200, 'y') + " z\n");
   const std::string text = kb::check::ToText(report);
   for (const std::string& line : kbtest::Lines(text)) {
     EXPECT_LE(line.size(), 79u) << line;

@@ -12,8 +12,7 @@ namespace {
 
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-         ::access(path.c_str(), X_OK) == 0;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
 std::string InFolder(const std::string& folder, const std::string& name) {
@@ -36,10 +35,12 @@ std::string FindProgram(const std::string& program, const std::string& launcher_
   std::string::size_type start = 0;
   for (;;) {
     const std::string::size_type colon = search.find(':', start);
-    std::string folder = search.substr(
-        start, colon == std::string::npos ? std::string::npos : colon - start);
-    if (folder.empty()) folder = work_dir;
-    else if (folder[0] != '/') folder = InFolder(work_dir, folder);
+    std::string folder =
+        search.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    if (folder.empty())
+      folder = work_dir;
+    else if (folder[0] != '/')
+      folder = InFolder(work_dir, folder);
     const std::string path = InFolder(folder, program);
     if (IsExecutableFile(path)) return path;
     if (colon == std::string::npos) return std::string();

@@ -20,14 +20,15 @@ bool IsFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::string SystemFolder(UINT (WINAPI* query)(LPSTR, UINT)) {
+std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
   char buffer[MAX_PATH + 1] = {};
   const UINT n = query(buffer, MAX_PATH);
   return n > 0 && n <= MAX_PATH ? std::string(buffer, n) : std::string();
 }
 
 bool IsRooted(const std::string& path) {
-  return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+  return (path.size() >= 2 && path[1] == ':') ||
+         (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
 }  // namespace
@@ -45,8 +46,7 @@ std::string FindProgram(const std::string& program, const std::string& launcher_
     const std::string path = IsRooted(name) ? name : InFolder(work_dir, name);
     return IsFile(path) ? path : std::string();
   }
-  std::vector<std::string> folders = {launcher_dir, work_dir,
-                                      SystemFolder(&::GetSystemDirectoryA)};
+  std::vector<std::string> folders = {launcher_dir, work_dir, SystemFolder(&::GetSystemDirectoryA)};
   const std::string windows = SystemFolder(&::GetWindowsDirectoryA);
   if (!windows.empty()) {
     folders.push_back(InFolder(windows, "System"));
