@@ -44,6 +44,9 @@ inline constexpr char kKeyMasterProp[] = "MASTERPROP";
 inline constexpr char kPropWorkingDir[] = "WORKINGDIR";
 inline constexpr char kPropLauncherDir[] = "LAUNCHERDIR";
 
+// A command line that names this (any letter case) is an uninstall run.
+inline constexpr char kUninstallMarker[] = "uninstall.jar";
+
 // The present-but-empty marker of a configuration lookup.
 inline constexpr char kPresentButEmpty[] = " ";
 

@@ -94,6 +94,9 @@ class DataControl {
   // Drops every entry but the first; harmless to call twice.
   void FreeProperties();
   const std::vector<PropertyEntry>& Properties() const { return properties_; }
+  // The master property file whose names were read (made absolute beside
+  // the configuration file when it was relative); "" without one.
+  std::string GetMasterFile() const { return master_file_; }
   // Benchmarks and tests: a list of any length (a file's key list holds only
   // as many names as fit 260 bytes). The trailing empty entry is kept.
   void SetPropertiesForTesting(std::vector<PropertyEntry> entries) {
@@ -120,6 +123,7 @@ class DataControl {
   std::string clean_dir_;
   std::string log_path_;
   bool no_message_ = false;
+  std::string master_file_;
 };
 
 }  // namespace kb

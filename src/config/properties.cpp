@@ -83,6 +83,7 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
       if (!full.empty()) master = full;
     }
   }
+  master_file_ = master;
   std::vector<std::string> names;
   if (!master.empty()) names = PropertyNames(master);
   for (const std::string& name : names) {
@@ -104,6 +105,9 @@ std::string DataControl::ReplaceProperties(const std::string& text) const {
   return result;
 }
 
-void DataControl::FreeProperties() { properties_.resize(1); }
+void DataControl::FreeProperties() {
+  properties_.resize(1);
+  master_file_.clear();
+}
 
 }  // namespace kb

@@ -22,6 +22,16 @@ std::string& AppName() {
   return name;
 }
 
+// The launcher executable a tool stands in for; empty for the running one.
+std::string& ExecutableOverride() {
+  static std::string path;
+  return path;
+}
+
+std::string LauncherExecutable() {
+  return ExecutableOverride().empty() ? platform::ExecutablePath() : ExecutableOverride();
+}
+
 std::tm LocalNow() {
   const std::time_t now = Clock()();
   std::tm parts{};
@@ -39,10 +49,15 @@ void SetApplicationNameForTesting(const std::string& name) { AppName() = name; }
 
 bool InitApplication() {
   platform::PrepareProcess();
-  const std::string exe = platform::ExecutablePath();
+  const std::string exe = LauncherExecutable();
   if (exe.empty()) return false;
   AppName() = platform::ApplicationNameOf(exe);
   return true;
+}
+
+bool InitApplicationAs(const std::string& launcher_path) {
+  ExecutableOverride() = launcher_path;
+  return InitApplication();
 }
 
 std::string GetTemp() {
@@ -98,7 +113,7 @@ std::string GetTimeStamp() {
 std::string GetCurrentDir() { return platform::GetCurrentDir(); }
 
 std::string GetLauncherDir() {
-  const std::string exe = platform::ExecutablePath();
+  const std::string exe = LauncherExecutable();
   const std::string::size_type sep = exe.rfind(platform::PathSeparator());
   if (sep == std::string::npos) return std::string();
   return exe.substr(0, sep);

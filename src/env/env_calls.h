@@ -43,6 +43,11 @@ const std::string& ApplicationName();
 // Start-up of the application object: takes the name from the executable's
 // path. False when the path cannot be read.
 bool InitApplication();
+// Start-up of the application object for a launcher at the given path
+// instead of the running executable, for a tool that describes what that
+// launcher would do: the application name and GetLauncherDir() follow the
+// given path from then on.
+bool InitApplicationAs(const std::string& launcher_path);
 // For tests: sets the application name directly.
 void SetApplicationNameForTesting(const std::string& name);
 

@@ -19,8 +19,6 @@
 namespace kb {
 namespace {
 
-constexpr char kUninstallMarker[] = "uninstall.jar";
-
 std::string Sep() { return std::string(1, platform::PathSeparator()); }
 
 // The working directory the child starts in: the launcher's folder by

@@ -119,16 +119,23 @@ ProfileReader::ProfileReader(const std::string& file_bytes) {
 
   const char* p = bytes.data();
   const char* const end = p + bytes.size();
+  std::size_t number = 1;
   while (p < end) {
     const char* line = p;
     while (p < end && *p != '\r' && *p != '\n') ++p;
     const char* line_end = p;
-    while (p < end && (*p == '\r' || *p == '\n')) ++p;
-    AddLine(line, line_end);
+    AddLine(line, line_end, number);
+    // The service treats any run of CR and LF as one break; an editor counts
+    // CR LF, a lone LF and a lone CR as one line each.
+    while (p < end && (*p == '\r' || *p == '\n')) {
+      if (*p == '\r' && p + 1 < end && p[1] == '\n') ++p;
+      ++p;
+      ++number;
+    }
   }
 }
 
-void ProfileReader::AddLine(const char* begin, const char* end) {
+void ProfileReader::AddLine(const char* begin, const char* end, std::size_t line) {
   TrimRange(&begin, &end);
   if (begin == end) return;
 
@@ -141,6 +148,7 @@ void ProfileReader::AddLine(const char* begin, const char* end) {
       TrimRange(&name_begin, &name_end);
       Section section;
       section.name = UpToNul(name_begin, name_end);
+      section.line = line;
       // Only the first section of a name is ever searched.
       first_section_.emplace(LowerAscii(section.name), sections_.size());
       sections_.push_back(std::move(section));
@@ -150,6 +158,7 @@ void ProfileReader::AddLine(const char* begin, const char* end) {
   }
 
   Key key;
+  key.line = line;
   bool raw_name_empty = false;
   const char* eq = static_cast<const char*>(
       std::memchr(begin, '=', static_cast<std::size_t>(end - begin)));

@@ -55,21 +55,29 @@ class ProfileReader {
   unsigned long ReadKeyNames(const std::string& section, std::size_t size,
                              std::string* names) const;
 
- private:
+ // What the file holds, in file order, for tools that point at lines: every
+  // section as written (a name written twice appears twice; only the first
+  // is ever searched) with its keys (likewise), and the 1-based line of each.
+  // Lines before the first section belong to the first entry, named "".
+  // Values are kept whole and unquoted only by lookups.
   struct Key {
     std::string name;
     std::string value;
     bool has_value = false;
+    std::size_t line = 0;
   };
   struct Section {
     std::string name;
+    std::size_t line = 0;  // 0 for the nameless first section
     std::vector<Key> keys;
     // Lower-cased name to the index of the first key of that name.
     std::unordered_map<std::string, std::size_t> first_key;
   };
+  const std::vector<Section>& Sections() const { return sections_; }
 
+ private:
   const Section* FindSection(const std::string& name, bool trim) const;
-  void AddLine(const char* begin, const char* end);
+  void AddLine(const char* begin, const char* end, std::size_t line);
 
   std::vector<Section> sections_;
   // Lower-cased name to the index of the first section of that name.

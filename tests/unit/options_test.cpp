@@ -223,6 +223,18 @@ TEST_F(OptionsTest, TempLocationIsCreatedWithItsParents) {
   EXPECT_EQ(options.GetArguments(), Args{"x"});
 }
 
+TEST_F(OptionsTest, InspectionLeavesTheDefaultTempFolderUncreated) {
+  // Without "-templocation" a launch validates (and creates) the
+  // environment's folder; an inspection must not.
+  const std::string env_temp = scratch_ / "never";
+  kbtest::ScopedEnv tmp("TMP", env_temp);
+  DataControl seen("x ", DataControl::InspectOnly{});
+  EXPECT_FALSE(kbtest::FileExists(env_temp));
+  EXPECT_EQ(seen.GetTempLocation(), env_temp);
+  EXPECT_EQ(seen.GetLogPath(), DefaultLog(seen.GetDataDir()));
+  EXPECT_TRUE(kb::LogFilePath().empty());
+}
+
 TEST_F(OptionsTest, DefaultTempLocationComesFromTheEnvironment) {
   const std::string temp = scratch_ / "envtemp";
   kbtest::MakeDirs(temp);

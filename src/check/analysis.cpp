@@ -1,0 +1,360 @@
+#include "check/analysis.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "common/constants.h"
+#include "common/text.h"
+#include "config/data_control.h"
+#include "config/ini_file.h"
+#include "env/env_calls.h"
+#include "instance/mutex_obj.h"
+#include "platform/fs.h"
+#include "platform/mutex.h"
+#include "platform/profile.h"
+#include "platform/profile_reader.h"
+#include "platform/system.h"
+
+namespace kb {
+namespace check {
+namespace {
+
+// Large enough for any key list a file can hold: the check lists what is
+// written, whatever the launcher's own buffers take.
+constexpr std::size_t kWholeList = 64u << 20;
+
+std::string Sep() { return std::string(1, platform::PathSeparator()); }
+
+bool SamePath(const std::string& a, const std::string& b) {
+  // Windows file names ignore letter case.
+  return platform::PathSeparator() == '\\' ? EqualsNoCase(a, b) : a == b;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::string::size_type sep = path.rfind(platform::PathSeparator());
+  return sep == std::string::npos ? std::string() : path.substr(0, sep);
+}
+
+std::string FileNameOf(const std::string& path) {
+  const std::string::size_type sep = path.rfind(platform::PathSeparator());
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+// The launcher's argument line, as its entry point joins its arguments.
+std::string ArgLineOf(const std::vector<std::string>& args) {
+  std::vector<const char*> argv = {"launcher"};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  return BuildArgLine(static_cast<int>(argv.size()), argv.data());
+}
+
+std::vector<std::string> KeyNames(const std::string& section, const std::string& file) {
+  std::string list;
+  platform::ReadProfileKeyNames(section, kWholeList, file, &list);
+  return SplitKeyList(list);
+}
+
+// Where the lookup of a key (without override) finds it: the section and
+// whether it is written there with an empty value.
+void LocateKey(const std::string& platform, const std::string& key, const std::string& file,
+               const IniScan& scan, KeyValue* out) {
+  for (const std::string& section : {platform, std::string(kSectionDefault)}) {
+    std::string value;
+    if (platform::ReadProfileString(section, key, 4096, file, &value) > 0) {
+      out->source = section;
+      out->section = section;
+      out->line = scan.LineOf(section, key);
+      return;
+    }
+    if (IniKeyExists(section, key, file)) {
+      out->source = "present-but-empty";
+      out->section = section;
+      out->line = scan.LineOf(section, key);
+      return;
+    }
+  }
+  out->source = "absent";
+}
+
+// One launch key read as the launch reads it: override first (consumed),
+// then the lookups.
+KeyValue ReadLaunchKey(DataControl* values, const std::string& platform, const std::string& key,
+                       const std::string& file, const IniScan& scan) {
+  KeyValue kv;
+  kv.key = key;
+  // Looked at first without taking it: an empty override is consumed but
+  // leaves the file's value in force.
+  int found = 0;
+  const bool overridden =
+      !platform::ProfileValueOf(values->GetOptionValue("-" + key, &found, 0)).empty();
+  kv.value = values->GetConfigValue(platform, key, file);
+  if (overridden) {
+    kv.source = "override";
+  } else {
+    LocateKey(platform, key, file, scan, &kv);
+  }
+  return kv;
+}
+
+// The launch keys in the order the launch reads them, so that overrides
+// are consumed in the same order.
+void ReadKeys(const std::string& arg_line, const std::string& platform, const std::string& file,
+              const IniScan& scan, Report* report) {
+  DataControl values(arg_line, DataControl::InspectOnly{});
+  values.GetProperties(file);
+  for (const char* key : {kKeyStartDir, kKeyLauncherCmd, kKeyLauncherArgs}) {
+    report->keys.push_back(ReadLaunchKey(&values, platform, key, file, scan));
+  }
+  const bool java_read = report->keys.back().value.empty();
+  auto numbered = [&](const std::string& prefix) {
+    for (int n = 1;; ++n) {
+      KeyValue kv = ReadLaunchKey(&values, platform, prefix + IntToString(n), file, scan);
+      if (kv.value.empty()) break;
+      report->keys.push_back(std::move(kv));
+    }
+  };
+  if (java_read) {
+    numbered(kKeyJavaArgsPrefix);
+    report->keys.push_back(ReadLaunchKey(&values, platform, kKeyClasspath, file, scan));
+    report->keys.push_back(ReadLaunchKey(&values, platform, kKeyMainClass, file, scan));
+    numbered(kKeyAddtlArgsPrefix);
+  } else {
+    for (const char* key : {kKeyClasspath, kKeyMainClass}) {
+      KeyValue kv;
+      kv.key = key;
+      LocateKey(platform, key, file, scan, &kv);
+      if (kv.source != "absent") kv.source = "not read";
+      report->keys.push_back(std::move(kv));
+    }
+  }
+  // The guard's keys: no override, no placeholders.
+  for (const char* key : {kKeyId, kKeyNoRunWith}) {
+    KeyValue kv;
+    kv.key = key;
+    kv.value = ReadIniValue(platform, key, file);
+    LocateKey(platform, key, file, scan, &kv);
+    report->keys.push_back(std::move(kv));
+  }
+}
+
+void DescribeProperties(const DataControl& options, const std::string& file, const IniScan& scan,
+                        Report* report) {
+  MasterFile& master = report->master;
+  const std::string master_value = ReadIniValue(kSectionProperties, kKeyMasterProp, file);
+  const std::vector<std::string> own = KeyNames(kSectionProperties, file);
+  master.named = std::find(own.begin(), own.end(), kKeyMasterProp) != own.end();
+  master.value = NormalizeSlashes(master_value);
+  master.path = options.GetMasterFile();
+  std::vector<std::string> master_names;
+  if (!master.path.empty()) master_names = KeyNames(kSectionProperties, master.path);
+  master.found = !master_names.empty();
+  const IniScan master_scan = master.found ? IniScan(master.path) : IniScan();
+  for (const std::string& name : master_names) {
+    if (std::find(own.begin(), own.end(), name) != own.end()) master.shadowed.push_back(name);
+  }
+
+  const std::vector<PropertyEntry>& entries = options.Properties();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const PropertyEntry& entry = entries[i];
+    if (entry.name.empty()) continue;
+    Property property;
+    property.name = entry.name;
+    property.value = entry.value;
+    const bool built_in = master.named && i + 2 >= entries.size() &&
+                          (entry.name == kPropWorkingDir || entry.name == kPropLauncherDir);
+    if (built_in) {
+      property.origin = "built-in";
+    } else if (std::find(own.begin(), own.end(), entry.name) != own.end()) {
+      property.origin = "file";
+      property.line = scan.LineOf(kSectionProperties, entry.name);
+    } else {
+      property.origin = "master";
+      property.line = master_scan.LineOf(kSectionProperties, entry.name);
+      master.added.push_back(entry.name);
+    }
+    report->properties.push_back(std::move(property));
+  }
+}
+
+// Which keys of the sections the launch reads name each placeholder.
+void FindPropertyUses(const IniScan& scan, const std::string& platform,
+                      const std::vector<std::string>& args, Report* report) {
+  for (Property& property : report->properties) {
+    const std::string placeholder = "<" + property.name + ">";
+    for (const std::string& name :
+         {platform, std::string(kSectionDefault), std::string(kSectionProperties)}) {
+      const IniScan::Section* section = scan.FirstSection(name);
+      if (section == nullptr) continue;
+      for (const IniScan::Key& key : section->keys) {
+        if (!key.has_value || key.value.find(placeholder) == std::string::npos) continue;
+        const std::string use = name == kSectionProperties ? "<" + key.name + ">" : key.name;
+        if (std::find(property.used_by.begin(), property.used_by.end(), use) ==
+            property.used_by.end()) {
+          property.used_by.push_back(use);
+        }
+      }
+    }
+    for (const std::string& arg : args) {
+      if (arg.find(placeholder) != std::string::npos) {
+        property.used_by.push_back("launcher arguments");
+        break;
+      }
+    }
+  }
+}
+
+void DescribeGuard(const std::string& platform, const std::string& file, Report* report) {
+  const std::string id = TrimRightChars(ReadIniValue(platform, kKeyId, file), " ");
+  report->guard_id = id;
+  for (const std::string& entry : NoRunWithEntries(ReadIniValue(platform, kKeyNoRunWith, file))) {
+    GuardEntry guard;
+    guard.id = entry;
+    guard.display = ReadIniValue(platform, kKeyNoRunWithDisplayPrefix + entry, file);
+    int error = 0;
+    // A probe only looks: it never brings the name into being.
+    switch (platform::ProbeNamedMutex(kMutexNamePrefix + entry, &error)) {
+      case platform::ProbeResult::kExists:
+        guard.state = "running";
+        break;
+      case platform::ProbeResult::kAbsent:
+        guard.state = "not running";
+        break;
+      case platform::ProbeResult::kFailed:
+        guard.state = "unknown";
+        break;
+    }
+    report->norunwith.push_back(std::move(guard));
+  }
+}
+
+void AddFinding(Report* report, Severity severity, const std::string& code, const std::string& file,
+                std::size_t line, const std::string& message) {
+  report->findings.push_back(Finding{severity, code, file, line, message});
+}
+
+}  // namespace
+
+std::string DefaultLauncherFor(const std::string& config_file) {
+  std::string name = FileNameOf(config_file);
+  if (EndsWithNoCase(name, kIniExtension)) name.erase(name.size() - (sizeof kIniExtension - 1));
+  std::string path = FolderOf(config_file);
+  path += (path.empty() ? "" : Sep()) + name + kConsoleSuffix;
+  if (platform::PathSeparator() == '\\') path += ".exe";
+  return path;
+}
+
+int KindOfLauncher(const std::string& launcher_path) {
+  return FileNameOf(launcher_path).find(kConsoleSuffix) != std::string::npos ? kKindConsole
+                                                                             : kKindWindowed;
+}
+
+bool Analyse(const Request& request, Report* report, std::string* error) {
+  *report = Report();
+  if (!request.platform.empty() && request.platform != kPlatformWin &&
+      request.platform != kPlatformWx6) {
+    *error = "unknown platform \"" + request.platform + "\": use win or wx6";
+    return false;
+  }
+  const std::string config = platform::FullPathName(request.config_file);
+  switch (config.empty() ? platform::PathKind::kMissing : platform::GetPathKind(config)) {
+    case platform::PathKind::kMissing:
+      *error = "no such file: " + request.config_file;
+      return false;
+    case platform::PathKind::kDirectory:
+      *error = "a folder, not a configuration file: " + request.config_file;
+      return false;
+    case platform::PathKind::kFile:
+      break;
+  }
+  report->config_file = config;
+  report->platform_given = !request.platform.empty();
+  report->platform = report->platform_given ? request.platform : GetOs();
+  if (report->platform.empty()) {
+    *error = "the platform of this machine cannot be determined: give --platform";
+    return false;
+  }
+  const std::string& tag = report->platform;
+
+  // A bare name is a launcher beside the configuration file.
+  std::string launcher = request.launcher;
+  if (launcher.empty()) {
+    launcher = DefaultLauncherFor(config);
+  } else if (launcher.find_first_of("\\/") == std::string::npos) {
+    launcher = FolderOf(config) + Sep() + launcher;
+  } else {
+    launcher = platform::FullPathName(launcher);
+  }
+  if (launcher.empty() || !InitApplicationAs(launcher)) {
+    *error = "cannot use the launcher path: " + request.launcher;
+    return false;
+  }
+  report->launcher = launcher;
+  report->kind = KindOfLauncher(launcher);
+  const std::string launcher_dir = GetLauncherDir();
+  report->launcher_reads =
+      launcher_dir + Sep() + RemoveAll(ApplicationName(), kConsoleSuffix) + kIniExtension;
+
+  const IniScan scan(config);
+  const std::string arg_line = ArgLineOf(request.launcher_args);
+  DataControl options(arg_line, DataControl::InspectOnly{});
+  report->log_file = options.GetLogPath();
+  report->temp_folder = options.GetTempLocation();
+  if (!SamePath(report->launcher_reads, config)) {
+    AddFinding(report, Severity::kWarning, "other-file", "", 0,
+               "the launcher " + FileNameOf(launcher) + " reads " + report->launcher_reads +
+                   ", not this file");
+  }
+  if (!options.GetProperties(config)) {
+    AddFinding(report, Severity::kError, "properties-failed", "", 0,
+               "the properties could not be loaded (out of memory): the launch ends with -103");
+  }
+  DescribeProperties(options, config, scan, report);
+  ReadKeys(arg_line, tag, config, scan, report);
+
+  // The start folder is read first, as the launch does, so that its
+  // override is consumed before the command's keys are read.
+  const std::string start_dir = options.GetConfigValue(tag, kKeyStartDir, config);
+  if (start_dir.empty()) {
+    report->working_folder = launcher_dir;
+    report->working_folder_reason = "the launcher's folder";
+  } else if (start_dir == kPresentButEmpty) {
+    report->working_folder = GetCurrentDir();
+    report->working_folder_reason = "the folder the launcher is started from";
+  } else {
+    const std::string dir = NormalizeSlashes(start_dir);
+    const std::string full = platform::IsAbsolutePath(dir) ? dir : platform::FullPathName(dir);
+    report->working_folder = full.empty() ? dir : full;
+    report->working_folder_reason = "startdir";
+    if (platform::GetPathKind(report->working_folder) != platform::PathKind::kDirectory) {
+      // The change of folder fails silently: the child starts wherever the
+      // launcher was started.
+      AddFinding(report, Severity::kError, "start-folder-missing", config,
+                 scan.LookupLine(tag, kKeyStartDir),
+                 "the start folder " + report->working_folder +
+                     " does not exist: the child would start in the folder the launcher "
+                     "is started from");
+    }
+  }
+
+  DescribeGuard(tag, config, report);
+  PredictCommand(&options, tag, config, report->kind, report);
+  if (report->runner == "uninstall") {
+    report->working_folder = GetDataLocation(std::string());
+    report->working_folder_reason = "the data folder (uninstall run)";
+  } else if (options.IsCleanup() == 1) {
+    report->clean_folder = options.GetCleanDir();
+  }
+
+  AddFileFindings(scan, tag, request.launcher_args, report);
+  AddLaunchFindings(scan, tag, launcher_dir, report);
+  FindPropertyUses(scan, tag, request.launcher_args, report);
+  // Errors first, then warnings, then notes; each in file order.
+  std::stable_sort(report->findings.begin(), report->findings.end(),
+                   [](const Finding& a, const Finding& b) {
+                     if (a.severity != b.severity) return a.severity < b.severity;
+                     return a.line < b.line;
+                   });
+  return true;
+}
+
+}  // namespace check
+}  // namespace kb

@@ -1,0 +1,58 @@
+// The configuration check: what a launcher would do with a configuration
+// file and a set of launcher arguments, worked out through the launcher's
+// own lookups and command assembly, without any of its side effects: it
+// starts nothing, creates no folder, writes no log and holds no lock (the
+// guard is only probed, which never creates a name).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "check/ini_scan.h"
+#include "check/report.h"
+
+namespace kb {
+
+class DataControl;
+
+namespace check {
+
+struct Request {
+  std::string config_file;  // as given on the command line
+  std::string platform;     // "win", "wx6", or "" for this machine's tag
+  // The launcher executable; a bare name is taken in the configuration
+  // file's folder; "" = the default.
+  std::string launcher;
+  std::vector<std::string> launcher_args;  // what a user gives the launcher
+};
+
+// Fills the report. Returns false, with a message, when the request cannot
+// be checked at all: a missing configuration file, a directory, an unknown
+// platform tag. Changes the process's application name and launcher folder
+// to those of the described launcher (InitApplicationAs), which is what
+// makes the log name and LAUNCHERDIR come out as that launcher's.
+bool Analyse(const Request& request, Report* report, std::string* error);
+
+// The launcher a configuration file belongs to by default: its name plus
+// "_console" in the same folder (".exe" added on Windows).
+std::string DefaultLauncherFor(const std::string& config_file);
+// 200 for a console launcher ("_console" in its name), else 100.
+int KindOfLauncher(const std::string& launcher_path);
+
+// The findings that need only the file and the lookups: structure, keys,
+// numbering, values cut, the guard's keys. `args` are the launcher's
+// arguments (an override fills a gap in numbered keys).
+void AddFileFindings(const IniScan& scan, const std::string& platform,
+                     const std::vector<std::string>& args, Report* report);
+// The findings on the predicted launch: program, class path, placeholders,
+// length, uninstall runs.
+void AddLaunchFindings(const IniScan& scan, const std::string& platform,
+                       const std::string& launcher_dir, Report* report);
+
+// The child's command line through the launcher's own assembly; fills
+// command_line, argv, show_window, too_long and runner.
+void PredictCommand(DataControl* options, const std::string& platform,
+                    const std::string& config_file, int kind, Report* report);
+
+}  // namespace check
+}  // namespace kb

@@ -1,0 +1,87 @@
+// launcher_check: explains what the launcher would do with a configuration
+// file, and finds its mistakes, without starting anything.
+//
+// Exit code: 0 no errors and no warnings, 1 warnings only, 2 errors, 3 bad
+// usage or a file that cannot be checked.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "check/analysis.h"
+#include "check/output.h"
+
+namespace {
+
+constexpr int kExitUsage = 3;
+
+const char kUsage[] =
+    "usage: launcher_check [--platform win|wx6] [--launcher NAME] [--json] CONFIG.ini\n"
+    "                      [-- launcher arguments...]\n"
+    "\n"
+    "Shows what the launcher would do with CONFIG.ini and the launcher arguments given\n"
+    "after --, and what in the file is probably a mistake. Nothing is started, created\n"
+    "or written.\n"
+    "\n"
+    "  --platform TAG   the platform section to read first (default: this machine's)\n"
+    "  --launcher NAME  the launcher executable that would read the file; it decides\n"
+    "                   the kind (a name with _console is the console launcher), the\n"
+    "                   log name and LAUNCHERDIR. A bare name is taken in the file's\n"
+    "                   folder. Default: the file's name plus _console, in its folder\n"
+    "  --json           one JSON document instead of text\n"
+    "\n"
+    "Exit code: 0 no findings but notes, 1 warnings, 2 errors, 3 bad usage or file.\n";
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "launcher_check: %s\n\n%s", message.c_str(), kUsage);
+  return kExitUsage;
+}
+
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kb::check::Request request;
+  bool json = false;
+  bool have_config = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--") {
+      for (++i; i < argc; ++i) request.launcher_args.push_back(argv[i]);
+      break;
+    }
+    if (arg == "--help" || arg == "-h") {
+      Print(kUsage);
+      return 0;
+    }
+    if (arg == "--json") {
+      json = true;
+    } else if (arg == "--platform" || arg == "--launcher") {
+      if (i + 1 >= argc) return Usage(arg + " needs a value");
+      (arg == "--platform" ? request.platform : request.launcher) = argv[++i];
+      if (arg == "--platform" && request.platform.empty()) {
+        return Usage("--platform needs win or wx6");
+      }
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      return Usage("unknown option " + arg);
+    } else if (have_config) {
+      return Usage("one configuration file only (launcher arguments go after --)");
+    } else {
+      request.config_file = arg;
+      have_config = true;
+    }
+  }
+  if (!have_config || request.config_file.empty()) return Usage("no configuration file given");
+
+  kb::check::Report report;
+  std::string error;
+  if (!kb::check::Analyse(request, &report, &error)) {
+    std::fprintf(stderr, "launcher_check: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  Print(json ? kb::check::ToJson(report) : kb::check::ToText(report));
+  return report.ExitCode();
+}

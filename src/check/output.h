@@ -1,0 +1,21 @@
+// The report for people (plain text, 80 columns) and for machines (one
+// JSON document; its schema is in the README).
+#pragma once
+
+#include <string>
+
+#include "check/report.h"
+
+namespace kb {
+namespace check {
+
+std::string ToText(const Report& report);
+std::string ToJson(const Report& report);
+
+// A JSON string literal of UTF-8 text: every byte that is not part of a
+// valid UTF-8 sequence is written as \u00XX (its value as a code point),
+// control characters as escapes.
+std::string JsonString(const std::string& utf8);
+
+}  // namespace check
+}  // namespace kb

@@ -1,0 +1,177 @@
+#include <cstdio>
+
+#include "check/output.h"
+#include "common/text.h"
+#include "platform/program_search.h"
+
+namespace kb {
+namespace check {
+namespace {
+
+// Length of the valid UTF-8 sequence at text[i], or 0.
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  std::size_t length;
+  unsigned long code;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    const unsigned char c = static_cast<unsigned char>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (c & 0x3F);
+  }
+  // Overlong forms, surrogates and values past U+10FFFF are not valid.
+  if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) || code > 0x10FFFF ||
+      (code >= 0xD800 && code <= 0xDFFF)) {
+    return 0;
+  }
+  return length;
+}
+
+std::string Escape(unsigned value) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "\\u%04x", value);
+  return buffer;
+}
+
+// System text (Windows: the ANSI code page) as a JSON string.
+std::string Str(const std::string& text) { return JsonString(platform::SystemTextToUtf8(text)); }
+
+std::string Line(std::size_t line) {
+  return line == 0 ? "null" : IntToString(static_cast<long long>(line));
+}
+
+std::string Bool(bool value) { return value ? "true" : "false"; }
+
+std::string StrOrNull(const std::string& text) { return text.empty() ? "null" : Str(text); }
+
+std::string Array(const std::vector<std::string>& items, const std::string& indent) {
+  if (items.empty()) return "[]";
+  std::string out = "[\n";
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    out += indent + "  " + Str(items[i]) + (i + 1 < items.size() ? ",\n" : "\n");
+  }
+  return out + indent + "]";
+}
+
+// Objects of an array, each written on one line.
+template <typename T, typename F>
+std::string Objects(const std::vector<T>& items, F&& write) {
+  if (items.empty()) return "[]";
+  std::string out = "[\n";
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    out += "    {" + write(items[i]) + "}" + (i + 1 < items.size() ? ",\n" : "\n");
+  }
+  return out + "  ]";
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = Utf8Length(text, i);
+    if (length == 0) {
+      out += Escape(c);
+      ++i;
+      continue;
+    }
+    if (length > 1) {
+      out.append(text, i, length);
+    } else if (c == '"') {
+      out += "\\\"";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += Escape(c);
+    } else {
+      out += static_cast<char>(c);
+    }
+    i += length;
+  }
+  return out + "\"";
+}
+
+std::string ToJson(const Report& r) {
+  std::string out = "{\n";
+  auto field = [&out](const std::string& name, const std::string& value, bool last = false) {
+    out += "  \"" + name + "\": " + value + (last ? "\n" : ",\n");
+  };
+  field("configuration", Str(r.config_file));
+  field("platform", Str(r.platform));
+  field("platform_source", r.platform_given ? "\"given\"" : "\"this machine\"");
+  field("launcher", "{\"path\": " + Str(r.launcher) + ", \"kind\": " + IntToString(r.kind) +
+                        ", \"reads\": " + Str(r.launcher_reads) + "}");
+  if (r.master.named) {
+    field("master", "{\"value\": " + Str(r.master.value) + ", \"path\": " +
+                        StrOrNull(r.master.path) + ", \"found\": " + Bool(r.master.found) +
+                        ",\n    \"added\": " + Array(r.master.added, "    ") +
+                        ",\n    \"shadowed\": " + Array(r.master.shadowed, "    ") + "}");
+  } else {
+    field("master", "null");
+  }
+  field("keys", Objects(r.keys, [](const KeyValue& k) {
+          return "\"key\": " + Str(k.key) + ", \"value\": " + Str(k.value) +
+                 ", \"source\": " + Str(k.source) + ", \"section\": " + StrOrNull(k.section) +
+                 ", \"line\": " + Line(k.line);
+        }));
+  field("properties", Objects(r.properties, [](const Property& p) {
+          std::string used = "[";
+          for (std::size_t i = 0; i < p.used_by.size(); ++i) {
+            used += (i ? ", " : "") + Str(p.used_by[i]);
+          }
+          return "\"name\": " + Str(p.name) + ", \"value\": " + Str(p.value) +
+                 ", \"origin\": " + Str(p.origin) + ", \"line\": " + Line(p.line) +
+                 ", \"used_by\": " + used + "]";
+        }));
+  field("working_folder", "{\"path\": " + Str(r.working_folder) +
+                              ", \"reason\": " + Str(r.working_folder_reason) + "}");
+  field("log_file", Str(r.log_file));
+  field("temp_folder", Str(r.temp_folder));
+  field("cleanup_folder", StrOrNull(r.clean_folder));
+  field("guard", "{\"id\": " + StrOrNull(r.guard_id) + ", \"norunwith\": " +
+                     Objects(r.norunwith,
+                             [](const GuardEntry& g) {
+                               return "\"id\": " + Str(g.id) + ", \"display\": " + Str(g.display) +
+                                      ", \"state\": " + Str(g.state);
+                             }) +
+                     "}");
+  field("command_line", r.command_known ? Str(r.command_line) : "null");
+  field("argv", r.command_known ? Array(r.argv, "  ") : "null");
+  field("program", StrOrNull(r.program));
+  field("runner", Str(r.runner));
+  field("waits", Bool(r.runner == "relayed" || r.runner == "hidden"));
+  field("show_window", Bool(r.show_window));
+  field("too_long", Bool(r.too_long));
+  field("findings", Objects(r.findings, [](const Finding& f) {
+          return std::string("\"severity\": \"") + SeverityName(f.severity) +
+                 "\", \"code\": " + Str(f.code) + ", \"file\": " + StrOrNull(f.file) +
+                 ", \"line\": " + Line(f.line) + ", \"message\": " + Str(f.message);
+        }));
+  field("errors", IntToString(static_cast<long long>(r.Count(Severity::kError))));
+  field("warnings", IntToString(static_cast<long long>(r.Count(Severity::kWarning))));
+  field("notes", IntToString(static_cast<long long>(r.Count(Severity::kNote))), true);
+  return out + "}\n";
+}
+
+}  // namespace check
+}  // namespace kb

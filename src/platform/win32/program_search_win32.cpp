@@ -1,0 +1,91 @@
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/program_search.h"
+#include "platform/system.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace {
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  const char last = folder.back();
+  return last == '\\' || last == '/' ? folder + name : folder + "\\" + name;
+}
+
+bool IsFile(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
+  char buffer[MAX_PATH + 1] = {};
+  const UINT n = query(buffer, MAX_PATH);
+  return n > 0 && n <= MAX_PATH ? std::string(buffer, n) : std::string();
+}
+
+bool IsRooted(const std::string& path) {
+  return (path.size() >= 2 && path[1] == ':') ||
+         (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+}
+
+}  // namespace
+
+std::string FindProgram(const std::string& program, const std::string& launcher_dir,
+                        const std::string& work_dir) {
+  if (program.empty()) return std::string();
+  std::string name = program;
+  // The system adds ".exe" to a file name that has no extension.
+  const std::string::size_type file_start = name.find_last_of("\\/:");
+  const std::string file = file_start == std::string::npos ? name : name.substr(file_start + 1);
+  if (file.find('.') == std::string::npos) name += ".exe";
+
+  if (name.find_first_of("\\/:") != std::string::npos) {
+    const std::string path = IsRooted(name) ? name : InFolder(work_dir, name);
+    return IsFile(path) ? path : std::string();
+  }
+  std::vector<std::string> folders = {launcher_dir, work_dir, SystemFolder(&::GetSystemDirectoryA)};
+  const std::string windows = SystemFolder(&::GetWindowsDirectoryA);
+  if (!windows.empty()) {
+    folders.push_back(InFolder(windows, "System"));
+    folders.push_back(windows);
+  }
+  const std::string search = GetEnvVar("PATH");
+  std::string::size_type start = 0;
+  while (start <= search.size()) {
+    const std::string::size_type semicolon = search.find(';', start);
+    std::string folder = search.substr(
+        start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
+    if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"') {
+      folder = folder.substr(1, folder.size() - 2);
+    }
+    if (!folder.empty()) folders.push_back(folder);
+    if (semicolon == std::string::npos) break;
+    start = semicolon + 1;
+  }
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    const std::string path = InFolder(folder, name);
+    if (IsFile(path)) return path;
+  }
+  return std::string();
+}
+
+std::string SystemTextToUtf8(const std::string& text) {
+  if (text.empty()) return text;
+  const int size = static_cast<int>(text.size());
+  const int wide_size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (wide_size <= 0) return text;
+  std::vector<wchar_t> wide(static_cast<std::size_t>(wide_size));
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wide_size);
+  const int out_size =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
+  if (out_size <= 0) return text;
+  std::string out(static_cast<std::size_t>(out_size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, &out[0], out_size, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace platform

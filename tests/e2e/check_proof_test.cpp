@@ -1,0 +1,238 @@
+// The configuration check tells the truth: for each configuration and set of
+// launcher arguments, the argument vector that "launcher_check --json"
+// predicts is byte for byte the one a child started by the real launcher
+// receives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "common/command_line.h"
+#include "common/text.h"
+#include "e2e/e2e_support.h"
+#include "platform/program_search.h"
+
+namespace kbtest {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The "argv" array of the check's JSON, \u00XX escapes read back as bytes
+// (the check escapes only bytes that are not valid UTF-8, and controls).
+Strings JsonArgv(const std::string& json, bool* found) {
+  Strings out;
+  *found = false;
+  std::string::size_type i = json.find("\"argv\": [");
+  if (i == std::string::npos) return out;
+  i += 9;
+  for (;;) {
+    while (i < json.size() &&
+           (json[i] == ' ' || json[i] == '\n' || json[i] == '\r' || json[i] == ',')) {
+      ++i;
+    }
+    if (i >= json.size()) return out;
+    if (json[i] == ']') break;
+    if (json[i] != '"') return out;
+    std::string value;
+    for (++i; i < json.size() && json[i] != '"'; ++i) {
+      if (json[i] != '\\') {
+        value += json[i];
+        continue;
+      }
+      const char e = json[++i];
+      if (e == 'n')
+        value += '\n';
+      else if (e == 'r')
+        value += '\r';
+      else if (e == 't')
+        value += '\t';
+      else if (e == 'u') {
+        value += static_cast<char>(std::stoi(json.substr(i + 1, 4), nullptr, 16));
+        i += 4;
+      } else {
+        value += e;
+      }
+    }
+    ++i;
+    out.push_back(value);
+  }
+  *found = true;
+  return out;
+}
+
+// The probe's arguments in UTF-8, as the check reports them (Windows: the
+// probe prints them in the ANSI code page).
+Strings ProbeArgs(const std::string& output) {
+  Strings out;
+  for (const std::string& line : Lines(output)) {
+    if (line.rfind("ARGX=", 0) != 0) continue;
+    std::string value;
+    for (std::size_t i = 5; i + 1 < line.size(); i += 2) {
+      value += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
+    }
+    out.push_back(platform::SystemTextToUtf8(value));
+  }
+  return out;
+}
+
+std::string Show(const Strings& args) {
+  std::string out;
+  for (const std::string& a : args) {
+    out += "[";
+    for (const char c : a) {
+      if (static_cast<unsigned char>(c) < 0x20) {
+        out += "\\x" + std::to_string(static_cast<int>(c));
+      } else {
+        out += c;
+      }
+    }
+    out += "] ";
+  }
+  return out;
+}
+
+struct ProofCase {
+  const char* label;
+  std::string ini;  // PROBE: the probe child; JRE: a folder with bin/java.exe
+  Strings args;
+  std::string master;  // master.ini beside tool.ini when not empty
+  bool utf16 = false;  // tool.ini written in UTF-16LE with a byte-order mark
+};
+
+std::string Utf16(const std::string& ascii) {
+  std::string out = "\xFF\xFE";
+  for (const char c : ascii) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
+std::ostream& operator<<(std::ostream& out, const ProofCase& c) { return out << c.label; }
+
+class CheckProof : public LauncherTest, public ::testing::WithParamInterface<ProofCase> {};
+
+TEST_P(CheckProof, PredictedArgvIsWhatTheChildReceives) {
+  const ProofCase& c = GetParam();
+  const std::string probe = BuiltProgram("arg_probe");
+  const std::string bin = Join(Join(dir_ / "jre", "bin"), "");
+  MakeDirs(bin);
+  CopyFile(probe, Join(bin, "java.exe"));
+  std::string ini = kb::ReplaceAll(c.ini, "PROBE", probe);
+  std::string jre = dir_ / "jre";
+  std::replace(jre.begin(), jre.end(), '\\', '/');
+  ini = kb::ReplaceAll(ini, "JRE", jre);
+  Install();
+  WriteIni(c.utf16 ? Utf16(ini) : ini);
+  if (!c.master.empty()) WriteIni(c.master, "master.ini");
+
+  const std::string args = kb::JoinArguments(c.args);
+  // The check first: it must leave no log, no temporary or lock folder and
+  // no cleanup script behind.
+  auto sorted = [](Strings names) {
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const Strings app_before = sorted(ListDir(app_dir_));
+  const RunResult checked =
+      kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) + " --json " +
+                  kb::QuoteArgument(Join(app_dir_, "tool.ini")) + " -- " + args);
+  ASSERT_TRUE(checked.started);
+  ASSERT_LE(checked.exit_code, 2) << checked.output;
+  EXPECT_EQ(LogPath(), "");
+  EXPECT_EQ(ListDir(dir_ / "tmp"), Strings());
+  EXPECT_EQ(ListDir(dir_ / "run"), Strings());
+  EXPECT_EQ(sorted(ListDir(app_dir_)), app_before);
+
+  const RunResult launched = Launch(args);
+  ASSERT_TRUE(launched.started);
+  ASSERT_EQ(launched.exit_code, 0) << launched.output;
+  const Strings received = ProbeArgs(launched.output);
+  ASSERT_FALSE(received.empty()) << launched.output;
+  bool found = false;
+  const Strings predicted = JsonArgv(checked.output, &found);
+  ASSERT_TRUE(found) << checked.output;
+  EXPECT_EQ(predicted, received) << c.label << "\npredicted: " << Show(predicted)
+                                 << "\nreceived:  " << Show(received);
+}
+
+// The platform section of this 64-bit machine.
+INSTANTIATE_TEST_SUITE_P(
+    Check, CheckProof,
+    ::testing::Values(
+        ProofCase{"worked example: windowed runtime rewritten, every Java piece",
+                  "[wx6]\nlaunchercmd=JRE/bin/javaw.exe\nJavaArgs_1=-Xmx512m\n"
+                  "JavaArgs_2=-Dmode=1\nClasspath=-cp lib/app.jar\nMainClass=app.Main\n"
+                  "AddtlArgs_1=-fast\n",
+                  {"-nocleanup"},
+                  ""},
+        ProofCase{"worked log: class path and main class, no arguments",
+                  "[wx6]\nlaunchercmd=PROBE\nClasspath=-cp app.jar\nMainClass=app.Main\n",
+                  {},
+                  ""},
+        ProofCase{"overrides consumed, the rest passed on",
+                  "[default]\nlaunchercmd=PROBE\nMainClass=app.Main\nJavaArgs_1=-Da\n",
+                  {"-MainClass", "other.Main", "-JAVAARGS_1", "\"-Db c\"", "x"},
+                  ""},
+        ProofCase{"master file, built-in placeholders, placeholders in the arguments",
+                  "[properties]\nMASTERPROP=master.ini\nOWN=mine\n[default]\n"
+                  "launchercmd=PROBE\nAddtlArgs_1=<HOME>/lib\nAddtlArgs_2=<OWN>\n"
+                  "AddtlArgs_3=<LAUNCHERDIR>\nAddtlArgs_4=<WORKINGDIR>\n",
+                  {"<HOME>", "<OWN>x"},
+                  "[properties]\nHOME=C:\\app home\nOWN=theirs\n"},
+        ProofCase{"numbering gap: the fourth is never read",
+                  "[default]\nlaunchercmd=PROBE\nJavaArgs_1=-Da\nJavaArgs_2=-Db\nJavaArgs_4=-Dd\n",
+                  {"-JavaArgs_4", "-Dx"},
+                  ""},
+        ProofCase{"an option inside one argument stays an argument",
+                  "[default]\nlaunchercmd=PROBE\n",
+                  {"C:\\Users\\me\\Downloads\\a -launchercmd hostname b.myext", "a -applogloc x b",
+                   "report -noconsole .txt"},
+                  ""},
+        ProofCase{"quotes, trailing backslashes and override values",
+                  "[default]\nlaunchercmd=PROBE\nMainClass=app.Main\nJavaArgs_1=-Da\n",
+                  {"-MainClass", "x y\\", "-JavaArgs_1", "a\"b c", "q\"", "t\\", "u\\\\\"v"},
+                  ""},
+        ProofCase{"line ends, vertical tab and empty arguments beside a removed option",
+                  "[default]\nlaunchercmd=PROBE\n",
+                  {"-wait", "\nfirst", "", "last\r\n", "\v", "\f", ""},
+                  ""},
+        ProofCase{"bytes beyond ASCII, valid UTF-8 or not",
+                  "[default]\nlaunchercmd=PROBE\nAddtlArgs_1=caf\xE9\n",
+                  {"\xC3\xA4", "\xE9t\xE9"},
+                  ""},
+        ProofCase{"a UTF-16 file",
+                  "[default]\r\nlaunchercmd=PROBE\r\nMainClass=app.Main\r\n",
+                  {"x"},
+                  "",
+                  true}));
+
+struct BadInput {
+  const char* label;
+  std::string args;     // after the program; FILE is a configuration that exists
+  std::string message;  // part of what the check says
+};
+
+TEST_F(LauncherTest, CheckRefusesBadInputWithItsUsageCode) {
+  WriteIni("[default]\nlaunchercmd=x\n");
+  const std::string file = kb::QuoteArgument(Join(app_dir_, "tool.ini"));
+  const BadInput cases[] = {
+      {"missing file", kb::QuoteArgument(Join(app_dir_, "none.ini")), "no such file"},
+      {"a folder", kb::QuoteArgument(app_dir_), "a folder"},
+      {"unknown platform", "--platform x64 FILE", "unknown platform"},
+      {"no file", "--json", "no configuration file"},
+      {"unknown option", "--verbose FILE", "unknown option"},
+      {"two files", "FILE FILE", "one configuration file"},
+  };
+  for (const BadInput& c : cases) {
+    const RunResult r = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) + " " +
+                                    kb::ReplaceAll(c.args, "FILE", file));
+    ASSERT_TRUE(r.started) << c.label;
+    EXPECT_EQ(r.exit_code, 3) << c.label << "\n" << r.output;
+    EXPECT_NE(r.output.find(c.message), std::string::npos) << c.label << "\n" << r.output;
+  }
+}
+
+}  // namespace
+}  // namespace kbtest

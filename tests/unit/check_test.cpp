@@ -1,0 +1,330 @@
+// The configuration check's findings: each mistake is found at its line,
+// and a sound configuration gives none.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "check/analysis.h"
+#include "check/output.h"
+#include "common/text.h"
+#include "env/env_calls.h"
+#include "log/log.h"
+#include "support/test_support.h"
+
+namespace {
+
+using kb::check::Finding;
+using kb::check::Report;
+using kb::check::Severity;
+
+class CheckTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    // The check describes another launcher; give the tests their own back.
+    kb::InitApplicationAs("");
+    kb::LogFilePath().clear();
+  }
+
+  // "CHILD" in the text stands for a program that exists, "HERE" for the
+  // scratch folder.
+  std::string Expand(std::string text) const {
+    text = kb::ReplaceAll(text, "CHILD", kbtest::BuiltProgram("test_child"));
+    return kb::ReplaceAll(text, "HERE", scratch_.path());
+  }
+
+  Report Check(const std::string& ini, const std::vector<std::string>& args = {},
+               const std::string& name = "tool.ini") {
+    kbtest::WriteFile(scratch_ / name, Expand(ini));
+    kb::check::Request request;
+    request.config_file = scratch_ / name;
+    request.platform = "wx6";
+    request.launcher_args = args;
+    Report report;
+    std::string error;
+    EXPECT_TRUE(kb::check::Analyse(request, &report, &error)) << error;
+    return report;
+  }
+
+  kbtest::ScratchDir scratch_;
+};
+
+// "warning numbering-gap 8": severity, code and line of one finding.
+std::string Describe(const Finding& f) {
+  return std::string(kb::check::SeverityName(f.severity)) + " " + f.code + " " +
+         std::to_string(f.line);
+}
+
+std::vector<std::string> Findings(const Report& report, bool with_notes) {
+  std::vector<std::string> out;
+  for (const Finding& f : report.findings) {
+    if (with_notes || f.severity != Severity::kNote) out.push_back(Describe(f));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string Message(const Report& report, const std::string& code, std::size_t line) {
+  for (const Finding& f : report.findings) {
+    if (f.code == code && f.line == line) return f.message;
+  }
+  return std::string();
+}
+
+struct FindingCase {
+  const char* label;
+  std::string ini;
+  std::vector<std::string> args;
+  std::vector<std::string> expected;  // every finding, notes included, sorted
+};
+std::ostream& operator<<(std::ostream& out, const FindingCase& c) { return out << c.label; }
+
+class CheckFindingTest : public CheckTest, public ::testing::WithParamInterface<FindingCase> {};
+
+TEST_P(CheckFindingTest, FindsExactlyTheseAtTheirLines) {
+  const FindingCase& c = GetParam();
+  std::vector<std::string> expected = c.expected;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Findings(Check(c.ini, c.args), true), expected) << c.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, CheckFindingTest,
+    ::testing::Values(
+        FindingCase{"gap in numbered keys; CR LF, blank and comment lines counted",
+                    "; comment\r\n\r\n[wx6]\r\nlaunchercmd=CHILD\r\nJavaArgs_1=-Da\r\n\r\n"
+                    "JavaArgs_2=-Db\r\nJavaArgs_4=-Dd\r\n",
+                    {},
+                    {"warning numbering-gap 8"}},
+        FindingCase{"an override fills the gap",
+                    "[wx6]\nlaunchercmd=CHILD\nJavaArgs_1=-Da\nJavaArgs_2=-Db\nJavaArgs_4=-Dd\n",
+                    {"-JavaArgs_3", "-Dc"},
+                    {}},
+        FindingCase{"gap across the platform section and default",
+                    "[wx6]\nlaunchercmd=CHILD\nAddtlArgs_1=a\n[default]\nAddtlArgs_3=c\n",
+                    {},
+                    {"warning numbering-gap 5"}},
+        FindingCase{"present but empty in another letter case counts as absent",
+                    "[wx6]\nlaunchercmd=CHILD\nStartDir=\n[default]\nstartdir=HERE\n",
+                    {},
+                    {"warning case-mismatch 3"}},
+        FindingCase{"empty numbered key in another letter case ends the list",
+                    "[default]\nlaunchercmd=CHILD\nJavaArgs_1=-Da\njavaargs_2=\nJavaArgs_3=-Dc\n",
+                    {},
+                    {"warning case-mismatch 4", "warning numbering-gap 5"}},
+        FindingCase{"a value in another letter case works: a note only",
+                    "[default]\nlaunchercmd=CHILD\nmainclass=app.Main\n",
+                    {},
+                    {"note key-case 3"}},
+        FindingCase{"unknown keys, numbered ones with a leading zero among them",
+                    "[default]\nlaunchercmd=CHILD\nMainClas=app.Main\nJavaArgs_01=-Dx\nfoo=1\n",
+                    {},
+                    {"warning unknown-key 3", "warning unknown-key 4", "warning unknown-key 5"}},
+        FindingCase{"key and section written twice",
+                    "[default]\nlaunchercmd=CHILD\nMainClass=a\nmainclass=b\n[Default]\nid=x\n",
+                    {},
+                    {"warning duplicate-key 4", "warning duplicate-section 5"}},
+        FindingCase{"value longer than the lookups read",
+                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=" + std::string(4096, 'a') + "\n",
+                    {},
+                    {"warning value-cut 3"}},
+        FindingCase{"a value of exactly 4,095 bytes is whole",
+                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=" + std::string(4095, 'a') + "\n",
+                    {},
+                    {}},
+        FindingCase{"launcherargs beside Java keys",
+                    "[default]\nlaunchercmd=CHILD\nlauncherargs=-version\nClasspath=-cp x\n",
+                    {},
+                    {"warning launcherargs-beside-java-keys 3"}},
+        FindingCase{"own id in norunwith; a blank after a comma",
+                    "[default]\nlaunchercmd=CHILD\nid=App\nnorunwith=app, other\n",
+                    {},
+                    {"note single-instance 3", "warning norunwith-blank 4"}},
+        FindingCase{"start folder that does not exist",
+                    "[default]\nlaunchercmd=CHILD\nstartdir=HERE/missing\n",
+                    {},
+                    {"error start-folder-missing 3"}},
+        FindingCase{"no launchercmd for this platform",
+                    "[win]\nlaunchercmd=CHILD\n",
+                    {},
+                    {"error launchercmd-missing 0"}},
+        FindingCase{"master property file missing",
+                    "[properties]\nMASTERPROP=absent.ini\n[default]\nlaunchercmd=CHILD\n",
+                    {},
+                    {"warning master-missing 2"}},
+        FindingCase{"UTF-8 byte-order mark hides the first section",
+                    "\xEF\xBB\xBF[default]\nid=x\n[wx6]\nlaunchercmd=CHILD\n",
+                    {},
+                    {"warning utf8-bom 1", "warning outside-section 2"}},
+        FindingCase{"program not found",
+                    "[default]\nlaunchercmd=HERE/nothing/java\n",
+                    {},
+                    {"error program-not-found 2"}},
+        FindingCase{"class path: a wildcard folder counts, missing entries do not",
+                    "[default]\nlaunchercmd=CHILD\n"
+                    "Classpath=-cp HERE/*;HERE/missing.jar;HERE/nodir/*\n",
+                    {},
+                    {"warning classpath-missing 3", "warning classpath-missing 3"}},
+        FindingCase{"placeholder left in the command line",
+                    "[properties]\nHOME=x\n[default]\nlaunchercmd=CHILD\nAddtlArgs_1=<home>\n",
+                    {},
+                    {"warning unreplaced-placeholder 5"}},
+        FindingCase{"uninstall.jar inside an argument makes an uninstall run",
+                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-Dlog=Uninstall.jar.log\n",
+                    {},
+                    {"warning uninstall-by-accident 0"}},
+        FindingCase{
+            "an uninstall run that names its jar is only a note",
+            "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-jar\nAddtlArgs_2=lib/uninstall.jar\n",
+            {},
+            {"note uninstall-run 0"}},
+        FindingCase{"command line over the limit",
+                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=" + std::string(4000, 'a') +
+                        "\nAddtlArgs_2=" + std::string(4000, 'b') + "\nAddtlArgs_3=" +
+                        std::string(4000, 'c') + "\nAddtlArgs_4=" + std::string(4000, 'd') +
+                        "\nAddtlArgs_5=" + std::string(4000, 'e') + "\nAddtlArgs_6=" +
+                        std::string(4000, 'f') + "\nAddtlArgs_7=" + std::string(4000, 'g') +
+                        "\nAddtlArgs_8=" + std::string(4000, 'h') +
+                        "\nAddtlArgs_9=" + std::string(800, 'i') + "\n",
+                    {},
+                    {"error too-long 0"}},
+        FindingCase{"misspelt section and a line without equals sign",
+                    "[defualt]\nlaunchercmd=CHILD\n[default]\nlaunchercmd=CHILD\nMainClass app\n",
+                    {},
+                    {"warning unknown-section 1", "warning missing-equals 5"}}));
+
+TEST_F(CheckTest, SuggestsTheClosestKey) {
+  const Report report = Check("[default]\nlaunchercmd=CHILD\nMainClas=a\nJavaArgs_01=b\n");
+  EXPECT_NE(Message(report, "unknown-key", 3).find("`MainClass`"), std::string::npos);
+  EXPECT_NE(Message(report, "unknown-key", 4).find("`JavaArgs_1`"), std::string::npos);
+}
+
+TEST_F(CheckTest, MasterFileShadowedAndAddedProperties) {
+  kbtest::WriteFile(scratch_ / "master.ini", "[properties]\nA=master\nB=added\n");
+  const Report report = Check(
+      "[properties]\nMASTERPROP=master.ini\nA=own\n[default]\nlaunchercmd=CHILD\n"
+      "MainClass=<A><B>\n");
+  EXPECT_EQ(Findings(report, true), std::vector<std::string>{"note property-shadowed 3"});
+  EXPECT_TRUE(report.master.found);
+  EXPECT_EQ(report.master.added, std::vector<std::string>{"B"});
+  EXPECT_EQ(report.master.shadowed, std::vector<std::string>{"A"});
+  const auto main_class =
+      std::find_if(report.keys.begin(), report.keys.end(),
+                   [](const kb::check::KeyValue& k) { return k.key == "MainClass"; });
+  ASSERT_NE(main_class, report.keys.end());
+  EXPECT_EQ(main_class->value, "ownadded");
+}
+
+TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
+  const Report report = Check(
+      "[wx6]\nlaunchercmd=CHILD\nstartdir=\nMainClass=file.Main\n[default]\n"
+      "startdir=HERE\nClasspath=-cp a\n",
+      {"-MAINCLASS", "other.Main", "-Classpath", "\"\""});
+  auto key = [&report](const std::string& name) {
+    for (const kb::check::KeyValue& k : report.keys) {
+      if (k.key == name)
+        return k.value + "|" + k.source + "|" + k.section + "|" + std::to_string(k.line);
+    }
+    return std::string("missing");
+  };
+  EXPECT_EQ(key("startdir"), " |present-but-empty|wx6|3");
+  EXPECT_EQ(key("MainClass"), "other.Main|override||0");
+  // An empty override is consumed but leaves the file's value.
+  EXPECT_EQ(key("Classpath"), "-cp a|default|default|7");
+  EXPECT_EQ(key("launcherargs"), "|absent||0");
+}
+
+TEST_F(CheckTest, DescribesTheLauncherItPredicts) {
+  const Report report = Check("[default]\nlaunchercmd=CHILD\n", {}, "My App.ini");
+  EXPECT_EQ(report.launcher, kb::check::DefaultLauncherFor(scratch_ / "My App.ini"));
+  EXPECT_EQ(report.kind, 200);
+  EXPECT_EQ(report.launcher_reads, scratch_ / "My App.ini");
+  // The log is named after that launcher, not after the check.
+  const std::string log_name = report.log_file.substr(report.log_file.find_last_of("\\/") + 1);
+  EXPECT_EQ(log_name.rfind("My App_console_", 0), 0u) << report.log_file;
+}
+
+// The README's complete configuration, with its paths made real here.
+TEST_F(CheckTest, NoFalseFindingOnTheReadmeExample) {
+  const std::string bin = kbtest::Join(kbtest::Join(scratch_.path(), "jre"), "bin");
+  kbtest::MakeDirs(bin);
+  kbtest::CopyFile(kbtest::BuiltProgram("test_child"), kbtest::Join(bin, "java.exe"));
+  kbtest::MakeDirs(scratch_ / "lib");
+  kbtest::WriteFile(kbtest::Join(scratch_ / "lib", "myapp.jar"), "");
+  kbtest::WriteFile(kbtest::Join(scratch_ / "lib", "deps.jar"), "");
+  const Report report = Check(
+      "[properties]\nAPPHOME=HERE\nMEMORY=512m\n\n[default]\n"
+      "launchercmd=<APPHOME>\\jre\\bin\\java.exe\nJavaArgs_1=-Xmx<MEMORY>\n"
+      "JavaArgs_2=-Dmyapp.home=\"<APPHOME>\"\nClasspath=-cp lib\\myapp.jar;lib\\deps.jar\n"
+      "MainClass=com.example.myapp.Main\nAddtlArgs_1=--verbose\nid=myapp\n"
+      "norunwith=myapp,myapp-installer\nnorunwith_display_myapp=MyApp\n"
+      "norunwith_display_myapp-installer=MyApp Installer\n\n[wx6]\n; only on 64-bit Windows\n"
+      "JavaArgs_1=-Xmx2g\n",
+      {"report.txt"});
+  EXPECT_EQ(Findings(report, true), std::vector<std::string>{"note single-instance 12"});
+  const Report placeholders = Check(
+      "[properties]\nLIB=<HOME>\\lib\nHOME=HERE\n[default]\nlaunchercmd=CHILD\n"
+      "AddtlArgs_1=<LIB>\n");
+  EXPECT_EQ(Findings(placeholders, true), std::vector<std::string>{});
+}
+
+TEST_F(CheckTest, TheDemoConfigurationPassesWithoutFindings) {
+  const bool windows = kbtest::Sep() == "\\";
+  const std::string examples = std::string(KB_TEST_DATA_DIR) + "/../../examples/hello/";
+  const std::string ini =
+      kbtest::ReadFile(examples + (windows ? "hello_windows.ini" : "hello.ini"));
+  ASSERT_FALSE(ini.empty());
+  kbtest::MakeDirs(scratch_ / "classes");
+  // The demo's runtime: "java" on the search path, or the Windows demo's
+  // child beside the launcher.
+  kbtest::MakeDirs(scratch_ / "bin");
+  kbtest::CopyFile(kbtest::BuiltProgram("test_child"),
+                   windows ? scratch_ / "hello_child.exe" : kbtest::Join(scratch_ / "bin", "java"));
+  kbtest::ScopedEnv path("PATH", scratch_ / "bin");
+  const Report report = Check(ini, {"Kestrelbay", "user"}, "hello.ini");
+  EXPECT_EQ(Findings(report, true), std::vector<std::string>{});
+  EXPECT_FALSE(report.program.empty());
+}
+
+TEST_F(CheckTest, TextStaysWithinEightyColumns) {
+  const Report report = Check("[properties]\nLONG=" + std::string(300, 'x') +
+                              "\n[default]\nlaunchercmd=CHILD\nMainClass=<LONG>\n"
+                              "AddtlArgs_1=" +
+                              std::string(200, 'y') + " z\n");
+  const std::string text = kb::check::ToText(report);
+  for (const std::string& line : kbtest::Lines(text)) {
+    EXPECT_LE(line.size(), 79u) << line;
+  }
+}
+
+struct JsonCase {
+  const char* label;
+  std::string bytes;
+  std::string json;
+};
+std::ostream& operator<<(std::ostream& out, const JsonCase& c) { return out << c.label; }
+
+class JsonStringTest : public ::testing::TestWithParam<JsonCase> {};
+
+TEST_P(JsonStringTest, ValidUtf8StaysAndOtherBytesAreEscaped) {
+  EXPECT_EQ(kb::check::JsonString(GetParam().bytes), GetParam().json) << GetParam().label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, JsonStringTest,
+    ::testing::Values(
+        JsonCase{"plain, quote and backslash", "a\"b\\c", "\"a\\\"b\\\\c\""},
+        JsonCase{"control characters", std::string("\n\r\t\x01\x7f", 5),
+                 "\"\\n\\r\\t\\u0001\\u007f\""},
+        JsonCase{"NUL", std::string("a\0b", 3), "\"a\\u0000b\""},
+        JsonCase{"valid two, three and four bytes", "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80",
+                 "\"\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80\""},
+        JsonCase{"a Latin-1 byte", "caf\xE9", "\"caf\\u00e9\""},
+        JsonCase{"truncated sequence", "\xE2\x82", "\"\\u00e2\\u0082\""},
+        JsonCase{"overlong slash", "\xC0\xAF", "\"\\u00c0\\u00af\""},
+        JsonCase{"surrogate half", "\xED\xA0\x80", "\"\\u00ed\\u00a0\\u0080\""},
+        JsonCase{"beyond U+10FFFF", "\xF4\x90\x80\x80", "\"\\u00f4\\u0090\\u0080\\u0080\""}));
+
+}  // namespace
