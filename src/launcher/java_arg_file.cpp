@@ -20,13 +20,27 @@ std::string QuoteForJavaArgFile(const std::string& argument) {
   std::string out = "\"";
   for (char c : argument) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\f': out += "\\f"; break;
-      default: out += c; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      default:
+        out += c;
+        break;
     }
   }
   return out + "\"";
@@ -53,8 +67,8 @@ LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninsta
     return out;
   }
   if (runtime.version.feature == 0) {
-    out.refusal = "no argument file: the version of the Java runtime in " + runtime.home +
-                  " is unknown";
+    out.refusal =
+        "no argument file: the version of the Java runtime in " + runtime.home + " is unknown";
     return out;
   }
   if (runtime.version.feature < kFirstArgFileFeature) {
@@ -64,8 +78,7 @@ LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninsta
   }
   const std::string folder = TrimWhitespace(temp_folder);
   if (folder.empty() || platform::GetPathKind(folder) != platform::PathKind::kDirectory) {
-    out.refusal = "no argument file: the temporary location \"" + temp_folder +
-                  "\" cannot be used";
+    out.refusal = "no argument file: the temporary location \"" + temp_folder + "\" cannot be used";
     return out;
   }
   arguments.erase(arguments.begin());
@@ -73,8 +86,8 @@ LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninsta
   const int error = platform::CreateExclusiveFile(folder, kArgFilePrefix, kArgFileSuffix,
                                                   JavaArgFileText(arguments), &path);
   if (error != 0) {
-    out.refusal = "no argument file: it cannot be created in the temporary location " +
-                  folder + " (error " + IntToString(error) + ")";
+    out.refusal = "no argument file: it cannot be created in the temporary location " + folder +
+                  " (error " + IntToString(error) + ")";
     return out;
   }
   out.arg_file = path;

@@ -51,8 +51,7 @@ std::string Wanted(int minimum) {
 
 class Search {
  public:
-  Search(const JavaSearchRequest& request, int minimum)
-      : request_(request), minimum_(minimum) {}
+  Search(const JavaSearchRequest& request, int minimum) : request_(request), minimum_(minimum) {}
 
   void Run(const std::string& order) {
     for (std::string entry : SplitEntries(order)) {
@@ -223,8 +222,8 @@ class Search {
     JavaCandidate candidate;
     candidate.entry = entry;
     candidate.home = home;
-    candidate.has_program = platform::GetPathKind(JavaProgramIn(home, request_.windowed)) ==
-                            platform::PathKind::kFile;
+    candidate.has_program =
+        platform::GetPathKind(JavaProgramIn(home, request_.windowed)) == platform::PathKind::kFile;
     if (candidate.has_program) candidate.version = ReadJavaVersion(home);
     return candidate;
   }
@@ -257,8 +256,7 @@ class Search {
     if (!candidate.has_program) {
       pieces_.push_back("nothing in " + candidate.home);
     } else if (candidate.version.feature > 0) {
-      pieces_.push_back("java " + IntToString(candidate.version.feature) + " in " +
-                        candidate.home);
+      pieces_.push_back("java " + IntToString(candidate.version.feature) + " in " + candidate.home);
     } else {
       pieces_.push_back("java of unknown version in " + candidate.home);
     }

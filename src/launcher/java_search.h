@@ -54,7 +54,7 @@ struct JavaCandidate {
 
 struct JavaSearchResult {
   bool found = false;
-  std::string program;  // the chosen runtime's program, used as launchercmd
+  std::string program;                    // the chosen runtime's program, used as launchercmd
   std::vector<JavaCandidate> candidates;  // every runtime tried, in order
   // What was searched and found, for the user: "java 11 in C:\app\jre,
   // JAVA_HOME unset, nothing on PATH; 17 or newer wanted".

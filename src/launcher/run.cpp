@@ -9,18 +9,17 @@
 #include "env/env_calls.h"
 #include "instance/mutex_obj.h"
 #include "launcher/cleanup_script.h"
+#include "launcher/java_arg_file.h"
+#include "launcher/java_search.h"
 #include "launcher/messages.h"
 #include "log/log.h"
+#include "platform/exclusive_file.h"
 #include "platform/fs.h"
 #include "platform/system.h"
 #include "process/exe_proc.h"
 
 namespace kb {
 namespace {
-
-// The longest command line that Windows can start (CreateProcess). The
-// POSIX build keeps the same limit so that a configuration behaves alike.
-constexpr std::string::size_type kMaxCommandLine = 32767;
 
 constexpr char kWindowedJava[] = "javaw.exe";
 constexpr char kConsoleJava[] = "java.exe";
@@ -112,6 +111,25 @@ int Run::start() {
   std::string command_line;
   bool show_window = false;
   std::string launcher_cmd = options.GetConfigValue(platform_tag, kKeyLauncherCmd, ini_file);
+  if (launcher_cmd.empty()) {
+    // Only a configuration without a program may ask for a search; with a
+    // program, "-javamin" and "-javasearch" stay arguments of the child.
+    JavaSearchRequest request;
+    request.minimum = options.GetConfigValue(platform_tag, kKeyJavaMin, ini_file);
+    request.search = options.GetConfigValue(platform_tag, kKeyJavaSearch, ini_file);
+    if (!request.minimum.empty() || !request.search.empty()) {
+      request.launcher_dir = launcher_directory_;
+      request.windowed = kind_ == kKindWindowed;
+      const JavaSearchResult found = FindJavaRuntime(request);
+      if (!found.found) {
+        MessageDisplay(kind_, kMsgJavaMissing, found.detail);
+        guard.CloseOwnMutex();
+        options.FreeProperties();
+        return kMsgJavaMissing;
+      }
+      launcher_cmd = found.program;
+    }
+  }
   if (EndsWithNoCase(launcher_cmd, kWindowedJava)) {
     if (kind_ == kKindConsole) {
       launcher_cmd.replace(launcher_cmd.size() - (sizeof kWindowedJava - 1),
@@ -159,15 +177,30 @@ int Run::start() {
   command_line += options.GetArgLine();
   command_line = options.ReplaceProperties(command_line);
 
-  int result;
+  const bool uninstall = ContainsNoCase(command_line, kUninstallMarker);
+  std::string arg_file;
+  std::string refusal;
   if (command_line.size() > kMaxCommandLine) {
-    // Starting a cut command line would run the wrong program or arguments.
-    LogError("Launcher::Run::start::commandline",
-             "the command line has " + IntToString(static_cast<long long>(command_line.size())) +
-                 " characters, more than the limit of " +
-                 IntToString(static_cast<long long>(kMaxCommandLine)));
+    const std::string length = IntToString(static_cast<long long>(command_line.size()));
+    LongCommandLine shorter =
+        ShortenWithArgFile(command_line, uninstall, options.GetTempLocation());
+    if (shorter.refusal.empty()) {
+      LogInfo(kTagArgFile, shorter.arg_file + " holds the arguments of a command line of " +
+                               length + " characters");
+      command_line = std::move(shorter.command_line);
+      arg_file = std::move(shorter.arg_file);
+    } else {
+      // Starting a cut command line would run the wrong program or arguments.
+      refusal = "the command line has " + length + " characters, more than the limit of " +
+                IntToString(static_cast<long long>(kMaxCommandLine)) + "; " + shorter.refusal;
+    }
+  }
+
+  int result;
+  if (!refusal.empty()) {
+    LogError(kTagCommandLine, refusal);
     result = kExitRunnerFailed;
-  } else if (ContainsNoCase(command_line, kUninstallMarker)) {
+  } else if (uninstall) {
     std::string directory = temp_location_;
     if (directory.empty()) directory = GetDataLocation(std::string());
     if (directory.empty()) directory = Sep();
@@ -181,6 +214,12 @@ int Run::start() {
     } else {
       if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
       result = ExeandWait(command_line);
+    }
+    if (!arg_file.empty()) {
+      const int error = platform::RemoveFile(arg_file);
+      if (error != 0) {
+        LogError(kTagArgFile, "cannot remove " + arg_file + ": error " + IntToString(error));
+      }
     }
     cleanup_script_path_.clear();
     clean_directory_ = options.GetCleanDir();
