@@ -115,5 +115,27 @@ TEST_F(JavaDiscovery, LongClassPathRunsThroughAnArgumentFile) {
   EXPECT_TRUE(ListDir(dir_ / "tmp").empty());
 }
 
+// The Windows build, where no real Java runs: a runtime of version 9 or
+// newer gets the file instead of its arguments, made afresh in the
+// temporary folder and gone once the child has ended.
+TEST_F(JavaDiscovery, ArgumentFileIsMadeInTheTemporaryFolderAndRemoved) {
+  if (!IsWindows()) GTEST_SKIP() << "the real Java covers this on Linux";
+  const std::string jdk = MakeJavaHome(dir_ / "jdk", "11.0.2", Child());
+  std::string ini = "[default]\nlaunchercmd=" + kb::JavaProgramIn(jdk, false) + "\n";
+  for (int i = 1; i <= 9; ++i) {
+    ini += "JavaArgs_" + std::to_string(i) + "=-Dp" + std::to_string(i) + "=" +
+           std::string(4000, 'a') + "\n";
+  }
+  Install();
+  WriteIni(ini);
+  const RunResult r = Launch();
+  EXPECT_EQ(r.exit_code, 0) << r.output.substr(0, 2000);
+  const Strings args = ChildArgs(r.output);
+  ASSERT_EQ(args.size(), 1u);
+  EXPECT_EQ(args[0].rfind("@" + (dir_ / "tmp") + "\\kb-args-", 0), 0u) << args[0];
+  EXPECT_FALSE(FileExists(args[0].substr(1)));
+  EXPECT_TRUE(ListDir(dir_ / "tmp").empty());
+}
+
 }  // namespace
 }  // namespace kbtest
