@@ -4,6 +4,7 @@
 //   relay_peer COMMAND_LINE
 #include <memory>
 
+#include "platform/io.h"
 #include "platform/process.h"
 #include "process/exe_proc.h"
 

@@ -8,6 +8,8 @@ namespace {
 
 // The buffer the lookups read into: longer values are cut to 4095 bytes.
 constexpr std::size_t kIniBufferSize = 4096;
+// No key list comes near this; it only bounds the growth.
+constexpr std::size_t kLongestKeyList = std::size_t(1) << 30;
 
 }  // namespace
 
@@ -24,11 +26,22 @@ std::vector<std::string> SplitKeyList(const std::string& list) {
   return names;
 }
 
+std::vector<std::string> ReadKeyNames(const std::string& section, const std::string& file,
+                                      std::size_t initial_size) {
+  std::string list;
+  for (std::size_t size = initial_size < 2 ? 2 : initial_size;; size *= 2) {
+    const unsigned long count = platform::ReadProfileKeyNames(section, size, file, &list);
+    // A list that does not fit is cut to size - 2 bytes; one that fits
+    // exactly gives the same count, and the next, larger round tells them
+    // apart.
+    if (count + 2 < size || size >= kLongestKeyList) break;
+  }
+  return SplitKeyList(list);
+}
+
 int IniKeyExists(const std::string& section, const std::string& key,
                  const std::string& file) {
-  std::string list;
-  platform::ReadProfileKeyNames(section, kIniBufferSize, file, &list);
-  for (const std::string& name : SplitKeyList(list)) {
+  for (const std::string& name : ReadKeyNames(section, file, kIniBufferSize)) {
     if (name == key) return 1;
   }
   return 0;

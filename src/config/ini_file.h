@@ -4,6 +4,7 @@
 // well as DataControl.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,15 @@ namespace kb {
 std::string ReadIniValue(const std::string& section, const std::string& key,
                          const std::string& file);
 
-// 1 when the section's key list (4096-byte buffer) holds a name equal to
-// `key` byte for byte (letter case included), else 0. Names beyond a cut
-// list are not seen.
+// 1 when the section's key list holds a name equal to `key` byte for byte
+// (letter case included), else 0. The whole list is read, however long.
 int IniKeyExists(const std::string& section, const std::string& key,
                  const std::string& file);
+
+// The names of a section's keys in file order, the whole list however long:
+// the buffer starts at `initial_size` bytes and grows until the list fits.
+std::vector<std::string> ReadKeyNames(const std::string& section, const std::string& file,
+                                      std::size_t initial_size);
 
 // Splits a key list as the profile service returns it (`count` bytes of
 // NUL-terminated names) into names, stopping at an empty name as a walker

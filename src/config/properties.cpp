@@ -15,15 +15,12 @@
 namespace kb {
 namespace {
 
-// The key lists of the section "properties" are read into 260 bytes; a
-// longer list is cut.
+// The key lists of the section "properties" are first read into 260 bytes,
+// and into larger buffers while they do not fit.
 constexpr std::size_t kKeyListSize = 260;
 
-// The names of the section "properties"; *count is the service's count.
-std::vector<std::string> PropertyNames(const std::string& file, unsigned long* count) {
-  std::string list;
-  *count = platform::ReadProfileKeyNames(kSectionProperties, kKeyListSize, file, &list);
-  return SplitKeyList(list);
+std::vector<std::string> PropertyNames(const std::string& file) {
+  return ReadKeyNames(kSectionProperties, file, kKeyListSize);
 }
 
 // The folder of the configuration file with a trailing separator, or "" when
@@ -56,8 +53,7 @@ int DataControl::GetProperties(const std::string& file) {
   try {
     const std::string folder = FolderOf(file);
     std::string master;
-    unsigned long count = 0;
-    for (const std::string& name : PropertyNames(file, &count)) {
+    for (const std::string& name : PropertyNames(file)) {
       if (name == kKeyMasterProp) {
         master = NormalizeSlashes(ReadIniValue(kSectionProperties, kKeyMasterProp, file));
       } else {
@@ -74,15 +70,21 @@ int DataControl::GetProperties(const std::string& file) {
 
 void DataControl::LoadMasterProperties(std::string master, const std::string& folder) {
   LogInfo("DataControl::GetProperties::masterProperty", master);
-  unsigned long count = 0;
-  std::vector<std::string> names = PropertyNames(master, &count);
-  if (count == 0) {
-    // A relative name is tried once more beside the configuration file.
-    master = folder + master;
-    const std::string full = platform::FullPathName(master);
-    if (!full.empty()) master = full;
-    names = PropertyNames(master, &count);
+  // A relative name is looked for beside the configuration file only, never
+  // in the current folder or the Windows folder, where anyone who can start
+  // the launcher from a folder of their choice could plant one. A path with
+  // a drive or a leading separator is used as given.
+  if (!platform::IsRootedPath(master)) {
+    if (folder.empty()) {
+      master.clear();
+    } else {
+      master = folder + master;
+      const std::string full = platform::FullPathName(master);
+      if (!full.empty()) master = full;
+    }
   }
+  std::vector<std::string> names;
+  if (!master.empty()) names = PropertyNames(master);
   for (const std::string& name : names) {
     // The configuration file's own properties win over the master file's.
     if (!HasProperty(name)) AddProperty(name, master);

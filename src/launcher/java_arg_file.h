@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace kb {
+#include "launcher/child_command.h"
 
-// The longest command line that Windows can start (CreateProcess). The
-// POSIX build keeps the same limit so that a configuration behaves alike.
-inline constexpr std::string::size_type kMaxCommandLine = 32767;
+namespace kb {
 
 inline constexpr char kTagCommandLine[] = "Launcher::Run::start::commandline";
 inline constexpr char kTagArgFile[] = "Launcher::Run::start::argfile";

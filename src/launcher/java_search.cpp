@@ -4,7 +4,6 @@
 
 #include "common/text.h"
 #include "env/env_calls.h"
-#include "log/log.h"
 #include "platform/fs.h"
 #include "platform/java_places.h"
 #include "platform/system.h"
@@ -67,10 +66,12 @@ class Search {
       } else if (EqualsNoCase(entry, "path")) {
         SearchPath(entry);
       } else {
-        LogWarning(kTagJavaSearch, "unknown entry \"" + entry + "\" ignored");
+        Log("unknown entry \"" + entry + "\" ignored");
       }
     }
   }
+
+  void Log(const std::string& text) { result_.log.push_back(text); }
 
   JavaSearchResult Finish() {
     if (!result_.found) {
@@ -102,7 +103,7 @@ class Search {
   void Bundled(const std::string& entry, const std::string& folder) {
     const std::string clean = CleanHome(folder);
     if (clean.empty()) {
-      LogWarning(kTagJavaSearch, entry + ": no folder named");
+      Log(entry + ": no folder named");
       return;
     }
     const std::string home =
@@ -113,7 +114,7 @@ class Search {
   void Environment(const std::string& entry, const std::string& variable) {
     const std::string value = platform::GetEnvVar(TrimWhitespace(variable).c_str());
     if (TrimWhitespace(value).empty()) {
-      LogInfo(kTagJavaSearch, entry + ": unset");
+      Log(entry + ": unset");
       pieces_.push_back(TrimWhitespace(variable) + " unset");
       return;
     }
@@ -144,7 +145,7 @@ class Search {
       if (result_.found) return;
     }
     if (!any) {
-      LogInfo(kTagJavaSearch, entry + ": nothing found");
+      Log(entry + ": nothing found");
       pieces_.push_back(nothing);
     }
   }
@@ -159,12 +160,12 @@ class Search {
       if (IdentifyJavaRuntime(program, &runtime)) {
         Report(Try(entry, runtime.home));
       } else {
-        LogInfo(kTagJavaSearch, entry + ": " + program + " is not in a runtime's bin folder");
+        Log(entry + ": " + program + " is not in a runtime's bin folder");
         pieces_.push_back(program + " outside a Java runtime");
       }
       return;
     }
-    LogInfo(kTagJavaSearch, entry + ": nothing on PATH");
+    Log(entry + ": nothing on PATH");
     pieces_.push_back("nothing on PATH");
   }
 
@@ -251,7 +252,7 @@ class Search {
   void Report(const JavaCandidate& candidate) {
     const std::string version =
         candidate.version.text.empty() ? std::string("unknown") : candidate.version.text;
-    LogInfo(kTagJavaSearch, candidate.entry + ": " + candidate.home + ", version " + version +
+    Log(candidate.entry + ": " + candidate.home + ", version " + version +
                                 ": " + candidate.verdict);
     if (!candidate.has_program) {
       pieces_.push_back("nothing in " + candidate.home);
@@ -290,14 +291,14 @@ JavaSearchResult FindJavaRuntime(const JavaSearchRequest& request) {
       // application cannot run on.
       JavaSearchResult result;
       result.detail = "javamin=" + written + " is not a Java version";
-      LogError(kTagJavaSearch, result.detail);
+      result.log.push_back(result.detail);
       return result;
     }
   }
   const std::string order =
       TrimWhitespace(request.search).empty() ? DefaultJavaSearch() : request.search;
-  LogInfo(kTagJavaSearch, order + "; " + Wanted(minimum));
   Search search(request, minimum);
+  search.Log(order + "; " + Wanted(minimum));
   search.Run(order);
   return search.Finish();
 }

@@ -8,9 +8,9 @@
 #include "config/data_control.h"
 #include "env/env_calls.h"
 #include "instance/mutex_obj.h"
+#include "launcher/child_command.h"
 #include "launcher/cleanup_script.h"
 #include "launcher/java_arg_file.h"
-#include "launcher/java_search.h"
 #include "launcher/messages.h"
 #include "log/log.h"
 #include "platform/exclusive_file.h"
@@ -21,8 +21,6 @@
 namespace kb {
 namespace {
 
-constexpr char kWindowedJava[] = "javaw.exe";
-constexpr char kConsoleJava[] = "java.exe";
 constexpr char kUninstallMarker[] = "uninstall.jar";
 
 std::string Sep() { return std::string(1, platform::PathSeparator()); }
@@ -43,14 +41,8 @@ void ApplyStartDir(const std::string& start_dir, const std::string& launcher_dir
   }
 }
 
-// The class path as the Java runtime of this platform reads it.
-std::string NativeClassPath(const std::string& class_path) {
-  std::string out = NormalizeSlashes(class_path);
-  const char list_sep = platform::ClassPathSeparator();
-  for (char& c : out) {
-    if (c == ';') c = list_sep;
-  }
-  return out;
+void LogAssembly(const ChildCommand& child) {
+  for (const ChildCommand::LogLine& line : child.log) LogInfo(line.tag, line.text);
 }
 
 }  // namespace
@@ -107,130 +99,75 @@ int Run::start() {
   MutexObj guard(platform_tag, ini_file);
   if (guard.IsRunning(options.autorun) == kExitAlreadyRunning) return kExitAlreadyRunning;
 
-  // The child's command line, piece by piece.
-  std::string command_line;
-  bool show_window = false;
-  std::string launcher_cmd = options.GetConfigValue(platform_tag, kKeyLauncherCmd, ini_file);
-  if (launcher_cmd.empty()) {
-    // Only a configuration without a program may ask for a search; with a
-    // program, "-javamin" and "-javasearch" stay arguments of the child.
-    JavaSearchRequest request;
-    request.minimum = options.GetConfigValue(platform_tag, kKeyJavaMin, ini_file);
-    request.search = options.GetConfigValue(platform_tag, kKeyJavaSearch, ini_file);
-    if (!request.minimum.empty() || !request.search.empty()) {
-      request.launcher_dir = launcher_directory_;
-      request.windowed = kind_ == kKindWindowed;
-      const JavaSearchResult found = FindJavaRuntime(request);
-      if (!found.found) {
-        MessageDisplay(kind_, kMsgJavaMissing, found.detail);
-        guard.CloseOwnMutex();
-        options.FreeProperties();
-        return kMsgJavaMissing;
-      }
-      launcher_cmd = found.program;
-    }
+  const ChildCommand child = BuildChildCommand(options, platform_tag, ini_file, kind_);
+  LogAssembly(child);
+  if (child.java_searched && !child.java_search.found) {
+    MessageDisplay(kind_, kMsgJavaMissing, child.java_search.detail);
+    guard.CloseOwnMutex();
+    options.FreeProperties();
+    return kMsgJavaMissing;
   }
-  if (EndsWithNoCase(launcher_cmd, kWindowedJava)) {
-    if (kind_ == kKindConsole) {
-      launcher_cmd.replace(launcher_cmd.size() - (sizeof kWindowedJava - 1),
-                           std::string::npos, kConsoleJava);
-    }
-    show_window = true;
-    LogInfo("launch command=", launcher_cmd);
-  }
-  if (!launcher_cmd.empty()) {
-    launcher_cmd = NormalizeSlashes(launcher_cmd);
-    command_line = "\"" + launcher_cmd + "\" ";
-  }
-  LogInfo("Launcher::Run::start::launchercmd", launcher_cmd);
+  const int result = RunChild(options, child);
 
-  const std::string launcher_args =
-      options.GetConfigValue(platform_tag, kKeyLauncherArgs, ini_file);
-  if (!launcher_args.empty()) {
-    command_line += launcher_args + " ";
-    LogInfo("Launcher::Run::start::launcherargs", launcher_args);
-  } else {
-    const std::string java_args =
-        options.JoinNumberedValues(platform_tag, kKeyJavaArgsPrefix, ini_file);
-    if (!java_args.empty()) {
-      command_line += java_args;
-      LogInfo("Launcher::Run::start::javaargs", java_args);
-    }
-    std::string class_path = options.GetConfigValue(platform_tag, kKeyClasspath, ini_file);
-    if (!class_path.empty()) {
-      class_path = NativeClassPath(class_path);
-      command_line += class_path + " ";
-      LogInfo("Launcher::Run::start::classpath", class_path);
-    }
-    const std::string main_class = options.GetConfigValue(platform_tag, kKeyMainClass, ini_file);
-    if (!main_class.empty()) {
-      command_line += main_class + " ";
-      LogInfo("Launcher::Run::start::mainclass", main_class);
-    }
-    const std::string addtl_args =
-        options.JoinNumberedValues(platform_tag, kKeyAddtlArgsPrefix, ini_file);
-    if (!addtl_args.empty()) {
-      command_line += addtl_args;
-      LogInfo("Launcher::Run::start::addtlargs", addtl_args);
-    }
+  guard.CloseOwnMutex();
+  options.FreeProperties();
+  // A windowed launcher has no console: without a box, a child that could
+  // not be started would fail silently. The box points at the log.
+  if (kind_ == kKindWindowed && result == kExitRunnerFailed) {
+    MessageDisplay(kind_, result, LogFilePath());
   }
-  command_line += options.GetArgLine();
-  command_line = options.ReplaceProperties(command_line);
+  return result;
+}
 
+int Run::RunChild(const DataControl& options, const ChildCommand& child) {
+  std::string command_line = child.command_line;
   const bool uninstall = ContainsNoCase(command_line, kUninstallMarker);
   std::string arg_file;
-  std::string refusal;
-  if (command_line.size() > kMaxCommandLine) {
+  if (child.too_long) {
     const std::string length = IntToString(static_cast<long long>(command_line.size()));
     LongCommandLine shorter =
         ShortenWithArgFile(command_line, uninstall, options.GetTempLocation());
-    if (shorter.refusal.empty()) {
-      LogInfo(kTagArgFile, shorter.arg_file + " holds the arguments of a command line of " +
-                               length + " characters");
-      command_line = std::move(shorter.command_line);
-      arg_file = std::move(shorter.arg_file);
-    } else {
+    if (!shorter.refusal.empty()) {
       // Starting a cut command line would run the wrong program or arguments.
-      refusal = "the command line has " + length + " characters, more than the limit of " +
-                IntToString(static_cast<long long>(kMaxCommandLine)) + "; " + shorter.refusal;
+      LogError(kTagCommandLine, "the command line has " + length +
+                                    " characters, more than the limit of " +
+                                    IntToString(static_cast<long long>(kMaxCommandLine)) + "; " +
+                                    shorter.refusal);
+      return kExitRunnerFailed;
     }
+    LogInfo(kTagArgFile, shorter.arg_file + " holds the arguments of a command line of " +
+                             length + " characters");
+    command_line = std::move(shorter.command_line);
+    arg_file = std::move(shorter.arg_file);
   }
-
-  int result;
-  if (!refusal.empty()) {
-    LogError(kTagCommandLine, refusal);
-    result = kExitRunnerFailed;
-  } else if (uninstall) {
+  if (uninstall) {
     std::string directory = temp_location_;
     if (directory.empty()) directory = GetDataLocation(std::string());
     if (directory.empty()) directory = Sep();
     platform::SetCurrentDir(directory);
     LogInfo("Launcher::Run::start::Run as uninstall", command_line);
-    result = execute(command_line);
+    return execute(command_line);
+  }
+  int result;
+  if (options.IsConsole() == 1) {
+    if (trace_) LogInfo("Launcher::Run::start::Run with stdout", command_line);
+    result = ExeandDisplay(kind_, child.show_window, command_line);
   } else {
-    if (options.IsConsole() == 1) {
-      if (trace_) LogInfo("Launcher::Run::start::Run with stdout", command_line);
-      result = ExeandDisplay(kind_, show_window, command_line);
-    } else {
-      if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
-      result = ExeandWait(command_line);
-    }
-    if (!arg_file.empty()) {
-      const int error = platform::RemoveFile(arg_file);
-      if (error != 0) {
-        LogError(kTagArgFile, "cannot remove " + arg_file + ": error " + IntToString(error));
-      }
-    }
-    cleanup_script_path_.clear();
-    clean_directory_ = options.GetCleanDir();
-    if (options.IsCleanup() == 1 && !clean_directory_.empty()) {
-      cleanup_script_path_ = CreateCleanProc(clean_directory_);
-      LogInfo("Launcher::Run::start::cleanup", cleanup_script_path_);
+    if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
+    result = ExeandWait(command_line);
+  }
+  if (!arg_file.empty()) {
+    const int error = platform::RemoveFile(arg_file);
+    if (error != 0) {
+      LogError(kTagArgFile, "cannot remove " + arg_file + ": error " + IntToString(error));
     }
   }
-
-  guard.CloseOwnMutex();
-  options.FreeProperties();
+  cleanup_script_path_.clear();
+  clean_directory_ = options.GetCleanDir();
+  if (options.IsCleanup() == 1 && !clean_directory_.empty()) {
+    cleanup_script_path_ = CreateCleanProc(clean_directory_);
+    LogInfo("Launcher::Run::start::cleanup", cleanup_script_path_);
+  }
   return result;
 }
 

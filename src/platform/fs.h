@@ -33,13 +33,19 @@ std::string GetCurrentDir();
 // Changes the process's working directory. False on failure.
 bool SetCurrentDir(const std::string& path);
 
-// Absolute form of a path (GetFullPathNameA; POSIX: realpath of the folder
-// plus the file name, relative paths resolved against the current folder).
+// Absolute form of a path (GetFullPathNameA; POSIX: the same from the text
+// alone, relative paths put below the current folder and "." and ".."
+// folded away without following links or needing the folders to exist).
 // Empty on failure.
 std::string FullPathName(const std::string& path);
 
 // True for a fully qualified path ("C:\x", "\\server\share"; POSIX "/x").
 bool IsAbsolutePath(const std::string& path);
+
+// True for a path that names its own starting point: one with a drive
+// ("C:\x", "D:x") or a leading separator ("\x", "\\server\share");
+// POSIX "/x". Every other path is relative to some folder.
+bool IsRootedPath(const std::string& path);
 
 // Searches for an existing entry by name, as a directory search does
 // (CFileFind): the full path of the entry found, or empty when there is

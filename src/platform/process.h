@@ -1,9 +1,9 @@
 // Child processes, the pipe that carries their output, the launcher's own
 // standard output, the worker thread of an uninstall run, and interrupts.
+// Reads and writes on the handles are in platform/io.h.
 //
 // Windows: CreatePipe, SetHandleInformation, CreateProcessA with a null
-// application name, GetStdHandle, ReadFile/WriteFile, WaitForSingleObject,
-// CreateThread. POSIX: pipe2 with O_CLOEXEC, posix_spawn of the argument
+// application name, GetStdHandle, WaitForSingleObject, CreateThread. POSIX: pipe2 with O_CLOEXEC, posix_spawn of the argument
 // vector that SplitCommandLine makes of the command line (the program looked
 // up in PATH when it holds no "/"), waitpid, pthreads.
 #pragma once
@@ -88,13 +88,6 @@ enum class StdOutState { kValid, kInvalid, kNull };
 // kInvalid / kNull carry the system error code in *error. POSIX: descriptor 1
 // when open, else kInvalid with EBADF; never kNull.
 StdOutState GetStdOutput(Handle* out, int* error);
-
-// Blocking read of at most size bytes. Returns the count, 0 at the end of
-// the data, -1 on failure (*error set). POSIX: retried on EINTR.
-long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error);
-
-// Writes every byte (looping over partial writes). False on failure.
-bool WriteAll(const Handle& handle, const char* data, std::size_t size);
 
 // While a ChildSignalScope lives, a console interrupt (Ctrl-C, Ctrl-Break;
 // SIGINT, SIGQUIT) does not end the launcher: the child gets it as it would

@@ -1,6 +1,7 @@
 #include "platform/profile_reader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace platform {
@@ -39,9 +40,78 @@ std::string TrimmedName(const std::string& name) {
   return UpToNul(begin, end);
 }
 
+bool HasOuterQuotes(const std::string& text) {
+  return text.size() >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0];
+}
+
+void AppendUtf8(std::uint32_t code, std::string* out) {
+  if (code < 0x80) {
+    out->push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// UTF-16LE text (byte-order mark already gone) as UTF-8. A half of a
+// surrogate pair on its own cannot be written and becomes "?", as the
+// service's conversion writes a character it cannot map; an odd last byte
+// is dropped.
+std::string Utf16LeToUtf8(const char* p, std::size_t size) {
+  std::string out;
+  out.reserve(size);
+  const auto unit = [p](std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(p[i])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(p[i + 1])) << 8;
+  };
+  for (std::size_t i = 0; i + 1 < size; i += 2) {
+    const std::uint32_t u = unit(i);
+    if (u >= 0xD800 && u < 0xDC00 && i + 3 < size) {
+      const std::uint32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        AppendUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), &out);
+        i += 2;
+        continue;
+      }
+    }
+    if (u >= 0xD800 && u < 0xE000) {
+      out.push_back('?');
+    } else {
+      AppendUtf8(u, &out);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
-ProfileReader::ProfileReader(const std::string& bytes) {
+std::string ProfileValueOf(const std::string& text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  TrimRange(&begin, &end);
+  std::string value(begin, end);
+  if (HasOuterQuotes(value)) value = value.substr(1, value.size() - 2);
+  return value;
+}
+
+ProfileReader::ProfileReader(const std::string& file_bytes) {
+  // A UTF-16LE file with a byte-order mark is read as the service reads it;
+  // its text reaches the callers in UTF-8 where Windows gives the ANSI code
+  // page. Every other file is taken byte for byte: the service honours no
+  // other mark (a UTF-8 mark is part of the first line).
+  const bool utf16 = file_bytes.size() >= 2 && file_bytes[0] == '\xFF' && file_bytes[1] == '\xFE';
+  const std::string decoded =
+      utf16 ? Utf16LeToUtf8(file_bytes.data() + 2, file_bytes.size() - 2) : std::string();
+  const std::string& bytes = utf16 ? decoded : file_bytes;
   // Lines before the first "[section]" belong to a section without a name,
   // which therefore always comes first.
   sections_.push_back(Section());
@@ -129,7 +199,7 @@ unsigned long ProfileReader::ReadString(const std::string& section_name,
   // instead, as the service does.
   std::string text = key.value;
   bool quoted = false;
-  if (text.size() >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0]) {
+  if (HasOuterQuotes(text)) {
     text.erase(0, 1);
     quoted = true;
   }

@@ -14,7 +14,12 @@
 //   listing takes the caller's section name untrimmed;
 // - lines before the first section belong to the section "";
 // - one matching pair of double or single quotes around a value is removed;
-// - a name or value ends at its first NUL byte.
+// - a name or value ends at its first NUL byte;
+// - a file that starts with the UTF-16LE byte-order mark is read as UTF-16LE
+//   text, and its names and values are answered in UTF-8 (Windows answers in
+//   the ANSI code page); no other byte-order mark is honoured: a UTF-8 mark
+//   belongs to the first line, so a section opened there is not seen, and a
+//   UTF-16BE file gives no names at all.
 //
 // Pure: no I/O. Build it from a file's bytes (or as "missing file").
 #pragma once
@@ -26,11 +31,16 @@
 
 namespace platform {
 
+// The value that a line "key=<text>" gives a lookup with a buffer that holds
+// it whole: white space around the text dropped, then one matching pair of
+// double or single quotes around what is left.
+std::string ProfileValueOf(const std::string& text);
+
 class ProfileReader {
  public:
   // A missing or unreadable file: every lookup answers 0.
   ProfileReader() = default;
-  explicit ProfileReader(const std::string& bytes);
+  explicit ProfileReader(const std::string& file_bytes);
 
   // (section, key) into a buffer of `size` bytes: the value cut to size - 1
   // bytes. Returns the count written (NUL excluded); *value holds those

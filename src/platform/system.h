@@ -23,6 +23,12 @@ bool UnsetEnvVar(const std::string& name);
 // Windows: GetModuleFileNameA. POSIX: the real path of /proc/self/exe.
 std::string ExecutablePath();
 
+// The application name that an executable's path gives. Windows: the file
+// name (after the last "\" or "/") without its extension. POSIX: the whole
+// file name after the last "/", since executables carry no extension there
+// ("myapp-1.2_console" is one name) and a backslash is part of a name.
+std::string ApplicationNameOf(const std::string& executable_path);
+
 struct VersionInfo {
   unsigned major = 0;
   unsigned minor = 0;

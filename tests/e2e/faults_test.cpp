@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/command_line.h"
+#include "env/env_calls.h"
 #include "e2e/e2e_support.h"
 #include "platform/fs.h"
 
@@ -168,6 +170,60 @@ TEST_F(Faults, BytesAboveAsciiInPathsAndValuesArriveUnchanged) {
   EXPECT_EQ(args[0], "caf\xc3\xa9");
   EXPECT_EQ(args[2], "\xfc\xdf");
   EXPECT_NE(r.output.find("CWD=" + app_dir_), std::string::npos);
+}
+
+TEST_F(Faults, OptionWordsInsideAnArgumentStayPartOfIt) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nMainClass=app.Main\n");
+  // Names as a file association hands them over.
+  const std::string planted = dir_ / "a -launchercmd hostname b.myext";
+  const std::string log = dir_ / "x";
+  const std::string redirect = "a -applogloc " + log + " b";
+  const RunResult r = Launch(kb::QuoteArgument(planted) + " " + kb::QuoteArgument(redirect) +
+                             " \"report -noconsole .txt\"");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(ChildArgs(r.output),
+            (std::vector<std::string>{"app.Main", planted, redirect, "report -noconsole .txt"}));
+  EXPECT_FALSE(FileExists(log));
+  // Still the relaying runner, logging to the data folder.
+  EXPECT_NE(LogContent().find("INFO: ExeProc::ReadFromPipe=Standard output"), std::string::npos);
+}
+
+TEST_F(Faults, MasterFileIsNeverTakenFromTheStartFolder) {
+  Install();
+  // On Linux a bare name, on Windows a name with a folder part, used to be
+  // looked for in the current folder first.
+  const std::string master = IsWindows() ? "conf/shared.ini" : "shared.ini";
+  const std::string beside = Join(app_dir_, kb::NormalizeSlashes(master));
+  MakeDirs(Join(app_dir_, "conf"));
+  MakeDirs(Join(work_, "conf"));
+  WriteFile(beside, "[properties]\nWHO=beside\n");
+  WriteFile(Join(work_, kb::NormalizeSlashes(master)), "[properties]\nWHO=planted\n");
+  WriteIni("[properties]\nMASTERPROP=" + master + "\n" + std::string(kSection) +
+           "launchercmd=" + Child() + "\nlauncherargs=<WHO>\n");
+  ScopedCwd cwd(work_);
+  RunResult r = Launch();
+  EXPECT_EQ(ChildArgs(r.output), std::vector<std::string>{"beside"}) << r.output;
+  // Nothing beside the configuration file: the planted one is not read.
+  ASSERT_EQ(std::remove(beside.c_str()), 0);
+  r = Launch();
+  EXPECT_EQ(ChildArgs(r.output), std::vector<std::string>{"<WHO>"}) << r.output;
+}
+
+TEST_F(Faults, RelativeDataLocationKeepsTheRunInOneLog) {
+  Install();
+  // No "startdir": the launcher moves to its own folder before the child.
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nlauncherargs=--tc-quiet\n");
+  ScopedCwd cwd(work_);
+  const RunResult r = Launch("-datalocation data");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::vector<std::string> logs = ListDir(Join(work_, "data"));
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string log = ReadFile(Join(Join(work_, "data"), logs[0]));
+  EXPECT_NE(log.find("INFO: LRun::start::USERHOME=" + Join(work_, "data") + "\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("INFO: Launcher::main=0\r\n"), std::string::npos) << log;
+  EXPECT_FALSE(FileExists(Join(app_dir_, "data")));
 }
 
 }  // namespace

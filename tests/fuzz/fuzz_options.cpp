@@ -1,16 +1,21 @@
-// The option parse: DataControl on an arbitrary argument line, then
-// FindOption and GetOptionValue with arbitrary option texts.
+// The option parse on an arbitrary argument vector: the arguments left for
+// the child are the input minus the options the parse removes, byte for
+// byte; then FindOption and GetOptionValue with the input's own pieces as
+// option texts.
 //
-// Input: the argument line, then option texts, separated by NUL bytes.
+// Input: the arguments, separated by NUL bytes.
 //
-// Every "/" of the input becomes "\": with no absolute path in the line, a
-// fuzzed "-templocation" or "-applogloc" can only name places inside the
-// scratch working folder, which is emptied after every input.
+// Every "/" of the input becomes "\": with no absolute path among the
+// arguments, a fuzzed "-templocation" or "-applogloc" can only name places
+// inside the scratch working folder, which is emptied after every input.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "common/command_line.h"
+#include "common/constants.h"
 #include "common/text.h"
 #include "config/data_control.h"
 #include "fuzz_support.h"
@@ -18,74 +23,70 @@
 
 namespace {
 
-bool IsArgBlank(char c) { return c == ' ' || c == '\t'; }
+using Args = std::vector<std::string>;
 
-// The first whole-argument occurrence of `option` in `line`, letter case
-// ignored, found by brute force.
-int FirstWholeArgument(const std::string& line, const std::string& option) {
-  if (option.empty() || option.size() > line.size()) return -1;
-  const std::string lower_line = kb::ToLowerAscii(line);
-  const std::string lower_option = kb::ToLowerAscii(option);
-  for (std::size_t pos = 0; pos + option.size() <= line.size(); ++pos) {
-    if (lower_line.compare(pos, option.size(), lower_option) != 0) continue;
-    const std::size_t after = pos + option.size();
-    if ((pos == 0 || IsArgBlank(line[pos - 1])) &&
-        (after == line.size() || IsArgBlank(line[after]))) {
-      return static_cast<int>(pos);
-    }
+constexpr std::size_t kMaxArguments = 24;
+
+// The first argument equal to `option` (letter case ignored), or -1.
+int FirstEqual(const Args& args, const std::string& option) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (kb::EqualsNoCase(args[i], option)) return static_cast<int>(i);
   }
   return -1;
 }
 
-bool HasOtherWhiteSpace(const std::string& text) {
-  return text.find_first_of("\t\n\v\f\r") != std::string::npos;
+// The arguments the parse leaves: each removed option's first occurrence
+// goes, with the argument after it for the options that take a value, in
+// the parse's order.
+Args ExpectedPassThrough(Args args) {
+  const struct {
+    std::string option;
+    bool removed;
+    bool takes_value;
+  } steps[] = {
+      {kb::kOptWait, true, false},        {kb::kOptConsole, true, false},
+      {kb::kOptNoConsole, true, false},   {kb::kOptQuiet, false, false},
+      {kb::kOptNoMessage, true, false},   {std::string("-") + kb::kKeyAppLogLoc, false, true},
+      {kb::kOptJreHome, true, true},      {kb::kOptTempLocation, true, true},
+      {kb::kOptNoCleanup, true, false},   {kb::kOptCleanDir, true, true},
+      {kb::kOptDataLocation, false, true}, {kb::kOptAutorun, true, false},
+  };
+  for (const auto& step : steps) {
+    if (!step.removed) continue;
+    const int at = FirstEqual(args, step.option);
+    if (at < 0) continue;
+    const auto first = args.begin() + at;
+    const bool has_value = step.takes_value && static_cast<std::size_t>(at) + 1 < args.size();
+    args.erase(first, first + (has_value ? 2 : 1));
+  }
+  return args;
 }
 
-// What every returned value satisfies: no quote or blank at either end, and
-// it was part of the line after the option.
-void CheckValue(const std::string& value, const std::string& line, int pos,
-                const std::string& option) {
-  if (value.empty()) return;
-  KB_FUZZ_CHECK(value.front() != '"' && value.front() != ' ');
-  KB_FUZZ_CHECK(value.back() != '"' && value.back() != ' ');
-  KB_FUZZ_CHECK(line.find(value, static_cast<std::size_t>(pos) + option.size()) !=
-                std::string::npos);
-}
-
-void CheckOption(kb::DataControl& control, const std::string& option, bool remove_with_value) {
-  const std::string before = control.GetArgLine();
-  const int expected = FirstWholeArgument(before, option);
-
-  KB_FUZZ_CHECK(control.FindOption(option, 0) == expected);
-  KB_FUZZ_CHECK(control.GetArgLine() == before);
+void CheckOption(const Args& before_args, const std::string& option) {
+  kb::DataControl control(kb::JoinArguments(before_args));
+  kb::LogFilePath().clear();
+  const Args before = control.GetArguments();
+  const int expected = FirstEqual(before, option);
+  KB_FUZZ_CHECK(control.FindOption(option, 0) == (option.empty() ? -1 : expected));
+  if (option.empty()) return;
 
   int found = -1;
   const std::string value = control.GetOptionValue(option, &found, 0);
   KB_FUZZ_CHECK(found == (expected >= 0 ? 1 : 0));
-  KB_FUZZ_CHECK(control.GetArgLine() == before);
+  KB_FUZZ_CHECK(control.GetArguments() == before);
   if (expected < 0) {
     KB_FUZZ_CHECK(value.empty());
     return;
   }
-  CheckValue(value, before, expected, option);
+  const std::size_t value_at = static_cast<std::size_t>(expected) + 1;
+  KB_FUZZ_CHECK(value == (value_at < before.size() ? before[value_at] : std::string()));
 
-  if (remove_with_value) {
-    found = -1;
-    const std::string removed = control.GetOptionValue(option, &found, 1);
-    KB_FUZZ_CHECK(found == 1);
-    const std::string after = control.GetArgLine();
-    // Other white space right after the option is trimmed away by the
-    // removal but kept by the plain lookup; the launcher's own lines (blank
-    // separated, anything else quoted) never have it outside quotes.
-    if (!HasOtherWhiteSpace(before)) KB_FUZZ_CHECK(removed == value);
-    // The option and at least the value's own bytes left the line.
-    KB_FUZZ_CHECK(after.size() + option.size() + removed.size() <= before.size());
-  } else {
-    KB_FUZZ_CHECK(control.FindOption(option, 1) == expected);
-    std::string expected_line = before;
-    expected_line.erase(static_cast<std::size_t>(expected), option.size());
-    KB_FUZZ_CHECK(control.GetArgLine() == kb::TrimWhitespace(expected_line));
-  }
+  found = -1;
+  KB_FUZZ_CHECK(control.GetOptionValue(option, &found, 1) == value);
+  Args after = before;
+  after.erase(after.begin() + expected,
+              after.begin() + static_cast<std::ptrdiff_t>(std::min(value_at + 1, before.size())));
+  KB_FUZZ_CHECK(control.GetArguments() == after);
 }
 
 }  // namespace
@@ -98,21 +99,27 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string input = kbfuzz::AsString(data, size);
   std::replace(input.begin(), input.end(), '/', '\\');
-  const std::vector<std::string> pieces = kbfuzz::SplitAtNul(input, 9);
+  Args args;
+  if (!input.empty()) args = kbfuzz::SplitAtNul(input, kMaxArguments);
+  // The last piece keeps any NULs beyond the limit; an argv string cannot.
+  if (!args.empty()) args.back() = args.back().substr(0, args.back().find('\0'));
 
   {
-    kb::DataControl control(pieces[0]);
+    kb::DataControl control(kb::JoinArguments(args));
     // The constructor points the log at the fuzzed or the default place;
     // nothing after it may write there.
     kb::LogFilePath().clear();
-    KB_FUZZ_CHECK(control.GetArgLine().size() <= pieces[0].size());
-    KB_FUZZ_CHECK(control.IsConsole() == 0 || control.IsConsole() == 1);
+    KB_FUZZ_CHECK(control.GetArguments() == ExpectedPassThrough(args));
+    KB_FUZZ_CHECK(kb::SplitArguments(control.GetArgLine()) == control.GetArguments());
+    // Only options without a value come before "-noconsole", so nothing
+    // can take it away first.
+    KB_FUZZ_CHECK(control.IsConsole() == (FirstEqual(args, kb::kOptNoConsole) < 0 ? 1 : 0));
     KB_FUZZ_CHECK(control.IsCleanup() == 0 || control.IsCleanup() == 1);
     KB_FUZZ_CHECK(control.autorun == 0 || control.autorun == 1);
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-      CheckOption(control, pieces[i], i % 2 == 1);
-    }
   }
+  // The input's own pieces as option texts: they hit the arguments often.
+  const Args after_parse = ExpectedPassThrough(args);
+  for (std::size_t i = 0; i < args.size() && i < 4; ++i) CheckOption(after_parse, args[i]);
   kb::LogFilePath().clear();
   kbfuzz::EmptyFolder(kbfuzz::WorkFolder());
   return 0;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/fs.h"
+#include "platform/io.h"
 #include "platform/process.h"
 #include "platform/system.h"
 

@@ -80,14 +80,14 @@ TEST_F(ConfigTest, IniKeyExistsMatchesExactCaseOnly) {
   EXPECT_EQ(kb::IniKeyExists("s", "mainclass", ini), 0);
 }
 
-TEST_F(ConfigTest, KeysBeyondACutKeyListAreNotSeen) {
-  // 400 names of 12 bytes overflow the 4096-byte list.
+TEST_F(ConfigTest, KeyListsAreReadWhole) {
+  // 400 names of 12 bytes overflow a 4096-byte list.
   std::string text = "[s]\n";
   for (int i = 0; i < 400; ++i) text += "key_" + std::string(7 - std::to_string(i).size(), '0') + std::to_string(i) + "=\n";
   const std::string ini = Ini("many.ini", text);
   EXPECT_EQ(kb::IniKeyExists("s", "key_0000000", ini), 1);
-  EXPECT_EQ(kb::IniKeyExists("s", "key_0000399", ini), 0);
-  EXPECT_EQ(kb::ReadIniValue("s", "key_0000399", ini), "");
+  EXPECT_EQ(kb::IniKeyExists("s", "key_0000399", ini), 1);
+  EXPECT_EQ(kb::ReadIniValue("s", "key_0000399", ini), " ");
 }
 
 TEST_F(ConfigTest, OverrideWinsAndIsConsumed) {
@@ -95,15 +95,14 @@ TEST_F(ConfigTest, OverrideWinsAndIsConsumed) {
   const std::string work = scratch_ / "work";
   DataControl data(Line("a -StartDir " + work + " b "));
   EXPECT_EQ(data.GetConfigValue("wx6", "startdir", ini), work);
-  // The first removal trims the line, so its trailing blank is gone.
-  EXPECT_EQ(data.GetArgLine(), "-datalocation " + (scratch_ / "data") + " a b");
+  EXPECT_EQ(data.GetArgLine(), "-datalocation " + (scratch_ / "data") + " a b ");
 }
 
 TEST_F(ConfigTest, EmptyOverrideIsConsumedAndTheFileUsed) {
   const std::string ini = Ini("tool.ini", "[wx6]\nstartdir=file\n");
   DataControl data(Line("a -startdir"));
   EXPECT_EQ(data.GetConfigValue("wx6", "startdir", ini), "file");
-  EXPECT_EQ(data.GetArgLine(), "-datalocation " + (scratch_ / "data") + " a");
+  EXPECT_EQ(data.GetArgLine(), "-datalocation " + (scratch_ / "data") + " a ");
 }
 
 TEST_F(ConfigTest, OverrideValueIsNotSubstituted) {
@@ -130,7 +129,7 @@ TEST_P(JoinTest, JoinsUpToTheFirstGap) {
   const std::string ini = Ini("tool.ini", c.ini);
   DataControl data(Line(c.pass));
   EXPECT_EQ(data.JoinNumberedValues("wx6", "JavaArgs_", ini), c.joined) << c.label;
-  const std::string prefix = "-datalocation " + (scratch_ / "data");
+  const std::string prefix = "-datalocation " + (scratch_ / "data") + " ";
   EXPECT_EQ(data.GetArgLine(), prefix + c.left) << c.label;
 }
 
@@ -152,11 +151,11 @@ INSTANTIATE_TEST_SUITE_P(
         JoinCase{"default section fills in", "[wx6]\nJavaArgs_1=p\n[default]\nJavaArgs_2=d\n", "",
                  "p d ", ""},
         JoinCase{"numbered override", "[wx6]\nJavaArgs_1=a\nJavaArgs_2=b\n",
-                 "-javaargs_2 B keep ", "a B ", " keep"},
+                 "-javaargs_2 B keep ", "a B ", "keep "},
         JoinCase{"override of 1 leaves 10 alone", TenArgs(), "-JavaArgs_10 TEN keep ",
-                 "a1 a2 a3 a4 a5 a6 a7 a8 a9 TEN ", " keep"},
+                 "a1 a2 a3 a4 a5 a6 a7 a8 a9 TEN ", "keep "},
         JoinCase{"override fills a gap", "[wx6]\nJavaArgs_1=a\nJavaArgs_3=c\n",
-                 "-JavaArgs_2 b", "a b c ", " "}));
+                 "-JavaArgs_2 b", "a b c ", ""}));
 
 class PropertiesTest : public ConfigTest {};
 
@@ -198,28 +197,29 @@ TEST_F(PropertiesTest, LongValuesAndNamesAreKeptWhole) {
   const std::string ini = Ini("long.ini", "[properties]\n" + name + "=" + value + "\n");
   DataControl data(Line(""));
   ASSERT_EQ(data.GetProperties(ini), 1);
-  // A 300-byte name overflows the 260-byte key list: it is cut there.
-  ASSERT_GE(data.Properties().size(), 2u);
-  const std::string cut = data.Properties()[0].name;
-  EXPECT_EQ(cut, name.substr(0, 258));
+  ASSERT_EQ(data.Properties().size(), 2u);
+  EXPECT_EQ(data.Properties()[0].name, name);
+  EXPECT_EQ(data.ReplaceProperties("<" + name + ">"), value);
   const std::string ini2 = Ini("long2.ini", "[properties]\nL=" + value + "\n");
   DataControl data2(Line(""));
   ASSERT_EQ(data2.GetProperties(ini2), 1);
   EXPECT_EQ(data2.ReplaceProperties("<L>"), value);
 }
 
-TEST_F(PropertiesTest, KeyListIsReadInto260Bytes) {
+TEST_F(PropertiesTest, PropertyKeyListIsReadWhole) {
+  // Twelve 24-character names do not fit the first 260-byte list.
   std::string text = "[properties]\n";
-  for (int i = 0; i < 30; ++i) text += "PROP_" + std::to_string(100 + i) + "=v\n";  // 9 bytes each
+  std::string line, expected;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "PROPERTY_NAME_NUMBER_" + std::to_string(100 + i);
+    text += name + "=v" + std::to_string(i) + "\n";
+    line += "<" + name + ">";
+    expected += "v" + std::to_string(i);
+  }
   const std::string ini = Ini("cut.ini", text);
   DataControl data(Line(""));
   ASSERT_EQ(data.GetProperties(ini), 1);
-  // 258 bytes hold 28 whole names and the start of the 29th.
-  ASSERT_EQ(data.Properties().size(), 30u);
-  EXPECT_EQ(data.Properties()[27].name, "PROP_127");
-  EXPECT_EQ(data.Properties()[27].value, "v");
-  EXPECT_EQ(data.Properties()[28].name, "PROP_1");
-  EXPECT_EQ(data.Properties()[28].value, "");
+  EXPECT_EQ(data.ReplaceProperties(line), expected);
 }
 
 TEST_F(PropertiesTest, NoMasterMeansNoBuiltInNames) {
@@ -273,19 +273,27 @@ TEST_F(PropertiesTest, RelativeMasterRetriedBesideTheConfigFile) {
   EXPECT_EQ(data.ReplaceProperties("<WORKINGDIR>"), scratch_ / "elsewhere");
 }
 
-TEST_F(PropertiesTest, RelativeMasterFoundInTheCurrentFolderFirst) {
+TEST_F(PropertiesTest, RelativeMasterIsNeverTakenFromTheCurrentFolder) {
   kbtest::MakeDirs(scratch_ / "app" + kbtest::Sep() + "conf");
   kbtest::MakeDirs(scratch_ / "cwd" + kbtest::Sep() + "conf");
   kbtest::WriteFile(kbtest::Join(scratch_ / "app", "conf") + kbtest::Sep() + "m.ini",
                     "[properties]\nM=beside\n");
+  // Planted where the launcher is started from.
   kbtest::WriteFile(kbtest::Join(scratch_ / "cwd", "conf") + kbtest::Sep() + "m.ini",
-                    "[properties]\nM=current\n");
+                    "[properties]\nM=planted\n");
+  kbtest::WriteFile(scratch_ / "cwd" + kbtest::Sep() + "bare.ini", "[properties]\nM=planted\n");
   const std::string ini = scratch_ / "app" + kbtest::Sep() + "tool.ini";
-  kbtest::WriteFile(ini, "[properties]\nMASTERPROP=conf\\m.ini\n");
   kbtest::ScopedCwd cwd(scratch_ / "cwd");
-  DataControl data(Line(""));
-  ASSERT_EQ(data.GetProperties(ini), 1);
-  EXPECT_EQ(data.ReplaceProperties("<M>"), "current");
+  const struct {
+    const char* master;
+    const char* expected;
+  } cases[] = {{"conf\\m.ini", "beside"}, {"conf/./m.ini", "beside"}, {"bare.ini", "<M>"}};
+  for (const auto& c : cases) {
+    kbtest::WriteFile(ini, std::string("[properties]\nMASTERPROP=") + c.master + "\n");
+    DataControl data(Line(""));
+    ASSERT_EQ(data.GetProperties(ini), 1);
+    EXPECT_EQ(data.ReplaceProperties("<M>"), c.expected) << c.master;
+  }
 }
 
 TEST_F(PropertiesTest, UnreadableMasterAddsOnlyBuiltInNames) {

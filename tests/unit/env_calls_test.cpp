@@ -78,48 +78,6 @@ TEST_F(EnvCallsTest, LogFileNameIsApplicationNameAndStamp) {
   EXPECT_EQ(kb::GetLogFileName(), "tool_console_2027-3-1-9.5.7.log");
 }
 
-TEST(BuildArgLineTest, JoinsAndQuotesArguments) {
-  struct Case {
-    std::vector<const char*> args;
-    const char* line;
-  };
-  const Case cases[] = {
-      {{}, ""},
-      {{"a", "b c", ""}, "a \"b c\" \"\" "},
-      {{"-nocleanup"}, "-nocleanup "},
-      {{"-applogloc", "C:\\my logs\\run.log", "-autorun", "data.txt"},
-       "-applogloc \"C:\\my logs\\run.log\" -autorun data.txt "},
-      // Quotes, tabs and a trailing backslash before the closing quote are
-      // escaped so the child sees the same argument.
-      {{"say \"hi\""}, "\"say \\\"hi\\\"\" "},
-      {{"a\tb"}, "\"a\tb\" "},
-      {{"C:\\Program Files\\"}, "\"C:\\Program Files\\\\\" "},
-      {{"C:\\dir\\"}, "C:\\dir\\ "},
-      {{"-Dk=\"v\""}, "\"-Dk=\\\"v\\\"\" "},
-  };
-  for (const Case& c : cases) {
-    std::vector<const char*> argv{"launcher"};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
-    EXPECT_EQ(kb::BuildArgLine(static_cast<int>(argv.size()), argv.data()), c.line);
-  }
-}
-
-TEST(BuildArgLineTest, ArgumentsComeBackUnchangedThroughTheSplitter) {
-  const std::vector<std::vector<const char*>> cases = {
-      {"a", "b c", ""},
-      {"say \"hi\"", "a\tb", "C:\\Program Files\\", "x\\\\\"y", "\\\\"},
-      {"-Dk=\"v w\"", "%PATH%", "a^b", "\"", "\"\"", " lead", "trail "},
-  };
-  for (const auto& args : cases) {
-    std::vector<const char*> argv{"launcher"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const std::string line = kb::BuildArgLine(static_cast<int>(argv.size()), argv.data());
-    const std::vector<std::string> split = kb::SplitCommandLine("prog " + line);
-    ASSERT_EQ(split.size(), args.size() + 1) << line;
-    for (std::size_t i = 0; i < args.size(); ++i) EXPECT_EQ(split[i + 1], args[i]) << line;
-  }
-}
-
 TEST(NormalizeSlashesTest, ForeignSeparatorsBecomeNative) {
   const std::string native(1, platform::PathSeparator());
   const std::string foreign(1, platform::ForeignSeparator());
@@ -225,6 +183,44 @@ TEST(ApplicationNameTest, IsTheExecutableNameWithoutExtension) {
   ASSERT_TRUE(kb::InitApplication());
   EXPECT_EQ(kb::ApplicationName(), "unit_tests");
   EXPECT_EQ(kb::GetLauncherDir(), kbtest::ExeDir());
+}
+
+TEST(FullPathNameTest, ResolvesFromTheTextAlone) {
+  kbtest::ScratchDir scratch;
+  kbtest::ScopedCwd cwd(scratch.path());
+  const std::string s = kbtest::Sep();
+  const std::string parent = scratch.path().substr(0, scratch.path().rfind(s));
+  const struct {
+    std::string path;
+    std::string full;
+  } cases[] = {
+      // No folder "sub" exists: nothing is asked of the file system.
+      {"sub" + s + ".." + s + "m.ini", scratch / "m.ini"},
+      {"." + s + "a" + s + "." + s + "b", scratch / "a" + s + "b"},
+      {".." + s + "y", kbtest::Join(parent, "y")},
+      {scratch / "gone" + s + ".." + s + "b", scratch / "b"},
+      {"d" + s, scratch / "d" + s},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::FullPathName(c.path), c.full) << c.path;
+}
+
+TEST(ApplicationNameTest, WhatAnExecutablePathGives) {
+  const bool windows = platform::PathSeparator() == '\\';
+  const struct {
+    const char* path;
+    const char* windows;
+    const char* posix;
+  } cases[] = {
+      {"C:\\app\\setup_console.exe", "setup_console", "C:\\app\\setup_console.exe"},
+      {"/opt/app/myapp-1.2_console", "myapp-1", "myapp-1.2_console"},
+      {"/opt/app/my\\app_console", "app_console", "my\\app_console"},
+      {"/opt/app/tool.v2.exe", "tool.v2", "tool.v2.exe"},
+      {"/opt/app/.hidden", ".hidden", ".hidden"},
+      {"tool_console", "tool_console", "tool_console"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::ApplicationNameOf(c.path), windows ? c.windows : c.posix) << c.path;
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "launcher/messages.h"
 #include "log/log.h"
 #include "platform/mutex.h"
+#include "platform/io.h"
 #include "platform/process.h"
 #include "support/test_support.h"
 

@@ -35,6 +35,18 @@ TEST_P(ProfileLookupTest, AnswersLikeTheProfileService) {
 
 const std::string kPlain = "[s]\r\nk=v\r\n";
 
+// The bytes of a UTF-16 file, little- or big-endian, with or without mark.
+std::string Utf16(const std::u16string& text, bool little_endian, bool mark) {
+  std::string out;
+  const std::u16string all = mark ? u"\uFEFF" + text : text;
+  for (const char16_t unit : all) {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    out += little_endian ? std::string{low, high} : std::string{high, low};
+  }
+  return out;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Reader, ProfileLookupTest,
     ::testing::Values(
@@ -78,7 +90,23 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"size zero", "[s]\nk=abc\n", "s", "k", 0, 0, ""},
         LookupCase{"NUL ends a value", std::string("[s]\nk=ab\0cd\n", 12), "s", "k", 4096, 2,
                    "ab"},
-        LookupCase{"empty file", "", "s", "k", 4096, 0, ""}));
+        LookupCase{"empty file", "", "s", "k", 4096, 0, ""},
+        LookupCase{"UTF-16LE with mark answers in UTF-8",
+                   Utf16(u"[s]\r\nk= \u00e9\u20ac\U0001F600 \r\n", true, true), "s", "k", 4096,
+                   9, "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+        LookupCase{"UTF-16LE names are matched in UTF-8",
+                   Utf16(u"[\u00c4]\nK\u00e9=1\n", true, true), "\xC3\x84", "K\xC3\xA9", 4096, 1,
+                   "1"},
+        LookupCase{"UTF-16LE lone surrogate becomes a question mark",
+                   Utf16(u"[s]\nk=a\xD800" u"b\n", true, true), "s", "k", 4096, 3, "a?b"},
+        LookupCase{"UTF-16LE without mark is not recognised", Utf16(u"[s]\nk=v\n", true, false),
+                   "s", "k", 4096, 0, ""},
+        LookupCase{"UTF-16BE is not honoured", Utf16(u"[s]\nk=v\n", false, true), "s", "k",
+                   4096, 0, ""},
+        LookupCase{"UTF-8 mark hides a section on the first line", "\xEF\xBB\xBF[s]\nk=v\n", "s",
+                   "k", 4096, 0, ""},
+        LookupCase{"UTF-8 mark leaves later sections alone", "\xEF\xBB\xBF[s]\nk=v\n[t]\nk=w\n",
+                   "t", "k", 4096, 1, "w"}));
 
 TEST(ProfileReader, LongValueCutTo4095) {
   const std::string big(5000, 'x');

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include "platform/io.h"
 #include "platform/process.h"
 #include "platform/system.h"
 

@@ -146,6 +146,68 @@ void CompareFile(const std::string& label, const std::string& path, const std::s
   }
 }
 
+// Text in the Windows build's ANSI code page (1252) as UTF-8. Only bytes
+// whose character is the same in Latin-1 take part (the corpus below keeps
+// to them), so each byte is its own code point.
+std::string AnsiToUtf8(const std::string& ansi) {
+  std::string out;
+  for (unsigned char c : ansi) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// A UTF-16LE file with a byte-order mark holding the same characters as the
+// Latin-1 text.
+std::string Utf16LeFile(const std::string& latin1) {
+  std::string out = "\xFF\xFE";
+  for (unsigned char c : latin1) {
+    out += static_cast<char>(c);
+    out += '\0';
+  }
+  return out;
+}
+
+// A UTF-16LE file: the reader answers in UTF-8 where the service answers in
+// the ANSI code page, so names go to the service in ANSI and its answers
+// come back converted. Only whole answers are compared: a cut falls on a
+// different character when one character takes two UTF-8 bytes.
+void CompareUtf16File(const std::string& label, const std::string& path,
+                      const std::string& latin1, Tally* tally) {
+  const platform::ProfileReader reader(Utf16LeFile(latin1));
+  std::set<std::string> sections, keys;
+  CollectNames(latin1, &sections, &keys);
+  ++tally->files;
+  for (const std::string& section : Variants(sections, {"", "nope", "s"})) {
+    std::string real, mine;
+    platform::ReadProfileKeyNames(section, 1 << 16, path, &real);
+    const unsigned long my_count = reader.ReadKeyNames(AnsiToUtf8(section), 1 << 16, &mine);
+    ++tally->lists;
+    if (AnsiToUtf8(real) != mine || my_count != mine.size()) {
+      ++tally->mismatches;
+      ADD_FAILURE() << label << " list [" << Escaped(section) << "]: service \""
+                    << Escaped(AnsiToUtf8(real)) << "\", reader \"" << Escaped(mine) << "\"";
+    }
+    for (const std::string& key : Variants(keys, {"", "nope", "k"})) {
+      platform::ReadProfileString(section, key, 1 << 16, path, &real);
+      const unsigned long count =
+          reader.ReadString(AnsiToUtf8(section), AnsiToUtf8(key), 1 << 16, &mine);
+      ++tally->lookups;
+      if (AnsiToUtf8(real) != mine || count != mine.size()) {
+        ++tally->mismatches;
+        ADD_FAILURE() << label << " [" << Escaped(section) << "] " << Escaped(key)
+                      << ": service \"" << Escaped(AnsiToUtf8(real)) << "\", reader \""
+                      << Escaped(mine) << "\"";
+      }
+    }
+  }
+}
+
 // Deterministic noise: printable text, blanks, brackets, equals signs, line
 // ends and high bytes, never a byte-order mark at the start.
 std::string Garbage(std::uint32_t seed, std::size_t length) {
@@ -196,6 +258,27 @@ TEST(ProfileDifferential, ReaderAnswersLikeTheService) {
     kbtest::WriteFile(path, file.second);
     CompareFile(file.first, path, file.second, &tally);
   }
+  // UTF-16LE files with a byte-order mark: the corpus files whose bytes are
+  // Latin-1 characters of code page 1252 (nothing in 0x80-0x9F, no NUL),
+  // and a few names and values of their own above ASCII.
+  std::vector<std::pair<std::string, std::string>> utf16 = {
+      {"latin1.ini", "[s\xE9" "ction]\r\nk\xE9y=\xC4rger \xFC\xDF\r\n[s]\r\nk=\"\xA0q\xA0\"\r\n"
+                     "\xFF=\xFF\r\nnoequals\xE4\r\n"},
+  };
+  for (const std::string& name : names) {
+    const std::string bytes = kbtest::ReadFile(dir + "\\" + name);
+    const bool latin1 = std::none_of(bytes.begin(), bytes.end(), [](char c) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      return u == 0 || (u >= 0x80 && u < 0xA0);
+    });
+    if (latin1) utf16.emplace_back("utf16_" + name, bytes);
+  }
+  for (const auto& file : utf16) {
+    const std::string path = scratch / file.first;
+    kbtest::WriteFile(path, Utf16LeFile(file.second));
+    CompareUtf16File(file.first, path, file.second, &tally);
+  }
+
   // Not there at all.
   CompareFile("missing", scratch / "missing.ini", std::string(), &tally);
   tally.files--;  // counted as a file above; it is a probe of absence

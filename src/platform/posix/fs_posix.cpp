@@ -7,10 +7,11 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "platform/fs.h"
 #include "platform/handle.h"
-#include "platform/process.h"
+#include "platform/io.h"
 
 namespace platform {
 namespace {
@@ -72,22 +73,33 @@ std::string FullPathName(const std::string& path) {
   if (path[0] != '/') {
     const std::string cwd = GetCurrentDir();
     if (cwd.empty()) return std::string();
-    absolute = cwd + (cwd.back() == '/' ? "" : "/") + path;
+    absolute = cwd + "/" + path;
   }
-  // realpath of the folder plus the file name: the file itself need not exist.
-  const std::string::size_type slash = absolute.find_last_of('/');
-  const std::string folder = slash == 0 ? "/" : absolute.substr(0, slash);
-  const std::string name = absolute.substr(slash + 1);
-  char resolved[PATH_MAX];
-  if (::realpath(folder.c_str(), resolved) == nullptr) return absolute;
-  std::string result = resolved;
-  if (name.empty() || name == ".") return result;
-  if (name == "..") {
-    const std::string::size_type up = result.find_last_of('/');
-    return up == 0 ? "/" : result.substr(0, up);
+  // Resolved from the text alone, as GetFullPathNameA does: "." and ".."
+  // are folded away without asking the file system, so "sub/../m.ini"
+  // needs no folder "sub", and ".." of the root is the root.
+  std::vector<std::string> parts;
+  std::string::size_type i = 0;
+  while (i < absolute.size()) {
+    std::string::size_type end = absolute.find('/', i);
+    if (end == std::string::npos) end = absolute.size();
+    const std::string part = absolute.substr(i, end - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = end + 1;
   }
-  return result + (result.back() == '/' ? "" : "/") + name;
+  std::string result;
+  for (const std::string& part : parts) result += "/" + part;
+  if (result.empty()) return "/";
+  // A trailing separator stays, as it does on Windows.
+  if (absolute.back() == '/') result += '/';
+  return result;
 }
+
+bool IsRootedPath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
 bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 

@@ -238,30 +238,6 @@ StdOutState GetStdOutput(Handle* out, int* error) {
   return StdOutState::kValid;
 }
 
-long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error) {
-  for (;;) {
-    const ssize_t n = ::read(Fd(handle), buffer, size);
-    if (n >= 0) return static_cast<long>(n);
-    if (errno != EINTR) {
-      *error = errno;
-      return -1;
-    }
-  }
-}
-
-bool WriteAll(const Handle& handle, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(Fd(handle), data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // SIGPIPE is ignored too: a reader that went away must show up as a failed
 // write of the echo, not end the launcher before it has logged the rest.
 ChildSignalScope::ChildSignalScope(const Child& child) {

@@ -35,6 +35,10 @@ std::string ExecutablePath() {
   return std::string(buffer, static_cast<std::size_t>(n));
 }
 
+std::string ApplicationNameOf(const std::string& executable_path) {
+  return executable_path.substr(executable_path.rfind('/') + 1);
+}
+
 bool QueryVersion(VersionInfo* out) {
   struct utsname name;
   if (::uname(&name) != 0) return false;

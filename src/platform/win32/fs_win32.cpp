@@ -87,6 +87,10 @@ std::string FullPathName(const std::string& path) {
   return std::string(buffer, length);
 }
 
+bool IsRootedPath(const std::string& path) {
+  return HasDrivePrefix(path) || (!path.empty() && IsSeparator(path[0]));
+}
+
 bool IsAbsolutePath(const std::string& path) {
   if (HasDrivePrefix(path)) return path.size() >= 3 && IsSeparator(path[2]);
   return UncRootLength(path) != 0;

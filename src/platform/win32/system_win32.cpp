@@ -59,6 +59,15 @@ bool UnsetEnvVar(const std::string& name) {
   return crt_ok && os_ok;
 }
 
+std::string ApplicationNameOf(const std::string& executable_path) {
+  const std::string::size_type slash = executable_path.find_last_of("\\/");
+  std::string name =
+      slash == std::string::npos ? executable_path : executable_path.substr(slash + 1);
+  const std::string::size_type dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
 std::string ExecutablePath() {
   // GetModuleFileNameA truncates silently (answering the buffer size) when
   // the path does not fit; a longer buffer is tried before giving up, so a

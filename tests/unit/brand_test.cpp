@@ -1,0 +1,196 @@
+// The brand tool's reading of what it is given: versions, icon files and
+// version resources, including malformed ones.
+#include "brand/brand.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+using brand::Bytes;
+
+void Put16(Bytes* b, std::uint16_t v) {
+  b->push_back(static_cast<std::uint8_t>(v));
+  b->push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(Bytes* b, std::uint32_t v) {
+  Put16(b, static_cast<std::uint16_t>(v));
+  Put16(b, static_cast<std::uint16_t>(v >> 16));
+}
+
+// An .ico file with one image whose data starts with `image`.
+Bytes IconFile(const Bytes& image, std::uint16_t type = 1, std::uint16_t count = 1,
+               std::uint32_t offset = 22) {
+  Bytes file;
+  Put16(&file, 0);
+  Put16(&file, type);
+  Put16(&file, count);
+  file.insert(file.end(), {16, 16, 0, 0});
+  Put16(&file, 1);
+  Put16(&file, 32);
+  Put32(&file, static_cast<std::uint32_t>(image.size()));
+  Put32(&file, offset);
+  file.insert(file.end(), image.begin(), image.end());
+  return file;
+}
+
+Bytes BitmapImage() {
+  Bytes image;
+  Put32(&image, 40);  // BITMAPINFOHEADER size
+  image.resize(40 + 16 * 16 * 4 + 16 * 4, 0x7F);
+  return image;
+}
+
+TEST(BrandTest, VersionMustBeFourNumbers) {
+  const struct {
+    const char* text;
+    bool valid;
+  } cases[] = {
+      {"1.2.3.0", true},    {"0.0.0.0", true},   {"65535.0.0.65535", true},
+      {"1.2.3", false},     {"1.2.3.4.5", false}, {"1.2.3.65536", false},
+      {"1.2..3", false},    {"1.2.3.", false},    {".1.2.3", false},
+      {"1.2.3.-1", false},  {"1.2.3.+1", false},  {" 1.2.3.4", false},
+      {"1.2.3.4 ", false},  {"1.2.3.x", false},   {"", false},
+      {"000001.2.3.4", false},
+  };
+  for (const auto& c : cases) {
+    std::uint16_t numbers[4];
+    EXPECT_EQ(brand::ParseVersion(c.text, numbers), c.valid) << c.text;
+  }
+  std::uint16_t numbers[4];
+  ASSERT_TRUE(brand::ParseVersion("65535.2.30.400", numbers));
+  EXPECT_EQ(numbers[0], 65535);
+  EXPECT_EQ(numbers[3], 400);
+}
+
+TEST(BrandTest, OptionsNeedATargetAndSomethingToChange) {
+  const struct {
+    std::vector<std::string> args;
+    bool valid;
+  } cases[] = {
+      {{"app.exe", "--icon", "a.ico", "--name", "My App", "--version", "1.2.3.0"}, true},
+      {{"--company", "ACME", "app.exe"}, true},
+      {{"app.exe"}, false},                          // nothing to change
+      {{"--name", "X"}, false},                      // no target
+      {{"app.exe", "other.exe", "--name", "X"}, false},
+      {{"app.exe", "--name"}, false},                // option without value
+      {{"app.exe", "--name", ""}, false},
+      {{"app.exe", "--colour", "red"}, false},       // unknown option
+      {{"app.exe", "--version", "1.2.3"}, false},
+  };
+  for (const auto& c : cases) {
+    brand::Options options;
+    std::string error;
+    EXPECT_EQ(brand::ParseOptions(c.args, &options, &error), c.valid)
+        << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "");
+    if (!c.valid) EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(BrandTest, IconFilesThatAreNotIconsAreRefused) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3};
+  const struct {
+    const char* what;
+    Bytes file;
+    bool valid;
+  } cases[] = {
+      {"bitmap image", IconFile(BitmapImage()), true},
+      {"png image", IconFile(png), true},
+      {"text", Bytes{'h', 'e', 'l', 'l', 'o', ',', ' ', 'n', 'o'}, false},
+      {"empty", Bytes{}, false},
+      {"cursor file", IconFile(BitmapImage(), 2), false},
+      {"no images", IconFile(Bytes{}, 1, 0), false},
+      {"directory cut short", IconFile(BitmapImage(), 1, 40), false},
+      {"image past the end", IconFile(BitmapImage(), 1, 1, 4000), false},
+      {"image inside the directory", IconFile(BitmapImage(), 1, 1, 6), false},
+      {"image offset wrapping around", IconFile(BitmapImage(), 1, 1, 0xFFFFFFF0u), false},
+      {"image that is no image", IconFile(Bytes{'M', 'Z', 0, 0, 0, 0}), false},
+  };
+  for (const auto& c : cases) {
+    std::vector<brand::IconImage> images;
+    std::string error;
+    EXPECT_EQ(brand::ParseIconFile(c.file, &images, &error), c.valid) << c.what << ": " << error;
+  }
+}
+
+TEST(BrandTest, NewImagesTakeTheGroupsOldIdsThenFreeOnes) {
+  // Group 1 used 3 and 5; images 1 to 6 exist in the file.
+  EXPECT_EQ(brand::AssignIconIds(1, {3, 5}, {1, 2, 3, 4, 5, 6}), (std::vector<std::uint16_t>{3}));
+  EXPECT_EQ(brand::AssignIconIds(4, {3, 5}, {1, 2, 3, 4, 5, 6}),
+            (std::vector<std::uint16_t>{3, 5, 7, 8}));
+  EXPECT_EQ(brand::AssignIconIds(2, {}, {2}), (std::vector<std::uint16_t>{1, 3}));
+}
+
+// A version resource as the resource compiler writes one.
+Bytes LauncherVersionResource() {
+  brand::VersionBlock root{u"VS_VERSION_INFO", 0, {}, {}};
+  Put32(&root.value, 0xFEEF04BD);
+  root.value.resize(52, 0);
+  auto text = [](const std::u16string& s) {
+    Bytes v;
+    for (char16_t c : s) Put16(&v, static_cast<std::uint16_t>(c));
+    Put16(&v, 0);
+    return v;
+  };
+  brand::VersionBlock table{u"040904b0", 1, {}, {}};
+  table.children.push_back({u"CompanyName", 1, text(u"Orlan"), {}});
+  table.children.push_back({u"FileDescription", 1, text(u"Kestrelbay windowed launcher"), {}});
+  table.children.push_back({u"LegalCopyright", 1, text(u"kept as it is"), {}});
+  brand::VersionBlock strings{u"StringFileInfo", 1, {}, {table}};
+  brand::VersionBlock var{u"Translation", 0, {}, {}};
+  Put32(&var.value, 0x04B00409);
+  brand::VersionBlock var_info{u"VarFileInfo", 1, {}, {var}};
+  root.children = {strings, var_info};
+  return brand::BuildVersionResource(root);
+}
+
+TEST(BrandTest, RebrandedVersionKeepsWhatItDoesNotSet) {
+  const std::uint16_t version[4] = {1, 2, 3, 0};
+  brand::VersionStrings strings;
+  strings.product_name = u"My App";
+  strings.file_name = u"myapp.exe";
+  Bytes rebranded;
+  ASSERT_TRUE(brand::RebrandVersion(LauncherVersionResource(), version, strings, &rebranded));
+  brand::VersionBlock root;
+  ASSERT_TRUE(brand::ParseVersionResource(rebranded, &root));
+  EXPECT_EQ(brand::VersionString(root, u"ProductName"), u"My App");
+  EXPECT_EQ(brand::VersionString(root, u"FileDescription"), u"My App");
+  EXPECT_EQ(brand::VersionString(root, u"FileVersion"), u"1.2.3.0");
+  EXPECT_EQ(brand::VersionString(root, u"InternalName"), u"myapp");
+  EXPECT_EQ(brand::VersionString(root, u"OriginalFilename"), u"myapp.exe");
+  EXPECT_EQ(brand::VersionString(root, u"CompanyName"), u"Orlan");
+  EXPECT_EQ(brand::VersionString(root, u"LegalCopyright"), u"kept as it is");
+  // Branding again starts from the branded copy.
+  strings = brand::VersionStrings();
+  strings.description = u"Second";
+  strings.file_name = u"myapp.exe";
+  Bytes again;
+  ASSERT_TRUE(brand::RebrandVersion(rebranded, nullptr, strings, &again));
+  ASSERT_TRUE(brand::ParseVersionResource(again, &root));
+  EXPECT_EQ(brand::VersionString(root, u"FileDescription"), u"Second");
+  EXPECT_EQ(brand::VersionString(root, u"ProductName"), u"My App");
+  EXPECT_EQ(brand::VersionString(root, u"FileVersion"), u"1.2.3.0");
+}
+
+TEST(BrandTest, CutOrCorruptVersionResourcesAreRefusedWithoutReadingPastThem) {
+  const Bytes whole = LauncherVersionResource();
+  brand::VersionBlock root;
+  ASSERT_TRUE(brand::ParseVersionResource(whole, &root));
+  // Every shorter copy keeps the full length in its header, so each one
+  // claims more bytes than it has.
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
+    EXPECT_FALSE(brand::ParseVersionResource(cut, &root)) << size;
+  }
+  // A child claiming a length below its own header.
+  Bytes bad = whole;
+  const std::size_t first_child = 40 + 52;  // header and key with padding, fixed part
+  bad[first_child] = 2;
+  bad[first_child + 1] = 0;
+  EXPECT_FALSE(brand::ParseVersionResource(bad, &root));
+}
+
+}  // namespace
