@@ -129,14 +129,14 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
         ShortenWithArgFile(command_line, uninstall, options.GetTempLocation());
     if (!shorter.refusal.empty()) {
       // Starting a cut command line would run the wrong program or arguments.
+      const std::string limit = IntToString(static_cast<long long>(kMaxCommandLine));
       LogError(kTagCommandLine, "the command line has " + length +
-                                    " characters, more than the limit of " +
-                                    IntToString(static_cast<long long>(kMaxCommandLine)) + "; " +
+                                    " characters, more than the limit of " + limit + "; " +
                                     shorter.refusal);
       return kExitRunnerFailed;
     }
-    LogInfo(kTagArgFile, shorter.arg_file + " holds the arguments of a command line of " +
-                             length + " characters");
+    LogInfo(kTagArgFile,
+            shorter.arg_file + " holds the arguments of a command line of " + length + " characters");
     command_line = std::move(shorter.command_line);
     arg_file = std::move(shorter.arg_file);
   }
