@@ -34,10 +34,15 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-// A home as written, without the trailing separators that installers and
-// users often add ("C:\jdk\" and "C:\jdk" are one home).
+// A home as written, without the quotes and trailing separators that
+// installers and users often add: "C:\jdk\", C:\jdk\ and C:\jdk are one home
+// (a variable set with `set JAVA_HOME="C:\Program Files\jdk"` holds quotes).
 std::string CleanHome(const std::string& home) {
-  std::string out = NormalizeSlashes(TrimWhitespace(home));
+  std::string out = TrimWhitespace(home);
+  if (out.size() >= 2 && out.front() == '"' && out.back() == '"') {
+    out = TrimWhitespace(out.substr(1, out.size() - 2));
+  }
+  out = NormalizeSlashes(out);
   while (out.size() > 1 && out.back() == platform::PathSeparator() && !platform::IsRootPath(out)) {
     out.pop_back();
   }
@@ -106,8 +111,8 @@ class Search {
       Log(entry + ": no folder named");
       return;
     }
-    const std::string home =
-        platform::IsAbsolutePath(clean) ? clean : request_.launcher_dir + Sep() + clean;
+    const bool as_written = platform::IsAbsolutePath(clean) || request_.launcher_dir.empty();
+    const std::string home = as_written ? clean : request_.launcher_dir + Sep() + clean;
     Report(Try(entry, home));
   }
 
