@@ -1,7 +1,7 @@
-// relay_source: the child of the relay benchmark.
-//   relay_source bytes N        N bytes of a repeating pattern, 64 KiB per write
-//   relay_source lines N LEN    N lines of LEN bytes ("\n" included), one
-//                               write (and so one pipe delivery) per line
+// relay_source: the child of the relay benchmark ("gen").
+//   relay_source bytes N        N bytes of a repeating pattern with no line feed
+//   relay_source lines N LEN    N bytes of LEN-byte lines ("\n" included)
+// Both write 64 KiB per system write, as a program with buffered output does.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -16,24 +16,27 @@ int main(int argc, char** argv) {
   int error = 0;
   if (platform::GetStdOutput(&out, &error) != platform::StdOutState::kValid) return 3;
   const unsigned long long count = std::strtoull(argv[2], nullptr, 10);
-  if (std::strcmp(argv[1], "bytes") == 0) {
-    std::string block(64 * 1024, 'x');
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('a' + i % 26);
-    for (unsigned long long left = count; left > 0;) {
-      const std::size_t n = left < block.size() ? static_cast<std::size_t>(left) : block.size();
-      if (!platform::WriteAll(out, block.data(), n)) return 4;
-      left -= n;
-    }
-    return 0;
-  }
+  std::size_t line = 0;
   if (std::strcmp(argv[1], "lines") == 0 && argc > 3) {
-    const std::size_t length = std::strtoul(argv[3], nullptr, 10);
-    std::string line(length > 0 ? length - 1 : 0, 'l');
-    line += '\n';
-    for (unsigned long long i = 0; i < count; ++i) {
-      if (!platform::WriteAll(out, line.data(), line.size())) return 4;
-    }
-    return 0;
+    line = std::strtoul(argv[3], nullptr, 10);
+    if (line == 0) return 2;
+  } else if (std::strcmp(argv[1], "bytes") != 0) {
+    return 2;
   }
-  return 2;
+  // One block a whole number of lines longer than 64 KiB, so that every
+  // write starts where the previous one stopped in the line pattern.
+  const std::size_t block_size = line > 0 ? (64 * 1024 / line + 1) * line : 64 * 1024;
+  std::string block(block_size, 'x');
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    block[i] = line > 0 && i % line == line - 1 ? '\n' : static_cast<char>('a' + i % 26);
+  }
+  std::size_t offset = 0;
+  for (unsigned long long left = count; left > 0;) {
+    std::size_t n = 64 * 1024 < left ? 64 * 1024 : static_cast<std::size_t>(left);
+    if (offset + n > block.size()) n = block.size() - offset;
+    if (!platform::WriteAll(out, block.data() + offset, n)) return 4;
+    offset = (offset + n) % block.size();
+    left -= n;
+  }
+  return 0;
 }

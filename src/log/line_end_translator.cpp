@@ -4,6 +4,28 @@
 
 namespace kb {
 
+std::size_t LineEndTranslator::Split(const char* data, std::size_t size, char* out,
+                                     std::size_t* rest_size) {
+  *rest_size = 0;
+  if (size == 0) return 0;
+  const char* const end = data + size;
+  const char* lf = data;
+  // The head ends at the first line feed that has no carriage return of
+  // the child's before it.
+  while ((lf = static_cast<const char*>(std::memchr(lf, '\n', end - lf))) != nullptr) {
+    const bool after_cr = lf == data ? after_cr_ : lf[-1] == '\r';
+    if (!after_cr) break;
+    ++lf;
+  }
+  if (lf == nullptr) {
+    after_cr_ = end[-1] == '\r';
+    return size;
+  }
+  after_cr_ = false;
+  *rest_size = Translate(lf, static_cast<std::size_t>(end - lf), out);
+  return static_cast<std::size_t>(lf - data);
+}
+
 std::size_t LineEndTranslator::Translate(const char* data, std::size_t size, char* out) {
   char* const start = out;
   const char* const end = data + size;
@@ -24,13 +46,6 @@ std::size_t LineEndTranslator::Translate(const char* data, std::size_t size, cha
     data = lf + 1;
   }
   return static_cast<std::size_t>(out - start);
-}
-
-bool LineEndTranslator::PassThrough(const char* data, std::size_t size) {
-  if (size == 0) return true;
-  if (std::memchr(data, '\n', size) != nullptr) return false;
-  after_cr_ = data[size - 1] == '\r';
-  return true;
 }
 
 }  // namespace kb

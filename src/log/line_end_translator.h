@@ -1,7 +1,7 @@
 // Stores relayed child output with the log's line ends: a bare line feed
 // becomes carriage return plus line feed, while a carriage return plus line
-// feed that the child wrote itself (even when split across two reads) and a
-// lone carriage return are kept as they are.
+// feed that the child wrote itself (even when split across two chunks) and
+// a lone carriage return are kept as they are.
 #pragma once
 
 #include <cstddef>
@@ -10,18 +10,19 @@ namespace kb {
 
 class LineEndTranslator {
  public:
-  // Worst case of Translate's output for `size` input bytes.
+  // Worst case of the translated rest for `size` input bytes.
   static constexpr std::size_t MaxOutput(std::size_t size) { return size * 2; }
 
-  // Translates one chunk into `out` (room for MaxOutput(size) bytes) and
-  // returns the count written. The state carries over to the next chunk.
-  std::size_t Translate(const char* data, std::size_t size, char* out);
-
-  // True when the chunk can be stored as it is (it holds no line feed); the
-  // state is then carried over as Translate would.
-  bool PassThrough(const char* data, std::size_t size);
+  // Splits one chunk for storing: everything before its first bare line
+  // feed is stored as it is, so only the rest is copied. Returns the length
+  // of that untouched head; writes the translated rest to `out` (room for
+  // MaxOutput(size) bytes) and its length to *rest_size. The state carries
+  // over to the next chunk.
+  std::size_t Split(const char* data, std::size_t size, char* out, std::size_t* rest_size);
 
  private:
+  std::size_t Translate(const char* data, std::size_t size, char* out);
+
   bool after_cr_ = false;
 };
 

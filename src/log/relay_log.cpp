@@ -7,13 +7,21 @@ namespace kb {
 void RelayLog::LogText(const char* data, std::size_t size) {
   const std::string& path = LogFilePath();
   if (path.empty() || size == 0) return;
-  // Most bulk output holds no line feed and is stored without a copy.
-  if (!translator_.PassThrough(data, size)) {
-    size = translator_.Translate(data, size, translated_);
-    data = translated_;
-  }
+  open_line_ = data[size - 1] != '\n';
+  std::size_t rest = 0;
+  const std::size_t head = translator_.Split(data, size, translated_, &rest);
   if (!file_.is_open()) file_ = platform::AppendFile::Open(path);
-  if (file_.is_open() && !file_.Write(data, size)) file_.Close();
+  if (file_.is_open() && !file_.Write(data, head, translated_, rest)) file_.Close();
+}
+
+void RelayLog::Finish() {
+  if (open_line_) {
+    open_line_ = false;
+    if (!file_.is_open()) file_ = platform::AppendFile::Open(LogFilePath());
+    file_.Write("\r\n", 2);
+  }
+  file_.Close();
+  translator_ = LineEndTranslator();
 }
 
 }  // namespace kb

@@ -1,15 +1,17 @@
 // The log side of the output relay: the child's output stored as raw text,
-// chunk by chunk, with no time stamp, level or line end of our own.
+// chunk by chunk, with no time stamp or level of our own.
 //
 // Line ends are stored as the log stores them everywhere: a bare line feed
 // becomes carriage return plus line feed; a carriage return plus line feed
 // the child wrote itself (also when split across chunks) stays as it is.
+// When the relayed output does not end with a line feed, Finish adds one
+// CR LF, so that the next entry's time stamp starts a line of its own.
 //
-// The file stays open from the first chunk to the end of the relay, but
-// each chunk is one unbuffered append made before LogText returns, so other
-// launchers sharing the file still append whole pieces and a reader sees
-// every chunk at once. A chunk that cannot be stored is dropped; the next
-// one opens the file again. With logging off nothing is written.
+// The file stays open from the first chunk to Finish, but each chunk is one
+// unbuffered append made before LogText returns, so other launchers sharing
+// the file still append whole pieces and a reader sees every chunk at once.
+// A chunk that cannot be stored is dropped; the next one opens the file
+// again. With logging off nothing is written.
 #pragma once
 
 #include <cstddef>
@@ -25,15 +27,20 @@ class RelayLog {
   static constexpr std::size_t kMaxChunk = 64 * 1024;
 
   RelayLog() = default;
+  ~RelayLog() { Finish(); }
   RelayLog(const RelayLog&) = delete;
   RelayLog& operator=(const RelayLog&) = delete;
 
   // Appends one relayed chunk of at most kMaxChunk bytes.
   void LogText(const char* data, std::size_t size);
+  // Ends the relayed text (see above) and closes the file. Further chunks
+  // start a new relayed text.
+  void Finish();
 
  private:
   LineEndTranslator translator_;
   platform::AppendFile file_;
+  bool open_line_ = false;  // the last relayed byte was not a line feed
   char translated_[LineEndTranslator::MaxOutput(kMaxChunk)];
 };
 

@@ -24,6 +24,9 @@ class AppendFile {
   // write fails (the rest is then dropped).
   bool Write(const char* data, std::size_t size);
   bool Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
+  // Appends two pieces, as one system write where the platform can
+  // (POSIX writev; Windows one write per non-empty piece).
+  bool Write(const char* head, std::size_t head_size, const char* rest, std::size_t rest_size);
   void Close() { handle_.Close(); }
 
  private:

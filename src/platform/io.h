@@ -1,8 +1,9 @@
-// Raw reads and writes on an open Handle: pipes, the launcher's standard
-// output, files opened for appending.
+// Raw reads and writes on an open Handle (pipes, files opened for
+// appending), the launcher's own standard output, and the relay's echo:
+// copying a child's output onto standard output as it is read.
 //
 // Windows: ReadFile / WriteFile, synchronous. POSIX: read / write, retried
-// on EINTR.
+// on EINTR; tee(2) for the echo where standard output is a pipe.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,61 @@ namespace platform {
 long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error);
 
 // Writes every byte (looping over partial writes). False on failure.
+// POSIX: a non-blocking target that is full (EAGAIN) is waited for with
+// poll and the write goes on. Windows: a console before Windows 8 refuses
+// large writes with ERROR_NOT_ENOUGH_MEMORY; the piece is then retried in
+// halves until it is taken (or a single byte is refused).
 bool WriteAll(const Handle& handle, const char* data, std::size_t size);
+
+// Appends two pieces as one append where the system can: POSIX one writev
+// (looping over partial writes); Windows one WriteFile per non-empty piece.
+bool WriteAll(const Handle& handle, const char* head, std::size_t head_size,
+              const char* rest, std::size_t rest_size);
+
+enum class StdOutState { kValid, kInvalid, kNull };
+// The launcher's own standard output (GetStdHandle(STD_OUTPUT_HANDLE)).
+// kInvalid / kNull carry the system error code in *error. POSIX: a
+// close-on-exec duplicate of descriptor 1 when it is open, else kInvalid
+// with EBADF; never kNull.
+StdOutState GetStdOutput(Handle* out, int* error);
+
+// Closes the launcher's standard output for good, as the relay does when it
+// ends: whoever reads it sees its end while the launcher still runs.
+// Windows: closes the handle GetStdOutput gave (the process's own standard
+// output handle). POSIX: closes the duplicate and puts /dev/null on
+// descriptor 1; closing descriptor 1 itself would let the next file the
+// launcher opens (the log) take its place and receive stray output.
+void CloseStdOutput(Handle* out);
+
+// Reads a child's output in chunks and puts each chunk onto an echo handle
+// before handing it over, so that nothing is read ahead of the echo.
+// POSIX: while the echo is a pipe, tee(2) duplicates the waiting bytes into
+// it without a copy and the read then takes exactly those bytes; any other
+// echo (or a tee(2) that answers EINVAL) gets read then write. Windows:
+// ReadFile then WriteFile.
+class EchoingReader {
+ public:
+  // echo may be null: no echo. Both handles must outlive the reader.
+  EchoingReader(const Handle& source, const Handle* echo) : source_(source), echo_(echo) {}
+
+  // The next chunk of at most size bytes: the count, 0 at the end of the
+  // data, -1 on a failed read (*error set). A failed echo ends the echo for
+  // good (echoing() turns false); the chunk is still read and returned.
+  long Next(char* buffer, std::size_t size, int* error);
+  bool echoing() const { return echo_ != nullptr; }
+
+ private:
+  const Handle& source_;
+  const Handle* echo_;
+  bool try_tee_ = true;
+};
+
+// Test hook: the system calls that tests make fail. Before each call of
+// the kind named, the hook is asked with the byte count about to be passed;
+// a non-zero answer is taken as that call's system error code and the call
+// is not made. Null (the default) removes the hook.
+enum class IoCall { kWrite, kTee };
+using IoFaultHook = int (*)(IoCall call, std::size_t size);
+void SetIoFaultHookForTesting(IoFaultHook hook);
 
 }  // namespace platform

@@ -1,11 +1,12 @@
-// Child processes, the pipe that carries their output, the launcher's own
-// standard output, the worker thread of an uninstall run, and interrupts.
-// Reads and writes on the handles are in platform/io.h.
+// Child processes, the pipe that carries their output, the worker thread of
+// an uninstall run, and interrupts. Reads and writes on the handles, and the
+// launcher's own standard output, are in platform/io.h.
 //
 // Windows: CreatePipe, SetHandleInformation, CreateProcessA with a null
-// application name, GetStdHandle, WaitForSingleObject, CreateThread. POSIX: pipe2 with O_CLOEXEC, posix_spawn of the argument
-// vector that SplitCommandLine makes of the command line (the program looked
-// up in PATH when it holds no "/"), waitpid, pthreads.
+// application name, WaitForSingleObject, CreateThread. POSIX: pipe2 with
+// O_CLOEXEC, posix_spawn of the argument vector that SplitCommandLine makes
+// of the command line (the program looked up in PATH when it holds no "/"),
+// waitpid, pthreads.
 #pragma once
 
 #include <cstddef>
@@ -82,12 +83,6 @@ class Child {
 // both platforms; POSIX errno values otherwise).
 int StartChild(const std::string& command_line, const StartOptions& options,
                Child* child);
-
-enum class StdOutState { kValid, kInvalid, kNull };
-// The launcher's own standard output (GetStdHandle(STD_OUTPUT_HANDLE)).
-// kInvalid / kNull carry the system error code in *error. POSIX: descriptor 1
-// when open, else kInvalid with EBADF; never kNull.
-StdOutState GetStdOutput(Handle* out, int* error);
 
 // While a ChildSignalScope lives, a console interrupt (Ctrl-C, Ctrl-Break;
 // SIGINT, SIGQUIT) does not end the launcher: the child gets it as it would

@@ -13,10 +13,9 @@
 namespace kb {
 namespace {
 
-// Copies the child's output until every writer has closed the pipe. A
-// failed echo only ends the echo: the log still gets every byte.
-static_assert(kRelayChunkSize <= RelayLog::kMaxChunk, "a relay chunk must fit the log side");
-
+// Copies the child's output until every writer has closed the pipe. Each
+// chunk reaches the echo and the log before the next read, so nothing is
+// held back. A failed echo only ends the echo: the log still gets every byte.
 void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo) {
   struct Buffers {
     char chunk[kRelayChunkSize];
@@ -24,14 +23,14 @@ void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo) 
   };
   // Heap, not stack: 192 KiB is more than a worker-sized stack should hold.
   std::unique_ptr<Buffers> buffers(new Buffers);
+  platform::EchoingReader reader(source, echo);
   for (;;) {
     int error = 0;
-    const long count = platform::ReadSome(source, buffers->chunk, kRelayChunkSize, &error);
+    const long count = reader.Next(buffers->chunk, kRelayChunkSize, &error);
     if (count <= 0) break;
-    const std::size_t size = static_cast<std::size_t>(count);
-    if (echo != nullptr && !platform::WriteAll(*echo, buffers->chunk, size)) echo = nullptr;
-    buffers->log.LogText(buffers->chunk, size);
+    buffers->log.LogText(buffers->chunk, static_cast<std::size_t>(count));
   }
+  buffers->log.Finish();
 }
 
 void RelayToLogAndConsole(int kind, platform::Pipe* pipe) {
@@ -52,7 +51,7 @@ void RelayToLogAndConsole(int kind, platform::Pipe* pipe) {
   const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;
   ReadFromPipe(pipe->read, echo ? &out : nullptr);
   pipe->read.Close();
-  out.Close();
+  platform::CloseStdOutput(&out);
 }
 
 struct WorkerCall {

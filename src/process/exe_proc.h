@@ -37,10 +37,18 @@ inline constexpr unsigned kRelayChunkSize = 64 * 1024;
 // The runners (the ExeProc group) hold no state between calls.
 
 // Starts the child with its standard output and standard error on a pipe
-// and copies every byte into the log (line feeds stored as CR LF) and,
-// when kind is 200, onto the launcher's standard output, until every
-// holder of the pipe's write end has ended. Returns the child's exit code,
-// or -1 when the pipe or the child cannot be created or the wait fails.
+// and copies every byte into the log (line feeds stored as CR LF, and one
+// CR LF after output that does not end with a line feed) and, when kind is
+// 200, onto the launcher's standard output, until every holder of the
+// pipe's write end has ended. Returns the child's exit code, or -1 when the
+// pipe or the child cannot be created or the wait fails.
+//
+// When the relay ends, the launcher's own standard output is closed on
+// purpose, so that whoever reads it sees its end while the launcher still
+// waits for the child: Windows closes the standard output handle; POSIX
+// puts /dev/null on descriptor 1 instead of closing it, since a closed
+// descriptor 1 would be taken by the next file opened (the log) and stray
+// output would land there.
 int ExeandDisplay(int kind, bool show_window, std::string command_line);
 
 // Starts the child hidden, inheriting nothing, and waits for it. Returns

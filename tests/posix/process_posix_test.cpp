@@ -6,8 +6,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/command_line.h"
 #include "log/log.h"
@@ -157,6 +160,60 @@ TEST(ProcessPosixTest, WorkerRunsAndJoins) {
   EXPECT_TRUE(worker.Join(&error));
   EXPECT_EQ(value, 42);
   EXPECT_FALSE(worker.Join(&error));
+}
+
+int RefuseTee(platform::IoCall call, std::size_t) {
+  return call == platform::IoCall::kTee ? EINVAL : 0;
+}
+
+// A parent that made our standard output non-blocking and reads it late
+// (Node.js and some IDEs do): the echo waits for room instead of ending at
+// the first EAGAIN. Both ways of echoing: tee(2), and read then write.
+TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
+  const std::size_t size = 1000000;
+  for (const bool tee_refused : {false, true}) {
+    SCOPED_TRACE(tee_refused);
+    platform::SetIoFaultHookForTesting(tee_refused ? RefuseTee : nullptr);
+    platform::Pipe source;
+    platform::Pipe echo;
+    ASSERT_EQ(platform::CreateChildPipe(&source), 0);
+    ASSERT_EQ(platform::CreateChildPipe(&echo), 0);
+    const int echo_fd = static_cast<int>(echo.write.get());
+    ASSERT_EQ(::fcntl(echo_fd, F_SETFL, ::fcntl(echo_fd, F_GETFL) | O_NONBLOCK), 0);
+    platform::StartOptions options;
+    options.std_output = &source.write;
+    platform::Child child;
+    ASSERT_EQ(platform::StartChild(TestChild("--tc-quiet --tc-bytes=" + std::to_string(size)),
+                                   options, &child),
+              0);
+    source.write.Close();
+    std::string echoed;
+    std::thread late_reader([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      char buffer[65536];
+      int error = 0;
+      long n;
+      while ((n = platform::ReadSome(echo.read, buffer, sizeof buffer, &error)) > 0) {
+        echoed.append(buffer, static_cast<std::size_t>(n));
+      }
+    });
+    platform::EchoingReader reader(source.read, &echo.write);
+    std::string relayed;
+    std::vector<char> chunk(65536);
+    int error = 0;
+    long n;
+    while ((n = reader.Next(chunk.data(), chunk.size(), &error)) > 0) {
+      relayed.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+    EXPECT_TRUE(reader.echoing());
+    echo.write.Close();
+    late_reader.join();
+    ASSERT_TRUE(child.Wait(&error));
+    EXPECT_EQ(relayed.size(), size);
+    EXPECT_EQ(echoed.size(), size);
+    EXPECT_TRUE(echoed == relayed);
+  }
+  platform::SetIoFaultHookForTesting(nullptr);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 //   --tc-cwd              "CWD=<current folder>\n"
 //   --tc-env=NAME         "ENV:NAME=<value>\n", or "ENV:NAME unset\n"
 //   --tc-out=TEXT         TEXT and "\n" to standard output
+//   --tc-raw=TEXT         TEXT alone to standard output
 //   --tc-err=TEXT         TEXT and "\n" to standard error
 //   --tc-bytes=N          N bytes of the repeating pattern
 //                         "0123456789abcdefghijklmnopqrstuvwxyz"
@@ -155,6 +156,8 @@ int main(int argc, char** argv) {
       Out("ENV:" + value + (found != nullptr ? "=" + std::string(found) : " unset") + "\n");
     } else if (StartsWith(argument, "--tc-out=", &value)) {
       Out(value + "\n");
+    } else if (StartsWith(argument, "--tc-raw=", &value)) {
+      Out(value);
     } else if (StartsWith(argument, "--tc-err=", &value)) {
       std::fputs((value + "\n").c_str(), stderr);
     } else if (StartsWith(argument, "--tc-bytes=", &value)) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include "common/command_line.h"
 #include "common/text.h"
 #include "log/log.h"
+#include "platform/append_file.h"
+#include "platform/io.h"
 #include "platform/process.h"
 #include "platform/system.h"
 #include "log/line_end_translator.h"
@@ -26,6 +29,19 @@ constexpr char kCommandVar[] = "KB_TEST_RUNNER_CMD";
 constexpr char kLogVar[] = "KB_TEST_RUNNER_LOG";
 constexpr char kResultVar[] = "KB_TEST_RUNNER_RESULT";
 constexpr char kCloseStdoutVar[] = "KB_TEST_RUNNER_CLOSE_STDOUT";
+constexpr char kFaultVar[] = "KB_TEST_RUNNER_FAULT";
+
+// Injected system failures, named by kFaultVar.
+// tee-refused: tee(2) answers EINVAL, as for an output that is no pipe.
+int TeeRefused(platform::IoCall call, std::size_t) {
+  return call == platform::IoCall::kTee ? EINVAL : 0;
+}
+// old-console: a Windows console before Windows 8, which refuses writes
+// above a few kilobytes with ERROR_NOT_ENOUGH_MEMORY (8). Wine's console
+// takes any size, so only the injection shows this.
+int OldConsole(platform::IoCall call, std::size_t size) {
+  return call == platform::IoCall::kWrite && size > 5000 ? 8 : 0;
+}
 
 int RunAsLauncherWhenAsked() {
   const std::string runner = platform::GetEnvVar(kRunnerVar);
@@ -33,11 +49,27 @@ int RunAsLauncherWhenAsked() {
   kb::LogFilePath() = platform::GetEnvVar(kLogVar);
   const std::string command = platform::GetEnvVar(kCommandVar);
   if (platform::GetEnvVar(kCloseStdoutVar) == "1") std::fclose(stdout);
+  const std::string fault = platform::GetEnvVar(kFaultVar);
+  if (fault == "tee-refused") platform::SetIoFaultHookForTesting(TeeRefused);
+  if (fault == "old-console") platform::SetIoFaultHookForTesting(OldConsole);
+  const std::string result_path = platform::GetEnvVar(kResultVar);
   int result = -12345;
-  if (runner == "display") result = kb::ExeandDisplay(200, false, command);
+  if (runner == "display" || runner == "display-then-open") {
+    result = kb::ExeandDisplay(200, false, command);
+  }
   if (runner == "display100") result = kb::ExeandDisplay(100, false, command);
   if (runner == "wait") result = kb::ExeandWait(command);
-  kbtest::WriteFile(platform::GetEnvVar(kResultVar), kb::IntToString(result));
+  if (runner == "display-then-open") {
+    // The next file opened after the relay, then whatever the launcher
+    // still writes to its standard output.
+    platform::AppendFile other = platform::AppendFile::Open(result_path + ".other");
+    platform::Handle out;
+    int error = 0;
+    if (platform::GetStdOutput(&out, &error) == platform::StdOutState::kValid) {
+      platform::WriteAll(out, "stray", 5);
+    }
+  }
+  kbtest::WriteFile(result_path, kb::IntToString(result));
   platform::ExitProcessNow(0);
 }
 const int kLauncherMode = RunAsLauncherWhenAsked();
@@ -75,6 +107,13 @@ std::string LogForm(const std::string& bytes) {
   return out;
 }
 
+// What the relay stores for a child's whole output: its log form, then one
+// CR LF when the output does not end a line, so that the next entry's time
+// stamp starts a line of its own.
+std::string RelayedForm(const std::string& bytes) {
+  return LogForm(bytes) + (!bytes.empty() && bytes.back() != '\n' ? "\r\n" : "");
+}
+
 struct Launch {
   kbtest::RunResult run;  // the launcher's own standard output
   std::string result;     // the runner's result
@@ -86,7 +125,8 @@ class ExeProcTest : public ::testing::Test {
   std::string LogPath() const { return log_path_; }
 
   Launch RunLauncher(const std::string& runner, const std::string& command,
-                     bool close_stdout = false) {
+                     bool close_stdout = false, const std::string& fault = std::string()) {
+    kbtest::ScopedEnv fault_env(kFaultVar, fault);
     kbtest::ScopedEnv runner_env(kRunnerVar, runner);
     kbtest::ScopedEnv command_env(kCommandVar, command);
     kbtest::ScopedEnv log_env(kLogVar, LogPath());
@@ -128,15 +168,20 @@ TEST_F(ExeProcTest, RelaysEveryByteToConsoleAndLog) {
       {"--tc-quiet --tc-out=one --tc-err=two --tc-out=three", "one\ntwo\nthree\n"},
       {"--tc-quiet --tc-out=dos\r --tc-out=lone\rcr", "dos\r\nlone\rcr\n"},
       {"--tc-quiet --tc-random=200000:7", random},
+      // A CR LF split between two chunks (the child pauses between them).
+      {"--tc-quiet --tc-raw=a\r --tc-sleep=300 --tc-out= --tc-raw=b", "a\r\nb"},
   };
+  // The same bytes when the echo cannot take its fast path: a tee(2) that
+  // is refused (POSIX), or a console that refuses large writes (Windows).
+  const std::string fault = IsWindows() ? "old-console" : "tee-refused";
   int index = 0;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.arguments);
+  for (const auto& c : cases) for (const std::string& injected : {std::string(), fault}) {
+    SCOPED_TRACE(std::string(c.arguments) + " " + injected);
     log_path_ = scratch_ / ("run" + kb::IntToString(++index) + ".log");
-    const Launch launch = RunLauncher("display", Child(c.arguments));
+    const Launch launch = RunLauncher("display", Child(c.arguments), false, injected);
     EXPECT_EQ(launch.result, "0");
     EXPECT_TRUE(launch.run.output == c.echo) << "echo differs, size " << launch.run.output.size();
-    EXPECT_TRUE(Relayed(launch.log) == LogForm(c.echo))
+    EXPECT_TRUE(Relayed(launch.log) == RelayedForm(c.echo))
         << "log differs, size " << Relayed(launch.log).size();
     EXPECT_NE(launch.log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=0\r\n"),
               std::string::npos);
@@ -236,31 +281,57 @@ TEST_F(ExeProcTest, ClosedStandardOutputStillLogsEverything) {
   const Launch launch =
       RunLauncher("display", Child("--tc-quiet --tc-bytes=300000 --tc-exit=3"), true);
   EXPECT_EQ(launch.result, "3");
-  EXPECT_TRUE(Relayed(launch.log) == Pattern(300000)) << Relayed(launch.log).size();
+  EXPECT_TRUE(Relayed(launch.log) == RelayedForm(Pattern(300000))) << Relayed(launch.log).size();
   EXPECT_NE(launch.log.find("ERROR: ExeProc::ExeandDisplay::GetStdHandle::"), std::string::npos);
 }
 
+// The reader of the launcher's standard output goes away before the relay
+// starts, or after the first bytes while the echo is blocked on a full pipe.
 TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
-  kbtest::ScopedEnv runner_env(kRunnerVar, "display");
-  kbtest::ScopedEnv command_env(kCommandVar, Child("--tc-quiet --tc-bytes=500000 --tc-exit=9"));
-  kbtest::ScopedEnv log_env(kLogVar, LogPath());
-  kbtest::ScopedEnv result_env(kResultVar, scratch_ / "result.txt");
-  kbtest::ScopedEnv close_env(kCloseStdoutVar, "0");
-  platform::Pipe pipe;
-  ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
-  pipe.read.Close();  // nobody will ever read the launcher's output
-  platform::StartOptions options;
-  options.inherit_handles = true;
-  options.std_output = &pipe.write;
-  platform::Child launcher;
-  ASSERT_EQ(platform::StartChild(kb::QuoteArgument(kbtest::BuiltProgram("unit_tests")), options,
-                                 &launcher),
-            0);
-  pipe.write.Close();
-  int error = 0;
-  ASSERT_TRUE(launcher.Wait(&error));
-  EXPECT_EQ(kbtest::ReadFile(scratch_ / "result.txt"), "9");
-  EXPECT_TRUE(Relayed(kbtest::ReadFile(LogPath())) == Pattern(500000));
+  for (const std::size_t read_first : {std::size_t{0}, std::size_t{1000}}) {
+    SCOPED_TRACE(read_first);
+    kbtest::ScopedEnv runner_env(kRunnerVar, "display");
+    kbtest::ScopedEnv command_env(kCommandVar, Child("--tc-quiet --tc-bytes=500000 --tc-exit=9"));
+    kbtest::ScopedEnv log_env(kLogVar, LogPath());
+    kbtest::ScopedEnv result_env(kResultVar, scratch_ / "result.txt");
+    kbtest::ScopedEnv close_env(kCloseStdoutVar, "0");
+    platform::Pipe pipe;
+    ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
+    ASSERT_EQ(platform::MakeNotInheritable(pipe.read), 0);
+    if (read_first == 0) pipe.read.Close();  // nobody will ever read the output
+    platform::StartOptions options;
+    options.inherit_handles = true;
+    options.std_output = &pipe.write;
+    platform::Child launcher;
+    ASSERT_EQ(platform::StartChild(kb::QuoteArgument(kbtest::BuiltProgram("unit_tests")), options,
+                                   &launcher),
+              0);
+    pipe.write.Close();
+    std::string echoed;
+    char buffer[1000];
+    int error = 0;
+    while (echoed.size() < read_first) {
+      const long n = platform::ReadSome(pipe.read, buffer, read_first - echoed.size(), &error);
+      if (n <= 0) break;
+      echoed.append(buffer, static_cast<std::size_t>(n));
+    }
+    pipe.read.Close();
+    ASSERT_TRUE(launcher.Wait(&error));
+    EXPECT_TRUE(echoed == Pattern(read_first));
+    EXPECT_EQ(kbtest::ReadFile(scratch_ / "result.txt"), "9");
+    EXPECT_TRUE(Relayed(kbtest::ReadFile(LogPath())) == RelayedForm(Pattern(500000)));
+    std::remove(LogPath().c_str());
+  }
+}
+
+// The relay leaves the launcher's standard output closed for good: nothing
+// written to it afterwards reaches the reader, nor the next file opened
+// (POSIX: a freed descriptor 1 would be that file).
+TEST_F(ExeProcTest, StandardOutputStaysClosedAfterTheRelay) {
+  const Launch launch = RunLauncher("display-then-open", Child("--tc-quiet --tc-out=child"));
+  EXPECT_EQ(launch.result, "0");
+  EXPECT_EQ(launch.run.output, "child\n");
+  EXPECT_EQ(kbtest::ReadFile(scratch_ / "result.txt.other"), "");
 }
 
 TEST_F(ExeProcTest, LogOffOrUnwritableStillEchoes) {
@@ -273,24 +344,24 @@ TEST_F(ExeProcTest, LogOffOrUnwritableStillEchoes) {
   EXPECT_EQ(kbtest::ListDir(scratch_.path()), std::vector<std::string>{"result.txt"});
 }
 
-// Line ends split over reads: the state must carry over between chunks.
+// Line ends split over reads: the state must carry over between chunks,
+// and a chunk's untouched head must end exactly at its first bare line feed.
 TEST(LineEndTranslatorTest, KeepsChildCrLfAcrossChunkBoundaries) {
-  const std::string inputs[] = {"a\r\nb\nc\rd\r\r\n\n", "\r\n\r\n", "\n\n\r", "x\r", "\r"};
+  const std::string inputs[] = {"a\r\nb\nc\rd\r\r\n\n", "\r\n\r\n", "\n\n\r", "x\r", "\r", "ab\r\ncd\r\n"};
   for (const std::string& input : inputs) {
-    for (std::size_t cut = 0; cut <= input.size(); ++cut) {
-      for (const bool pass_through_first : {false, true}) {
+    for (std::size_t cut1 = 0; cut1 <= input.size(); ++cut1) {
+      for (std::size_t cut2 = cut1; cut2 <= input.size(); ++cut2) {
         kb::LineEndTranslator translator;
         char out[64];
         std::string stored;
-        // The relay stores a chunk without line feeds as it is.
-        for (const std::string& chunk : {input.substr(0, cut), input.substr(cut)}) {
-          if (pass_through_first && translator.PassThrough(chunk.data(), chunk.size())) {
-            stored += chunk;
-          } else {
-            stored.append(out, translator.Translate(chunk.data(), chunk.size(), out));
-          }
+        for (const std::string& chunk :
+             {input.substr(0, cut1), input.substr(cut1, cut2 - cut1), input.substr(cut2)}) {
+          std::size_t rest = 0;
+          const std::size_t head = translator.Split(chunk.data(), chunk.size(), out, &rest);
+          stored += chunk.substr(0, head);
+          stored.append(out, rest);
         }
-        EXPECT_EQ(stored, LogForm(input)) << "cut at " << cut;
+        EXPECT_EQ(stored, LogForm(input)) << "cuts at " << cut1 << ", " << cut2;
       }
     }
   }

@@ -225,19 +225,6 @@ int StartChild(const std::string& command_line, const StartOptions& options, Chi
   return 0;
 }
 
-// A duplicate of descriptor 1: closing it after the relay must not free
-// descriptor 1 for the next file the launcher opens.
-StdOutState GetStdOutput(Handle* out, int* error) {
-  const int fd = ::fcntl(1, F_DUPFD_CLOEXEC, 3);
-  if (fd < 0) {
-    *error = errno;
-    return StdOutState::kInvalid;
-  }
-  *out = Handle(fd);
-  *error = 0;
-  return StdOutState::kValid;
-}
-
 // SIGPIPE is ignored too: a reader that went away must show up as a failed
 // write of the echo, not end the launcher before it has logged the rest.
 ChildSignalScope::ChildSignalScope(const Child& child) {

@@ -22,4 +22,9 @@ bool AppendFile::Write(const char* data, std::size_t size) {
   return is_open() && WriteAll(handle_, data, size);
 }
 
+bool AppendFile::Write(const char* head, std::size_t head_size, const char* rest,
+                       std::size_t rest_size) {
+  return handle_.valid() && WriteAll(handle_, head, head_size, rest, rest_size);
+}
+
 }  // namespace platform

@@ -9,6 +9,22 @@ namespace {
 
 constexpr DWORD kLargestTransfer = 1u << 30;
 
+IoFaultHook g_fault_hook = nullptr;
+
+// WriteFile, or the error the test hook makes it fail with.
+bool WriteOnce(HANDLE target, const char* data, DWORD size, DWORD* written, DWORD* error) {
+  if (g_fault_hook != nullptr) {
+    const int refused = g_fault_hook(IoCall::kWrite, size);
+    if (refused != 0) {
+      *error = static_cast<DWORD>(refused);
+      return false;
+    }
+  }
+  if (::WriteFile(target, data, size, written, nullptr) && *written > 0) return true;
+  *error = ::GetLastError();
+  return false;
+}
+
 }  // namespace
 
 long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error) {
@@ -26,16 +42,63 @@ long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error) 
 
 bool WriteAll(const Handle& handle, const char* data, std::size_t size) {
   HANDLE target = win32::ToHandle(handle.get());
+  // Consoles before Windows 8 take at most a few tens of kilobytes per
+  // write and refuse more with ERROR_NOT_ENOUGH_MEMORY; the limit found is
+  // kept for the rest of this call.
+  DWORD limit = kLargestTransfer;
   while (size > 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, kLargestTransfer));
+    const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size, limit));
     DWORD written = 0;
-    if (!::WriteFile(target, data, chunk, &written, nullptr) || written == 0) {
-      return false;
+    DWORD error = 0;
+    if (!WriteOnce(target, data, piece, &written, &error)) {
+      if (error != ERROR_NOT_ENOUGH_MEMORY || piece == 1) return false;
+      limit = piece / 2;
+      continue;
     }
     data += written;
     size -= written;
   }
   return true;
 }
+
+bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
+              std::size_t rest_size) {
+  return WriteAll(handle, head, head_size) && WriteAll(handle, rest, rest_size);
+}
+
+StdOutState GetStdOutput(Handle* out, int* error) {
+  HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output == INVALID_HANDLE_VALUE) {
+    *error = win32::LastError();
+    return StdOutState::kInvalid;
+  }
+  if (output == nullptr) {
+    // No standard output attached (a process started without one).
+    *error = win32::LastError();
+    return StdOutState::kNull;
+  }
+  *error = 0;
+  *out = Handle(win32::FromHandle(output));
+  return StdOutState::kValid;
+}
+
+void CloseStdOutput(Handle* out) {
+  if (!out->valid()) return;
+  // The process's own handle is closed; forgetting it as well keeps a later
+  // GetStdHandle from answering a value the system may have given since to
+  // another object (the log file).
+  ::SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+  out->Close();
+}
+
+long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
+  const long n = ReadSome(source_, buffer, size, error);
+  if (n > 0 && echo_ != nullptr && !WriteAll(*echo_, buffer, static_cast<std::size_t>(n))) {
+    echo_ = nullptr;
+  }
+  return n;
+}
+
+void SetIoFaultHookForTesting(IoFaultHook hook) { g_fault_hook = hook; }
 
 }  // namespace platform

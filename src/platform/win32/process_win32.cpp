@@ -152,22 +152,6 @@ int StartChild(const std::string& command_line, const StartOptions& options,
   return 0;
 }
 
-StdOutState GetStdOutput(Handle* out, int* error) {
-  HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-  if (output == INVALID_HANDLE_VALUE) {
-    *error = win32::LastError();
-    return StdOutState::kInvalid;
-  }
-  if (output == nullptr) {
-    // No standard output attached (a process started without one).
-    *error = win32::LastError();
-    return StdOutState::kNull;
-  }
-  *error = 0;
-  *out = Handle(win32::FromHandle(output));
-  return StdOutState::kValid;
-}
-
 ChildSignalScope::ChildSignalScope(const Child& /*child*/) {
   ::SetConsoleCtrlHandler(IgnoreInterrupts, TRUE);
 }
