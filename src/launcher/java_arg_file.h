@@ -33,6 +33,11 @@ struct LongCommandLine {
   std::string refusal;       // why no argument file was used, when not empty
 };
 
+// Why a command line longer than kMaxCommandLine cannot run through an
+// argument file, or empty when it can (the file is not made here).
+std::string WhyNoArgFile(const std::string& command_line, bool uninstall,
+                         const std::string& temp_folder);
+
 // For a command line longer than kMaxCommandLine: writes the argument file
 // and gives the short line that reads it, or says why it cannot (an
 // uninstall run, a program that is not a Java runtime, a version unknown or
