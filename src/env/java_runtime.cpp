@@ -37,14 +37,14 @@ std::string Sep() { return std::string(1, platform::PathSeparator()); }
 
 // Folder part of a path (before the last separator); empty when none.
 std::string FolderOf(const std::string& path) {
-  const std::string::size_type at = path.find_last_of(std::string(1, platform::PathSeparator()) +
-                                                      platform::ForeignSeparator());
+  const std::string::size_type at =
+      path.find_last_of(std::string(1, platform::PathSeparator()) + platform::ForeignSeparator());
   return at == std::string::npos ? std::string() : path.substr(0, at);
 }
 
 std::string FileNameOf(const std::string& path) {
-  const std::string::size_type at = path.find_last_of(std::string(1, platform::PathSeparator()) +
-                                                      platform::ForeignSeparator());
+  const std::string::size_type at =
+      path.find_last_of(std::string(1, platform::PathSeparator()) + platform::ForeignSeparator());
   return at == std::string::npos ? path : path.substr(at + 1);
 }
 

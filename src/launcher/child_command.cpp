@@ -54,6 +54,21 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
   std::string line;
 
   std::string launcher_cmd = read.Value(kKeyLauncherCmd);
+  if (launcher_cmd.empty()) {
+    // Only a configuration without a program may ask for a search; with a
+    // program, "-javamin" and "-javasearch" stay arguments of the child.
+    JavaSearchRequest request;
+    request.minimum = read.Value(kKeyJavaMin);
+    request.search = read.Value(kKeyJavaSearch);
+    if (!request.minimum.empty() || !request.search.empty()) {
+      request.launcher_dir = BeforeLast(ini_file, platform::PathSeparator());
+      request.windowed = kind == kKindWindowed;
+      out.java_searched = true;
+      out.java_search = FindJavaRuntime(request);
+      for (const std::string& text : out.java_search.log) read.Log(kTagJavaSearch, text);
+      launcher_cmd = out.java_search.program;
+    }
+  }
   if (EndsWithNoCase(launcher_cmd, kWindowedJava)) {
     if (kind == kKindConsole) {
       launcher_cmd.replace(launcher_cmd.size() - (sizeof kWindowedJava - 1), std::string::npos,

@@ -11,7 +11,9 @@
 //   1. "startdir" is not read here: the launch sequence reads it (and
 //      consumes its override) before the instance guard, so a caller that
 //      wants the launcher's pass-through text reads it first as well;
-//   2. "launchercmd";
+//   2. "launchercmd", and only when it is absent: "javamin", then
+//      "javasearch" (a runtime search runs when either is present, and its
+//      program stands in for "launchercmd");
 //   3. "launcherargs";
 //   4. only when "launcherargs" is empty: "JavaArgs_1", "JavaArgs_2", ... up
 //      to the first absent one, then "Classpath", "MainClass", then
@@ -26,6 +28,8 @@
 
 #include <string>
 #include <vector>
+
+#include "launcher/java_search.h"
 
 namespace kb {
 
@@ -61,6 +65,12 @@ struct ChildCommand {
   std::string launcher_command;
   // Every key read, in reading order.
   std::vector<Key> keys;
+  // Set when "launchercmd" is absent and "javamin" or "javasearch" is
+  // present: the runtime search ran (its lines are in `log`), and its
+  // outcome is here. When it found nothing the launcher does not start the
+  // line but ends with -108 and java_search.detail.
+  bool java_searched = false;
+  JavaSearchResult java_search;
   // The pass-through text appended after the configured pieces.
   std::string pass_through;
   // What the launcher logs about the assembly ("launch command=",
@@ -70,7 +80,10 @@ struct ChildCommand {
 
 // Assembles the command line from the option state, the platform tag (the
 // section read first), the configuration file and the launcher kind (200,
-// the console launcher, rewrites a windowed "javaw.exe" to "java.exe").
+// the console launcher, rewrites a windowed "javaw.exe" to "java.exe"; a
+// runtime search gives the console launcher "java.exe" and the windowed one
+// "javaw.exe"). "bundled:" folders of a search are relative to the
+// configuration file's folder, which is the launcher's.
 ChildCommand BuildChildCommand(DataControl& options, const std::string& platform_tag,
                                const std::string& ini_file, int kind);
 

@@ -20,13 +20,27 @@ std::string QuoteForJavaArgFile(const std::string& argument) {
   std::string out = "\"";
   for (char c : argument) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\f': out += "\\f"; break;
-      default: out += c; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      default:
+        out += c;
+        break;
     }
   }
   return out + "\"";
@@ -38,43 +52,46 @@ std::string JavaArgFileText(const std::vector<std::string>& arguments) {
   return text;
 }
 
-LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninstall,
-                                   const std::string& temp_folder) {
-  LongCommandLine out;
+std::string WhyNoArgFile(const std::string& command_line, bool uninstall,
+                         const std::string& temp_folder) {
   if (uninstall) {
-    out.refusal = "no argument file for an uninstall run, whose child outlives the launcher";
-    return out;
+    return "no argument file for an uninstall run, whose child outlives the launcher";
   }
-  std::vector<std::string> arguments = SplitCommandLine(command_line);
+  const std::vector<std::string> arguments = SplitCommandLine(command_line);
   const std::string program = arguments.empty() ? std::string() : arguments.front();
   JavaRuntime runtime;
   if (!IdentifyJavaRuntime(program, &runtime)) {
-    out.refusal = "no argument file: \"" + program + "\" is not a Java runtime";
-    return out;
+    return "no argument file: \"" + program + "\" is not a Java runtime";
   }
   if (runtime.version.feature == 0) {
-    out.refusal = "no argument file: the version of the Java runtime in " + runtime.home +
-                  " is unknown";
-    return out;
+    return "no argument file: the version of the Java runtime in " + runtime.home + " is unknown";
   }
   if (runtime.version.feature < kFirstArgFileFeature) {
-    out.refusal = "no argument file: Java " + IntToString(runtime.version.feature) + " in " +
-                  runtime.home + " reads none (9 or newer needed)";
-    return out;
+    return "no argument file: Java " + IntToString(runtime.version.feature) + " in " +
+           runtime.home + " reads none (9 or newer needed)";
   }
-  const std::string folder = TrimWhitespace(temp_folder);
-  if (folder.empty() || platform::GetPathKind(folder) != platform::PathKind::kDirectory) {
-    out.refusal = "no argument file: the temporary location \"" + temp_folder +
-                  "\" cannot be used";
-    return out;
+  if (TrimWhitespace(temp_folder).empty() ||
+      platform::GetPathKind(TrimWhitespace(temp_folder)) != platform::PathKind::kDirectory) {
+    return "no argument file: the temporary location \"" + temp_folder + "\" cannot be used";
   }
+  return std::string();
+}
+
+LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninstall,
+                                   const std::string& temp_folder) {
+  LongCommandLine out;
+  out.refusal = WhyNoArgFile(command_line, uninstall, temp_folder);
+  if (!out.refusal.empty()) return out;
+  std::vector<std::string> arguments = SplitCommandLine(command_line);
+  const std::string program = arguments.front();
   arguments.erase(arguments.begin());
+  const std::string folder = TrimWhitespace(temp_folder);
   std::string path;
   const int error = platform::CreateExclusiveFile(folder, kArgFilePrefix, kArgFileSuffix,
                                                   JavaArgFileText(arguments), &path);
   if (error != 0) {
-    out.refusal = "no argument file: it cannot be created in the temporary location " +
-                  folder + " (error " + IntToString(error) + ")";
+    out.refusal = "no argument file: it cannot be created in the temporary location " + folder +
+                  " (error " + IntToString(error) + ")";
     return out;
   }
   out.arg_file = path;

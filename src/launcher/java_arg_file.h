@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace kb {
+#include "launcher/child_command.h"
 
-// The longest command line that Windows can start (CreateProcess). The
-// POSIX build keeps the same limit so that a configuration behaves alike.
-inline constexpr std::string::size_type kMaxCommandLine = 32767;
+namespace kb {
 
 inline constexpr char kTagCommandLine[] = "Launcher::Run::start::commandline";
 inline constexpr char kTagArgFile[] = "Launcher::Run::start::argfile";
@@ -34,6 +32,11 @@ struct LongCommandLine {
   std::string arg_file;      // the file to remove after the child has ended
   std::string refusal;       // why no argument file was used, when not empty
 };
+
+// Why a command line longer than kMaxCommandLine cannot run through an
+// argument file, or empty when it can (the file is not made here).
+std::string WhyNoArgFile(const std::string& command_line, bool uninstall,
+                         const std::string& temp_folder);
 
 // For a command line longer than kMaxCommandLine: writes the argument file
 // and gives the short line that reads it, or says why it cannot (an

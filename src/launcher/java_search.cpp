@@ -4,7 +4,6 @@
 
 #include "common/text.h"
 #include "env/env_calls.h"
-#include "log/log.h"
 #include "platform/fs.h"
 #include "platform/java_places.h"
 #include "platform/system.h"
@@ -35,10 +34,15 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-// A home as written, without the trailing separators that installers and
-// users often add ("C:\jdk\" and "C:\jdk" are one home).
+// A home as written, without the quotes and trailing separators that
+// installers and users often add: "C:\jdk\", C:\jdk\ and C:\jdk are one home
+// (a variable set with `set JAVA_HOME="C:\Program Files\jdk"` holds quotes).
 std::string CleanHome(const std::string& home) {
-  std::string out = NormalizeSlashes(TrimWhitespace(home));
+  std::string out = TrimWhitespace(home);
+  if (out.size() >= 2 && out.front() == '"' && out.back() == '"') {
+    out = TrimWhitespace(out.substr(1, out.size() - 2));
+  }
+  out = NormalizeSlashes(out);
   while (out.size() > 1 && out.back() == platform::PathSeparator() && !platform::IsRootPath(out)) {
     out.pop_back();
   }
@@ -51,8 +55,7 @@ std::string Wanted(int minimum) {
 
 class Search {
  public:
-  Search(const JavaSearchRequest& request, int minimum)
-      : request_(request), minimum_(minimum) {}
+  Search(const JavaSearchRequest& request, int minimum) : request_(request), minimum_(minimum) {}
 
   void Run(const std::string& order) {
     for (std::string entry : SplitEntries(order)) {
@@ -68,10 +71,12 @@ class Search {
       } else if (EqualsNoCase(entry, "path")) {
         SearchPath(entry);
       } else {
-        LogWarning(kTagJavaSearch, "unknown entry \"" + entry + "\" ignored");
+        Log("unknown entry \"" + entry + "\" ignored");
       }
     }
   }
+
+  void Log(const std::string& text) { result_.log.push_back(text); }
 
   JavaSearchResult Finish() {
     if (!result_.found) {
@@ -103,18 +108,18 @@ class Search {
   void Bundled(const std::string& entry, const std::string& folder) {
     const std::string clean = CleanHome(folder);
     if (clean.empty()) {
-      LogWarning(kTagJavaSearch, entry + ": no folder named");
+      Log(entry + ": no folder named");
       return;
     }
-    const std::string home =
-        platform::IsAbsolutePath(clean) ? clean : request_.launcher_dir + Sep() + clean;
+    const bool as_written = platform::IsAbsolutePath(clean) || request_.launcher_dir.empty();
+    const std::string home = as_written ? clean : request_.launcher_dir + Sep() + clean;
     Report(Try(entry, home));
   }
 
   void Environment(const std::string& entry, const std::string& variable) {
     const std::string value = platform::GetEnvVar(TrimWhitespace(variable).c_str());
     if (TrimWhitespace(value).empty()) {
-      LogInfo(kTagJavaSearch, entry + ": unset");
+      Log(entry + ": unset");
       pieces_.push_back(TrimWhitespace(variable) + " unset");
       return;
     }
@@ -145,7 +150,7 @@ class Search {
       if (result_.found) return;
     }
     if (!any) {
-      LogInfo(kTagJavaSearch, entry + ": nothing found");
+      Log(entry + ": nothing found");
       pieces_.push_back(nothing);
     }
   }
@@ -160,12 +165,12 @@ class Search {
       if (IdentifyJavaRuntime(program, &runtime)) {
         Report(Try(entry, runtime.home));
       } else {
-        LogInfo(kTagJavaSearch, entry + ": " + program + " is not in a runtime's bin folder");
+        Log(entry + ": " + program + " is not in a runtime's bin folder");
         pieces_.push_back(program + " outside a Java runtime");
       }
       return;
     }
-    LogInfo(kTagJavaSearch, entry + ": nothing on PATH");
+    Log(entry + ": nothing on PATH");
     pieces_.push_back("nothing on PATH");
   }
 
@@ -223,8 +228,8 @@ class Search {
     JavaCandidate candidate;
     candidate.entry = entry;
     candidate.home = home;
-    candidate.has_program = platform::GetPathKind(JavaProgramIn(home, request_.windowed)) ==
-                            platform::PathKind::kFile;
+    candidate.has_program =
+        platform::GetPathKind(JavaProgramIn(home, request_.windowed)) == platform::PathKind::kFile;
     if (candidate.has_program) candidate.version = ReadJavaVersion(home);
     return candidate;
   }
@@ -252,13 +257,12 @@ class Search {
   void Report(const JavaCandidate& candidate) {
     const std::string version =
         candidate.version.text.empty() ? std::string("unknown") : candidate.version.text;
-    LogInfo(kTagJavaSearch, candidate.entry + ": " + candidate.home + ", version " + version +
+    Log(candidate.entry + ": " + candidate.home + ", version " + version +
                                 ": " + candidate.verdict);
     if (!candidate.has_program) {
       pieces_.push_back("nothing in " + candidate.home);
     } else if (candidate.version.feature > 0) {
-      pieces_.push_back("java " + IntToString(candidate.version.feature) + " in " +
-                        candidate.home);
+      pieces_.push_back("java " + IntToString(candidate.version.feature) + " in " + candidate.home);
     } else {
       pieces_.push_back("java of unknown version in " + candidate.home);
     }
@@ -292,14 +296,14 @@ JavaSearchResult FindJavaRuntime(const JavaSearchRequest& request) {
       // application cannot run on.
       JavaSearchResult result;
       result.detail = "javamin=" + written + " is not a Java version";
-      LogError(kTagJavaSearch, result.detail);
+      result.log.push_back(result.detail);
       return result;
     }
   }
   const std::string order =
       TrimWhitespace(request.search).empty() ? DefaultJavaSearch() : request.search;
-  LogInfo(kTagJavaSearch, order + "; " + Wanted(minimum));
   Search search(request, minimum);
+  search.Log(order + "; " + Wanted(minimum));
   search.Run(order);
   return search.Finish();
 }

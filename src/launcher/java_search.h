@@ -11,8 +11,8 @@
 //   system            POSIX: each folder in /usr/lib/jvm and /usr/java
 //   path              the runtime of the first java on the search path
 // Within an entry that holds several runtimes the highest version is tried
-// first. Every runtime tried is logged under
-// "Launcher::Run::start::javasearch" with its home, version and verdict.
+// first. Every runtime tried gets a line for the log (tag
+// "Launcher::Run::start::javasearch") with its home, version and verdict.
 #pragma once
 
 #include <string>
@@ -54,16 +54,18 @@ struct JavaCandidate {
 
 struct JavaSearchResult {
   bool found = false;
-  std::string program;  // the chosen runtime's program, used as launchercmd
+  std::string program;                    // the chosen runtime's program, used as launchercmd
   std::vector<JavaCandidate> candidates;  // every runtime tried, in order
   // What was searched and found, for the user: "java 11 in C:\app\jre,
   // JAVA_HOME unset, nothing on PATH; 17 or newer wanted".
   std::string detail;
+  // The lines for the log, in order: the order searched, every candidate
+  // with its verdict, entries that held nothing or were not understood.
+  std::vector<std::string> log;
 };
 
-// Searches, logging every candidate (and a WARNING for an entry it does
-// not know). Never fails towards its caller: found is false when no
-// runtime fits, and detail then says why.
+// Searches. Writes no log and starts nothing. Never fails towards its
+// caller: found is false when no runtime fits, and detail then says why.
 JavaSearchResult FindJavaRuntime(const JavaSearchRequest& request);
 
 }  // namespace kb

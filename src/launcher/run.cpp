@@ -10,8 +10,10 @@
 #include "instance/mutex_obj.h"
 #include "launcher/child_command.h"
 #include "launcher/cleanup_script.h"
+#include "launcher/java_arg_file.h"
 #include "launcher/messages.h"
 #include "log/log.h"
+#include "platform/exclusive_file.h"
 #include "platform/fs.h"
 #include "platform/system.h"
 #include "process/exe_proc.h"
@@ -97,6 +99,12 @@ int Run::start() {
 
   const ChildCommand child = BuildChildCommand(options, platform_tag, ini_file, kind_);
   LogAssembly(child);
+  if (child.java_searched && !child.java_search.found) {
+    MessageDisplay(kind_, kMsgJavaMissing, child.java_search.detail);
+    guard.CloseOwnMutex();
+    options.FreeProperties();
+    return kMsgJavaMissing;
+  }
   const int result = RunChild(options, child);
 
   guard.CloseOwnMutex();
@@ -110,15 +118,27 @@ int Run::start() {
 }
 
 int Run::RunChild(const DataControl& options, const ChildCommand& child) {
-  const std::string& command_line = child.command_line;
+  std::string command_line = child.command_line;
+  const bool uninstall = ContainsNoCase(command_line, kUninstallMarker);
+  std::string arg_file;
   if (child.too_long) {
-    LogError("Launcher::Run::start::commandline",
-             "the command line has " + IntToString(static_cast<long long>(command_line.size())) +
-                 " characters, more than the limit of " +
-                 IntToString(static_cast<long long>(kMaxCommandLine)));
-    return kExitRunnerFailed;
+    const std::string length = IntToString(static_cast<long long>(command_line.size()));
+    LongCommandLine shorter =
+        ShortenWithArgFile(command_line, uninstall, options.GetTempLocation());
+    if (!shorter.refusal.empty()) {
+      // Starting a cut command line would run the wrong program or arguments.
+      const std::string limit = IntToString(static_cast<long long>(kMaxCommandLine));
+      LogError(kTagCommandLine, "the command line has " + length +
+                                    " characters, more than the limit of " + limit + "; " +
+                                    shorter.refusal);
+      return kExitRunnerFailed;
+    }
+    LogInfo(kTagArgFile,
+            shorter.arg_file + " holds the arguments of a command line of " + length + " characters");
+    command_line = std::move(shorter.command_line);
+    arg_file = std::move(shorter.arg_file);
   }
-  if (ContainsNoCase(command_line, kUninstallMarker)) {
+  if (uninstall) {
     std::string directory = temp_location_;
     if (directory.empty()) directory = GetDataLocation(std::string());
     if (directory.empty()) directory = Sep();
@@ -133,6 +153,12 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
   } else {
     if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
     result = ExeandWait(command_line);
+  }
+  if (!arg_file.empty()) {
+    const int error = platform::RemoveFile(arg_file);
+    if (error != 0) {
+      LogError(kTagArgFile, "cannot remove " + arg_file + ": error " + IntToString(error));
+    }
   }
   cleanup_script_path_.clear();
   clean_directory_ = options.GetCleanDir();

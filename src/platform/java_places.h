@@ -51,7 +51,6 @@ std::vector<std::string> RegistrySubkeys(const std::string& path, RegistryView v
 // The string value `name` of HKEY_LOCAL_MACHINE\<path> in that view (an
 // expandable string is returned unexpanded). Empty when missing, not a
 // string, or on POSIX.
-std::string RegistryString(const std::string& path, const std::string& name,
-                           RegistryView view);
+std::string RegistryString(const std::string& path, const std::string& name, RegistryView view);
 
 }  // namespace platform

@@ -74,7 +74,7 @@ TEST_F(ShortenTest, JavaNineOrNewerGetsAnArgumentFileWithTheSameArguments) {
 struct RefusalCase {
   const char* version;  // of the program's home; null: no release file
   bool uninstall;
-  bool java;            // program named java, or some other name
+  bool java;  // program named java, or some other name
   bool temp_usable;
   const char* reason;
 };

@@ -54,7 +54,7 @@ TEST_F(JavaSearchTest, FirstFittingRuntimeInTheWrittenOrderWins) {
   kbtest::MakeJavaHome(Join(app_, "jre"), "17.0.15");
   kbtest::MakeJavaHome(Join(app_, "runtime"), "21.0.2");
   kbtest::MakeJavaHome(dir_ / "envjdk", "11.0.22");
-  kbtest::SetEnv("KB_TEST_JAVA", dir_ / "envjdk");
+  kbtest::SetEnv("KB_TEST_JAVA", "\"" + (dir_ / "envjdk") + "\"");  // quotes are common
   const OrderCase cases[] = {
       {"bundled:jre;bundled:runtime", "", "app/jre"},
       {"bundled:runtime;bundled:jre", "", "app/runtime"},

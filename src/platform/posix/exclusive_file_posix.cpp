@@ -49,15 +49,14 @@ bool WriteAllBytes(int fd, const std::string& bytes) {
 }  // namespace
 
 int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
-                        const std::string& suffix, const std::string& bytes,
-                        std::string* path) {
+                        const std::string& suffix, const std::string& bytes, std::string* path) {
   int error = EEXIST;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string random;
     if (!RandomName(&random)) return errno;
     const std::string candidate = folder + "/" + prefix + random + suffix;
-    const int fd = ::open(candidate.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
       error = errno;
       if (error == EEXIST) continue;

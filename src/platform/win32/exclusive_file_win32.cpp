@@ -26,8 +26,7 @@ bool WriteAllBytes(HANDLE file, const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
-    const DWORD chunk =
-        static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
     if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
       return false;
     }
@@ -39,8 +38,7 @@ bool WriteAllBytes(HANDLE file, const std::string& bytes) {
 }  // namespace
 
 int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
-                        const std::string& suffix, const std::string& bytes,
-                        std::string* path) {
+                        const std::string& suffix, const std::string& bytes, std::string* path) {
   int error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string random;

@@ -56,13 +56,13 @@ std::string ResolveLinks(const std::string& path) {
   if (path.empty()) return std::string();
   // FILE_FLAG_BACKUP_SEMANTICS lets a folder be opened as well as a file;
   // no access rights are needed to ask for its name.
-  Handle file(win32::FromHandle(::CreateFileA(
-      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+  Handle file(win32::FromHandle(
+      ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
   if (!file.valid()) return std::string();
   char buffer[MAX_PATH * 4];
-  const DWORD n = ::GetFinalPathNameByHandleA(win32::ToHandle(file.get()), buffer,
-                                              sizeof buffer, FILE_NAME_NORMALIZED);
+  const DWORD n = ::GetFinalPathNameByHandleA(win32::ToHandle(file.get()), buffer, sizeof buffer,
+                                              FILE_NAME_NORMALIZED);
   if (n == 0 || n >= sizeof buffer) {
     char full[MAX_PATH];
     const DWORD m = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
@@ -72,9 +72,8 @@ std::string ResolveLinks(const std::string& path) {
 }
 
 bool SameFileName(const std::string& a, const std::string& b) {
-  return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(),
-                          static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
+  return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 const char* ExecutableSuffix() { return ".exe"; }
@@ -118,8 +117,7 @@ std::vector<std::string> RegistrySubkeys(const std::string& path, RegistryView v
   return names;
 }
 
-std::string RegistryString(const std::string& path, const std::string& name,
-                           RegistryView view) {
+std::string RegistryString(const std::string& path, const std::string& name, RegistryView view) {
   RegKey key(path, view);
   if (key.get() == nullptr) return std::string();
   DWORD type = 0;

@@ -10,6 +10,7 @@ public final class Main {
       if (a.startsWith("--exit=")) exit = Integer.parseInt(a.substring(7));
     }
     System.out.println("JAVA-PROP mode=" + System.getProperty("mode"));
+    System.out.println("JAVA-CP-LENGTH=" + System.getProperty("java.class.path").length());
     System.out.println("JAVA-CWD=" + System.getProperty("user.dir"));
     System.err.println("JAVA-ERR done");
     System.exit(exit);
