@@ -58,6 +58,8 @@ class EchoingReader {
   // The next chunk of at most size bytes: the count, 0 at the end of the
   // data, -1 on a failed read (*error set). A failed echo ends the echo for
   // good (echoing() turns false); the chunk is still read and returned.
+  // A source made non-blocking meanwhile (POSIX: a late request to stop)
+  // answers -1 with EAGAIN once it is empty, exactly as ReadSome does.
   long Next(char* buffer, std::size_t size, int* error);
   bool echoing() const { return echo_ != nullptr; }
 
