@@ -5,7 +5,7 @@
 namespace kb {
 
 std::size_t LineEndTranslator::Split(const char* data, std::size_t size, char* out,
-                                     std::size_t* rest_size) {
+                                     std::size_t* rest_size, std::size_t copy_head_below) {
   *rest_size = 0;
   if (size == 0) return 0;
   const char* const end = data + size;
@@ -22,8 +22,14 @@ std::size_t LineEndTranslator::Split(const char* data, std::size_t size, char* o
     return size;
   }
   after_cr_ = false;
+  const std::size_t head = static_cast<std::size_t>(lf - data);
+  if (head < copy_head_below) {
+    std::memcpy(out, data, head);
+    *rest_size = head + Translate(lf, static_cast<std::size_t>(end - lf), out + head);
+    return 0;
+  }
   *rest_size = Translate(lf, static_cast<std::size_t>(end - lf), out);
-  return static_cast<std::size_t>(lf - data);
+  return head;
 }
 
 std::size_t LineEndTranslator::Translate(const char* data, std::size_t size, char* out) {

@@ -347,21 +347,32 @@ TEST_F(ExeProcTest, LogOffOrUnwritableStillEchoes) {
 // Line ends split over reads: the state must carry over between chunks,
 // and a chunk's untouched head must end exactly at its first bare line feed.
 TEST(LineEndTranslatorTest, KeepsChildCrLfAcrossChunkBoundaries) {
-  const std::string inputs[] = {"a\r\nb\nc\rd\r\r\n\n", "\r\n\r\n", "\n\n\r", "x\r", "\r", "ab\r\ncd\r\n"};
+  const std::string inputs[] = {"a\r\nb\nc\rd\r\r\n\n", "\r\n\r\n", "\n\n\r",
+                                "x\r",           "\r",        "ab\r\ncd\r\n"};
+  // Stores the input cut into three chunks, heads copied below the limit.
+  const auto stored_form = [](const std::string& input, std::size_t cut1, std::size_t cut2,
+                              std::size_t copy_head_below) {
+    kb::LineEndTranslator translator;
+    char out[64];
+    std::string stored;
+    for (const std::string& chunk :
+         {input.substr(0, cut1), input.substr(cut1, cut2 - cut1), input.substr(cut2)}) {
+      std::size_t rest = 0;
+      const std::size_t head =
+          translator.Split(chunk.data(), chunk.size(), out, &rest, copy_head_below);
+      stored += chunk.substr(0, head);
+      stored.append(out, rest);
+    }
+    return stored;
+  };
   for (const std::string& input : inputs) {
     for (std::size_t cut1 = 0; cut1 <= input.size(); ++cut1) {
       for (std::size_t cut2 = cut1; cut2 <= input.size(); ++cut2) {
-        kb::LineEndTranslator translator;
-        char out[64];
-        std::string stored;
-        for (const std::string& chunk :
-             {input.substr(0, cut1), input.substr(cut1, cut2 - cut1), input.substr(cut2)}) {
-          std::size_t rest = 0;
-          const std::size_t head = translator.Split(chunk.data(), chunk.size(), out, &rest);
-          stored += chunk.substr(0, head);
-          stored.append(out, rest);
+        for (const std::size_t copy_head_below : {std::size_t{0}, std::size_t{3}}) {
+          EXPECT_EQ(stored_form(input, cut1, cut2, copy_head_below), LogForm(input))
+              << "cuts at " << cut1 << ", " << cut2 << ", heads copied below "
+              << copy_head_below;
         }
-        EXPECT_EQ(stored, LogForm(input)) << "cuts at " << cut1 << ", " << cut2;
       }
     }
   }
