@@ -86,6 +86,7 @@ bool ParseBlock(const Bytes& b, std::size_t at, std::size_t end, VersionBlock* b
   // value is cut to what the block holds.
   std::size_t value_bytes = block->type == 1 ? value_length * 2 : value_length;
   value_bytes = std::min(value_bytes, block_end - p);
+  if (block->type == 1) value_bytes &= ~static_cast<std::size_t>(1);  // whole UTF-16 units
   block->value.assign(b.begin() + p, b.begin() + p + value_bytes);
   p = std::min(Align4(p + value_bytes - at) + at, block_end);
   block->children.clear();
@@ -102,8 +103,7 @@ bool ParseBlock(const Bytes& b, std::size_t at, std::size_t end, VersionBlock* b
 void BuildBlock(const VersionBlock& block, Bytes* out) {
   const std::size_t start = out->size();
   Put16(out, 0);  // length, filled in below
-  const std::size_t value_length =
-      block.type == 1 ? block.value.size() / 2 : block.value.size();
+  const std::size_t value_length = block.type == 1 ? block.value.size() / 2 : block.value.size();
   Put16(out, static_cast<std::uint16_t>(value_length));
   Put16(out, block.type);
   for (char16_t c : block.key) Put16(out, static_cast<std::uint16_t>(c));
@@ -281,7 +281,8 @@ Bytes BuildIconGroup(const std::vector<IconImage>& images, const std::vector<std
   return group;
 }
 
-std::vector<std::uint16_t> AssignIconIds(std::size_t count, const std::vector<std::uint16_t>& old_ids,
+std::vector<std::uint16_t> AssignIconIds(std::size_t count,
+                                         const std::vector<std::uint16_t>& old_ids,
                                          const std::vector<std::uint16_t>& used_ids) {
   std::vector<std::uint16_t> ids;
   std::set<std::uint16_t> taken(used_ids.begin(), used_ids.end());
@@ -364,6 +365,27 @@ std::u16string VersionString(const VersionBlock& root, const std::u16string& key
     }
   }
   return std::u16string();
+}
+
+bool HasSignature(const Bytes& headers) {
+  constexpr std::size_t kNewHeaderOffset = 0x3C;
+  constexpr std::size_t kOptionalHeader = 24;  // after "PE\0\0" and the file header
+  constexpr std::size_t kSecurityEntry = 4;
+  if (headers.size() < kNewHeaderOffset + 4 || headers[0] != 'M' || headers[1] != 'Z') return false;
+  const std::size_t pe = Get32(headers, kNewHeaderOffset);
+  if (pe > headers.size() || headers.size() - pe < kOptionalHeader + 2) return false;
+  if (headers[pe] != 'P' || headers[pe + 1] != 'E' || headers[pe + 2] != 0 ||
+      headers[pe + 3] != 0) {
+    return false;
+  }
+  const std::size_t optional = pe + kOptionalHeader;
+  const std::uint16_t magic = Get16(headers, optional);
+  // PE32 and PE32+ differ in where the data directories begin.
+  const std::size_t count_at = optional + (magic == 0x20B ? 108 : 92);
+  const std::size_t entry_at = count_at + 4 + kSecurityEntry * 8;
+  if ((magic != 0x10B && magic != 0x20B) || entry_at + 8 > headers.size()) return false;
+  if (Get32(headers, count_at) <= kSecurityEntry) return false;
+  return Get32(headers, entry_at + 4) != 0;
 }
 
 const std::vector<LauncherString>& LauncherStrings() {

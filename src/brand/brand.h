@@ -50,7 +50,8 @@ Bytes BuildIconGroup(const std::vector<IconImage>& images, const std::vector<std
 
 // The image ids for new images: the group's old ids first, in order, then
 // the lowest ids that no image of the file uses.
-std::vector<std::uint16_t> AssignIconIds(std::size_t count, const std::vector<std::uint16_t>& old_ids,
+std::vector<std::uint16_t> AssignIconIds(std::size_t count,
+                                         const std::vector<std::uint16_t>& old_ids,
                                          const std::vector<std::uint16_t>& used_ids);
 
 // A version resource (VS_VERSIONINFO) as a tree of blocks.
@@ -84,6 +85,11 @@ std::u16string VersionString(const VersionBlock& root, const std::u16string& key
 
 // An ASCII text as UTF-16 (for keys and numbers).
 std::u16string Widen(const std::string& ascii);
+
+// True when the start of an executable file (its headers) names a
+// certificate table: the file is signed, and changing it would break the
+// signature.
+bool HasSignature(const Bytes& headers);
 
 // The launcher's string table by id (1 to 11), as the launchers carry it.
 struct LauncherString {

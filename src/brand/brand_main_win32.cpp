@@ -33,7 +33,8 @@ bool ReadWholeFile(const std::string& path, brand::Bytes* bytes) {
   bytes->clear();
   unsigned char chunk[65536];
   std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+    bytes->insert(bytes->end(), chunk, chunk + n);
   const bool ok = std::ferror(f) == 0;
   std::fclose(f);
   return ok;
@@ -41,7 +42,8 @@ bool ReadWholeFile(const std::string& path, brand::Bytes* bytes) {
 
 std::u16string FromAnsi(const std::string& text) {
   if (text.empty()) return std::u16string();
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
   return std::u16string(wide.begin(), wide.end());
@@ -115,9 +117,10 @@ std::vector<Resource> AllResources(HMODULE module) {
       for (WORD language : languages) {
         Resource r{type, name, language, {}};
         HRSRC found = ::FindResourceExA(module, type.get(), name.get(), language);
-        const auto* data = found == nullptr ? nullptr
-                                            : static_cast<const std::uint8_t*>(
-                                                  ::LockResource(::LoadResource(module, found)));
+        const auto* data =
+            found == nullptr
+                ? nullptr
+                : static_cast<const std::uint8_t*>(::LockResource(::LoadResource(module, found)));
         if (data != nullptr) r.data.assign(data, data + ::SizeofResource(module, found));
         all.push_back(std::move(r));
       }
@@ -197,11 +200,13 @@ void ReplaceIcon(const std::vector<brand::IconImage>& images, std::vector<Resour
     if (!old_image && !(r.type.Is(kGroupIconType) && &r == group)) kept.push_back(std::move(r));
   }
   for (std::size_t i = 0; i < images.size(); ++i) {
-    kept.push_back(Resource{ResourceName::From(RT_ICON), ResourceName::From(MAKEINTRESOURCEA(ids[i])),
-                            language, images[i].data});
+    kept.push_back(Resource{ResourceName::From(RT_ICON),
+                            ResourceName::From(MAKEINTRESOURCEA(ids[i])), language,
+                            images[i].data});
   }
-  kept.push_back(Resource{ResourceName::From(RT_GROUP_ICON), ResourceName::From(MAKEINTRESOURCEA(1)),
-                          language, brand::BuildIconGroup(images, ids)});
+  kept.push_back(Resource{ResourceName::From(RT_GROUP_ICON),
+                          ResourceName::From(MAKEINTRESOURCEA(1)), language,
+                          brand::BuildIconGroup(images, ids)});
   *resources = std::move(kept);
 }
 
@@ -219,8 +224,8 @@ bool Apply(const std::string& path, const std::vector<Resource>& resources, std:
     if (!::UpdateResourceA(update, r.type.get(), r.name.get(), r.language,
                            const_cast<std::uint8_t*>(r.data.data()),
                            static_cast<DWORD>(r.data.size()))) {
-      *error = "the update was refused (" + ErrorText(::GetLastError()) + "); " + path +
-               " is unchanged";
+      *error =
+          "the update was refused (" + ErrorText(::GetLastError()) + "); " + path + " is unchanged";
       ::EndUpdateResourceA(update, TRUE);
       return false;
     }
@@ -261,6 +266,14 @@ int main(int argc, char** argv) {
     return Fail(options.target + " is read-only; clear the attribute to brand it");
   }
 
+  brand::Bytes file;
+  if (!ReadWholeFile(options.target, &file)) return Fail("cannot read " + options.target);
+  if (brand::HasSignature(file)) {
+    return Fail(options.target +
+                " is signed, and branding would break the signature: brand the "
+                "unsigned copy, then sign it");
+  }
+
   std::vector<brand::IconImage> images;
   if (!options.icon.empty()) {
     brand::Bytes icon_file;
@@ -284,8 +297,8 @@ int main(int argc, char** argv) {
     strings.description = FromAnsi(options.description);
     strings.file_name = FromAnsi(BaseName(options.target));
     brand::Bytes rebranded;
-    if (version == nullptr ||
-        !brand::RebrandVersion(version->data, has_version ? numbers : nullptr, strings, &rebranded)) {
+    if (version == nullptr || !brand::RebrandVersion(version->data, has_version ? numbers : nullptr,
+                                                     strings, &rebranded)) {
       return Fail(options.target + " has no readable version resource to brand");
     }
     version->data = std::move(rebranded);

@@ -44,7 +44,12 @@ bool& NoMessage() {
 
 DataControl::DataControl(const std::string& argument_line)
     : arguments_(SplitArguments(argument_line)), properties_(1) {
-  ParseOptions();
+  ParseOptions(true);
+}
+
+DataControl::DataControl(const std::string& argument_line, InspectOnly)
+    : arguments_(SplitArguments(argument_line)), properties_(1) {
+  ParseOptions(false);
 }
 
 DataControl::~DataControl() { FreeProperties(); }
@@ -73,32 +78,39 @@ std::string DataControl::GetOptionValue(const std::string& option, int* found, i
   return value;
 }
 
-void DataControl::ParseOptions() {
-  // The order matters: every removal changes the text the later searches see.
+void DataControl::ParseOptions(bool apply) {
+  // The order matters: every removal changes the arguments the later
+  // searches see.
   int found = 0;
   FindOption(kOptWait, 1);
   FindOption(kOptConsole, 1);
   console_ = FindOption(kOptNoConsole, 1) >= 0 ? 0 : 1;
   FindOption(kOptQuiet, 0);
-  NoMessage() = FindOption(kOptNoMessage, 1) >= 0;
+  no_message_ = FindOption(kOptNoMessage, 1) >= 0;
+  if (apply) NoMessage() = no_message_;
 
   // The log path and the data location are the launcher's own copies: the
   // options stay in the pass-through arguments as they were given.
-  LogFilePath() = FixedLocation(
+  log_path_ = FixedLocation(
       OwnLocation(GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0)));
+  // Set at once: the temporary folder's checks below log to it.
+  if (apply) LogFilePath() = log_path_;
 
   GetOptionValue(kOptJreHome, &found, 1);
   temp_location_ = OwnLocation(GetOptionValue(kOptTempLocation, &found, 1));
-  if (temp_location_.empty()) temp_location_ = GetTemp();
+  if (temp_location_.empty()) {
+    temp_location_ = apply ? GetTemp() : platform::TempDirFromEnvironment();
+  }
   cleanup_ = FindOption(kOptNoCleanup, 1) >= 0 ? 0 : 1;
-  platform::CreateDirectoryTree(temp_location_);  // failure is harmless here
+  if (apply) platform::CreateDirectoryTree(temp_location_);  // failure is harmless here
 
   clean_dir_ = OwnLocation(GetOptionValue(kOptCleanDir, &found, 1));
   data_location_ = FixedLocation(OwnLocation(GetOptionValue(kOptDataLocation, &found, 0)));
   if (data_location_.empty()) data_location_ = GetDataLocation(std::string());
-  if (LogFilePath().empty()) {
-    LogFilePath() = data_location_ + platform::PathSeparator() + GetLogFileName();
+  if (log_path_.empty()) {
+    log_path_ = data_location_ + platform::PathSeparator() + GetLogFileName();
   }
+  if (apply) LogFilePath() = log_path_;
   autorun = FindOption(kOptAutorun, 1) >= 0 ? 1 : 0;
 }
 

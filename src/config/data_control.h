@@ -33,6 +33,12 @@ class DataControl {
   // the options out of them. Sets LogFilePath() and NoMessage(), creates the
   // temporary folder (failure ignored). Cannot fail.
   explicit DataControl(const std::string& argument_line);
+  // The same parse for a tool that predicts a launch: nothing outside the
+  // object changes. LogFilePath() and NoMessage() keep their values, no
+  // folder is created, and without "-templocation" the temporary location
+  // is the environment's candidate, unchecked.
+  struct InspectOnly {};
+  DataControl(const std::string& argument_line, InspectOnly);
   ~DataControl();
   DataControl(const DataControl&) = delete;
   DataControl& operator=(const DataControl&) = delete;
@@ -56,6 +62,10 @@ class DataControl {
   int IsCleanup() const { return cleanup_; }
   // The temporary folder chosen by "-templocation" or the default one.
   std::string GetTempLocation() const { return temp_location_; }
+  // The log path and "-nomessage" as the parse found them (what a launch
+  // puts into LogFilePath() and NoMessage()).
+  std::string GetLogPath() const { return log_path_; }
+  bool GetNoMessage() const { return no_message_; }
 
   // Command-line override "-<key> value" (consumed even when its value is
   // empty), else ReadIniValue (section, then "default") with placeholders
@@ -94,7 +104,7 @@ class DataControl {
   int autorun = 0;
 
  private:
-  void ParseOptions();
+  void ParseOptions(bool apply);
   void LoadMasterProperties(std::string master, const std::string& folder);
   bool HasProperty(const std::string& name) const;
   void AddProperty(const std::string& name, const std::string& file);
@@ -108,6 +118,8 @@ class DataControl {
   std::string temp_location_;
   std::string data_location_;
   std::string clean_dir_;
+  std::string log_path_;
+  bool no_message_ = false;
 };
 
 }  // namespace kb

@@ -49,11 +49,11 @@ TEST(BrandTest, VersionMustBeFourNumbers) {
     const char* text;
     bool valid;
   } cases[] = {
-      {"1.2.3.0", true},    {"0.0.0.0", true},   {"65535.0.0.65535", true},
-      {"1.2.3", false},     {"1.2.3.4.5", false}, {"1.2.3.65536", false},
-      {"1.2..3", false},    {"1.2.3.", false},    {".1.2.3", false},
-      {"1.2.3.-1", false},  {"1.2.3.+1", false},  {" 1.2.3.4", false},
-      {"1.2.3.4 ", false},  {"1.2.3.x", false},   {"", false},
+      {"1.2.3.0", true},       {"0.0.0.0", true},    {"65535.0.0.65535", true},
+      {"1.2.3", false},        {"1.2.3.4.5", false}, {"1.2.3.65536", false},
+      {"1.2..3", false},       {"1.2.3.", false},    {".1.2.3", false},
+      {"1.2.3.-1", false},     {"1.2.3.+1", false},  {" 1.2.3.4", false},
+      {"1.2.3.4 ", false},     {"1.2.3.x", false},   {"", false},
       {"000001.2.3.4", false},
   };
   for (const auto& c : cases) {
@@ -73,12 +73,12 @@ TEST(BrandTest, OptionsNeedATargetAndSomethingToChange) {
   } cases[] = {
       {{"app.exe", "--icon", "a.ico", "--name", "My App", "--version", "1.2.3.0"}, true},
       {{"--company", "ACME", "app.exe"}, true},
-      {{"app.exe"}, false},                          // nothing to change
-      {{"--name", "X"}, false},                      // no target
+      {{"app.exe"}, false},      // nothing to change
+      {{"--name", "X"}, false},  // no target
       {{"app.exe", "other.exe", "--name", "X"}, false},
-      {{"app.exe", "--name"}, false},                // option without value
+      {{"app.exe", "--name"}, false},  // option without value
       {{"app.exe", "--name", ""}, false},
-      {{"app.exe", "--colour", "red"}, false},       // unknown option
+      {{"app.exe", "--colour", "red"}, false},  // unknown option
       {{"app.exe", "--version", "1.2.3"}, false},
   };
   for (const auto& c : cases) {
@@ -191,6 +191,52 @@ TEST(BrandTest, CutOrCorruptVersionResourcesAreRefusedWithoutReadingPastThem) {
   bad[first_child] = 2;
   bad[first_child + 1] = 0;
   EXPECT_FALSE(brand::ParseVersionResource(bad, &root));
+}
+
+// Executable headers whose certificate table entry has the given size.
+Bytes Headers(std::uint16_t magic, std::uint32_t certificate_size, std::uint32_t directories = 16) {
+  Bytes h(0x40, 0);
+  h[0] = 'M';
+  h[1] = 'Z';
+  h[0x3C] = 0x40;
+  h.insert(h.end(), {'P', 'E', 0, 0});
+  h.resize(h.size() + 20, 0);  // file header
+  const std::size_t optional = h.size();
+  Put16(&h, magic);
+  const std::size_t count_at = optional + (magic == 0x20B ? 108 : 92);
+  h.resize(count_at, 0);
+  Put32(&h, directories);
+  h.resize(h.size() + 4 * 8, 0);
+  Put32(&h, certificate_size == 0 ? 0 : 0x5000);
+  Put32(&h, certificate_size);
+  h.resize(h.size() + 11 * 8, 0);
+  return h;
+}
+
+Bytes Cut(Bytes bytes, std::size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
+TEST(BrandTest, SignedFilesAreRecognisedFromTheirHeaders) {
+  const struct {
+    const char* what;
+    Bytes headers;
+    bool signed_file;
+  } cases[] = {
+      {"32-bit, unsigned", Headers(0x10B, 0), false},
+      {"32-bit, signed", Headers(0x10B, 0x2000), true},
+      {"64-bit, signed", Headers(0x20B, 0x2000), true},
+      {"too few directories to hold one", Headers(0x10B, 0x2000, 4), false},
+      {"cut before the directories", Cut(Headers(0x10B, 0x2000), 0x80), false},
+      {"not an executable", Bytes(200, 'x'), false},
+      {"empty", Bytes{}, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(brand::HasSignature(c.headers), c.signed_file) << c.what;
+  // A new-header offset pointing past the end is not followed.
+  Bytes far = Headers(0x10B, 0x2000);
+  far[0x3E] = 0x7F;
+  EXPECT_FALSE(brand::HasSignature(far));
 }
 
 }  // namespace

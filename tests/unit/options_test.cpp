@@ -160,8 +160,9 @@ TEST_F(OptionsTest, DefaultDataLocationWhenAbsent) {
 }
 
 TEST_F(OptionsTest, FlagsAndCleanDir) {
-  const std::string clean = scratch_ / "clean me";
-  DataControl options("-NoConsole -nocleanup -cleandir \"" + clean + "\" keep ");
+  // A clean folder's name is used exactly as given, quotes included.
+  const std::string clean = scratch_ / "clean \"me\" q";
+  DataControl options(kb::JoinArguments({"-NoConsole", "-nocleanup", "-cleandir", clean, "keep"}));
   EXPECT_EQ(options.IsConsole(), 0);
   EXPECT_EQ(options.IsCleanup(), 0);
   EXPECT_EQ(options.GetCleanDir(), clean);
@@ -193,6 +194,25 @@ TEST_F(OptionsTest, ProcessWideValuesAreRewrittenByEveryParse) {
   DataControl second("-datalocation " + data + " ");
   EXPECT_FALSE(kb::NoMessage());
   EXPECT_EQ(kb::LogFilePath(), DefaultLog(data));
+}
+
+TEST_F(OptionsTest, InspectionParsesAlikeAndChangesNothingOutside) {
+  const std::string temp = scratch_ / "t";
+  const Args arguments = {"-nomessage", "-applogloc", scratch_ / "x.log", "-templocation", temp,
+                          "a"};
+  const std::string before = scratch_ / "before.log";
+  kb::LogFilePath() = before;
+  DataControl seen(kb::JoinArguments(arguments), DataControl::InspectOnly{});
+  EXPECT_EQ(kb::LogFilePath(), before);
+  EXPECT_FALSE(kb::NoMessage());
+  EXPECT_FALSE(kbtest::FileExists(temp));
+  EXPECT_TRUE(seen.GetNoMessage());
+
+  DataControl launch(kb::JoinArguments(arguments));
+  EXPECT_EQ(seen.GetArguments(), launch.GetArguments());
+  EXPECT_EQ(seen.GetLogPath(), kb::LogFilePath());
+  EXPECT_EQ(seen.GetTempLocation(), launch.GetTempLocation());
+  EXPECT_TRUE(kbtest::FileExists(temp));
 }
 
 TEST_F(OptionsTest, TempLocationIsCreatedWithItsParents) {

@@ -69,7 +69,8 @@ std::string VersionValue(const std::string& file, const std::string& key) {
   void* value = nullptr;
   UINT length = 0;
   const std::string path = "\\StringFileInfo\\040904b0\\" + key;
-  if (!::VerQueryValueA(info.data(), path.c_str(), &value, &length) || length == 0) return "<absent>";
+  if (!::VerQueryValueA(info.data(), path.c_str(), &value, &length) || length == 0)
+    return "<absent>";
   return static_cast<const char*>(value);
 }
 
@@ -178,9 +179,8 @@ TEST_F(Brand, BrandedCopyReadsBackThroughWindowsAndStillRuns) {
     const char* key;
     const char* value;
   } strings[] = {
-      {"ProductName", "My App"},       {"FileDescription", "My App"},
-      {"CompanyName", "ACME Ltd"},     {"FileVersion", "1.2.3.0"},
-      {"ProductVersion", "1.2.3.0"},   {"InternalName", "myapp"},
+      {"ProductName", "My App"},         {"FileDescription", "My App"}, {"CompanyName", "ACME Ltd"},
+      {"FileVersion", "1.2.3.0"},        {"ProductVersion", "1.2.3.0"}, {"InternalName", "myapp"},
       {"OriginalFilename", "myapp.exe"},
   };
   for (const auto& s : strings) EXPECT_EQ(VersionValue(target, s.key), s.value) << s.key;
@@ -201,8 +201,8 @@ TEST_F(Brand, BrandedCopyReadsBackThroughWindowsAndStillRuns) {
     ASSERT_FALSE(group.empty());
     auto* directory = reinterpret_cast<PBYTE>(&group[0]);
     for (const auto& expected : {std::make_pair(16, small), std::make_pair(32, large)}) {
-      const int id = ::LookupIconIdFromDirectoryEx(directory, TRUE, expected.first,
-                                                   expected.first, LR_DEFAULTCOLOR);
+      const int id = ::LookupIconIdFromDirectoryEx(directory, TRUE, expected.first, expected.first,
+                                                   LR_DEFAULTCOLOR);
       ASSERT_NE(id, 0) << expected.first;
       std::string image = branded.Resource(RT_ICON, static_cast<WORD>(id));
       EXPECT_TRUE(image == expected.second) << expected.first;
@@ -223,8 +223,9 @@ TEST_F(Brand, BrandedCopyReadsBackThroughWindowsAndStillRuns) {
   EXPECT_EQ(VersionValue(target, "FileVersion"), "1.2.3.0");
 
   // And it still launches: the windowed kind, its own configuration.
-  WriteIni("[wx6]\nlaunchercmd=" + Child() + "\nlauncherargs=--tc-quiet --tc-out=branded --tc-exit=5\n",
-           "myapp.ini");
+  WriteIni(
+      "[wx6]\nlaunchercmd=" + Child() + "\nlauncherargs=--tc-quiet --tc-out=branded --tc-exit=5\n",
+      "myapp.ini");
   const RunResult run = Launch("", "myapp");
   EXPECT_EQ(run.exit_code, 5);
   EXPECT_EQ(run.output, "");
