@@ -12,21 +12,23 @@
 # With --wine: the Windows launcher under Wine against a bare
 # CreatePipe / ReadFile / WriteFile loop writing console and log
 # (bench/tools/relay_peer), goal <= 1.10.
-# Usage: bench/run_relay_bench.sh [--rounds N] [--mib N] [--wine] [--wine-mib N]
+# Usage: bench/run_relay_bench.sh [--rounds N] [--mib N] [--wine] [--wine-only] [--wine-mib N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 rounds=5
 mib=256
 wine_part=0
+linux_part=1
 wine_mib=64
 while [[ $# -gt 0 ]]; do
   case $1 in
     --rounds) rounds=$2; shift 2 ;;
     --mib) mib=$2; shift 2 ;;
     --wine) wine_part=1; shift ;;
+    --wine-only) wine_part=1; linux_part=0; shift ;;
     --wine-mib) wine_mib=$2; shift 2 ;;
-    *) echo "usage: $0 [--rounds N] [--mib N] [--wine] [--wine-mib N]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--rounds N] [--mib N] [--wine] [--wine-only] [--wine-mib N]" >&2; exit 2 ;;
   esac
 done
 
@@ -93,41 +95,43 @@ run_case() {
     "$name" "$output" "$lm" "$tm" "$rm" "$rlo" "$rhi" "$goal" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')" "$stored"
 }
 
-echo "Linux, $rounds paired rounds per case, $mib MiB per run (load: $(cut -d' ' -f1-3 /proc/loadavg)):"
-for output in null pipe; do
-  goal=0.90
-  [[ $output == pipe ]] && goal=0.80
-  run_case "80-byte lines" "lines $bytes 80" "$output" "$goal"
-  run_case "no line feeds" "bytes $bytes" "$output" "$goal"
-done
+if [[ $linux_part -eq 1 ]]; then
+  echo "Linux, $rounds paired rounds per case, $mib MiB per run (load: $(cut -d' ' -f1-3 /proc/loadavg)):"
+  for output in null pipe; do
+    goal=0.90
+    [[ $output == pipe ]] && goal=0.80
+    run_case "80-byte lines" "lines $bytes 80" "$output" "$goal"
+    run_case "no line feeds" "bytes $bytes" "$output" "$goal"
+  done
+fi
 
 if [[ $wine_part -eq 1 ]]; then
   command -v wine >/dev/null || { echo "wine is not installed" >&2; exit 1; }
-  cmake --preset windows -B build/bench-win -DKB_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build/bench-win -j2 --target kb_core launcher_console >/dev/null
+  cmake --preset windows >/dev/null
+  cmake --build build/windows -j2 --target kb_core launcher_console >/dev/null
   for tool in relay_source relay_peer; do
     i686-w64-mingw32-g++-posix -std=c++17 -O2 -Isrc -I. -DWIN32_LEAN_AND_MEAN -DNOMINMAX \
-      -D_WIN32_WINNT=0x0600 "bench/tools/$tool.cpp" build/bench-win/libkb_core.a \
+      -D_WIN32_WINNT=0x0600 "bench/tools/$tool.cpp" build/windows/libkb_core.a \
       -static -static-libgcc -static-libstdc++ -lshell32 -luser32 -lkernel32 \
-      -o "build/bench-win/$tool.exe"
+      -o "build/windows/$tool.exe"
   done
   export WINEDEBUG=-all
   wapp=$work/wapp
   mkdir -p "$wapp"
-  cp build/bench-win/launcher_console.exe "$wapp/tool_console.exe"
-  cp build/bench-win/relay_source.exe "$wapp/"
+  cp build/windows/launcher_console.exe "$wapp/tool_console.exe"
+  cp build/windows/relay_source.exe "$wapp/"
   wbytes=$((wine_mib * 1024 * 1024))
   printf '[wx6]\nlaunchercmd=relay_source.exe\nlauncherargs=lines %d 80\n' "$wbytes" >"$wapp/tool.ini"
   wlog='Z:'"${work//\//\\}"'\wine.log'
   wchild="\"$(winepath -w "$wapp/relay_source.exe" 2>/dev/null)\" lines $wbytes 80"
-  wine build/bench-win/relay_peer.exe "$wlog" "$wchild" >/dev/null 2>&1 || true  # warm Wine up
+  wine build/windows/relay_peer.exe "$wlog" "$wchild" >/dev/null 2>&1 || true  # warm Wine up
   : >"$work/ratios"; : >"$work/l.t"; : >"$work/t.t"
   for ((r = 0; r < rounds; r++)); do
     rm -f "$work/wine.log"
     t0=$EPOCHREALTIME; wine "$wapp/tool_console.exe" -applogloc "$wlog" >/dev/null 2>&1; t1=$EPOCHREALTIME
     l=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }')
     rm -f "$work/wine.log"
-    t0=$EPOCHREALTIME; wine build/bench-win/relay_peer.exe "$wlog" "$wchild" >/dev/null 2>&1; t1=$EPOCHREALTIME
+    t0=$EPOCHREALTIME; wine build/windows/relay_peer.exe "$wlog" "$wchild" >/dev/null 2>&1; t1=$EPOCHREALTIME
     p=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }')
     echo "$l" >>"$work/l.t"; echo "$p" >>"$work/t.t"
     awk -v l="$l" -v p="$p" 'BEGIN { printf "%.6f\n", l / p }' >>"$work/ratios"

@@ -23,6 +23,10 @@ class LineEndTranslator {
   std::size_t Split(const char* data, std::size_t size, char* out, std::size_t* rest_size,
                     std::size_t copy_head_below = 0);
 
+  // Line feeds are found with vector instructions where the processor has
+  // them; this makes every translator use the portable scan instead.
+  static void UsePortableScanForTesting(bool portable);
+
  private:
   std::size_t Translate(const char* data, std::size_t size, char* out);
 
