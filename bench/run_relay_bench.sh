@@ -43,13 +43,17 @@ cp "$bin/launcher_console" "$work/app/tool_console"
 export XDG_RUNTIME_DIR=$work/run
 bytes=$((mib * 1024 * 1024))
 
-# Seconds that a bash command line takes, to the microsecond.
+# "elapsed cpu": the seconds a bash command line takes, to the microsecond,
+# and the processor seconds (user + system) of all its processes. On a
+# loaded machine the elapsed time is mostly waiting for a processor; the
+# processor time shows the work itself.
 seconds() {
   rm -f "$work/tee.log" "$work/run.log"
   local t0=$EPOCHREALTIME
-  bash -c "$1"
+  /usr/bin/time -f "%U %S" -o "$work/cpu" bash -c "$1"
   local t1=$EPOCHREALTIME
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f\n", b - a }'
+  awk -v a="$t0" -v b="$t1" -v c="$(cat "$work/cpu")" \
+    'BEGIN { split(c, u, " "); printf "%.6f %.3f\n", b - a, u[1] + u[2] }'
 }
 
 # Prints "median lowest highest" of the numbers on standard input.
@@ -67,17 +71,18 @@ run_case() {
   local launcher="'$work/app/tool_console' -applogloc '$work/run.log'"
   local tee="'$bin/relay_source' $gen_args | tee '$work/tee.log'"
   if [[ $output == pipe ]]; then sink='| cat >/dev/null'; else sink='>/dev/null'; fi
-  : >"$work/ratios"; : >"$work/l.t"; : >"$work/t.t"
+  : >"$work/ratios"; : >"$work/cpu_ratios"; : >"$work/l.t"; : >"$work/t.t"
   for ((r = 0; r < rounds; r++)); do
-    local l t
+    local l t lc tc
     # Alternate which goes first, so that neither always meets a warm cache.
     if ((r % 2 == 0)); then
-      l=$(seconds "$launcher $sink"); t=$(seconds "$tee $sink")
+      read -r l lc < <(seconds "$launcher $sink"); read -r t tc < <(seconds "$tee $sink")
     else
-      t=$(seconds "$tee $sink"); l=$(seconds "$launcher $sink")
+      read -r t tc < <(seconds "$tee $sink"); read -r l lc < <(seconds "$launcher $sink")
     fi
     echo "$l" >>"$work/l.t"; echo "$t" >>"$work/t.t"
     awk -v l="$l" -v t="$t" 'BEGIN { printf "%.6f\n", l / t }' >>"$work/ratios"
+    awk -v l="$lc" -v t="$tc" 'BEGIN { printf "%.6f\n", (t > 0 ? l / t : 0) }' >>"$work/cpu_ratios"
   done
   # Peak resident memory of the launcher process (its own maximum; the
   # child's is reported apart by the kernel only for waited-for children,
@@ -91,8 +96,10 @@ run_case() {
   read -r rm rlo rhi < <(summary <"$work/ratios")
   read -r lm _ _ < <(summary <"$work/l.t")
   read -r tm _ _ < <(summary <"$work/t.t")
-  printf '%-24s %-9s launcher %6.3fs  tee %6.3fs  ratio median %.3f (%.3f..%.3f, goal <= %s)  peak %.2f MiB  log %d bytes\n' \
-    "$name" "$output" "$lm" "$tm" "$rm" "$rlo" "$rhi" "$goal" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')" "$stored"
+  read -r cm clo chi < <(summary <"$work/cpu_ratios")
+  printf '%-14s %-5s launcher %6.3fs  tee %6.3fs  ratio median %.3f (%.3f..%.3f, goal <= %s)  cpu ratio %.3f (%.3f..%.3f)  peak %.2f MiB  log %d bytes\n' \
+    "$name" "$output" "$lm" "$tm" "$rm" "$rlo" "$rhi" "$goal" "$cm" "$clo" "$chi" \
+    "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')" "$stored"
 }
 
 if [[ $linux_part -eq 1 ]]; then
