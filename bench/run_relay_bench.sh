@@ -20,7 +20,7 @@ rounds=5
 mib=256
 wine_part=0
 linux_part=1
-wine_mib=64
+wine_mib=256
 while [[ $# -gt 0 ]]; do
   case $1 in
     --rounds) rounds=$2; shift 2 ;;

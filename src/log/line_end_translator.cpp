@@ -11,8 +11,6 @@
 namespace kb {
 namespace {
 
-using Finder = const char* (*)(const char* p, const char* end);
-
 // The first line feed in [p, end), or end. A word at a time: a word holds a
 // line feed when the word XOR line feeds has a zero byte. Not every C
 // runtime's memchr is fast (the one Windows programs link here is a byte
@@ -34,8 +32,8 @@ const char* FindLineFeedPortable(const char* p, const char* end) {
 }
 
 #ifdef KB_LINE_FEED_SSE2
-// Sixteen bytes at a time. Only called where the processor has SSE2: a
-// 32-bit Windows build may meet one that has not.
+// Sixteen bytes at a time. The SSE2 functions are only called where the
+// processor has SSE2: a 32-bit Windows build may meet one that has not.
 __attribute__((target("sse2"))) const char* FindLineFeedSse2(const char* p, const char* end) {
   const __m128i line_feeds = _mm_set1_epi8('\n');
   while (end - p >= 16) {
@@ -47,21 +45,63 @@ __attribute__((target("sse2"))) const char* FindLineFeedSse2(const char* p, cons
   while (p < end && *p != '\n') ++p;
   return p;
 }
+
+// One pass that copies sixteen bytes at a time and puts a CR before each
+// bare line feed; *after_cr is whether the byte before data was a CR, and
+// is left as whether the last byte taken was. Stops with fewer than sixteen
+// bytes left; returns the new end of out. Each store may run up to fifteen
+// bytes past what it keeps, which the output's room of twice the input
+// always covers.
+__attribute__((target("sse2"))) char* CopyAddingCrSse2(const char** data, const char* end,
+                                                       char* out, bool* after_cr) {
+  const __m128i line_feeds = _mm_set1_epi8('\n');
+  const char* p = *data;
+  bool cr = *after_cr;
+  while (end - p >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+    const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(block, line_feeds));
+    if (found == 0) {
+      cr = p[15] == '\r';
+      p += 16;
+      out += 16;
+      continue;
+    }
+    const int at = __builtin_ctz(static_cast<unsigned>(found));
+    if (at > 0) cr = p[at - 1] == '\r';
+    out += at;
+    if (!cr) *out++ = '\r';
+    *out++ = '\n';
+    cr = false;
+    p += at + 1;
+  }
+  *data = p;
+  *after_cr = cr;
+  return out;
+}
 #endif
 
-Finder PickFinder() {
+bool HasSse2() {
 #ifdef KB_LINE_FEED_SSE2
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("sse2")) return FindLineFeedSse2;
+  return __builtin_cpu_supports("sse2");
+#else
+  return false;
 #endif
-  return FindLineFeedPortable;
 }
 
 bool g_portable_only = false;
 
+bool UseSse2() {
+  static const bool sse2 = HasSse2();
+  return sse2 && !g_portable_only;
+}
+
 const char* FindLineFeed(const char* p, const char* end) {
-  static const Finder finder = PickFinder();
-  return g_portable_only ? FindLineFeedPortable(p, end) : finder(p, end);
+#ifdef KB_LINE_FEED_SSE2
+  if (UseSse2()) return FindLineFeedSse2(p, end);
+#endif
+  return FindLineFeedPortable(p, end);
 }
 
 }  // namespace
@@ -100,6 +140,9 @@ std::size_t LineEndTranslator::Split(const char* data, std::size_t size, char* o
 std::size_t LineEndTranslator::Translate(const char* data, std::size_t size, char* out) {
   char* const start = out;
   const char* const end = data + size;
+#ifdef KB_LINE_FEED_SSE2
+  if (UseSse2()) out = CopyAddingCrSse2(&data, end, out, &after_cr_);
+#endif
   // Copy whole runs between line feeds at once: most output has few of them.
   while (data < end) {
     const char* run_end = FindLineFeed(data, end);
