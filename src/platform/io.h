@@ -26,8 +26,8 @@ bool WriteAll(const Handle& handle, const char* data, std::size_t size);
 
 // Appends two pieces as one append where the system can: POSIX one writev
 // (looping over partial writes); Windows one WriteFile per non-empty piece.
-bool WriteAll(const Handle& handle, const char* head, std::size_t head_size,
-              const char* rest, std::size_t rest_size);
+bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
+              std::size_t rest_size);
 
 // Asks for a pipe buffer of `size` bytes, so that a fast writer blocks less
 // often. POSIX: F_SETPIPE_SZ, kept as it was where the kernel refuses

@@ -50,8 +50,7 @@ bool WritePieces(int fd, struct iovec* pieces, int count) {
     for (int i = 0; i < count; ++i) total += pieces[i].iov_len;
     ssize_t n = Refused(IoCall::kWrite, total);
     if (n == 0) {
-      n = count == 1 ? ::write(fd, pieces->iov_base, pieces->iov_len)
-                     : ::writev(fd, pieces, count);
+      n = count == 1 ? ::write(fd, pieces->iov_base, pieces->iov_len) : ::writev(fd, pieces, count);
     }
     if (n < 0) {
       if (errno == EINTR) continue;
