@@ -10,12 +10,12 @@
 
 #include "common/command_line.h"
 #include "common/text.h"
+#include "log/line_end_translator.h"
 #include "log/log.h"
 #include "platform/append_file.h"
 #include "platform/io.h"
 #include "platform/process.h"
 #include "platform/system.h"
-#include "log/line_end_translator.h"
 #include "support/test_support.h"
 
 namespace {
@@ -175,16 +175,18 @@ TEST_F(ExeProcTest, RelaysEveryByteToConsoleAndLog) {
   // is refused (POSIX), or a console that refuses large writes (Windows).
   const std::string fault = IsWindows() ? "old-console" : "tee-refused";
   int index = 0;
-  for (const auto& c : cases) for (const std::string& injected : {std::string(), fault}) {
-    SCOPED_TRACE(std::string(c.arguments) + " " + injected);
-    log_path_ = scratch_ / ("run" + kb::IntToString(++index) + ".log");
-    const Launch launch = RunLauncher("display", Child(c.arguments), false, injected);
-    EXPECT_EQ(launch.result, "0");
-    EXPECT_TRUE(launch.run.output == c.echo) << "echo differs, size " << launch.run.output.size();
-    EXPECT_TRUE(Relayed(launch.log) == RelayedForm(c.echo))
-        << "log differs, size " << Relayed(launch.log).size();
-    EXPECT_NE(launch.log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=0\r\n"),
-              std::string::npos);
+  for (const auto& c : cases) {
+    for (const std::string& injected : {std::string(), fault}) {
+      SCOPED_TRACE(std::string(c.arguments) + " " + injected);
+      log_path_ = scratch_ / ("run" + kb::IntToString(++index) + ".log");
+      const Launch launch = RunLauncher("display", Child(c.arguments), false, injected);
+      EXPECT_EQ(launch.result, "0");
+      EXPECT_TRUE(launch.run.output == c.echo) << "echo differs, size " << launch.run.output.size();
+      EXPECT_TRUE(Relayed(launch.log) == RelayedForm(c.echo))
+          << "log differs, size " << Relayed(launch.log).size();
+      EXPECT_NE(launch.log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=0\r\n"),
+                std::string::npos);
+    }
   }
 }
 
@@ -381,8 +383,8 @@ TEST(LineEndTranslatorTest, KeepsChildCrLfAcrossChunkBoundaries) {
         for (std::size_t cut2 = cut1; cut2 <= input.size(); ++cut2) {
           for (const std::size_t copy_head_below : {std::size_t{0}, std::size_t{3}}) {
             ASSERT_EQ(stored_form(input, cut1, cut2, copy_head_below), LogForm(input))
-                << "cuts at " << cut1 << ", " << cut2 << ", heads copied below "
-                << copy_head_below << (portable ? ", portable scan" : "");
+                << "cuts at " << cut1 << ", " << cut2 << ", heads copied below " << copy_head_below
+                << (portable ? ", portable scan" : "");
           }
         }
       }
