@@ -29,12 +29,6 @@ bool WriteAll(const Handle& handle, const char* data, std::size_t size);
 bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
               std::size_t rest_size);
 
-// Asks for a pipe buffer of `size` bytes, so that a fast writer blocks less
-// often. POSIX: F_SETPIPE_SZ, kept as it was where the kernel refuses
-// (above /proc/sys/fs/pipe-max-size, or past the user's pipe quota).
-// Windows: no effect; a pipe keeps the size it was created with.
-void OfferPipeSize(const Handle& pipe_end, std::size_t size);
-
 enum class StdOutState { kValid, kInvalid, kNull };
 // The launcher's own standard output (GetStdHandle(STD_OUTPUT_HANDLE)).
 // kInvalid / kNull carry the system error code in *error. POSIX: a

@@ -48,7 +48,6 @@ void RelayToLogAndConsole(int kind, platform::Pipe* pipe) {
     }
   }
   LogInfo(kTagReadFromPipe, kTextStandardOutput);
-  platform::OfferPipeSize(pipe->read, kRelayPipeSize);
   const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;
   ReadFromPipe(pipe->read, echo ? &out : nullptr);
   pipe->read.Close();

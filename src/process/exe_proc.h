@@ -33,8 +33,6 @@ inline constexpr char kTagThreadProcCreateProcess[] = "ExeProc::ThreadProc::Crea
 
 // Bytes asked for by each read of the relay.
 inline constexpr unsigned kRelayChunkSize = 64 * 1024;
-// Pipe buffer the relay asks for where the system lets it choose.
-inline constexpr unsigned kRelayPipeSize = 1024 * 1024;
 
 // The runners (the ExeProc group) hold no state between calls.
 

@@ -99,10 +99,6 @@ bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, con
   return WritePieces(Fd(handle), pieces, 2);
 }
 
-void OfferPipeSize(const Handle& pipe_end, std::size_t size) {
-  ::fcntl(Fd(pipe_end), F_SETPIPE_SZ, static_cast<int>(size));
-}
-
 // A duplicate of descriptor 1, so that the relay's echo never depends on
 // what later happens to descriptor 1 itself.
 StdOutState GetStdOutput(Handle* out, int* error) {

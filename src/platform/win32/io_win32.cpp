@@ -65,8 +65,6 @@ bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, con
   return WriteAll(handle, head, head_size) && WriteAll(handle, rest, rest_size);
 }
 
-void OfferPipeSize(const Handle&, std::size_t) {}
-
 StdOutState GetStdOutput(Handle* out, int* error) {
   HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
   if (output == INVALID_HANDLE_VALUE) {
