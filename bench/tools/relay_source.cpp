@@ -23,19 +23,19 @@ int main(int argc, char** argv) {
   } else if (std::strcmp(argv[1], "bytes") != 0) {
     return 2;
   }
-  // One block a whole number of lines longer than 64 KiB, so that every
-  // write starts where the previous one stopped in the line pattern.
-  const std::size_t block_size = line > 0 ? (64 * 1024 / line + 1) * line : 64 * 1024;
-  std::string block(block_size, 'x');
+  // The pattern repeats every `period` bytes; each write takes 64 KiB of
+  // it, starting where the previous write stopped in the pattern.
+  const std::size_t period = line > 0 ? line : 26;
+  const std::size_t chunk = 64 * 1024;
+  std::string block((chunk / period + 2) * period, 'x');
   for (std::size_t i = 0; i < block.size(); ++i) {
-    block[i] = line > 0 && i % line == line - 1 ? '\n' : static_cast<char>('a' + i % 26);
+    block[i] = line > 0 && i % line == line - 1 ? '\n' : static_cast<char>('a' + i % period % 26);
   }
   std::size_t offset = 0;
   for (unsigned long long left = count; left > 0;) {
-    std::size_t n = 64 * 1024 < left ? 64 * 1024 : static_cast<std::size_t>(left);
-    if (offset + n > block.size()) n = block.size() - offset;
+    const std::size_t n = chunk < left ? chunk : static_cast<std::size_t>(left);
     if (!platform::WriteAll(out, block.data() + offset, n)) return 4;
-    offset = (offset + n) % block.size();
+    offset = (offset + n) % period;
     left -= n;
   }
   return 0;

@@ -16,9 +16,16 @@ class LineEndTranslator {
   // Splits one chunk for storing: everything before its first bare line
   // feed is stored as it is, so only the rest is copied. Returns the length
   // of that untouched head; writes the translated rest to `out` (room for
-  // MaxOutput(size) bytes) and its length to *rest_size. The state carries
-  // over to the next chunk.
-  std::size_t Split(const char* data, std::size_t size, char* out, std::size_t* rest_size);
+  // MaxOutput(size) bytes) and its length to *rest_size. A head shorter
+  // than copy_head_below is copied to `out` as well (the result is then 0),
+  // so that a short head costs a copy instead of a second piece to write.
+  // The state carries over to the next chunk.
+  std::size_t Split(const char* data, std::size_t size, char* out, std::size_t* rest_size,
+                    std::size_t copy_head_below = 0);
+
+  // Line feeds are found with vector instructions where the processor has
+  // them; this makes every translator use the portable scan instead.
+  static void UsePortableScanForTesting(bool portable);
 
  private:
   std::size_t Translate(const char* data, std::size_t size, char* out);

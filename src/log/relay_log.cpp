@@ -9,7 +9,9 @@ void RelayLog::LogText(const char* data, std::size_t size) {
   if (path.empty() || size == 0) return;
   open_line_ = data[size - 1] != '\n';
   std::size_t rest = 0;
-  const std::size_t head = translator_.Split(data, size, translated_, &rest);
+  // A short head is cheaper copied than written as a piece of its own
+  // (Windows writes each piece with a call of its own).
+  const std::size_t head = translator_.Split(data, size, translated_, &rest, kCopiedHead);
   if (!file_.is_open()) file_ = platform::AppendFile::Open(path);
   if (file_.is_open() && !file_.Write(data, head, translated_, rest)) file_.Close();
 }

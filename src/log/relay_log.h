@@ -25,6 +25,8 @@ class RelayLog {
  public:
   // Largest chunk LogText takes in one call.
   static constexpr std::size_t kMaxChunk = 64 * 1024;
+  // Heads of chunks shorter than this are stored by copy (see Split).
+  static constexpr std::size_t kCopiedHead = 4096;
 
   RelayLog() = default;
   ~RelayLog() { Finish(); }

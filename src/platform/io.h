@@ -26,8 +26,8 @@ bool WriteAll(const Handle& handle, const char* data, std::size_t size);
 
 // Appends two pieces as one append where the system can: POSIX one writev
 // (looping over partial writes); Windows one WriteFile per non-empty piece.
-bool WriteAll(const Handle& handle, const char* head, std::size_t head_size,
-              const char* rest, std::size_t rest_size);
+bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
+              std::size_t rest_size);
 
 enum class StdOutState { kValid, kInvalid, kNull };
 // The launcher's own standard output (GetStdHandle(STD_OUTPUT_HANDLE)).
@@ -58,6 +58,8 @@ class EchoingReader {
   // The next chunk of at most size bytes: the count, 0 at the end of the
   // data, -1 on a failed read (*error set). A failed echo ends the echo for
   // good (echoing() turns false); the chunk is still read and returned.
+  // A source made non-blocking meanwhile (POSIX: a late request to stop)
+  // answers -1 with EAGAIN once it is empty, exactly as ReadSome does.
   long Next(char* buffer, std::size_t size, int* error);
   bool echoing() const { return echo_ != nullptr; }
 

@@ -27,7 +27,8 @@ std::string RandomBytes(std::size_t n, std::uint32_t state) {
 }
 
 // How relayed text is stored: a bare line feed becomes CR LF, a CR LF the
-// child wrote stays as it is.
+// child wrote stays as it is, and output that does not end a line is ended
+// with one CR LF so that the next entry starts a line of its own.
 std::string StoredForm(const std::string& raw) {
   std::string out;
   out.reserve(raw.size() + raw.size() / 64);
@@ -35,6 +36,7 @@ std::string StoredForm(const std::string& raw) {
     if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) out += '\r';
     out += raw[i];
   }
+  if (!raw.empty() && raw.back() != '\n') out += "\r\n";
   return out;
 }
 
@@ -76,7 +78,7 @@ TEST_F(Faults, ZeroBytesAreKeptInTheLog) {
   Configure("--tc-quiet --tc-nul --tc-out=x --tc-bytes=3");
   const RunResult r = Launch();
   ASSERT_EQ(r.exit_code, 0);
-  EXPECT_EQ(RelayedSection(LogContent()), std::string("a\0b\r\nx\r\n012", 11));
+  EXPECT_EQ(RelayedSection(LogContent()), std::string("a\0b\r\nx\r\n012\r\n", 13));
 }
 
 TEST_F(Faults, LogFolderThatCannotBeCreatedStillRunsTheChild) {

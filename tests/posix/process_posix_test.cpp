@@ -216,4 +216,32 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
   platform::SetIoFaultHookForTesting(nullptr);
 }
 
+// A late request to stop makes the relay's source non-blocking while a
+// process left behind still holds its write end: the echo hands over what
+// is waiting, then reports EAGAIN instead of waiting on.
+TEST(ProcessPosixTest, SourceMadeNonBlockingEndsTheEchoOnceEmpty) {
+  for (const bool tee_refused : {false, true}) {
+    SCOPED_TRACE(tee_refused);
+    platform::SetIoFaultHookForTesting(tee_refused ? RefuseTee : nullptr);
+    platform::Pipe source;
+    platform::Pipe echo;
+    ASSERT_EQ(platform::CreateChildPipe(&source), 0);
+    ASSERT_EQ(platform::CreateChildPipe(&echo), 0);
+    ASSERT_TRUE(platform::WriteAll(source.write, "abc", 3));
+    const int source_fd = static_cast<int>(source.read.get());
+    ASSERT_EQ(::fcntl(source_fd, F_SETFL, ::fcntl(source_fd, F_GETFL) | O_NONBLOCK), 0);
+    platform::EchoingReader reader(source.read, &echo.write);
+    char chunk[16];
+    int error = 0;
+    ASSERT_EQ(reader.Next(chunk, sizeof chunk, &error), 3);
+    EXPECT_EQ(std::string(chunk, 3), "abc");
+    EXPECT_EQ(reader.Next(chunk, sizeof chunk, &error), -1);
+    EXPECT_EQ(error, EAGAIN);
+    echo.write.Close();
+    ASSERT_EQ(platform::ReadSome(echo.read, chunk, sizeof chunk, &error), 3);
+    EXPECT_EQ(std::string(chunk, 3), "abc");
+  }
+  platform::SetIoFaultHookForTesting(nullptr);
+}
+
 }  // namespace

@@ -23,13 +23,19 @@ int Refused(IoCall call, std::size_t size) {
   return -1;
 }
 
-// Waits until fd can take more (or reports an error or hang-up, which the
-// next write then shows). A parent that set O_NONBLOCK on our standard
-// output and reads late must not lose the rest of the output.
+// Waits until fd is ready for events (or reports an error or hang-up,
+// which the next call on it then shows). A parent that set O_NONBLOCK on
+// our standard output and reads late must not lose the rest of the output.
+// A signal ends the wait early, so that the caller looks again at what the
+// handler may have changed.
 void WaitUntil(int fd, short events) {
   struct pollfd entry = {fd, events, 0};
-  while (::poll(&entry, 1, -1) < 0 && errno == EINTR) {
-  }
+  ::poll(&entry, 1, -1);
+}
+
+bool NonBlocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && (flags & O_NONBLOCK) != 0;
 }
 
 // write(2) or writev(2) of the pieces, advanced over partial writes.
@@ -44,8 +50,7 @@ bool WritePieces(int fd, struct iovec* pieces, int count) {
     for (int i = 0; i < count; ++i) total += pieces[i].iov_len;
     ssize_t n = Refused(IoCall::kWrite, total);
     if (n == 0) {
-      n = count == 1 ? ::write(fd, pieces->iov_base, pieces->iov_len)
-                     : ::writev(fd, pieces, count);
+      n = count == 1 ? ::write(fd, pieces->iov_base, pieces->iov_len) : ::writev(fd, pieces, count);
     }
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -108,6 +113,7 @@ StdOutState GetStdOutput(Handle* out, int* error) {
 }
 
 void CloseStdOutput(Handle* out) {
+  if (!out->valid()) return;  // nothing was taken over
   out->Close();
   const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (null_fd < 0) return;
@@ -142,6 +148,12 @@ long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
       case EINTR:
         break;
       case EAGAIN:
+        // A source made non-blocking is asked to stop once it is empty:
+        // the plain read below ends the relay as it would without tee(2).
+        if (NonBlocking(Fd(source_))) {
+          try_tee_ = false;
+          break;
+        }
         // A non-blocking standard output makes tee(2) non-blocking on both
         // sides: wait for data, then for room.
         WaitUntil(Fd(source_), POLLIN);

@@ -1,7 +1,6 @@
-#include "platform/io.h"
-
 #include <algorithm>
 
+#include "platform/io.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
