@@ -4,6 +4,7 @@
 //   relay_peer COMMAND_LINE
 #include <memory>
 
+#include "platform/child.h"
 #include "platform/process.h"
 #include "process/exe_proc.h"
 
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
   int error = 0;
   while (platform::ReadSome(pipe.read, buffer.get(), kb::kRelayChunkSize, &error) > 0) {
   }
-  child.Wait(&error);
+  child.Wait();
   std::int32_t code = 0;
   child.ExitCode(&code);
   return code;

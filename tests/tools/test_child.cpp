@@ -43,7 +43,7 @@
 
 #include "common/command_line.h"
 #include "platform/fs.h"
-#include "platform/process.h"
+#include "platform/child.h"
 #include "platform/system.h"
 
 namespace {

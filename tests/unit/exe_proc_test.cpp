@@ -10,8 +10,10 @@
 #include "common/command_line.h"
 #include "common/text.h"
 #include "log/log.h"
+#include "platform/child.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "platform/worker.h"
 #include "process/line_end_translator.h"
 #include "support/test_support.h"
 
@@ -250,8 +252,7 @@ TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
                                  &launcher),
             0);
   pipe.write.Close();
-  int error = 0;
-  ASSERT_TRUE(launcher.Wait(&error));
+  ASSERT_EQ(launcher.Wait(), 0);
   EXPECT_EQ(kbtest::ReadFile(scratch_ / "result.txt"), "9");
   EXPECT_TRUE(Relayed(kbtest::ReadFile(LogPath())) == Pattern(500000));
 }

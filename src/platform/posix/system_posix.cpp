@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/signals_posix.h"
 #include "platform/system.h"
 
 namespace platform {
@@ -121,10 +122,9 @@ namespace platform {
 char ClassPathSeparator() { return ':'; }
 
 void PrepareProcess() {
-  // Children are started with default dispositions, so this reaches only the
-  // launcher: an echo to a closed pipe then fails with EPIPE, and the relay
-  // keeps logging.
-  ::signal(SIGPIPE, SIG_IGN);
+  // An echo to a closed pipe then fails with EPIPE, and the relay keeps
+  // logging. A child gets SIGPIPE back as the launcher found it.
+  posix::IgnoreBrokenPipe();
 }
 
 }  // namespace platform

@@ -50,6 +50,20 @@ class PosixLauncher : public LauncherTest {
     return 128 + WTERMSIG(status);
   }
 
+  // Waits until the launcher's child has ended and is not yet reaped.
+  static void WaitForChildEnd(pid_t launcher) {
+    const std::string id = std::to_string(launcher);
+    for (int i = 0; i < 400; ++i) {
+      const std::string child = ReadFile("/proc/" + id + "/task/" + id + "/children");
+      const std::string stat = ReadFile("/proc/" + child.substr(0, child.find(' ')) + "/stat");
+      const std::string::size_type close = stat.rfind(')');
+      if (!child.empty() && close != std::string::npos && stat.compare(close + 2, 1, "Z") == 0) {
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+  }
+
   // Waits until the log shows the child running.
   void WaitForRelayStart() {
     for (int i = 0; i < 200; ++i) {
@@ -86,6 +100,44 @@ TEST_F(PosixLauncher, TerminationSentToTheLauncherAloneIsPassedOn) {
     const std::string log = LogContent();
     EXPECT_NE(log.find("GetExitCodeProcess=" + std::to_string(128 + sig)), std::string::npos)
         << log;
+    RemoveLogs();
+  }
+}
+
+// The child ends at once and leaves a process holding the pipe for 30 s: a
+// request then ends the launcher, and its last log entry says so.
+TEST_F(PosixLauncher, TerminationAfterTheChildEndedStopsTheRelay) {
+  for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
+    const std::string exe = Configure("--tc-quiet --tc-grandchild=30000 --tc-out=up");
+    const pid_t group = StartShell("exec " + kb::QuoteArgument(exe) + " >/dev/null 2>&1");
+    WaitForRelayStart();
+    WaitForChildEnd(group);
+    kill(group, sig);
+    int status = -1;
+    for (int i = 0; i < 100 && waitpid(group, &status, WNOHANG) == 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(-group, SIGKILL);  // the process left holding the pipe
+    ASSERT_TRUE(WIFEXITED(status)) << sig << " still running or killed: " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "INFO: Launcher::main=" + std::to_string(128 + sig)) << LogContent();
+    RemoveLogs();
+  }
+}
+
+// nohup, or a background job's ignored interrupts: the launcher and its
+// child both keep ignoring what they inherited as ignored.
+TEST_F(PosixLauncher, InheritedIgnoredSignalsStayIgnored) {
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT}) {
+    const std::string exe = Configure("--tc-quiet --tc-sleep=1500 --tc-exit=7");
+    const std::string name = sig == SIGHUP ? "HUP" : sig == SIGINT ? "INT" : "QUIT";
+    const pid_t group =
+        StartShell("trap '' " + name + "; exec " + kb::QuoteArgument(exe) + " >/dev/null 2>&1");
+    WaitForRelayStart();
+    kill(-group, sig);  // the launcher and its child alike
+    EXPECT_EQ(WaitStatus(group), 7) << sig;
     RemoveLogs();
   }
 }
