@@ -150,13 +150,25 @@ TEST_F(PosixLauncher, ChildKilledBySignalGives128PlusTheSignal) {
   EXPECT_NE(LogContent().find("INFO: Launcher::main=137"), std::string::npos);
 }
 
-TEST_F(PosixLauncher, ClosedStandardOutputStillLogsEverything) {
-  const std::string exe = Configure("--tc-quiet --tc-bytes=100000 --tc-exit=3");
-  const pid_t pid = StartShell("exec " + kb::QuoteArgument(exe) + " >&-");
-  EXPECT_EQ(WaitStatus(pid), 3);
-  EXPECT_NE(LogContent().find("0123456789abcdefghijklmnopqrstuvwxyz"),
-            std::string::npos);
-  EXPECT_NE(LogContent().find("INFO: Launcher::main=3"), std::string::npos);
+// Started without some standard streams, the launcher must not let its
+// lock file or log take their place: the child's output would land there.
+TEST_F(PosixLauncher, ClosedStandardStreamsStillLogEverything) {
+  for (const std::string& closed : {">&-", "<&- >&-", "<&- >&- 2>&-", "2>&- >/dev/null"}) {
+    SCOPED_TRACE(closed);
+    const std::string exe = Install();
+    WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+             "\nlauncherargs=--tc-quiet --tc-bytes=100000 --tc-exit=3\nid=streams\n");
+    const pid_t pid = StartShell("exec " + kb::QuoteArgument(exe) + " " + closed);
+    EXPECT_EQ(WaitStatus(pid), 3);
+    const std::string log = LogContent();
+    EXPECT_NE(log.find("0123456789abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+    EXPECT_LT(log.size(), 110000u) << "the child's output was written twice";
+    EXPECT_NE(log.find("INFO: Launcher::main=3"), std::string::npos);
+    for (const std::string& name : ListDir(dir_ / "run/kestrelbay")) {
+      EXPECT_EQ(ReadFile(Join(dir_ / "run/kestrelbay", name)), "") << name;
+    }
+    RemoveLogs();
+  }
 }
 
 TEST_F(PosixLauncher, BrokenPipeOnTheConsoleDoesNotCutTheLog) {
