@@ -213,16 +213,39 @@ TEST_F(PosixLauncher, PlantedLinkInPlaceOfTheLogIsNotWrittenThrough) {
   EXPECT_EQ(ReadFile(target), "untouched");
 }
 
-TEST_F(PosixLauncher, LinkedLockFolderIsRefusedNotFollowed) {
+// Another user's link where the lock folder belongs: the guard goes on
+// working from the data folder, and the log names what it refused.
+TEST_F(PosixLauncher, LinkedLockFolderIsRefusedAndTheGuardStillWorks) {
   const std::string elsewhere = dir_ / "elsewhere";
   MakeDirs(elsewhere);
   ASSERT_EQ(symlink(elsewhere.c_str(), (dir_ / "run/kestrelbay").c_str()), 0);
-  Install();
+  const std::string exe = Install();
   WriteIni(std::string(kSection) + "launchercmd=" + Child() +
-           "\nlauncherargs=--tc-quiet\nid=linked\nnorunwith=linked\n");
-  const RunResult r = Launch("-autorun");
-  EXPECT_EQ(r.exit_code, 0);
+           "\nlauncherargs=--tc-quiet --tc-sleep=3000\nid=linked\nnorunwith=linked\n");
+  const pid_t first = StartShell("exec " + kb::QuoteArgument(exe) + " -autorun >/dev/null 2>&1");
+  WaitForRelayStart();
+  const std::string log = LogContent();
+  RemoveLogs();
+  const RunResult second = Launch("-autorun");
+  EXPECT_EQ(second.exit_code, 183);
+  EXPECT_EQ(WaitStatus(first), 0);
   EXPECT_TRUE(ListDir(elsewhere).empty());
+  EXPECT_NE(log.find("WARNING: MutexObj::IsRunning::lockfolder=the lock folder " + dir_ /
+                     "run/kestrelbay was refused because it is a symbolic link or not a folder; "
+                     "using " + DataDir() + "/locks\r\n"),
+            std::string::npos)
+      << log;
+
+  // With the fallback spoilt as well, nothing can be guarded: the log says so.
+  ASSERT_EQ(chmod((DataDir() + "/locks").c_str(), 0777), 0);
+  RemoveLogs();
+  EXPECT_EQ(Launch("-autorun").exit_code, 0);
+  EXPECT_NE(LogContent().find("WARNING: MutexObj::IsRunning::lockfolder=no lock folder can be used"),
+            std::string::npos)
+      << LogContent();
+  EXPECT_NE(LogContent().find("WARNING: MutexObj::IsRunning::lockfolder=the name of this "
+                              "application cannot be held"),
+            std::string::npos);
 }
 
 }  // namespace
