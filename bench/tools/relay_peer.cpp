@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/child.h"
+#include "platform/io.h"
 #include "platform/process.h"
 #include "process/exe_proc.h"
 

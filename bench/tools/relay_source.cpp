@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/handle.h"
+#include "platform/io.h"
 #include "platform/process.h"
 
 int main(int argc, char** argv) {

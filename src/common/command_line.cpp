@@ -79,8 +79,20 @@ std::vector<std::string> SplitCommandLine(const std::string& line) {
   return result;
 }
 
+std::vector<std::string> SplitArguments(const std::string& line) {
+  std::vector<std::string> result;
+  std::size_t i = 0;
+  for (;;) {
+    while (i < line.size() && IsSeparator(line[i])) ++i;
+    if (i >= line.size()) break;
+    result.emplace_back();
+    i = ReadArgument(line, i, &result.back());
+  }
+  return result;
+}
+
 std::string QuoteArgument(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
+  if (!argument.empty() && argument.find_first_of(" \t\n\r\v\f\"") == std::string::npos) {
     return argument;
   }
   std::string quoted = "\"";
@@ -102,6 +114,21 @@ std::string QuoteArgument(const std::string& argument) {
   quoted.append(backslashes * 2, '\\');
   quoted.push_back('"');
   return quoted;
+}
+
+std::string JoinArguments(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const std::string& argument : arguments) {
+    line += QuoteArgument(argument);
+    line += ' ';
+  }
+  return line;
+}
+
+std::string BuildArgLine(int argc, const char* const* argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i] ? argv[i] : "");
+  return JoinArguments(arguments);
 }
 
 }  // namespace kb

@@ -1,6 +1,8 @@
 // Command lines in the Microsoft C runtime's rules, the same on both builds:
 // the POSIX build splits the child's command line with SplitCommandLine so
-// that a child sees the same arguments as it would on Windows.
+// that a child sees the same arguments as it would on Windows, and the
+// launcher's own arguments travel as one line (BuildArgLine) that
+// SplitArguments gives back argument for argument.
 #pragma once
 
 #include <string>
@@ -17,11 +19,26 @@ namespace kb {
 // stays quoted. Leading blanks before the program give an empty program.
 std::vector<std::string> SplitCommandLine(const std::string& line);
 
+// Splits an argument line into its arguments, every token by the argument
+// rules above (no program token): "a b" gives two arguments, "" none.
+std::vector<std::string> SplitArguments(const std::string& line);
+
 // Quotes one argument so that SplitCommandLine (and the C runtime) gives it
-// back unchanged: left as it is when non-empty and free of blank, tab,
-// newline, vertical tab and '"'; otherwise enclosed in quotes with every run
-// of backslashes before a quote (or before the closing quote) doubled and
-// every quote escaped.
+// back unchanged: left as it is when non-empty and free of white space of
+// any kind (blank, tab, line feed, carriage return, vertical tab, form feed)
+// and '"'; otherwise enclosed in quotes with every run of backslashes before
+// a quote (or before the closing quote) doubled and every quote escaped.
+// White space other than blank and tab does not separate arguments, but a
+// child that trims its arguments or a line that gets trimmed would lose it.
 std::string QuoteArgument(const std::string& argument);
+
+// The arguments joined into one line: each one as QuoteArgument writes it,
+// followed by one blank. Empty for no arguments.
+std::string JoinArguments(const std::vector<std::string>& arguments);
+
+// The launcher's arguments after its program name (argv[1] to
+// argv[argc - 1]) joined as JoinArguments does; a null entry counts as an
+// empty argument.
+std::string BuildArgLine(int argc, const char* const* argv);
 
 }  // namespace kb

@@ -1,18 +1,28 @@
 #include "config/data_control.h"
 
+#include <cstddef>
+
+#include "common/command_line.h"
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/ini_file.h"
 #include "env/env_calls.h"
 #include "log/log.h"
 #include "platform/fs.h"
+#include "platform/profile_reader.h"
 #include "platform/system.h"
 
 namespace kb {
 namespace {
 
-// The blanks that separate arguments in the argument line.
-bool IsArgBlank(char c) { return c == ' ' || c == '\t'; }
+// A relative location fixed against the start folder once, while the
+// options are parsed, so that a later change of working directory cannot
+// split one run's log (or data) over two places.
+std::string FixedLocation(const std::string& path) {
+  if (path.empty() || platform::IsAbsolutePath(path)) return path;
+  const std::string full = platform::FullPathName(path);
+  return full.empty() ? path : full;
+}
 
 }  // namespace
 
@@ -21,67 +31,35 @@ bool& NoMessage() {
   return no_message;
 }
 
-DataControl::DataControl(std::string argument_line)
-    : arg_line_(std::move(argument_line)), properties_(1) {
+DataControl::DataControl(const std::string& argument_line)
+    : arguments_(SplitArguments(argument_line)), properties_(1) {
   ParseOptions();
 }
 
 DataControl::~DataControl() { FreeProperties(); }
 
-int DataControl::FindOption(const std::string& option, int remove) {
-  std::size_t trimmed_front = 0;
-  return FindOptionAt(option, remove, &trimmed_front);
-}
+std::string DataControl::GetArgLine() const { return JoinArguments(arguments_); }
 
-int DataControl::FindOptionAt(const std::string& option, int remove,
-                              std::size_t* trimmed_front) {
-  *trimmed_front = 0;
+int DataControl::FindOption(const std::string& option, int remove) {
   if (option.empty()) return -1;
-  const std::string line = ToLowerAscii(arg_line_);
-  const std::string needle = ToLowerAscii(option);
-  std::string::size_type pos = line.find(needle);
-  while (pos != std::string::npos) {
-    const std::string::size_type after = pos + needle.size();
-    const bool starts_word = pos == 0 || IsArgBlank(line[pos - 1]);
-    const bool ends_word = after == line.size() || IsArgBlank(line[after]);
-    if (starts_word && ends_word) break;
-    pos = line.find(needle, pos + 1);
+  for (std::size_t i = 0; i < arguments_.size(); ++i) {
+    if (!EqualsNoCase(arguments_[i], option)) continue;
+    if (remove) arguments_.erase(arguments_.begin() + static_cast<std::ptrdiff_t>(i));
+    return static_cast<int>(i);
   }
-  if (pos == std::string::npos) return -1;
-  if (remove) {
-    arg_line_.erase(pos, needle.size());
-    const std::string::size_type first = arg_line_.find_first_not_of(" \t\n\v\f\r");
-    *trimmed_front = first == std::string::npos ? arg_line_.size() : first;
-    arg_line_ = TrimWhitespace(arg_line_);
-  }
-  return static_cast<int>(pos);
+  return -1;
 }
 
 std::string DataControl::GetOptionValue(const std::string& option, int* found, int remove) {
-  std::size_t trimmed_front = 0;
-  const int found_at = FindOptionAt(option, remove, &trimmed_front);
-  if (found_at < 0) {
-    if (found != nullptr) *found = 0;
-    return std::string();
-  }
-  // Where the option stood in the line as it is now: the removal's trim may
-  // have taken blanks from the front of the line.
-  std::size_t pos = static_cast<std::size_t>(found_at);
-  if (remove) pos = pos > trimmed_front ? pos - trimmed_front : 0;
-  pos = std::min(pos, arg_line_.size());
-
-  std::size_t i = remove ? pos : pos + option.size();
-  while (i < arg_line_.size() && arg_line_[i] == ' ') ++i;
-  std::size_t end = arg_line_.size();  // one past the value's last byte
-  if (i < arg_line_.size()) {
-    const char closer = arg_line_[i] == '"' ? '"' : ' ';
-    const std::string::size_type hit = arg_line_.find(closer, i + 1);
-    if (hit != std::string::npos) end = hit + 1;
-  }
-  const std::string raw = i < end ? arg_line_.substr(i, end - i) : std::string();
-  if (remove && pos < arg_line_.size()) arg_line_.erase(pos, end - pos);
-  if (found != nullptr) *found = 1;
-  return TrimChars(raw, "\" ");
+  const int at = FindOption(option, remove);
+  if (found != nullptr) *found = at >= 0 ? 1 : 0;
+  if (at < 0) return std::string();
+  // After a removal the value has moved into the option's place.
+  const std::size_t value_at = static_cast<std::size_t>(at) + (remove ? 0 : 1);
+  if (value_at >= arguments_.size()) return std::string();
+  std::string value = arguments_[value_at];
+  if (remove) arguments_.erase(arguments_.begin() + static_cast<std::ptrdiff_t>(value_at));
+  return value;
 }
 
 void DataControl::ParseOptions() {
@@ -93,14 +71,9 @@ void DataControl::ParseOptions() {
   FindOption(kOptQuiet, 0);
   NoMessage() = FindOption(kOptNoMessage, 1) >= 0;
 
-  std::string log_path = GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0);
-  // Fixed once here, so that a later change of working directory cannot
-  // split one run's log over two files.
-  if (!log_path.empty() && !platform::IsAbsolutePath(log_path)) {
-    const std::string full = platform::FullPathName(log_path);
-    if (!full.empty()) log_path = full;
-  }
-  LogFilePath() = log_path;
+  // The log path and the data location are the launcher's own copies: the
+  // options stay in the pass-through arguments as they were given.
+  LogFilePath() = FixedLocation(GetOptionValue(std::string("-") + kKeyAppLogLoc, &found, 0));
 
   GetOptionValue(kOptJreHome, &found, 1);
   temp_location_ = GetOptionValue(kOptTempLocation, &found, 1);
@@ -109,7 +82,7 @@ void DataControl::ParseOptions() {
   platform::CreateDirectoryTree(temp_location_);  // failure is harmless here
 
   clean_dir_ = GetOptionValue(kOptCleanDir, &found, 1);
-  data_location_ = GetOptionValue(kOptDataLocation, &found, 0);
+  data_location_ = FixedLocation(GetOptionValue(kOptDataLocation, &found, 0));
   if (data_location_.empty()) data_location_ = GetDataLocation(std::string());
   if (LogFilePath().empty()) {
     LogFilePath() = data_location_ + platform::PathSeparator() + GetLogFileName();
@@ -121,7 +94,8 @@ std::string DataControl::GetConfigValue(const std::string& section, const std::s
                                         const std::string& file) {
   int found = 0;
   // An override is consumed even when empty, so it never reaches the child.
-  const std::string override_value = GetOptionValue("-" + key, &found, 1);
+  const std::string override_value =
+      platform::ProfileValueOf(GetOptionValue("-" + key, &found, 1));
   if (!override_value.empty()) return override_value;
   return ReplaceProperties(ReadIniValue(section, key, file));
 }

@@ -2,11 +2,13 @@
 // and the configuration lookups with the property list that fills the
 // "<name>" placeholders.
 //
-// Options are found without regard to letter case and only as whole
-// arguments: at the start of the line or after a blank, and followed by the
-// end of the line or a blank. So "x-waitress", "--max-wait-time" and a path
-// such as "C:\logs\app-console\a.log" are never taken for options, and the
-// override "-JavaArgs_1" never eats the start of "-JavaArgs_10".
+// The argument line is split into arguments once, by the C runtime's
+// argument rules, and options are then matched against whole arguments:
+// an option or override is an argument equal to the option text, letter
+// case ignored. So "x-waitress", "--max-wait-time", "-JavaArgs_10" for the
+// override "-JavaArgs_1", and a file name that holds " -launchercmd " are
+// never taken for options. Removal takes out exactly the option's arguments;
+// every other argument reaches the child as it was received.
 #pragma once
 
 #include <string>
@@ -27,26 +29,27 @@ struct PropertyEntry {
 
 class DataControl {
  public:
-  // Parses the options out of the argument line (BuildArgLine's form). Sets
-  // LogFilePath() and NoMessage(), creates the temporary folder (failure
-  // ignored). Cannot fail.
-  explicit DataControl(std::string argument_line);
+  // Splits the argument line (BuildArgLine's form) into arguments and parses
+  // the options out of them. Sets LogFilePath() and NoMessage(), creates the
+  // temporary folder (failure ignored). Cannot fail.
+  explicit DataControl(const std::string& argument_line);
   ~DataControl();
   DataControl(const DataControl&) = delete;
   DataControl& operator=(const DataControl&) = delete;
 
-  // Position of the first whole-argument occurrence of `option` (letter case
-  // ignored), or -1. With remove non-zero its characters are deleted and the
-  // line is trimmed of white space at both ends.
+  // Index of the first argument equal to `option` (letter case ignored), or
+  // -1. With remove non-zero that argument is taken out.
   int FindOption(const std::string& option, int remove);
-  // The value after `option`: a double-quoted text (closing quote included
-  // in what is removed) or the text up to the next blank (that blank
-  // included). *found is 1 when the option is present. With remove non-zero
-  // the option, the blanks before the value and the value are deleted.
-  // Quotes and blanks are trimmed from the returned value.
+  // The argument after the first `option`, exactly as received, whatever it
+  // looks like (even another option); empty when `option` is the last
+  // argument. *found is 1 when the option is present, else 0. With remove
+  // non-zero the option and its value are taken out.
   std::string GetOptionValue(const std::string& option, int* found, int remove);
 
-  std::string GetArgLine() const { return arg_line_; }
+  // The pass-through text: the arguments that are left, joined as
+  // BuildArgLine joins them, so that the child splits them back unchanged.
+  std::string GetArgLine() const;
+  const std::vector<std::string>& GetArguments() const { return arguments_; }
   std::string GetCleanDir() const { return clean_dir_; }
   std::string GetDataDir() const { return data_location_; }
   int IsConsole() const { return console_; }
@@ -56,7 +59,10 @@ class DataControl {
 
   // Command-line override "-<key> value" (consumed even when its value is
   // empty), else ReadIniValue (section, then "default") with placeholders
-  // replaced: the value, " " for present-but-empty, "" when absent.
+  // replaced: the value, " " for present-but-empty, "" when absent. The
+  // override's value is read as the file's "key=value" would be (outer white
+  // space and one pair of outer quotes dropped) and is used as that text
+  // written in the file would be, without placeholder replacement.
   std::string GetConfigValue(const std::string& section, const std::string& key,
                              const std::string& file);
   // GetConfigValue of prefix + n in decimal.
@@ -88,13 +94,12 @@ class DataControl {
   int autorun = 0;
 
  private:
-  int FindOptionAt(const std::string& option, int remove, std::size_t* trimmed_front);
   void ParseOptions();
   void LoadMasterProperties(std::string master, const std::string& folder);
   bool HasProperty(const std::string& name) const;
   void AddProperty(const std::string& name, const std::string& file);
 
-  std::string arg_line_;
+  std::vector<std::string> arguments_;
   // Never empty: the first entry always exists, and the last one is the
   // empty entry that the next property is written into.
   std::vector<PropertyEntry> properties_;

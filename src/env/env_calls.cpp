@@ -4,7 +4,6 @@
 #include <ctime>
 #include <utility>
 
-#include "common/command_line.h"
 #include "common/constants.h"
 #include "log/log.h"
 #include "platform/fs.h"
@@ -117,23 +116,6 @@ std::string NormalizeSlashes(const std::string& path) {
     if (c == foreign) c = native;
   }
   return out;
-}
-
-std::string BuildArgLine(int argc, const char* const* argv) {
-  std::string line;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i] ? argv[i] : "";
-    // Arguments with a blank, a tab or a double quote are quoted by the C
-    // runtime's rules, so the child gets back exactly what the launcher got;
-    // for one with blanks only that is a plain pair of quotes.
-    if (arg.empty() || arg.find_first_of(" \t\"") != std::string::npos) {
-      line += QuoteArgument(arg);
-    } else {
-      line += arg;
-    }
-    line += ' ';
-  }
-  return line;
 }
 
 double GetWinVerNum(int selector) {

@@ -7,6 +7,10 @@
 #include <functional>
 #include <string>
 
+// BuildArgLine, which the entry point calls beside these queries, lives with
+// the other command-line rules.
+#include "common/command_line.h"
+
 namespace kb {
 
 // Validated temporary directory ("TMP", then "TEMP"; POSIX also "TMPDIR",
@@ -27,10 +31,6 @@ std::string GetLauncherDir();
 // Every foreign separator replaced by the native one ("/" to "\" on Windows,
 // "\" to "/" on POSIX).
 std::string NormalizeSlashes(const std::string& path);
-// The launcher's arguments after the program name joined into one line,
-// each followed by one blank; quoted where needed so that the child gets
-// them back unchanged.
-std::string BuildArgLine(int argc, const char* const* argv);
 // Selected version field: 1 major (and any unknown selector), 2 minor,
 // 3 service pack major, 4 service pack minor. 0.0 when unreadable.
 double GetWinVerNum(int selector);

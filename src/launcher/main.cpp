@@ -1,16 +1,25 @@
-// Entry point of the console launcher.
+// Entry point of both launchers: the console one (kind 200) and, built with
+// KB_LAUNCHER_KIND=100 for the GUI subsystem, the windowed one.
 #include "common/constants.h"
 #include "common/exit_codes.h"
 #include "env/env_calls.h"
 #include "launcher/run.h"
 #include "log/log.h"
 
+#ifndef KB_LAUNCHER_KIND
+#define KB_LAUNCHER_KIND 200
+#endif
+static_assert(KB_LAUNCHER_KIND == kb::kKindConsole || KB_LAUNCHER_KIND == kb::kKindWindowed,
+              "a launcher is either the console or the windowed kind");
+
+// A GUI-subsystem build enters here too: the C runtime's windowed start-up
+// calls main with the parsed arguments as the console one does.
 int main(int argc, char** argv) {
   int result;
   if (!kb::InitApplication()) {
     result = kb::kExitFrameworkInit;
   } else {
-    kb::Run run(kb::BuildArgLine(argc, argv), kb::kKindConsole, 0);
+    kb::Run run(kb::BuildArgLine(argc, argv), KB_LAUNCHER_KIND, 0);
     result = run.start();
   }
   kb::LogInfo("Launcher::main", result);

@@ -8,6 +8,7 @@
 #include "config/data_control.h"
 #include "env/env_calls.h"
 #include "instance/mutex_obj.h"
+#include "launcher/child_command.h"
 #include "launcher/cleanup_script.h"
 #include "launcher/messages.h"
 #include "log/log.h"
@@ -18,12 +19,6 @@
 namespace kb {
 namespace {
 
-// The longest command line that Windows can start (CreateProcess). The
-// POSIX build keeps the same limit so that a configuration behaves alike.
-constexpr std::string::size_type kMaxCommandLine = 32767;
-
-constexpr char kWindowedJava[] = "javaw.exe";
-constexpr char kConsoleJava[] = "java.exe";
 constexpr char kUninstallMarker[] = "uninstall.jar";
 
 std::string Sep() { return std::string(1, platform::PathSeparator()); }
@@ -44,14 +39,8 @@ void ApplyStartDir(const std::string& start_dir, const std::string& launcher_dir
   }
 }
 
-// The class path as the Java runtime of this platform reads it.
-std::string NativeClassPath(const std::string& class_path) {
-  std::string out = NormalizeSlashes(class_path);
-  const char list_sep = platform::ClassPathSeparator();
-  for (char& c : out) {
-    if (c == ';') c = list_sep;
-  }
-  return out;
+void LogAssembly(const ChildCommand& child) {
+  for (const ChildCommand::LogLine& line : child.log) LogInfo(line.tag, line.text);
 }
 
 }  // namespace
@@ -108,90 +97,51 @@ int Run::start() {
   MutexObj guard(platform_tag, ini_file);
   if (guard.IsRunning(options.autorun) == kExitAlreadyRunning) return kExitAlreadyRunning;
 
-  // The child's command line, piece by piece.
-  std::string command_line;
-  bool show_window = false;
-  std::string launcher_cmd = options.GetConfigValue(platform_tag, kKeyLauncherCmd, ini_file);
-  if (EndsWithNoCase(launcher_cmd, kWindowedJava)) {
-    if (kind_ == kKindConsole) {
-      launcher_cmd.replace(launcher_cmd.size() - (sizeof kWindowedJava - 1),
-                           std::string::npos, kConsoleJava);
-    }
-    show_window = true;
-    LogInfo("launch command=", launcher_cmd);
-  }
-  if (!launcher_cmd.empty()) {
-    launcher_cmd = NormalizeSlashes(launcher_cmd);
-    command_line = "\"" + launcher_cmd + "\" ";
-  }
-  LogInfo("Launcher::Run::start::launchercmd", launcher_cmd);
+  const ChildCommand child = BuildChildCommand(options, platform_tag, ini_file, kind_);
+  LogAssembly(child);
+  const int result = RunChild(options, child);
 
-  const std::string launcher_args =
-      options.GetConfigValue(platform_tag, kKeyLauncherArgs, ini_file);
-  if (!launcher_args.empty()) {
-    command_line += launcher_args + " ";
-    LogInfo("Launcher::Run::start::launcherargs", launcher_args);
-  } else {
-    const std::string java_args =
-        options.JoinNumberedValues(platform_tag, kKeyJavaArgsPrefix, ini_file);
-    if (!java_args.empty()) {
-      command_line += java_args;
-      LogInfo("Launcher::Run::start::javaargs", java_args);
-    }
-    std::string class_path = options.GetConfigValue(platform_tag, kKeyClasspath, ini_file);
-    if (!class_path.empty()) {
-      class_path = NativeClassPath(class_path);
-      command_line += class_path + " ";
-      LogInfo("Launcher::Run::start::classpath", class_path);
-    }
-    const std::string main_class = options.GetConfigValue(platform_tag, kKeyMainClass, ini_file);
-    if (!main_class.empty()) {
-      command_line += main_class + " ";
-      LogInfo("Launcher::Run::start::mainclass", main_class);
-    }
-    const std::string addtl_args =
-        options.JoinNumberedValues(platform_tag, kKeyAddtlArgsPrefix, ini_file);
-    if (!addtl_args.empty()) {
-      command_line += addtl_args;
-      LogInfo("Launcher::Run::start::addtlargs", addtl_args);
-    }
+  guard.CloseOwnMutex();
+  options.FreeProperties();
+  // A windowed launcher has no console: without a box, a child that could
+  // not be started would fail silently. The box points at the log.
+  if (kind_ == kKindWindowed && result == kExitRunnerFailed) {
+    MessageDisplay(kind_, result, LogFilePath());
   }
-  command_line += options.GetArgLine();
-  command_line = options.ReplaceProperties(command_line);
+  return result;
+}
 
-  int result;
-  if (command_line.size() > kMaxCommandLine) {
-    // Starting a cut command line would run the wrong program or arguments.
+int Run::RunChild(const DataControl& options, const ChildCommand& child) {
+  const std::string& command_line = child.command_line;
+  if (child.too_long) {
     LogError("Launcher::Run::start::commandline",
              "the command line has " + IntToString(static_cast<long long>(command_line.size())) +
                  " characters, more than the limit of " +
                  IntToString(static_cast<long long>(kMaxCommandLine)));
-    result = kExitRunnerFailed;
-  } else if (ContainsNoCase(command_line, kUninstallMarker)) {
+    return kExitRunnerFailed;
+  }
+  if (ContainsNoCase(command_line, kUninstallMarker)) {
     std::string directory = temp_location_;
     if (directory.empty()) directory = GetDataLocation(std::string());
     if (directory.empty()) directory = Sep();
     platform::SetCurrentDir(directory);
     LogInfo("Launcher::Run::start::Run as uninstall", command_line);
-    result = execute(command_line);
-  } else {
-    if (options.IsConsole() == 1) {
-      if (trace_) LogInfo("Launcher::Run::start::Run with stdout", command_line);
-      result = ExeandDisplay(kind_, show_window, command_line);
-    } else {
-      if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
-      result = ExeandWait(command_line);
-    }
-    cleanup_script_path_.clear();
-    clean_directory_ = options.GetCleanDir();
-    if (options.IsCleanup() == 1 && !clean_directory_.empty()) {
-      cleanup_script_path_ = CreateCleanProc(clean_directory_);
-      LogInfo("Launcher::Run::start::cleanup", cleanup_script_path_);
-    }
+    return execute(command_line);
   }
-
-  guard.CloseOwnMutex();
-  options.FreeProperties();
+  int result;
+  if (options.IsConsole() == 1) {
+    if (trace_) LogInfo("Launcher::Run::start::Run with stdout", command_line);
+    result = ExeandDisplay(kind_, child.show_window, command_line);
+  } else {
+    if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
+    result = ExeandWait(command_line);
+  }
+  cleanup_script_path_.clear();
+  clean_directory_ = options.GetCleanDir();
+  if (options.IsCleanup() == 1 && !clean_directory_.empty()) {
+    cleanup_script_path_ = CreateCleanProc(clean_directory_);
+    LogInfo("Launcher::Run::start::cleanup", cleanup_script_path_);
+  }
   return result;
 }
 

@@ -6,6 +6,9 @@
 
 namespace kb {
 
+class DataControl;
+struct ChildCommand;
+
 class Run {
  public:
   // kind: 200 for the console launcher (the only kind the entry point
@@ -28,6 +31,10 @@ class Run {
   const std::string& launcher_directory() const { return launcher_directory_; }
 
  private:
+  // Starts the assembled command line with the runner it calls for and, after
+  // a normal run, writes the cleanup script. The runner's result.
+  int RunChild(const DataControl& options, const ChildCommand& child);
+
   std::string clean_directory_;
   std::string cleanup_script_path_;
   std::string launcher_directory_;

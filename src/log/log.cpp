@@ -55,11 +55,6 @@ void LogWrite(const std::string& level, const std::string& tag, const std::strin
   Append(ToTextMode(GetTimeStamp() + level + " " + tag + "=" + text + "\n"));
 }
 
-void LogText(const std::string& text) {
-  if (LogFilePath().empty()) return;
-  Append(ToTextMode(text));
-}
-
 void LogWarning(const std::string& tag, const std::string& text) {
   LogWrite(kLevelWarning, tag, text);
 }

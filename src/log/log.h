@@ -21,9 +21,7 @@ std::string& LogFilePath();
 void LogOpen(const std::string& text);
 void LogWrite(const std::string& level, const std::string& tag,
               const std::string& text);
-// Raw text: no time stamp, no level, no line end added (line feeds are still
-// stored as carriage return plus line feed).
-void LogText(const std::string& text);
+// The child's relayed output is raw text: see RelayLog (log/relay_log.h).
 void LogWarning(const std::string& tag, const std::string& text);
 void LogInfo(const std::string& tag, const std::string& text);
 void LogInfo(const std::string& tag, const char* text);

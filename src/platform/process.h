@@ -1,13 +1,11 @@
 // The pipe that carries a child's output, the launcher's own standard
-// output, and raw reads and writes. The child itself is in child.h, the
-// signal scope in signal_scope.h, the worker thread in worker.h.
+// output. Reads and writes on the handles are in io.h, the child itself in
+// child.h, the signal scope in signal_scope.h, the worker thread in
+// worker.h.
 //
-// Windows: CreatePipe, SetHandleInformation, GetStdHandle, ReadFile /
-// WriteFile. POSIX: pipe2 with O_CLOEXEC, read / write.
+// Windows: CreatePipe, SetHandleInformation, GetStdHandle. POSIX: pipe2
+// with O_CLOEXEC.
 #pragma once
-
-#include <cstddef>
-#include <string>
 
 #include "platform/handle.h"
 
@@ -33,12 +31,5 @@ enum class StdOutState { kValid, kInvalid, kNull };
 // kInvalid / kNull carry the system error code in *error. POSIX: descriptor 1
 // when open, else kInvalid with EBADF; never kNull.
 StdOutState GetStdOutput(Handle* out, int* error);
-
-// Blocking read of at most size bytes. Returns the count, 0 at the end of
-// the data, -1 on failure (*error set). POSIX: retried on EINTR.
-long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error);
-
-// Writes every byte (looping over partial writes). False on failure.
-bool WriteAll(const Handle& handle, const char* data, std::size_t size);
 
 }  // namespace platform

@@ -39,7 +39,20 @@ std::string TrimmedName(const std::string& name) {
   return UpToNul(begin, end);
 }
 
+bool HasOuterQuotes(const std::string& text) {
+  return text.size() >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0];
+}
+
 }  // namespace
+
+std::string ProfileValueOf(const std::string& text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  TrimRange(&begin, &end);
+  std::string value(begin, end);
+  if (HasOuterQuotes(value)) value = value.substr(1, value.size() - 2);
+  return value;
+}
 
 ProfileReader::ProfileReader(const std::string& bytes) {
   // Lines before the first "[section]" belong to a section without a name,
@@ -129,7 +142,7 @@ unsigned long ProfileReader::ReadString(const std::string& section_name,
   // instead, as the service does.
   std::string text = key.value;
   bool quoted = false;
-  if (text.size() >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0]) {
+  if (HasOuterQuotes(text)) {
     text.erase(0, 1);
     quoted = true;
   }

@@ -26,6 +26,11 @@
 
 namespace platform {
 
+// The value that a line "key=<text>" gives a lookup with a buffer that holds
+// it whole: white space around the text dropped, then one matching pair of
+// double or single quotes around what is left.
+std::string ProfileValueOf(const std::string& text);
+
 class ProfileReader {
  public:
   // A missing or unreadable file: every lookup answers 0.

@@ -5,43 +5,21 @@
 
 #include "common/constants.h"
 #include "log/log.h"
-#include "platform/append_file.h"
+#include "log/relay_log.h"
 #include "platform/handle.h"
 #include "platform/child.h"
+#include "platform/io.h"
 #include "platform/process.h"
 #include "platform/signal_scope.h"
 #include "platform/worker.h"
-#include "process/line_end_translator.h"
 
 namespace kb {
 namespace {
 
-// The log side of one relay. The file stays open for the whole relay, but
-// every chunk is one unbuffered append made before the next read, so other
-// launchers sharing the file still append whole pieces and see everything.
-class RelayLog {
- public:
-  void Append(const char* data, std::size_t size) {
-    const std::string& path = LogFilePath();
-    if (path.empty()) return;
-    // Most bulk output holds no line feed and is stored without a copy.
-    if (!translator_.PassThrough(data, size)) {
-      size = translator_.Translate(data, size, translated_);
-      data = translated_;
-    }
-    if (!file_.is_open()) file_ = platform::AppendFile::Open(path);
-    // A chunk that cannot be stored is dropped; the next one tries again.
-    if (file_.is_open() && !file_.Write(data, size)) file_.Close();
-  }
-
- private:
-  LineEndTranslator translator_;
-  platform::AppendFile file_;
-  char translated_[LineEndTranslator::MaxOutput(kRelayChunkSize)];
-};
-
 // Copies the child's output until every writer has closed the pipe. A
 // failed echo only ends the echo: the log still gets every byte.
+static_assert(kRelayChunkSize <= RelayLog::kMaxChunk, "a relay chunk must fit the log side");
+
 void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo) {
   struct Buffers {
     char chunk[kRelayChunkSize];
@@ -55,18 +33,23 @@ void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo) 
     if (count <= 0) break;
     const std::size_t size = static_cast<std::size_t>(count);
     if (echo != nullptr && !platform::WriteAll(*echo, buffers->chunk, size)) echo = nullptr;
-    buffers->log.Append(buffers->chunk, size);
+    buffers->log.LogText(buffers->chunk, size);
   }
 }
 
 void RelayToLogAndConsole(int kind, platform::Pipe* pipe) {
   platform::Handle out;
   int error = 0;
-  const platform::StdOutState state = platform::GetStdOutput(&out, &error);
-  if (state == platform::StdOutState::kInvalid) {
-    LogError(kTagDisplayStdInvalid, error);
-  } else if (state == platform::StdOutState::kNull) {
-    LogError(kTagDisplayStdNull, error);
+  // Only the console launcher echoes. A windowed one started from the desktop
+  // has no standard output, and asking would log an error on every run.
+  platform::StdOutState state = platform::StdOutState::kNull;
+  if (kind == kKindConsole) {
+    state = platform::GetStdOutput(&out, &error);
+    if (state == platform::StdOutState::kInvalid) {
+      LogError(kTagDisplayStdInvalid, error);
+    } else if (state == platform::StdOutState::kNull) {
+      LogError(kTagDisplayStdNull, error);
+    }
   }
   LogInfo(kTagReadFromPipe, kTextStandardOutput);
   const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;

@@ -29,9 +29,9 @@ LauncherTest::LauncherTest()
 
 LauncherTest::~LauncherTest() = default;
 
-std::string LauncherTest::Install(const std::string& name) {
+std::string LauncherTest::Install(const std::string& name, const std::string& program) {
   const std::string target = Join(app_dir_, name + (IsWindows() ? ".exe" : ""));
-  CopyFile(BuiltProgram("launcher_console"), target);
+  CopyFile(BuiltProgram(program), target);
   return target;
 }
 

@@ -22,9 +22,11 @@ class LauncherTest : public ::testing::Test {
   LauncherTest();
   ~LauncherTest() override;
 
-  // Copies the launcher into the application folder under this name
-  // (".exe" added on Windows) and returns its path.
-  std::string Install(const std::string& name = "tool_console");
+  // Copies a built launcher (the console one unless told) into the
+  // application folder under this name (".exe" added on Windows) and
+  // returns its path.
+  std::string Install(const std::string& name = "tool_console",
+                      const std::string& program = "launcher_console");
   void WriteIni(const std::string& text, const std::string& name = "tool.ini");
   // Runs the installed launcher with the argument text; output merged.
   RunResult Launch(const std::string& args = "", const std::string& name = "tool_console");

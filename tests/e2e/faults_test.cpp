@@ -170,5 +170,38 @@ TEST_F(Faults, BytesAboveAsciiInPathsAndValuesArriveUnchanged) {
   EXPECT_NE(r.output.find("CWD=" + app_dir_), std::string::npos);
 }
 
+TEST_F(Faults, OptionWordsInsideAnArgumentStayPartOfIt) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nMainClass=app.Main\n");
+  // Names as a file association hands them over.
+  const std::string planted = dir_ / "a -launchercmd hostname b.myext";
+  const std::string log = dir_ / "x";
+  const std::string redirect = "a -applogloc " + log + " b";
+  const RunResult r = Launch(kb::QuoteArgument(planted) + " " + kb::QuoteArgument(redirect) +
+                             " \"report -noconsole .txt\"");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(ChildArgs(r.output),
+            (std::vector<std::string>{"app.Main", planted, redirect, "report -noconsole .txt"}));
+  EXPECT_FALSE(FileExists(log));
+  // Still the relaying runner, logging to the data folder.
+  EXPECT_NE(LogContent().find("INFO: ExeProc::ReadFromPipe=Standard output"), std::string::npos);
+}
+
+TEST_F(Faults, RelativeDataLocationKeepsTheRunInOneLog) {
+  Install();
+  // No "startdir": the launcher moves to its own folder before the child.
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nlauncherargs=--tc-quiet\n");
+  ScopedCwd cwd(work_);
+  const RunResult r = Launch("-datalocation data");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::vector<std::string> logs = ListDir(Join(work_, "data"));
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string log = ReadFile(Join(Join(work_, "data"), logs[0]));
+  EXPECT_NE(log.find("INFO: LRun::start::USERHOME=" + Join(work_, "data") + "\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("INFO: Launcher::main=0\r\n"), std::string::npos) << log;
+  EXPECT_FALSE(FileExists(Join(app_dir_, "data")));
+}
+
 }  // namespace
 }  // namespace kbtest

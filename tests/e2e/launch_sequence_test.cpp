@@ -166,13 +166,6 @@ TEST_F(LaunchSequence, LauncherArgsShutOutTheJavaKeys) {
   EXPECT_FALSE(HasPrefix(log, "INFO: Launcher::Run::start::javaargs"));
 }
 
-TEST_F(LaunchSequence, CommandLineOverridesWinAndLeaveThePassThroughText) {
-  Install();
-  WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nMainClass=file.Main\n");
-  const RunResult r = Launch("-MainClass cli.Main user-arg \"two words\"");
-  EXPECT_EQ(ChildArgs(r.output), (Strings{"cli.Main", "user-arg", "two words"})) << r.output;
-}
-
 TEST_F(LaunchSequence, PlaceholdersFromPropertiesAndAMasterFile) {
   Install();
   MakeDirs(app_dir_ + Sep() + "conf");

@@ -15,6 +15,7 @@
 
 #include "common/command_line.h"
 #include "log/log.h"
+#include "platform/io.h"
 #include "process/exe_proc.h"
 #include "support/test_support.h"
 

@@ -10,6 +10,7 @@
 
 #include "platform/fs.h"
 #include "platform/child.h"
+#include "platform/io.h"
 #include "platform/process.h"
 #include "platform/system.h"
 

@@ -110,4 +110,56 @@ TEST(QuoteArgumentTest, EveryQuotedArgumentSplitsBackUnchanged) {
   EXPECT_EQ(kb::SplitCommandLine(line), expected) << "line: [" << line << "]";
 }
 
+TEST(BuildArgLineTest, JoinsAndQuotesArguments) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{"a", "b c", ""}, "a \"b c\" \"\" "},
+      {{"-nocleanup"}, "-nocleanup "},
+      {{"-applogloc", "C:\\my logs\\run.log", "-autorun", "data.txt"},
+       "-applogloc \"C:\\my logs\\run.log\" -autorun data.txt "},
+      // Quotes, tabs and a trailing backslash before the closing quote are
+      // escaped so the child sees the same argument.
+      {{"say \"hi\""}, "\"say \\\"hi\\\"\" "},
+      {{"a\tb"}, "\"a\tb\" "},
+      {{"C:\\Program Files\\"}, "\"C:\\Program Files\\\\\" "},
+      {{"C:\\dir\\"}, "C:\\dir\\ "},
+      {{"-Dk=\"v\""}, "\"-Dk=\\\"v\\\"\" "},
+      // Every kind of white space is quoted, so that no trim of the line
+      // and no child that trims its arguments can lose it.
+      {{"\nfirst", "last\r", "\v", "\f"}, "\"\nfirst\" \"last\r\" \"\v\" \"\f\" "},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"launcher"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(kb::BuildArgLine(static_cast<int>(argv.size()), argv.data()), c.line);
+  }
+}
+
+TEST(BuildArgLineTest, ArgumentsComeBackUnchangedThroughTheSplitter) {
+  const std::vector<std::vector<const char*>> cases = {
+      {"a", "b c", ""},
+      {"say \"hi\"", "a\tb", "C:\\Program Files\\", "x\\\\\"y", "\\\\"},
+      {"-Dk=\"v w\"", "%PATH%", "a^b", "\"", "\"\"", " lead", "trail "},
+  };
+  for (const auto& args : cases) {
+    std::vector<const char*> argv{"launcher"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string line = kb::BuildArgLine(static_cast<int>(argv.size()), argv.data());
+    const std::vector<std::string> split = kb::SplitCommandLine("prog " + line);
+    ASSERT_EQ(split.size(), args.size() + 1) << line;
+    for (std::size_t i = 0; i < args.size(); ++i) EXPECT_EQ(split[i + 1], args[i]) << line;
+  }
+}
+
+TEST(SplitArgumentsTest, EveryTokenFollowsTheArgumentRules) {
+  // Unlike a program token, a first argument's backslashes escape quotes.
+  EXPECT_EQ(kb::SplitArguments("a\\\"b \"c d\\\\\" e"), (Args{"a\"b", "c d\\", "e"}));
+  EXPECT_EQ(kb::SplitArguments("  "), Args{});
+  EXPECT_EQ(kb::SplitArguments("\"\" \t"), Args{""});
+}
+
 }  // namespace

@@ -78,48 +78,6 @@ TEST_F(EnvCallsTest, LogFileNameIsApplicationNameAndStamp) {
   EXPECT_EQ(kb::GetLogFileName(), "tool_console_2027-3-1-9.5.7.log");
 }
 
-TEST(BuildArgLineTest, JoinsAndQuotesArguments) {
-  struct Case {
-    std::vector<const char*> args;
-    const char* line;
-  };
-  const Case cases[] = {
-      {{}, ""},
-      {{"a", "b c", ""}, "a \"b c\" \"\" "},
-      {{"-nocleanup"}, "-nocleanup "},
-      {{"-applogloc", "C:\\my logs\\run.log", "-autorun", "data.txt"},
-       "-applogloc \"C:\\my logs\\run.log\" -autorun data.txt "},
-      // Quotes, tabs and a trailing backslash before the closing quote are
-      // escaped so the child sees the same argument.
-      {{"say \"hi\""}, "\"say \\\"hi\\\"\" "},
-      {{"a\tb"}, "\"a\tb\" "},
-      {{"C:\\Program Files\\"}, "\"C:\\Program Files\\\\\" "},
-      {{"C:\\dir\\"}, "C:\\dir\\ "},
-      {{"-Dk=\"v\""}, "\"-Dk=\\\"v\\\"\" "},
-  };
-  for (const Case& c : cases) {
-    std::vector<const char*> argv{"launcher"};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
-    EXPECT_EQ(kb::BuildArgLine(static_cast<int>(argv.size()), argv.data()), c.line);
-  }
-}
-
-TEST(BuildArgLineTest, ArgumentsComeBackUnchangedThroughTheSplitter) {
-  const std::vector<std::vector<const char*>> cases = {
-      {"a", "b c", ""},
-      {"say \"hi\"", "a\tb", "C:\\Program Files\\", "x\\\\\"y", "\\\\"},
-      {"-Dk=\"v w\"", "%PATH%", "a^b", "\"", "\"\"", " lead", "trail "},
-  };
-  for (const auto& args : cases) {
-    std::vector<const char*> argv{"launcher"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const std::string line = kb::BuildArgLine(static_cast<int>(argv.size()), argv.data());
-    const std::vector<std::string> split = kb::SplitCommandLine("prog " + line);
-    ASSERT_EQ(split.size(), args.size() + 1) << line;
-    for (std::size_t i = 0; i < args.size(); ++i) EXPECT_EQ(split[i + 1], args[i]) << line;
-  }
-}
-
 TEST(NormalizeSlashesTest, ForeignSeparatorsBecomeNative) {
   const std::string native(1, platform::PathSeparator());
   const std::string foreign(1, platform::ForeignSeparator());

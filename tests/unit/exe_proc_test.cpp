@@ -9,12 +9,12 @@
 
 #include "common/command_line.h"
 #include "common/text.h"
+#include "log/line_end_translator.h"
 #include "log/log.h"
 #include "platform/child.h"
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/worker.h"
-#include "process/line_end_translator.h"
 #include "support/test_support.h"
 
 namespace {
@@ -146,10 +146,17 @@ TEST_F(ExeProcTest, RelaysEveryByteToConsoleAndLog) {
 }
 
 TEST_F(ExeProcTest, WindowedKindLogsWithoutEcho) {
-  const Launch launch = RunLauncher("display100", Child("--tc-quiet --tc-out=hidden --tc-exit=4"));
-  EXPECT_EQ(launch.result, "4");
-  EXPECT_EQ(launch.run.output, "");
-  EXPECT_EQ(Relayed(launch.log), "hidden\r\n");
+  // A windowed launcher never asks for its standard output, so having none
+  // (as when started from the desktop) puts no error into the log.
+  for (bool close_stdout : {false, true}) {
+    std::remove(LogPath().c_str());
+    const Launch launch = RunLauncher(
+        "display100", Child("--tc-quiet --tc-out=hidden --tc-exit=4"), close_stdout);
+    EXPECT_EQ(launch.result, "4");
+    EXPECT_EQ(launch.run.output, "");
+    EXPECT_EQ(Relayed(launch.log), "hidden\r\n");
+    EXPECT_EQ(launch.log.find("ERROR:"), std::string::npos) << launch.log;
+  }
 }
 
 TEST_F(ExeProcTest, ReturnsAndLogsTheChildsExitCode) {

@@ -1,4 +1,5 @@
 #include "log/log.h"
+#include "log/relay_log.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +53,11 @@ TEST_F(LogTest, BannerAndEntriesMatchTheExpectedFileByteForByte) {
   kb::LogInfoLong("ExeProc::ExeandDisplay::GetExitCodeProcess", static_cast<std::int32_t>(0xFFFFFFFFu));
   kb::LogInfo("launch command=", "C:\\jre\\bin\\java.exe");
   kb::LogInfo("Launcher::main", 0);
-  kb::LogText("line one\nline two\r\nend");
+  {
+    kb::RelayLog relay;
+    const std::string raw = "line one\nline two\r\nend";
+    relay.LogText(raw.data(), raw.size());
+  }
 
   std::string expected = ReadFile(std::string(KB_TEST_DATA_DIR) + "/log/entries_expected.log");
   ASSERT_FALSE(expected.empty());
@@ -78,7 +83,8 @@ TEST_F(LogTest, EmptyPathWritesNothingAnywhere) {
   kb::LogFilePath().clear();
   kb::LogOpen("Launcher");
   kb::LogInfo("tag", "text");
-  kb::LogText("raw");
+  kb::RelayLog relay;
+  relay.LogText("raw", 3);
   kb::LogError("tag", 5);
   EXPECT_TRUE(kbtest::ListDir(dir_.path()).empty());
 }

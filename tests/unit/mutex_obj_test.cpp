@@ -14,6 +14,7 @@
 #include "log/log.h"
 #include "platform/mutex.h"
 #include "platform/child.h"
+#include "platform/io.h"
 #include "platform/process.h"
 #include "support/test_support.h"
 

@@ -4,7 +4,9 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
+#include "common/command_line.h"
 #include "config/data_control.h"
 #include "env/env_calls.h"
 #include "log/log.h"
@@ -36,10 +38,13 @@ class OptionsTest : public ::testing::Test {
   kbtest::ScopedEnv xdg_{"XDG_DATA_HOME", scratch_.path()};
 };
 
+using Args = std::vector<std::string>;
+
 struct PassCase {
   const char* label;
-  std::string line;
-  std::string pass_through;
+  Args arguments;
+  Args pass_through;
+  int console = 1;
 };
 std::ostream& operator<<(std::ostream& out, const PassCase& c) { return out << c.label; }
 
@@ -48,39 +53,41 @@ class PassThroughTest : public OptionsTest,
 
 TEST_P(PassThroughTest, LeavesTheRestForTheChild) {
   const PassCase& c = GetParam();
-  DataControl options(c.line);
-  EXPECT_EQ(options.GetArgLine(), c.pass_through) << c.label;
+  DataControl options(kb::JoinArguments(c.arguments));
+  EXPECT_EQ(options.GetArguments(), c.pass_through) << c.label;
+  EXPECT_EQ(options.GetArgLine(), kb::JoinArguments(c.pass_through)) << c.label;
+  EXPECT_EQ(options.IsConsole(), c.console) << c.label;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, PassThroughTest,
     ::testing::Values(
-        PassCase{"nothing removed keeps the trailing blank", "a b ", "a b "},
-        PassCase{"letter case ignored", "-WAIT x ", "x"},
-        PassCase{"only the first occurrence", "-wait -wait ", "-wait"},
-        PassCase{"wait inside a word", "x-waitress ", "x-waitress "},
-        PassCase{"wait inside a double-dash option", "--max-wait-time=3 ", "--max-wait-time=3 "},
-        PassCase{"console inside a path", "C:\\logs\\app-console\\a.log ",
-                 "C:\\logs\\app-console\\a.log "},
-        PassCase{"quoted option is an argument", "\"-wait\" ", "\"-wait\" "},
-        PassCase{"quiet stays", "-quiet -nomessage ", "-quiet"},
-        PassCase{"noconsole is not console", "-noconsole x ", "x"},
-        PassCase{"console removed", "-console x ", "x"},
-        PassCase{"jrehome value removed", "a -jrehome C:\\jre b ", "a b"},
-        PassCase{"quoted jrehome keeps the blank after it", "a -jrehome \"C:\\my jre\" b ",
-                 "a  b"},
-        PassCase{"jrehome at the end", "a -jrehome ", "a"},
-        PassCase{"jrehome with an open quote", "a -jrehome \"C:\\my jre b ", "a "},
-        PassCase{"cleandir takes the next option", "-cleandir -autorun ", ""},
-        PassCase{"tab separates", "x\t-wait\ty ", "x\t\ty"},
-        PassCase{"everything consumed", "-wait -console -nocleanup -autorun ", ""}));
+        PassCase{"nothing removed", {"a", "b"}, {"a", "b"}},
+        PassCase{"letter case ignored", {"-WAIT", "x"}, {"x"}},
+        PassCase{"only the first occurrence", {"-wait", "-wait"}, {"-wait"}},
+        PassCase{"wait inside a word", {"x-waitress"}, {"x-waitress"}},
+        PassCase{"wait inside a double-dash option", {"--max-wait-time=3"}, {"--max-wait-time=3"}},
+        PassCase{"console inside a path", {"C:\\logs\\app-console\\a.log"},
+                 {"C:\\logs\\app-console\\a.log"}},
+        PassCase{"option inside one argument", {"report -noconsole .txt", "a -wait"},
+                 {"report -noconsole .txt", "a -wait"}},
+        PassCase{"option written with quotes is an argument", {"\"-wait\""}, {"\"-wait\""}},
+        PassCase{"quiet stays", {"-quiet", "-nomessage"}, {"-quiet"}},
+        PassCase{"noconsole is not console", {"-noconsole", "x"}, {"x"}, 0},
+        PassCase{"console removed", {"-console", "x"}, {"x"}},
+        PassCase{"jrehome value removed", {"a", "-jrehome", "C:\\jre", "b"}, {"a", "b"}},
+        PassCase{"jrehome value with a blank removed", {"a", "-jrehome", "C:\\my jre", "b"},
+                 {"a", "b"}},
+        PassCase{"jrehome at the end", {"a", "-jrehome"}, {"a"}},
+        PassCase{"cleandir takes the next option", {"-cleandir", "-autorun"}, {}},
+        PassCase{"everything consumed", {"-wait", "-console", "-nocleanup", "-autorun"}, {}}));
 
 TEST_F(OptionsTest, AppLogLocWithQuotedPathAndAutorun) {
   const std::string log = kbtest::Join(scratch_.path(), "my logs") + kbtest::Sep() + "run.log";
-  DataControl options("-applogloc \"" + log + "\" -autorun data.txt ");
+  DataControl options(kb::JoinArguments({"-applogloc", log, "-autorun", "data.txt"}));
   EXPECT_EQ(kb::LogFilePath(), log);
   EXPECT_EQ(options.autorun, 1);
-  EXPECT_EQ(options.GetArgLine(), "-applogloc \"" + log + "\"  data.txt");
+  EXPECT_EQ(options.GetArguments(), (Args{"-applogloc", log, "data.txt"}));
 }
 
 TEST_F(OptionsTest, AppLogLocWithoutValueFallsBackToTheDataLocation) {
@@ -95,18 +102,27 @@ TEST_F(OptionsTest, AppLogLocTakesTheNextOptionAsItsPath) {
   DataControl options("-applogloc -autorun ");
   EXPECT_EQ(kb::LogFilePath(), scratch_ / "-autorun");
   EXPECT_EQ(options.autorun, 1);
-  EXPECT_EQ(options.GetArgLine(), "-applogloc");
+  EXPECT_EQ(options.GetArguments(), Args{"-applogloc"});
 }
 
-TEST_F(OptionsTest, RelativeLogPathIsFixedAgainstTheStartFolder) {
+TEST_F(OptionsTest, RelativeLocationsAreFixedAgainstTheStartFolder) {
   kbtest::MakeDirs(scratch_ / "logs");
-  {
-    kbtest::ScopedCwd cwd(scratch_.path());
-    DataControl options("-applogloc logs" + kbtest::Sep() + "run.log ");
+  const std::string log = "logs" + kbtest::Sep() + "run.log";
+  for (const Args& given : {Args{"-applogloc", log}, Args{"-datalocation", "data"}}) {
+    {
+      kbtest::ScopedCwd cwd(scratch_.path());
+      DataControl options(kb::JoinArguments(given));
+      // The child still gets the option as it was given.
+      EXPECT_EQ(options.GetArguments(), given);
+    }
+    // Changing folder afterwards must move neither the log nor the data.
+    kbtest::ScopedCwd elsewhere(scratch_ / "logs");
+    if (given[0] == "-applogloc") {
+      EXPECT_EQ(kb::LogFilePath(), kbtest::Join(scratch_ / "logs", "run.log"));
+    } else {
+      EXPECT_EQ(kb::LogFilePath(), DefaultLog(scratch_ / "data"));
+    }
   }
-  // Changing folder afterwards must not move the log.
-  kbtest::ScopedCwd elsewhere(scratch_ / "logs");
-  EXPECT_EQ(kb::LogFilePath(), kbtest::Join(scratch_ / "logs", "run.log"));
 }
 
 TEST_F(OptionsTest, DataLocationStaysAndNamesTheDefaultLog) {
@@ -131,7 +147,7 @@ TEST_F(OptionsTest, FlagsAndCleanDir) {
   EXPECT_EQ(options.IsCleanup(), 0);
   EXPECT_EQ(options.GetCleanDir(), clean);
   EXPECT_EQ(options.autorun, 0);
-  EXPECT_EQ(options.GetArgLine(), " keep");
+  EXPECT_EQ(options.GetArguments(), Args{"keep"});
 }
 
 TEST_F(OptionsTest, DefaultsWhenNoOptionIsGiven) {
@@ -165,7 +181,7 @@ TEST_F(OptionsTest, TempLocationIsCreatedWithItsParents) {
   DataControl options("-templocation " + temp + " x ");
   EXPECT_TRUE(kbtest::FileExists(temp));
   EXPECT_EQ(options.GetTempLocation(), temp);
-  EXPECT_EQ(options.GetArgLine(), "x");
+  EXPECT_EQ(options.GetArguments(), Args{"x"});
 }
 
 TEST_F(OptionsTest, DefaultTempLocationComesFromTheEnvironment) {
@@ -203,21 +219,24 @@ TEST_P(OptionValueTest, ExtractsTheValue) {
 INSTANTIATE_TEST_SUITE_P(
     Options, OptionValueTest,
     ::testing::Values(
-        ValueCase{"quoted", "-opt \"a b\" c ", 1, "a b", 1, " c"},
-        ValueCase{"unquoted", "-opt a b ", 1, "a", 1, "b"},
+        ValueCase{"quoted", "-opt \"a b\" c ", 1, "a b", 1, "c "},
+        ValueCase{"unquoted", "-opt a b ", 1, "a", 1, "b "},
         ValueCase{"open quote runs to the end", "-opt \"a b", 1, "a b", 1, ""},
-        ValueCase{"at the end", "x -opt", 1, "", 1, "x"},
-        ValueCase{"absent", "x -optical y", 1, "", 0, "x -optical y"},
-        ValueCase{"kept when not removed", "-OPT v w", 0, "v", 1, "-OPT v w"},
-        ValueCase{"several blanks before", "x -opt   v w", 1, "v", 1, "x w"},
-        ValueCase{"leading blanks of the line", "  -opt v w", 1, "v", 1, "w"}));
+        ValueCase{"at the end", "x -opt", 1, "", 1, "x "},
+        ValueCase{"absent", "x -optical y", 1, "", 0, "x -optical y "},
+        ValueCase{"kept when not removed", "-OPT v w", 0, "v", 1, "-OPT v w "},
+        ValueCase{"several blanks before", "x -opt   v w", 1, "v", 1, "x w "},
+        ValueCase{"leading blanks of the line", "  -opt v w", 1, "v", 1, "w "},
+        ValueCase{"value exactly as received", "-opt \"\\\"a\\\" b\\\\\" c", 1,
+                  "\"a\" b\\", 1, "c "},
+        ValueCase{"empty value", "-opt \"\" c", 1, "", 1, "c "}));
 
-TEST_F(OptionsTest, FindOptionReportsThePositionOfAWholeArgument) {
+TEST_F(OptionsTest, FindOptionReportsTheIndexOfAWholeArgument) {
   DataControl probe("x-ab -ab -ab ");
-  EXPECT_EQ(probe.FindOption("-AB", 0), 5);
+  EXPECT_EQ(probe.FindOption("-AB", 0), 1);
   EXPECT_EQ(probe.FindOption("-a", 0), -1);
-  EXPECT_EQ(probe.FindOption("-ab", 1), 5);
-  EXPECT_EQ(probe.GetArgLine(), "x-ab  -ab");
+  EXPECT_EQ(probe.FindOption("-ab", 1), 1);
+  EXPECT_EQ(probe.GetArguments(), (Args{"x-ab", "-ab"}));
 }
 
 }  // namespace

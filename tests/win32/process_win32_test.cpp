@@ -14,6 +14,7 @@
 #include <io.h>
 
 #include "platform/child.h"
+#include "platform/io.h"
 #include "platform/process.h"
 #include "platform/worker.h"
 #include "platform/system.h"

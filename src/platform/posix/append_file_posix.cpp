@@ -1,9 +1,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-
 #include "platform/append_file.h"
-#include "platform/process.h"
+#include "platform/io.h"
 
 namespace platform {
 

@@ -10,7 +10,7 @@
 
 #include "platform/fs.h"
 #include "platform/handle.h"
-#include "platform/process.h"
+#include "platform/io.h"
 
 namespace platform {
 namespace {

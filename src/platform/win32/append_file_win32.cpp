@@ -1,7 +1,5 @@
 #include "platform/append_file.h"
-#include "platform/process.h"
-
-
+#include "platform/io.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {

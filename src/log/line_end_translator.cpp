@@ -1,4 +1,4 @@
-#include "process/line_end_translator.h"
+#include "log/line_end_translator.h"
 
 #include <cstring>
 

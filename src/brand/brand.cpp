@@ -1,0 +1,378 @@
+#include "brand/brand.h"
+
+#include <algorithm>
+#include <set>
+
+namespace brand {
+namespace {
+
+constexpr std::size_t kIconDirSize = 6;
+constexpr std::size_t kIconFileEntrySize = 16;
+constexpr std::size_t kIconGroupEntrySize = 14;
+constexpr std::size_t kFixedInfoSize = 52;
+constexpr std::uint32_t kFixedInfoSignature = 0xFEEF04BD;
+constexpr std::size_t kBlockHeaderSize = 6;
+
+std::uint16_t Get16(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+}
+std::uint32_t Get32(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint32_t>(Get16(b, at)) |
+         (static_cast<std::uint32_t>(Get16(b, at + 2)) << 16);
+}
+void Put16(Bytes* b, std::uint16_t v) {
+  b->push_back(static_cast<std::uint8_t>(v & 0xFF));
+  b->push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(Bytes* b, std::uint32_t v) {
+  Put16(b, static_cast<std::uint16_t>(v & 0xFFFF));
+  Put16(b, static_cast<std::uint16_t>(v >> 16));
+}
+void Set16(Bytes* b, std::size_t at, std::uint16_t v) {
+  (*b)[at] = static_cast<std::uint8_t>(v & 0xFF);
+  (*b)[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Set32(Bytes* b, std::size_t at, std::uint32_t v) {
+  Set16(b, at, static_cast<std::uint16_t>(v & 0xFFFF));
+  Set16(b, at + 2, static_cast<std::uint16_t>(v >> 16));
+}
+void PadTo4(Bytes* b) {
+  while (b->size() % 4 != 0) b->push_back(0);
+}
+std::size_t Align4(std::size_t n) { return (n + 3) & ~static_cast<std::size_t>(3); }
+
+bool StartsWithBytes(const Bytes& b, std::size_t at, std::size_t size, const Bytes& prefix) {
+  return size >= prefix.size() && std::equal(prefix.begin(), prefix.end(), b.begin() + at);
+}
+
+// A text value as stored: UTF-16 little-endian with its terminating zero.
+Bytes TextValue(const std::u16string& text) {
+  Bytes value;
+  for (char16_t c : text) Put16(&value, static_cast<std::uint16_t>(c));
+  Put16(&value, 0);
+  return value;
+}
+
+std::u16string TextOf(const Bytes& value) {
+  std::u16string text;
+  for (std::size_t i = 0; i + 1 < value.size(); i += 2) {
+    const char16_t c = static_cast<char16_t>(Get16(value, i));
+    if (c == 0) break;
+    text += c;
+  }
+  return text;
+}
+
+// One block at [at, end): header, key, value, children. Every length is
+// checked against the bytes that hold it, so no input reads outside them.
+bool ParseBlock(const Bytes& b, std::size_t at, std::size_t end, VersionBlock* block) {
+  if (at + kBlockHeaderSize > end) return false;
+  const std::size_t length = Get16(b, at);
+  const std::size_t value_length = Get16(b, at + 2);
+  block->type = Get16(b, at + 4);
+  if (length < kBlockHeaderSize || at + length > end) return false;
+  const std::size_t block_end = at + length;
+  std::size_t p = at + kBlockHeaderSize;
+  block->key.clear();
+  for (;;) {
+    if (p + 2 > block_end) return false;
+    const char16_t c = static_cast<char16_t>(Get16(b, p));
+    p += 2;
+    if (c == 0) break;
+    block->key += c;
+  }
+  p = std::min(Align4(p - at) + at, block_end);
+  // Text lengths count UTF-16 units; some compilers count bytes, so the
+  // value is cut to what the block holds.
+  std::size_t value_bytes = block->type == 1 ? value_length * 2 : value_length;
+  value_bytes = std::min(value_bytes, block_end - p);
+  block->value.assign(b.begin() + p, b.begin() + p + value_bytes);
+  p = std::min(Align4(p + value_bytes - at) + at, block_end);
+  block->children.clear();
+  while (p < block_end) {
+    VersionBlock child;
+    if (!ParseBlock(b, p, block_end, &child)) return false;
+    const std::size_t child_length = Get16(b, p);
+    block->children.push_back(std::move(child));
+    p = Align4(p + child_length - at) + at;
+  }
+  return true;
+}
+
+void BuildBlock(const VersionBlock& block, Bytes* out) {
+  const std::size_t start = out->size();
+  Put16(out, 0);  // length, filled in below
+  const std::size_t value_length =
+      block.type == 1 ? block.value.size() / 2 : block.value.size();
+  Put16(out, static_cast<std::uint16_t>(value_length));
+  Put16(out, block.type);
+  for (char16_t c : block.key) Put16(out, static_cast<std::uint16_t>(c));
+  Put16(out, 0);
+  PadTo4(out);
+  out->insert(out->end(), block.value.begin(), block.value.end());
+  for (const VersionBlock& child : block.children) {
+    PadTo4(out);
+    BuildBlock(child, out);
+  }
+  Set16(out, start, static_cast<std::uint16_t>(out->size() - start));
+}
+
+VersionBlock* FindChild(VersionBlock* parent, const std::u16string& key) {
+  for (VersionBlock& child : parent->children) {
+    if (child.key == key) return &child;
+  }
+  return nullptr;
+}
+
+// Sets (or adds) one string of a string table; an empty value does nothing.
+void SetString(VersionBlock* table, const std::u16string& key, const std::u16string& value) {
+  if (value.empty()) return;
+  VersionBlock* entry = FindChild(table, key);
+  if (entry == nullptr) {
+    table->children.push_back(VersionBlock{key, 1, {}, {}});
+    entry = &table->children.back();
+  }
+  entry->type = 1;
+  entry->value = TextValue(value);
+}
+
+bool IsDecimal(const std::string& s) {
+  return !s.empty() && s.size() <= 5 &&
+         std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+std::u16string Widen(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+  *options = Options();
+  bool any_change = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string* slot = nullptr;
+    if (arg == "--icon") slot = &options->icon;
+    if (arg == "--name") slot = &options->name;
+    if (arg == "--version") slot = &options->version;
+    if (arg == "--company") slot = &options->company;
+    if (arg == "--description") slot = &options->description;
+    if (slot != nullptr) {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      *slot = args[++i];
+      any_change = true;
+    } else if (arg.rfind("--", 0) == 0) {
+      *error = "unknown option " + arg;
+      return false;
+    } else if (options->target.empty()) {
+      options->target = arg;
+    } else {
+      *error = "more than one target file: " + options->target + ", " + arg;
+      return false;
+    }
+  }
+  if (options->target.empty()) {
+    *error = "no target file given";
+    return false;
+  }
+  if (!any_change) {
+    *error = "nothing to change: give --icon, --name, --version, --company or --description";
+    return false;
+  }
+  std::uint16_t numbers[4];
+  if (!options->version.empty() && !ParseVersion(options->version, numbers)) {
+    *error = "the version must be four numbers from 0 to 65535, as 1.2.3.0: " + options->version;
+    return false;
+  }
+  return true;
+}
+
+bool ParseVersion(const std::string& text, std::uint16_t out[4]) {
+  std::size_t start = 0;
+  for (int part = 0; part < 4; ++part) {
+    const std::size_t dot = text.find('.', start);
+    const bool last = part == 3;
+    if (last != (dot == std::string::npos)) return false;
+    const std::string piece = text.substr(start, last ? std::string::npos : dot - start);
+    if (!IsDecimal(piece)) return false;
+    const unsigned long value = std::stoul(piece);
+    if (value > 0xFFFF) return false;
+    out[part] = static_cast<std::uint16_t>(value);
+    start = dot + 1;
+  }
+  return true;
+}
+
+bool ParseIconFile(const Bytes& file, std::vector<IconImage>* images, std::string* error) {
+  images->clear();
+  if (file.size() < kIconDirSize || Get16(file, 0) != 0 || Get16(file, 2) != 1) {
+    *error = "not an icon file (no icon header)";
+    return false;
+  }
+  const std::size_t count = Get16(file, 4);
+  if (count == 0) {
+    *error = "the icon file holds no images";
+    return false;
+  }
+  const std::size_t directory_end = kIconDirSize + count * kIconFileEntrySize;
+  if (directory_end > file.size()) {
+    *error = "the icon file is cut short";
+    return false;
+  }
+  static const Bytes kPng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  static const Bytes kBitmapHeader = {40, 0, 0, 0};
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t e = kIconDirSize + i * kIconFileEntrySize;
+    const std::size_t size = Get32(file, e + 8);
+    const std::size_t offset = Get32(file, e + 12);
+    if (size == 0 || offset < directory_end || offset > file.size() ||
+        size > file.size() - offset) {
+      *error = "image " + std::to_string(i + 1) + " of the icon file lies outside it";
+      return false;
+    }
+    if (!StartsWithBytes(file, offset, size, kPng) &&
+        !StartsWithBytes(file, offset, size, kBitmapHeader)) {
+      *error = "image " + std::to_string(i + 1) + " of the icon file is not an image";
+      return false;
+    }
+    IconImage image;
+    image.width = file[e];
+    image.height = file[e + 1];
+    image.colors = file[e + 2];
+    image.planes = Get16(file, e + 4);
+    image.bit_count = Get16(file, e + 6);
+    image.data.assign(file.begin() + offset, file.begin() + offset + size);
+    images->push_back(std::move(image));
+  }
+  return true;
+}
+
+bool ParseIconGroup(const Bytes& group, std::vector<std::uint16_t>* ids) {
+  ids->clear();
+  if (group.size() < kIconDirSize || Get16(group, 0) != 0 || Get16(group, 2) != 1) return false;
+  const std::size_t count = Get16(group, 4);
+  if (kIconDirSize + count * kIconGroupEntrySize > group.size()) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    ids->push_back(Get16(group, kIconDirSize + i * kIconGroupEntrySize + 12));
+  }
+  return true;
+}
+
+Bytes BuildIconGroup(const std::vector<IconImage>& images, const std::vector<std::uint16_t>& ids) {
+  Bytes group;
+  Put16(&group, 0);
+  Put16(&group, 1);
+  Put16(&group, static_cast<std::uint16_t>(images.size()));
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const IconImage& image = images[i];
+    group.push_back(image.width);
+    group.push_back(image.height);
+    group.push_back(image.colors);
+    group.push_back(0);
+    Put16(&group, image.planes);
+    Put16(&group, image.bit_count);
+    Put32(&group, static_cast<std::uint32_t>(image.data.size()));
+    Put16(&group, ids[i]);
+  }
+  return group;
+}
+
+std::vector<std::uint16_t> AssignIconIds(std::size_t count, const std::vector<std::uint16_t>& old_ids,
+                                         const std::vector<std::uint16_t>& used_ids) {
+  std::vector<std::uint16_t> ids;
+  std::set<std::uint16_t> taken(used_ids.begin(), used_ids.end());
+  for (std::uint16_t id : old_ids) {
+    if (ids.size() == count) break;
+    if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+  }
+  taken.insert(ids.begin(), ids.end());
+  for (std::uint32_t id = 1; ids.size() < count && id <= 0xFFFF; ++id) {
+    if (taken.count(static_cast<std::uint16_t>(id)) == 0) {
+      ids.push_back(static_cast<std::uint16_t>(id));
+      taken.insert(static_cast<std::uint16_t>(id));
+    }
+  }
+  return ids;
+}
+
+bool ParseVersionResource(const Bytes& bytes, VersionBlock* root) {
+  if (bytes.size() < kBlockHeaderSize) return false;
+  const std::size_t length = Get16(bytes, 0);
+  if (!ParseBlock(bytes, 0, std::min(length, bytes.size()), root)) return false;
+  return root->key == u"VS_VERSION_INFO" && root->value.size() == kFixedInfoSize &&
+         Get32(root->value, 0) == kFixedInfoSignature;
+}
+
+Bytes BuildVersionResource(const VersionBlock& root) {
+  Bytes out;
+  BuildBlock(root, &out);
+  return out;
+}
+
+bool RebrandVersion(const Bytes& old_resource, const std::uint16_t* version,
+                    const VersionStrings& strings, Bytes* resource) {
+  VersionBlock root;
+  if (!ParseVersionResource(old_resource, &root)) return false;
+  std::u16string version_text;
+  if (version != nullptr) {
+    const std::uint32_t ms = (static_cast<std::uint32_t>(version[0]) << 16) | version[1];
+    const std::uint32_t ls = (static_cast<std::uint32_t>(version[2]) << 16) | version[3];
+    // VS_FIXEDFILEINFO: file version at 8, product version at 16.
+    Set32(&root.value, 8, ms);
+    Set32(&root.value, 12, ls);
+    Set32(&root.value, 16, ms);
+    Set32(&root.value, 20, ls);
+    for (int i = 0; i < 4; ++i) {
+      if (i > 0) version_text += u'.';
+      version_text += Widen(std::to_string(version[i]));
+    }
+  }
+  VersionBlock* file_info = FindChild(&root, u"StringFileInfo");
+  if (file_info == nullptr) {
+    root.children.insert(root.children.begin(), VersionBlock{u"StringFileInfo", 1, {}, {}});
+    file_info = &root.children.front();
+  }
+  if (file_info->children.empty()) {
+    file_info->children.push_back(VersionBlock{u"040904b0", 1, {}, {}});
+  }
+  std::u16string internal_name = strings.file_name;
+  const std::size_t dot = internal_name.rfind(u'.');
+  if (dot != std::u16string::npos) internal_name.erase(dot);
+  for (VersionBlock& table : file_info->children) {
+    SetString(&table, u"CompanyName", strings.company);
+    SetString(&table, u"FileDescription",
+              strings.description.empty() ? strings.product_name : strings.description);
+    SetString(&table, u"FileVersion", version_text);
+    SetString(&table, u"InternalName", internal_name);
+    SetString(&table, u"OriginalFilename", strings.file_name);
+    SetString(&table, u"ProductName", strings.product_name);
+    SetString(&table, u"ProductVersion", version_text);
+  }
+  *resource = BuildVersionResource(root);
+  return resource->size() <= 0xFFFF;
+}
+
+std::u16string VersionString(const VersionBlock& root, const std::u16string& key) {
+  for (const VersionBlock& info : root.children) {
+    if (info.key != u"StringFileInfo" || info.children.empty()) continue;
+    for (const VersionBlock& entry : info.children.front().children) {
+      if (entry.key == key) return TextOf(entry.value);
+    }
+  }
+  return std::u16string();
+}
+
+const std::vector<LauncherString>& LauncherStrings() {
+#define KB_STRING(id, text) {id, text},
+  static const std::vector<LauncherString> kTable = {
+#include "resources/strings.def"
+  };
+#undef KB_STRING
+  return kTable;
+}
+
+}  // namespace brand

@@ -1,0 +1,110 @@
+#include "launcher/child_command.h"
+
+#include "common/constants.h"
+#include "common/text.h"
+#include "config/data_control.h"
+#include "env/env_calls.h"
+#include "platform/system.h"
+
+namespace kb {
+namespace {
+
+constexpr char kWindowedJava[] = "javaw.exe";
+constexpr char kConsoleJava[] = "java.exe";
+
+// The class path as the Java runtime of this platform reads it.
+std::string NativeClassPath(const std::string& class_path) {
+  std::string out = NormalizeSlashes(class_path);
+  const char list_sep = platform::ClassPathSeparator();
+  for (char& c : out) {
+    if (c == ';') c = list_sep;
+  }
+  return out;
+}
+
+class Assembly {
+ public:
+  Assembly(DataControl& options, const std::string& tag, const std::string& ini,
+           ChildCommand* out)
+      : options_(options), tag_(tag), ini_(ini), out_(out) {}
+
+  std::string Value(const char* key) {
+    return Keep(key, options_.GetConfigValue(tag_, key, ini_));
+  }
+  std::string Joined(const char* prefix) {
+    return Keep(prefix, options_.JoinNumberedValues(tag_, prefix, ini_));
+  }
+  void Log(const char* tag, const std::string& text) { out_->log.push_back({tag, text}); }
+
+ private:
+  std::string Keep(const char* name, const std::string& value) {
+    out_->keys.push_back({name, value});
+    return value;
+  }
+
+  DataControl& options_;
+  const std::string& tag_;
+  const std::string& ini_;
+  ChildCommand* out_;
+};
+
+}  // namespace
+
+ChildCommand BuildChildCommand(DataControl& options, const std::string& platform_tag,
+                               const std::string& ini_file, int kind) {
+  ChildCommand out;
+  Assembly read(options, platform_tag, ini_file, &out);
+  std::string line;
+
+  std::string launcher_cmd = read.Value(kKeyLauncherCmd);
+  if (EndsWithNoCase(launcher_cmd, kWindowedJava)) {
+    if (kind == kKindConsole) {
+      launcher_cmd.replace(launcher_cmd.size() - (sizeof kWindowedJava - 1),
+                           std::string::npos, kConsoleJava);
+    }
+    out.show_window = true;
+    read.Log("launch command=", launcher_cmd);
+  }
+  if (!launcher_cmd.empty()) {
+    launcher_cmd = NormalizeSlashes(launcher_cmd);
+    line = "\"" + launcher_cmd + "\" ";
+  }
+  out.launcher_command = launcher_cmd;
+  read.Log("Launcher::Run::start::launchercmd", launcher_cmd);
+
+  const std::string launcher_args = read.Value(kKeyLauncherArgs);
+  if (!launcher_args.empty()) {
+    line += launcher_args + " ";
+    read.Log("Launcher::Run::start::launcherargs", launcher_args);
+  } else {
+    const std::string java_args = read.Joined(kKeyJavaArgsPrefix);
+    if (!java_args.empty()) {
+      line += java_args;
+      read.Log("Launcher::Run::start::javaargs", java_args);
+    }
+    std::string class_path = read.Value(kKeyClasspath);
+    if (!class_path.empty()) {
+      class_path = NativeClassPath(class_path);
+      line += class_path + " ";
+      read.Log("Launcher::Run::start::classpath", class_path);
+    }
+    const std::string main_class = read.Value(kKeyMainClass);
+    if (!main_class.empty()) {
+      line += main_class + " ";
+      read.Log("Launcher::Run::start::mainclass", main_class);
+    }
+    const std::string addtl_args = read.Joined(kKeyAddtlArgsPrefix);
+    if (!addtl_args.empty()) {
+      line += addtl_args;
+      read.Log("Launcher::Run::start::addtlargs", addtl_args);
+    }
+  }
+
+  out.pass_through = options.GetArgLine();
+  line += out.pass_through;
+  out.command_line = options.ReplaceProperties(line);
+  out.too_long = out.command_line.size() > kMaxCommandLine;
+  return out;
+}
+
+}  // namespace kb

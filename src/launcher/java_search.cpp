@@ -1,0 +1,307 @@
+#include "launcher/java_search.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+#include "env/env_calls.h"
+#include "log/log.h"
+#include "platform/fs.h"
+#include "platform/java_places.h"
+#include "platform/system.h"
+
+namespace kb {
+namespace {
+
+// Where the Windows installers of the common Java distributions register
+// their runtimes, below HKEY_LOCAL_MACHINE: the key whose subkeys name the
+// versions, what follows each version, and the value naming the home.
+struct RegistryPlace {
+  const char* key;
+  const char* below_version;
+  const char* value;
+};
+constexpr RegistryPlace kRegistryPlaces[] = {
+    {"SOFTWARE\\JavaSoft\\JDK", "", "JavaHome"},
+    {"SOFTWARE\\JavaSoft\\Java Runtime Environment", "", "JavaHome"},
+    {"SOFTWARE\\Eclipse Adoptium\\JDK", "\\hotspot\\MSI", "Path"},
+    {"SOFTWARE\\Eclipse Adoptium\\JRE", "\\hotspot\\MSI", "Path"},
+    {"SOFTWARE\\Microsoft\\JDK", "\\hotspot\\MSI", "Path"},
+    {"SOFTWARE\\Azul Systems\\Zulu", "", "InstallationPath"},
+};
+
+std::string Sep() { return std::string(1, platform::PathSeparator()); }
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// A home as written, without the trailing separators that installers and
+// users often add ("C:\jdk\" and "C:\jdk" are one home).
+std::string CleanHome(const std::string& home) {
+  std::string out = NormalizeSlashes(TrimWhitespace(home));
+  while (out.size() > 1 && out.back() == platform::PathSeparator() && !platform::IsRootPath(out)) {
+    out.pop_back();
+  }
+  return out;
+}
+
+std::string Wanted(int minimum) {
+  return minimum > 0 ? IntToString(minimum) + " or newer wanted" : "any version accepted";
+}
+
+class Search {
+ public:
+  Search(const JavaSearchRequest& request, int minimum)
+      : request_(request), minimum_(minimum) {}
+
+  void Run(const std::string& order) {
+    for (std::string entry : SplitEntries(order)) {
+      if (result_.found) return;
+      if (StartsWithNoCase(entry, "bundled:")) {
+        Bundled(entry, entry.substr(8));
+      } else if (StartsWithNoCase(entry, "env:")) {
+        Environment(entry, entry.substr(4));
+      } else if (EqualsNoCase(entry, "registry")) {
+        Several(entry, RegistryHomes(), "nothing in the registry");
+      } else if (EqualsNoCase(entry, "system")) {
+        Several(entry, SystemHomes(), SystemNothing());
+      } else if (EqualsNoCase(entry, "path")) {
+        SearchPath(entry);
+      } else {
+        LogWarning(kTagJavaSearch, "unknown entry \"" + entry + "\" ignored");
+      }
+    }
+  }
+
+  JavaSearchResult Finish() {
+    if (!result_.found) {
+      std::string detail;
+      for (const std::string& piece : pieces_) {
+        if (!detail.empty()) detail += ", ";
+        detail += piece;
+      }
+      if (detail.empty()) detail = "nothing searched";
+      result_.detail = detail + "; " + Wanted(minimum_);
+    }
+    return std::move(result_);
+  }
+
+ private:
+  static std::vector<std::string> SplitEntries(const std::string& order) {
+    std::vector<std::string> entries;
+    std::string::size_type start = 0;
+    while (start <= order.size()) {
+      std::string::size_type end = order.find(';', start);
+      if (end == std::string::npos) end = order.size();
+      const std::string entry = TrimWhitespace(order.substr(start, end - start));
+      if (!entry.empty()) entries.push_back(entry);
+      start = end + 1;
+    }
+    return entries;
+  }
+
+  void Bundled(const std::string& entry, const std::string& folder) {
+    const std::string clean = CleanHome(folder);
+    if (clean.empty()) {
+      LogWarning(kTagJavaSearch, entry + ": no folder named");
+      return;
+    }
+    const std::string home =
+        platform::IsAbsolutePath(clean) ? clean : request_.launcher_dir + Sep() + clean;
+    Report(Try(entry, home));
+  }
+
+  void Environment(const std::string& entry, const std::string& variable) {
+    const std::string value = platform::GetEnvVar(TrimWhitespace(variable).c_str());
+    if (TrimWhitespace(value).empty()) {
+      LogInfo(kTagJavaSearch, entry + ": unset");
+      pieces_.push_back(TrimWhitespace(variable) + " unset");
+      return;
+    }
+    Report(Try(entry, CleanHome(value)));
+  }
+
+  // An entry of several runtimes: every one is looked at, the highest
+  // version tried first (unknown versions last, then by home for a fixed
+  // order).
+  void Several(const std::string& entry, const std::vector<std::string>& homes,
+               const std::string& nothing) {
+    std::vector<JavaCandidate> found;
+    for (const std::string& home : homes) found.push_back(Look(entry, home));
+    std::stable_sort(found.begin(), found.end(),
+                     [](const JavaCandidate& a, const JavaCandidate& b) {
+                       if (a.has_program != b.has_program) return a.has_program;
+                       if (a.version.feature != b.version.feature) {
+                         return a.version.feature > b.version.feature;
+                       }
+                       return a.home < b.home;
+                     });
+    bool any = false;
+    for (JavaCandidate& candidate : found) {
+      if (!candidate.has_program) continue;  // a folder that holds no runtime
+      any = true;
+      Judge(&candidate);
+      Report(candidate);
+      if (result_.found) return;
+    }
+    if (!any) {
+      LogInfo(kTagJavaSearch, entry + ": nothing found");
+      pieces_.push_back(nothing);
+    }
+  }
+
+  void SearchPath(const std::string& entry) {
+    const std::string name = std::string("java") + platform::ExecutableSuffix();
+    for (const std::string& folder : platform::SearchPathFolders()) {
+      const std::string program = CleanHome(folder) + Sep() + name;
+      if (platform::GetPathKind(program) != platform::PathKind::kFile) continue;
+      // The first java on the path is the one a user would get.
+      JavaRuntime runtime;
+      if (IdentifyJavaRuntime(program, &runtime)) {
+        Report(Try(entry, runtime.home));
+      } else {
+        LogInfo(kTagJavaSearch, entry + ": " + program + " is not in a runtime's bin folder");
+        pieces_.push_back(program + " outside a Java runtime");
+      }
+      return;
+    }
+    LogInfo(kTagJavaSearch, entry + ": nothing on PATH");
+    pieces_.push_back("nothing on PATH");
+  }
+
+  std::vector<std::string> RegistryHomes() const {
+    std::vector<std::string> homes;
+    if (!platform::HasRegistry()) return homes;
+    for (platform::RegistryView view : {platform::RegistryView::k64, platform::RegistryView::k32}) {
+      for (const RegistryPlace& place : kRegistryPlaces) {
+        for (const std::string& version : platform::RegistrySubkeys(place.key, view)) {
+          const std::string key = std::string(place.key) + "\\" + version + place.below_version;
+          const std::string home = CleanHome(platform::RegistryString(key, place.value, view));
+          if (!home.empty()) AddUnique(&homes, home);
+        }
+      }
+    }
+    return homes;
+  }
+
+  std::vector<std::string> SystemHomes() const {
+    std::vector<std::string> homes;
+    for (const std::string& folder : SystemFolders()) {
+      for (const std::string& name : platform::ListFolder(folder)) {
+        const std::string home = folder + Sep() + name;
+        if (platform::GetPathKind(home) == platform::PathKind::kDirectory) AddUnique(&homes, home);
+      }
+    }
+    return homes;
+  }
+
+  std::vector<std::string> SystemFolders() const {
+    return request_.system_folders != nullptr ? *request_.system_folders
+                                              : platform::SystemJavaFolders();
+  }
+
+  std::string SystemNothing() const {
+    std::string folders;
+    for (const std::string& folder : SystemFolders()) {
+      folders += (folders.empty() ? "" : ", ") + folder;
+    }
+    return "nothing in " + (folders.empty() ? std::string("the system folders") : folders);
+  }
+
+  // One home, once: the registry lists a runtime under "17" and
+  // "17.0.15", and /usr/lib/jvm holds links to its own folders.
+  static void AddUnique(std::vector<std::string>* homes, const std::string& home) {
+    std::string real = platform::ResolveLinks(home);
+    if (real.empty()) real = home;
+    for (const std::string& known : *homes) {
+      if (platform::SameFileName(known, real)) return;
+    }
+    homes->push_back(real);
+  }
+
+  JavaCandidate Look(const std::string& entry, const std::string& home) const {
+    JavaCandidate candidate;
+    candidate.entry = entry;
+    candidate.home = home;
+    candidate.has_program = platform::GetPathKind(JavaProgramIn(home, request_.windowed)) ==
+                            platform::PathKind::kFile;
+    if (candidate.has_program) candidate.version = ReadJavaVersion(home);
+    return candidate;
+  }
+
+  JavaCandidate Try(const std::string& entry, const std::string& home) {
+    JavaCandidate candidate = Look(entry, home);
+    Judge(&candidate);
+    return candidate;
+  }
+
+  void Judge(JavaCandidate* candidate) const {
+    const int feature = candidate->version.feature;
+    if (!candidate->has_program) {
+      candidate->verdict = "no " + JavaProgramIn(candidate->home, request_.windowed);
+    } else if (minimum_ > 0 && feature == 0) {
+      candidate->verdict = "version unknown, " + Wanted(minimum_);
+    } else if (feature < minimum_) {
+      candidate->verdict = "too old, " + Wanted(minimum_);
+    } else {
+      candidate->fits = true;
+      candidate->verdict = "chosen";
+    }
+  }
+
+  void Report(const JavaCandidate& candidate) {
+    const std::string version =
+        candidate.version.text.empty() ? std::string("unknown") : candidate.version.text;
+    LogInfo(kTagJavaSearch, candidate.entry + ": " + candidate.home + ", version " + version +
+                                ": " + candidate.verdict);
+    if (!candidate.has_program) {
+      pieces_.push_back("nothing in " + candidate.home);
+    } else if (candidate.version.feature > 0) {
+      pieces_.push_back("java " + IntToString(candidate.version.feature) + " in " +
+                        candidate.home);
+    } else {
+      pieces_.push_back("java of unknown version in " + candidate.home);
+    }
+    result_.candidates.push_back(candidate);
+    if (candidate.fits) {
+      result_.found = true;
+      result_.program = JavaProgramIn(candidate.home, request_.windowed);
+    }
+  }
+
+  const JavaSearchRequest& request_;
+  const int minimum_;
+  JavaSearchResult result_;
+  std::vector<std::string> pieces_;
+};
+
+}  // namespace
+
+std::string DefaultJavaSearch() {
+  return std::string("bundled:jre;bundled:runtime;env:JAVA_HOME;") +
+         (platform::HasRegistry() ? "registry" : "system") + ";path";
+}
+
+JavaSearchResult FindJavaRuntime(const JavaSearchRequest& request) {
+  int minimum = 0;
+  const std::string written = TrimWhitespace(request.minimum);
+  if (!written.empty()) {
+    minimum = FeatureVersion(written);
+    if (minimum == 0) {
+      // Guessing at a mistyped minimum could start a runtime the
+      // application cannot run on.
+      JavaSearchResult result;
+      result.detail = "javamin=" + written + " is not a Java version";
+      LogError(kTagJavaSearch, result.detail);
+      return result;
+    }
+  }
+  const std::string order =
+      TrimWhitespace(request.search).empty() ? DefaultJavaSearch() : request.search;
+  LogInfo(kTagJavaSearch, order + "; " + Wanted(minimum));
+  Search search(request, minimum);
+  search.Run(order);
+  return search.Finish();
+}
+
+}  // namespace kb

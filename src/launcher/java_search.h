@@ -1,0 +1,69 @@
+// Finding a Java runtime for a configuration that names none: the places
+// of "javasearch" are searched in order, and the first runtime that fits
+// "javamin" wins.
+//
+// Entries of "javasearch", separated by ';' (letter case of the entry words
+// ignored):
+//   bundled:<folder>  a runtime in that folder, relative to the launcher's
+//   env:<VARIABLE>    the runtime in the folder the variable names
+//   registry          Windows: the runtimes the installers registered under
+//                     HKEY_LOCAL_MACHINE\SOFTWARE, in both registry views
+//   system            POSIX: each folder in /usr/lib/jvm and /usr/java
+//   path              the runtime of the first java on the search path
+// Within an entry that holds several runtimes the highest version is tried
+// first. Every runtime tried is logged under
+// "Launcher::Run::start::javasearch" with its home, version and verdict.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "env/java_runtime.h"
+
+namespace kb {
+
+inline constexpr char kKeyJavaMin[] = "javamin";
+inline constexpr char kKeyJavaSearch[] = "javasearch";
+inline constexpr char kTagJavaSearch[] = "Launcher::Run::start::javasearch";
+
+// The order searched when "javasearch" is absent or empty:
+// "bundled:jre;bundled:runtime;env:JAVA_HOME;registry;path" on Windows,
+// with "system" in place of "registry" on POSIX.
+std::string DefaultJavaSearch();
+
+struct JavaSearchRequest {
+  // The configuration values: "" absent, " " present but empty, else the
+  // value. An absent or empty search means the default order; an absent or
+  // empty minimum accepts any runtime, even one of unknown version.
+  std::string search;
+  std::string minimum;
+  std::string launcher_dir;
+  bool windowed = false;  // the windowed launcher starts javaw.exe
+  // Tests: folders searched by "system" instead of the platform's.
+  const std::vector<std::string>* system_folders = nullptr;
+};
+
+struct JavaCandidate {
+  std::string entry;  // the javasearch entry that named it
+  std::string home;
+  JavaVersion version;
+  bool has_program = false;  // the launcher's java program exists in it
+  bool fits = false;
+  std::string verdict;  // "chosen", "too old, 17 or newer wanted", ...
+};
+
+struct JavaSearchResult {
+  bool found = false;
+  std::string program;  // the chosen runtime's program, used as launchercmd
+  std::vector<JavaCandidate> candidates;  // every runtime tried, in order
+  // What was searched and found, for the user: "java 11 in C:\app\jre,
+  // JAVA_HOME unset, nothing on PATH; 17 or newer wanted".
+  std::string detail;
+};
+
+// Searches, logging every candidate (and a WARNING for an entry it does
+// not know). Never fails towards its caller: found is false when no
+// runtime fits, and detail then says why.
+JavaSearchResult FindJavaRuntime(const JavaSearchRequest& request);
+
+}  // namespace kb

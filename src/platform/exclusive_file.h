@@ -1,0 +1,23 @@
+// Private files under unpredictable names: a file that only this process
+// created and that nobody could have prepared for it.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Creates a new file in `folder` whose name is `prefix`, random characters
+// and `suffix`, and writes `bytes` into it. The file is created exclusively
+// (POSIX: O_CREAT|O_EXCL|O_NOFOLLOW, mode 0600; Windows: CREATE_NEW), so an
+// existing entry or a planted link is never opened; a name that is taken is
+// replaced by another random one a few times. Returns 0 and the file's path
+// in *path, or the system error code (the last one met). A file that could
+// not be written whole is removed again.
+int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
+                        const std::string& suffix, const std::string& bytes,
+                        std::string* path);
+
+// Removes a file. Returns 0 or the system error code.
+int RemoveFile(const std::string& path);
+
+}  // namespace platform

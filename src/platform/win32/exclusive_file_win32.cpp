@@ -1,0 +1,74 @@
+#include <algorithm>
+#include <string>
+
+#include "platform/exclusive_file.h"
+#include "platform/win32/windows_api.h"
+
+// RtlGenRandom (exported by advapi32 as SystemFunction036): the system's
+// cryptographic random source, available since Windows XP.
+extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);
+
+namespace platform {
+namespace {
+
+constexpr int kAttempts = 16;
+constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+bool RandomName(std::string* out) {
+  unsigned char bytes[16];
+  if (!SystemFunction036(bytes, sizeof bytes)) return false;
+  out->clear();
+  for (unsigned char b : bytes) out->push_back(kNameChars[b % (sizeof kNameChars - 1)]);
+  return true;
+}
+
+bool WriteAllBytes(HANDLE file, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+}  // namespace
+
+int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
+                        const std::string& suffix, const std::string& bytes,
+                        std::string* path) {
+  int error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string random;
+    if (!RandomName(&random)) return win32::LastError();
+    const std::string candidate = folder + "\\" + prefix + random + suffix;
+    // CREATE_NEW fails on any existing entry of that name, a link included.
+    HANDLE file = ::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      error = win32::LastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      return error;
+    }
+    const bool written = WriteAllBytes(file, bytes);
+    const int write_error = win32::LastError();
+    const bool closed = ::CloseHandle(file) != FALSE;
+    if (!written || !closed) {
+      ::DeleteFileA(candidate.c_str());
+      return write_error != 0 ? write_error : ERROR_WRITE_FAULT;
+    }
+    *path = candidate;
+    return 0;
+  }
+  return error;
+}
+
+int RemoveFile(const std::string& path) {
+  return ::DeleteFileA(path.c_str()) ? 0 : win32::LastError();
+}
+
+}  // namespace platform
