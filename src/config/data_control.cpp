@@ -85,7 +85,7 @@ void DataControl::ParseOptions() {
   data_location_ = FixedLocation(GetOptionValue(kOptDataLocation, &found, 0));
   if (data_location_.empty()) data_location_ = GetDataLocation(std::string());
   if (LogFilePath().empty()) {
-    LogFilePath() = data_location_ + platform::PathSeparator() + GetLogFileName();
+    SetLauncherLogPath(data_location_ + platform::PathSeparator() + GetLogFileName());
   }
   autorun = FindOption(kOptAutorun, 1) >= 0 ? 1 : 0;
 }

@@ -12,7 +12,7 @@ void RelayLog::LogText(const char* data, std::size_t size) {
     size = translator_.Translate(data, size, translated_);
     data = translated_;
   }
-  if (!file_.is_open()) file_ = platform::AppendFile::Open(path);
+  if (!file_.is_open()) file_ = OpenLogFile();
   if (file_.is_open() && !file_.Write(data, size)) file_.Close();
 }
 

@@ -9,12 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "common/command_line.h"
 #include "e2e/e2e_support.h"
+#include "env/env_calls.h"
 
 namespace kbtest {
 namespace {
@@ -202,15 +204,34 @@ TEST_F(PosixLauncher, PrivateModesForDataFolderLockFolderAndLog) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST_F(PosixLauncher, PlantedLinkInPlaceOfTheLogIsNotWrittenThrough) {
+// A log the user names is opened as named, a link followed; a link planted
+// where the launcher makes its own log name is never written through.
+TEST_F(PosixLauncher, LogLinksAreFollowedOnlyWhenTheUserNamesThem) {
   Configure("--tc-out=secret");
   const std::string target = dir_ / "target.txt";
-  WriteFile(target, "untouched");
+  WriteFile(target, "");
   const std::string link = dir_ / "run.log";
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-  const RunResult r = Launch("-applogloc " + kb::QuoteArgument(link));
-  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(Launch("-applogloc " + kb::QuoteArgument(link)).exit_code, 0);
+  EXPECT_NE(ReadFile(target).find("secret\r\n"), std::string::npos) << ReadFile(target);
+
+  WriteFile(target, "untouched");
+  MakeDirs(DataDir());
+  std::vector<std::string> planted;
+  const std::time_t now = std::time(nullptr);
+  for (std::time_t t = now; t < now + 5; ++t) {
+    kb::SetClockForTesting([t] { return t; });
+    planted.push_back(Join(DataDir(), "tool_console_" + kb::GetDateTimeStamp() + ".log"));
+    ASSERT_EQ(symlink(target.c_str(), planted.back().c_str()), 0);
+  }
+  kb::SetClockForTesting([] { return std::time(nullptr); });
+  EXPECT_EQ(Launch().exit_code, 0);
   EXPECT_EQ(ReadFile(target), "untouched");
+  std::string own;
+  for (const std::string& name : ListDir(DataDir())) {
+    if (name.find("_2.log") != std::string::npos) own = ReadFile(Join(DataDir(), name));
+  }
+  EXPECT_NE(own.find("secret\r\n"), std::string::npos);
 }
 
 // Another user's link where the lock folder belongs: the guard goes on
