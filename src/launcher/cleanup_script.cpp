@@ -119,10 +119,15 @@ std::string CleanRefusalReason(const std::string& folder) {
   if (platform::SameFolder(folder, home)) {
     return "the clean directory is the user's home folder: " + folder;
   }
+  // The folders in the home folder's spelling, and those that really hold
+  // it when that spelling goes through a link.
   for (std::string up = ParentFolder(home); !up.empty(); up = ParentFolder(up)) {
     if (platform::SameFolder(folder, up)) {
       return "the clean directory holds the user's home folder: " + folder;
     }
+  }
+  if (platform::HoldsFolder(folder, home)) {
+    return "the clean directory holds the user's home folder: " + folder;
   }
   return std::string();
 }
