@@ -166,10 +166,14 @@ std::string CreateCleanProc(const std::string& clean_dir,
   } while (platform::PathExists(path));
   LogInfo(kTagCleanFile, path);
 
-  if (!platform::WriteWholeFile(
-          path, platform::CleanupScriptText(parent, folder, path), true)) {
+  std::string text;
+  if (platform::CleanupScriptText(parent, folder, path, &text) != 0) {
+    // The script would name a look-alike of the folder, or nothing.
+    LogWarning(kTagRefused, "the console's code page has no exact form of " + folder +
+                                " or of the script " + path);
     return std::string();
   }
+  if (!platform::WriteWholeFile(path, text, true)) return std::string();
   LogInfo(kTagCleanFile, path);
   return path;
 }

@@ -13,12 +13,17 @@ namespace platform {
 // ".bat" on Windows, ".sh" on POSIX.
 const char* CleanupScriptExtension();
 
-// The whole text of the four-line script: pause two seconds, change to
-// `parent`, remove `clean_dir` with everything in it, delete `script_path`.
-// All three paths are absolute; they are quoted here, not by the caller.
-std::string CleanupScriptText(const std::string& parent,
-                              const std::string& clean_dir,
-                              const std::string& script_path);
+// The whole text of the four-line script into *text: pause two seconds,
+// change to `parent`, remove `clean_dir` with everything in it, delete
+// `script_path`. All three paths are absolute; they are quoted here, not by
+// the caller. Windows: cmd reads a batch file in the console's (OEM) code
+// page, so the paths are written in it, converted without best-fit
+// look-alikes; ASCII paths keep their bytes. Returns 0, or 1113
+// (ERROR_NO_UNICODE_TRANSLATION) when a path has no exact form there: cmd
+// would then act on another folder, so no script may be written. POSIX:
+// always 0.
+int CleanupScriptText(const std::string& parent, const std::string& clean_dir,
+                      const std::string& script_path, std::string* text);
 
 // True when the existing folder is the root of a file system or volume, or
 // where one is mounted (Windows: it is its own volume mount point, e.g.

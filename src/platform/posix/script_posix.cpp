@@ -38,14 +38,13 @@ bool SameEntry(const struct stat& a, const struct stat& b) {
 
 const char* CleanupScriptExtension() { return ".sh"; }
 
-std::string CleanupScriptText(const std::string& parent,
-                              const std::string& clean_dir,
-                              const std::string& script_path) {
-  std::string text = "sleep 2\n";
-  text += "cd " + ShellQuote(parent) + "\n";
-  text += "rm -rf -- " + ShellQuote(clean_dir) + "\n";
-  text += "rm -f -- " + ShellQuote(script_path) + "\n";
-  return text;
+int CleanupScriptText(const std::string& parent, const std::string& clean_dir,
+                      const std::string& script_path, std::string* text) {
+  *text = "sleep 2\n";
+  *text += "cd " + ShellQuote(parent) + "\n";
+  *text += "rm -rf -- " + ShellQuote(clean_dir) + "\n";
+  *text += "rm -f -- " + ShellQuote(script_path) + "\n";
+  return 0;
 }
 
 bool IsFileSystemRoot(const std::string& path) {
