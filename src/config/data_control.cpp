@@ -107,10 +107,19 @@ void DataControl::ParseOptions(bool apply) {
   clean_dir_ = OwnLocation(GetOptionValue(kOptCleanDir, &found, 1));
   data_location_ = FixedLocation(OwnLocation(GetOptionValue(kOptDataLocation, &found, 0)));
   if (data_location_.empty()) data_location_ = GetDataLocation(std::string());
-  if (log_path_.empty()) {
+  // A name the launcher makes itself is claimed exclusively when first
+  // written; a name the user gives is opened as named.
+  const bool launcher_made = log_path_.empty();
+  if (launcher_made) {
     log_path_ = data_location_ + platform::PathSeparator() + GetLogFileName();
   }
-  if (apply) LogFilePath() = log_path_;
+  if (apply) {
+    if (launcher_made) {
+      SetLauncherLogPath(log_path_);
+    } else {
+      LogFilePath() = log_path_;
+    }
+  }
   autorun = FindOption(kOptAutorun, 1) >= 0 ? 1 : 0;
 }
 

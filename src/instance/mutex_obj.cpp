@@ -15,10 +15,27 @@ namespace kb {
 namespace {
 
 constexpr char kTagIsRunning[] = "MutexObj::IsRunning";
+constexpr char kTagLockFolder[] = "MutexObj::IsRunning::lockfolder";
 constexpr int kConflictStringId = 4;
 
 std::string MutexName(const std::string& identifier) {
   return std::string(kMutexNamePrefix) + identifier;
+}
+
+// Where the names cannot be kept as usual, the log says so: a guard that
+// lets everything run must never look like one that found nothing.
+void ReportLockFolder() {
+  platform::MutexFolderReport report;
+  const int error = platform::CheckMutexFolder(&report);
+  if (error != 0) {
+    std::string text = "no lock folder can be used, so running applications are not detected";
+    if (!report.refused.empty()) text += "; " + report.refused + ": " + report.reason;
+    if (!report.fallback.empty()) text += "; " + report.fallback + ": " + report.fallback_reason;
+    LogWarning(kTagLockFolder, text + " (error " + IntToString(error) + ")");
+  } else if (!report.refused.empty()) {
+    LogWarning(kTagLockFolder, "the lock folder " + report.refused + " was refused because " +
+                                   report.reason + "; using " + report.fallback);
+  }
 }
 
 }  // namespace
@@ -50,6 +67,7 @@ std::string MutexObj::ReadValue(const std::string& key) const {
 }
 
 int MutexObj::IsRunning(int silent) {
+  ReportLockFolder();
   for (const std::string& entry : NoRunWithEntries(ReadValue(kKeyNoRunWith))) {
     int error = 0;
     const platform::ProbeResult probe =
@@ -85,8 +103,12 @@ void MutexObj::CreateOwnMutex() {
   ownMutexName = MutexName(ToLowerAscii(own_id));
   // Neither the handle nor "existed already" is examined: launches of one
   // application may run side by side and share the name.
-  int ignored = 0;
-  ownMutex = platform::CreateNamedMutex(ownMutexName, true, &ignored);
+  int error = 0;
+  ownMutex = platform::CreateNamedMutex(ownMutexName, true, &error);
+  if (!ownMutex.valid()) {
+    LogWarning(kTagLockFolder, "the name of this application cannot be held, so other "
+                               "launches do not see it (error " + IntToString(error) + ")");
+  }
 }
 
 void MutexObj::CloseOwnMutex() { ownMutex.Close(); }

@@ -119,10 +119,15 @@ std::string CleanRefusalReason(const std::string& folder) {
   if (platform::SameFolder(folder, home)) {
     return "the clean directory is the user's home folder: " + folder;
   }
+  // The folders in the home folder's spelling, and those that really hold
+  // it when that spelling goes through a link.
   for (std::string up = ParentFolder(home); !up.empty(); up = ParentFolder(up)) {
     if (platform::SameFolder(folder, up)) {
       return "the clean directory holds the user's home folder: " + folder;
     }
+  }
+  if (platform::HoldsFolder(folder, home)) {
+    return "the clean directory holds the user's home folder: " + folder;
   }
   return std::string();
 }
@@ -161,10 +166,14 @@ std::string CreateCleanProc(const std::string& clean_dir,
   } while (platform::PathExists(path));
   LogInfo(kTagCleanFile, path);
 
-  if (!platform::WriteWholeFile(
-          path, platform::CleanupScriptText(parent, folder, path), true)) {
+  std::string text;
+  if (platform::CleanupScriptText(parent, folder, path, &text) != 0) {
+    // The script would name a look-alike of the folder, or nothing.
+    LogWarning(kTagRefused, "the console's code page has no exact form of " + folder +
+                                " or of the script " + path);
     return std::string();
   }
+  if (!platform::WriteWholeFile(path, text, true)) return std::string();
   LogInfo(kTagCleanFile, path);
   return path;
 }

@@ -10,12 +10,48 @@
 namespace kb {
 namespace {
 
+// The launcher-made name, and the one this launch has created for itself.
+std::string& OwnPath() {
+  static std::string path;
+  return path;
+}
+std::string& ClaimedPath() {
+  static std::string path;
+  return path;
+}
+
+// "<folder>/app_2026-12-6-18.8.46.log" with "_<n>" before the extension.
+std::string NumberedName(const std::string& path, int n) {
+  const std::string::size_type dot = path.size() >= 4 && EndsWithNoCase(path, kLogExtension)
+                                         ? path.size() - 4
+                                         : path.size();
+  return path.substr(0, dot) + "_" + IntToString(n) + path.substr(dot);
+}
+
+// Creates a file of this launch's own for the launcher-made name.
+platform::AppendFile ClaimOwnFile() {
+  constexpr int kMostLaunchesPerSecond = 1000;
+  const std::string base = LogFilePath();
+  platform::AppendFile file;
+  for (int n = 1; n <= kMostLaunchesPerSecond; ++n) {
+    const std::string candidate = n == 1 ? base : NumberedName(base, n);
+    const int error = platform::AppendFile::Open(candidate, platform::AppendMode::kNew, &file);
+    if (error == 0) {
+      LogFilePath() = candidate;
+      OwnPath() = candidate;
+      ClaimedPath() = candidate;
+      return file;
+    }
+    // A missing folder or a refused one: tried again at the next write.
+    if (error != platform::kErrorFileExists) break;
+  }
+  return platform::AppendFile();
+}
+
 // Appends bytes to the current log in one write, so that entries of
 // launchers sharing one file never interleave. Failures are dropped.
 void Append(const std::string& bytes) {
-  const std::string& path = LogFilePath();
-  if (path.empty()) return;
-  platform::AppendFile file = platform::AppendFile::Open(path);
+  platform::AppendFile file = OpenLogFile();
   if (!file.is_open()) return;
   file.Write(bytes);
 }
@@ -25,6 +61,26 @@ void Append(const std::string& bytes) {
 std::string& LogFilePath() {
   static std::string path;
   return path;
+}
+
+void SetLauncherLogPath(const std::string& path) {
+  LogFilePath() = path;
+  OwnPath() = path;
+  ClaimedPath().clear();
+}
+
+platform::AppendFile OpenLogFile() {
+  const std::string& path = LogFilePath();
+  platform::AppendFile file;
+  if (path.empty()) return file;
+  if (path != OwnPath()) {
+    platform::AppendFile::Open(path, platform::AppendMode::kNamed, &file);
+  } else if (path != ClaimedPath()) {
+    file = ClaimOwnFile();
+  } else {
+    platform::AppendFile::Open(path, platform::AppendMode::kOwn, &file);
+  }
+  return file;
 }
 
 std::string ToTextMode(const std::string& text) {
@@ -39,15 +95,18 @@ void LogOpen(const std::string& text) {
     folder = BeforeLast(path, sep);
   } else {
     folder = GetDataLocation(std::string());
-    path = folder + sep + GetLogFileName();
+    SetLauncherLogPath(folder + sep + GetLogFileName());
   }
   const int created = platform::CreateDirectoryTree(folder);
   if (created != platform::kErrorSuccess && created != platform::kErrorFileExists &&
       created != platform::kErrorAlreadyExists) {
     return;
   }
-  Append(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " + folder + "\n" +
-                    "logfile= " + path + "\n"));
+  // Opened first: the name may change when this launch claims its own file.
+  platform::AppendFile file = OpenLogFile();
+  if (!file.is_open()) return;
+  file.Write(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " + folder + "\n" +
+                        "logfile= " + LogFilePath() + "\n"));
 }
 
 void LogWrite(const std::string& level, const std::string& tag, const std::string& text) {

@@ -11,10 +11,25 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/append_file.h"
+
 namespace kb {
 
 // The one process-wide log path. Empty means logging is off.
 std::string& LogFilePath();
+
+// Sets LogFilePath() to a name the launcher made itself (data folder, date
+// and time). Such a file is never written through a symbolic link planted
+// in its place, and each launch has one of its own: the first write creates
+// it exclusively, and when another launch made the same name in the same
+// second this one goes on in "<name>_2.log" (then _3, ...), which
+// LogFilePath() then names. Any other path (-applogloc) is used as named,
+// links followed, and shared with every launch that names it.
+void SetLauncherLogPath(const std::string& path);
+
+// Opens the current log for appending as the rules above say; not open when
+// logging is off or the file cannot be opened.
+platform::AppendFile OpenLogFile();
 
 // Resolves the log path if it is empty or one blank, creates its folder and
 // writes the four-line banner ("<text> started.... ", "path= ", "logfile= ").

@@ -12,14 +12,14 @@ void RelayLog::LogText(const char* data, std::size_t size) {
   // A short head is cheaper copied than written as a piece of its own
   // (Windows writes each piece with a call of its own).
   const std::size_t head = translator_.Split(data, size, translated_, &rest, kCopiedHead);
-  if (!file_.is_open()) file_ = platform::AppendFile::Open(path);
+  if (!file_.is_open()) file_ = OpenLogFile();
   if (file_.is_open() && !file_.Write(data, head, translated_, rest)) file_.Close();
 }
 
 void RelayLog::Finish() {
   if (open_line_) {
     open_line_ = false;
-    if (!file_.is_open()) file_ = platform::AppendFile::Open(LogFilePath());
+    if (!file_.is_open()) file_ = OpenLogFile();
     file_.Write("\r\n", 2);
   }
   file_.Close();

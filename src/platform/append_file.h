@@ -1,9 +1,8 @@
 // A file opened for appending, written without any buffering.
 //
 // Windows: CreateFileA with FILE_APPEND_DATA and share read, write and
-// delete, opened or created. POSIX: O_WRONLY|O_APPEND|O_CREAT|O_CLOEXEC|
-// O_NOFOLLOW with mode 0600, so a planted symbolic link is never written
-// through. Bytes are written exactly as given: no line-end translation here.
+// delete. POSIX: O_WRONLY|O_APPEND|O_CLOEXEC with mode 0600 for a file it
+// creates. Bytes are written exactly as given: no line-end translation here.
 #pragma once
 
 #include <cstddef>
@@ -13,11 +12,22 @@
 
 namespace platform {
 
+enum class AppendMode {
+  // A name the user gave: opened or created as named, links followed.
+  kNamed,
+  // A name the launcher made: opened or created, but POSIX never writes
+  // through a symbolic link planted in its place (O_NOFOLLOW).
+  kOwn,
+  // As kOwn, and only when no entry of that name exists yet (O_EXCL;
+  // CREATE_NEW): fails with 80 (ERROR_FILE_EXISTS) on both builds.
+  kNew,
+};
+
 class AppendFile {
  public:
   AppendFile() = default;
-  // Opens or creates the file; check is_open().
-  static AppendFile Open(const std::string& path);
+  // Opens the file into *file. Returns 0 or the system error code.
+  static int Open(const std::string& path, AppendMode mode, AppendFile* file);
 
   bool is_open() const { return handle_.valid(); }
   // Appends all bytes with as many system writes as needed. False when any

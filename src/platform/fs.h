@@ -4,15 +4,9 @@
 
 #include <string>
 
-namespace platform {
+#include "platform/error_codes.h"
 
-// Error codes in the Windows numbering that callers compare against.
-constexpr int kErrorSuccess = 0;
-constexpr int kErrorFileNotFound = 2;
-constexpr int kErrorPathNotFound = 3;
-constexpr int kErrorFileExists = 80;
-constexpr int kErrorBadPathname = 161;
-constexpr int kErrorAlreadyExists = 183;
+namespace platform {
 
 // Creates a folder with all its missing parents (SHCreateDirectoryExA;
 // POSIX: mkdir -p with mode 0700 for every folder created).

@@ -4,7 +4,10 @@
 // one lock file per name in a private per-user folder ($XDG_RUNTIME_DIR/
 // kestrelbay, else /tmp/kestrelbay-<uid>; mode 0700, owner checked, links not
 // followed). A name exists while some process holds a shared lock on its
-// file; the kernel drops the lock when the holder ends.
+// file; the kernel drops the lock when the holder ends. When that folder
+// exists but cannot be trusted (another owner, open to others, a link),
+// the names live in "locks" inside the user's default data folder instead,
+// which nobody else can create first; a probe looks in both.
 #pragma once
 
 #include <string>
@@ -24,5 +27,18 @@ ProbeResult ProbeNamedMutex(const std::string& name, int* error);
 // the process ends. Invalid handle on failure.
 Handle CreateNamedMutex(const std::string& name, bool initially_owned,
                         int* error);
+
+// What a caller should tell the user about where names live.
+struct MutexFolderReport {
+  std::string refused;          // the private folder, when it was refused
+  std::string reason;           // why it was refused
+  std::string fallback;         // the folder used instead
+  std::string fallback_reason;  // why that cannot be used either
+};
+// Examines the folders without creating anything. Returns 0 when names can
+// be kept and probed, else the system error code of the last folder tried
+// (the guard then cannot work). Windows: the system keeps the names; always
+// 0 with an empty report.
+int CheckMutexFolder(MutexFolderReport* report);
 
 }  // namespace platform

@@ -73,9 +73,11 @@ std::string UserHomeFolder();
 // ';' on Windows, ':' on POSIX.
 char ClassPathSeparator();
 
-// Process-wide start-up settings of the launcher. POSIX: a write to a
-// standard output whose reader has gone must fail with an error, not end
-// the launcher by SIGPIPE. Windows: no error dialogs from the system.
+// Process-wide start-up settings of the launcher, made before anything
+// else. POSIX: descriptors 0 to 2 that are closed are opened on /dev/null
+// first, so no file the launcher opens later becomes a standard stream; a
+// write to a standard output whose reader has gone must fail with an error,
+// not end the launcher by SIGPIPE. Windows: no error dialogs from the system.
 void PrepareProcess();
 
 // Writes one line (text + line end) to standard error, unbuffered.

@@ -7,8 +7,11 @@
 #include "log/log.h"
 #include "log/relay_log.h"
 #include "platform/handle.h"
+#include "platform/child.h"
 #include "platform/io.h"
 #include "platform/process.h"
+#include "platform/signal_scope.h"
+#include "platform/worker.h"
 
 namespace kb {
 namespace {
@@ -88,15 +91,15 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
   options.inherit_handles = true;
   options.std_output = &pipe.write;
   options.show = show_window ? platform::ShowWindow::kShow : platform::ShowWindow::kHide;
+  // The scope spans the start and the relay: the child runs for all of it.
+  platform::ChildSignalScope signals;
   platform::Child child;
   error = platform::StartChild(command_line, options, &child);
   if (error != 0) {
     LogError(kTagDisplay, error);
     return -1;
   }
-
-  // The scope spans the relay as well: the child runs for all of it.
-  platform::ChildSignalScope signals(child);
+  signals.Watch(child, &pipe.read);
   // Our copy of the write end must go, or the pipe would never report its
   // end once the child has finished.
   if (!pipe.write.Close()) {
@@ -105,48 +108,51 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
     RelayToLogAndConsole(kind, &pipe);
   }
 
-  if (!child.Wait(&error)) {
+  error = child.Wait();
+  if (error != 0) {
     LogError(kTagDisplayWait, error);
     return -1;
   }
   std::int32_t code = 0;
   child.ExitCode(&code);
   LogInfoLong(kTagDisplayExitCode, code);
+  // Asked to end once the child had ended: the request decides the result.
+  if (signals.StopExitCode() != 0) return signals.StopExitCode();
   return code;
 }
 
 int ExeandWait(std::string command_line) {
+  platform::ChildSignalScope signals;
   platform::Child child;
   int error = platform::StartChild(command_line, HiddenNoInheritance(), &child);
   if (error != 0) {
     LogError(kTagWaitCreateProcess, error);
     return -1;
   }
-  bool waited = false;
-  {
-    platform::ChildSignalScope signals(child);
-    waited = child.Wait(&error);
-  }
-  if (!waited) {
+  signals.Watch(child);
+  error = child.Wait();
+  if (error != 0) {
     LogError(kTagWaitWaitCmd, command_line);
     LogError(kTagWaitWait, error);
     return -1;
   }
   std::int32_t code = 0;
-  if (!child.ExitCode(&code)) code = 0;
+  if (child.ExitCode(&code) != 0) code = 0;
   LogInfoLong(kTagWaitExitCode, code);
+  if (signals.StopExitCode() != 0) return signals.StopExitCode();
   return code;
 }
 
 int execute(std::string command_line) {
   WorkerCall call{command_line.c_str(), -1};
-  int error = 0;
-  platform::Worker worker = platform::Worker::Start(RunThreadProc, &call, &error);
-  if (!worker.started()) {
+  platform::Worker worker;
+  int error = platform::Worker::Start(RunThreadProc, &call, &worker);
+  if (error != 0) {
     LogError(kTagExecuteCreateThread, error);
     platform::ExitProcessNow(-1);
   }
-  if (!worker.Join(&error)) {
+  error = worker.Join();
+  if (error != 0) {
     LogError(kTagExecuteWait, error);
     return -1;
   }

@@ -9,6 +9,7 @@
 #include "common/constants.h"
 #include "e2e/e2e_support.h"
 #include "platform/mutex.h"
+#include "platform/child.h"
 #include "platform/process.h"
 
 namespace kbtest {
@@ -55,10 +56,9 @@ TEST_F(Conflict, SecondLauncherIsRefusedWhileTheFirstRuns) {
   EXPECT_EQ(log.find("Launcher::Run::start::launchercmd"), std::string::npos);
   EXPECT_NE(log.find("INFO: Launcher::main=183\r\n"), std::string::npos);
 
-  int error = 0;
-  ASSERT_TRUE(holder.Wait(&error));
+  ASSERT_EQ(holder.Wait(), 0);
   std::int32_t code = -1;
-  ASSERT_TRUE(holder.ExitCode(&code));
+  ASSERT_EQ(holder.ExitCode(&code), 0);
   EXPECT_EQ(code, 0);
 
   // Once the holder has ended its name is gone and the launch goes ahead.
@@ -74,8 +74,7 @@ TEST_F(Conflict, LeadingBlankMakesADifferentNameSoNoConflict) {
   WriteIni("[wx6]\nlaunchercmd=" + Child() + "\nlauncherargs=started\nnorunwith=appA, appB\n");
   const RunResult r = Launch("-autorun");
   EXPECT_EQ(r.exit_code, 0) << LogContent("tool_console");
-  int error = 0;
-  holder.Wait(&error);
+  holder.Wait();
 }
 
 TEST_F(Conflict, OwnIdInTheListAllowsOnlyOneCopy) {
@@ -84,8 +83,7 @@ TEST_F(Conflict, OwnIdInTheListAllowsOnlyOneCopy) {
            "holder.ini");
   const RunResult r = Launch("-autorun", "holder_console");
   EXPECT_EQ(r.exit_code, 183);
-  int error = 0;
-  holder.Wait(&error);
+  holder.Wait();
 }
 
 }  // namespace

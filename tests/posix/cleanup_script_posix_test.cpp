@@ -65,4 +65,29 @@ TEST(CleanupScriptShellTest, RemovesExactlyTheCleanDirectoryAndItself) {
   kb::LogFilePath() = saved_log;
 }
 
+// $HOME reached through a link: the folder that really holds it is refused
+// too, and so is any folder where another file system is mounted.
+TEST(CleanupScriptShellTest, RealHoldersOfHomeAndMountPointsAreRefused) {
+  kbtest::ScratchDir dir;
+  kbtest::MakeDirs(dir / "real/me");
+  kbtest::MakeDirs(dir / "other");
+  ASSERT_EQ(::symlink((dir / "real/me").c_str(), (dir / "link").c_str()), 0);
+  kbtest::ScopedEnv home("HOME", dir / "link");
+  const struct {
+    std::string folder;
+    std::string reason;
+  } table[] = {
+      {dir / "real/me", "the clean directory is the user's home folder: " + dir / "real/me"},
+      {dir / "real", "the clean directory holds the user's home folder: " + dir / "real"},
+      {dir.path(), "the clean directory holds the user's home folder: " + dir.path()},
+      {dir / "other", ""},
+      {"/dev/shm", "the clean directory is a file-system root: /dev/shm"},
+      {"/proc", "the clean directory is a file-system root: /proc"},
+  };
+  for (const auto& row : table) {
+    if (!kbtest::FileExists(row.folder)) continue;
+    EXPECT_EQ(kb::CleanRefusalReason(row.folder), row.reason);
+  }
+}
+
 }  // namespace

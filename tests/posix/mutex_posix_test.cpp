@@ -42,10 +42,16 @@ ProbeResult Probe(const std::string& name, int* error = nullptr) {
 
 class PosixMutexTest : public ::testing::Test {
  protected:
-  PosixMutexTest() : runtime_("XDG_RUNTIME_DIR", dir_.path()), folder_(dir_ / "kestrelbay") {}
+  PosixMutexTest()
+      : runtime_("XDG_RUNTIME_DIR", dir_.path()),
+        data_("XDG_DATA_HOME", dir_ / "data"),
+        folder_(dir_ / "kestrelbay"),
+        fallback_(dir_ / "data/Orlan/Kestrelbay/locks") {}
   kbtest::ScratchDir dir_;
   kbtest::ScopedEnv runtime_;
+  kbtest::ScopedEnv data_;
   std::string folder_;
+  std::string fallback_;
 };
 
 TEST_F(PosixMutexTest, FolderIsCreatedPrivateAndNamesExistWhileHeld) {
@@ -93,44 +99,83 @@ TEST_F(PosixMutexTest, AnyBytesAndLongNamesKeepNamesApart) {
   EXPECT_EQ(kbtest::ListDir(dir_.path()), std::vector<std::string>{"kestrelbay"});
 }
 
-TEST_F(PosixMutexTest, UntrustworthyFolderIsRefused) {
+// Another user can create /tmp/kestrelbay-<uid> first: the folder is then
+// refused, never used, and the names go to a private folder in the data
+// folder, which the report names.
+TEST_F(PosixMutexTest, UntrustworthyFolderIsReplacedByThePrivateFallback) {
   kbtest::MakeDirs(dir_ / "real");
   ::chmod((dir_ / "real").c_str(), 0700);
   struct Setup {
     const char* what;
     void (*make)(const std::string& folder, const std::string& real);
+    const char* reason;
   };
   const Setup setups[] = {
       {"open to the group", [](const std::string& f, const std::string&) {
          ::mkdir(f.c_str(), 0700);
          ::chmod(f.c_str(), 0750);
-       }},
+       }, "others may use it (mode 750)"},
       {"open to everyone", [](const std::string& f, const std::string&) {
          ::mkdir(f.c_str(), 0700);
          ::chmod(f.c_str(), 0777);
-       }},
+       }, "others may use it (mode 777)"},
       {"a link to a private folder", [](const std::string& f, const std::string& real) {
          ASSERT_EQ(::symlink(real.c_str(), f.c_str()), 0);
-       }},
-      {"a file", [](const std::string& f, const std::string&) { kbtest::WriteFile(f, ""); }},
+       }, "it is a symbolic link or not a folder"},
+      {"a file", [](const std::string& f, const std::string&) { kbtest::WriteFile(f, ""); },
+       "it is a symbolic link or not a folder"},
+      {"another user's", [](const std::string& f, const std::string&) {
+         ::mkdir(f.c_str(), 0700);
+         if (::chown(f.c_str(), 4321, 4321) != 0) ::chmod(f.c_str(), 0755);
+       }, ::geteuid() == 0 ? "it belongs to user 4321" : "others may use it (mode 755)"},
   };
   for (const Setup& setup : setups) {
     SCOPED_TRACE(setup.what);
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
+    std::filesystem::remove_all(dir_ / "data", ignored);
     setup.make(folder_, dir_ / "real");
-    int error = 0;
-    EXPECT_FALSE(platform::CreateNamedMutex("x", true, &error).valid());
-    EXPECT_NE(error, 0);
-    EXPECT_EQ(Probe("x"), ProbeResult::kFailed);
+    platform::MutexFolderReport report;
+    EXPECT_EQ(platform::CheckMutexFolder(&report), 0);
+    EXPECT_EQ(report.refused, folder_);
+    EXPECT_EQ(report.reason, setup.reason);
+    EXPECT_EQ(report.fallback, fallback_);
+    int error = -1;
+    platform::Handle held = platform::CreateNamedMutex("x", true, &error);
+    ASSERT_TRUE(held.valid());
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(ModeOf(fallback_), 0700u);
+    EXPECT_TRUE(kbtest::FileExists(fallback_ + "/" + HexFileName("x")));
+    EXPECT_EQ(Probe("x"), ProbeResult::kExists);
+    held.Close();
+    EXPECT_EQ(Probe("x"), ProbeResult::kAbsent);
   }
   EXPECT_TRUE(kbtest::ListDir(dir_ / "real").empty());
 }
 
-TEST_F(PosixMutexTest, FolderOfAnotherOwnerIsRefused) {
-  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder away";
-  ASSERT_EQ(::mkdir(folder_.c_str(), 0700), 0);
-  ASSERT_EQ(::chown(folder_.c_str(), 4321, 4321), 0);
+TEST_F(PosixMutexTest, NameHeldInTheFallbackIsSeenOnceThePrivateFolderIsUsable) {
+  ASSERT_EQ(::mkdir(folder_.c_str(), 0777), 0);
+  ::chmod(folder_.c_str(), 0777);
+  platform::Handle held = platform::CreateNamedMutex("early", true, nullptr);
+  ASSERT_TRUE(held.valid());
+  ASSERT_EQ(::rmdir(folder_.c_str()), 0);  // whoever planted it gives up
+  platform::Handle later = platform::CreateNamedMutex("later", true, nullptr);
+  ASSERT_TRUE(later.valid());
+  EXPECT_TRUE(kbtest::FileExists(folder_ + "/" + HexFileName("later")));
+  EXPECT_EQ(Probe("early"), ProbeResult::kExists);
+  EXPECT_EQ(Probe("later"), ProbeResult::kExists);
+}
+
+// When neither folder can be trusted the guard cannot work, and says so.
+TEST_F(PosixMutexTest, NoUsableFolderIsReportedNotHidden) {
+  ASSERT_EQ(::symlink((dir_ / "real").c_str(), folder_.c_str()), 0);
+  kbtest::MakeDirs(dir_ / "data/Orlan/Kestrelbay");
+  ASSERT_EQ(::mkdir(fallback_.c_str(), 0755), 0);
+  ::chmod(fallback_.c_str(), 0755);
+  platform::MutexFolderReport report;
+  EXPECT_EQ(platform::CheckMutexFolder(&report), EACCES);
+  EXPECT_EQ(report.refused, folder_);
+  EXPECT_EQ(report.fallback_reason, "others may use it (mode 755)");
   int error = 0;
   EXPECT_FALSE(platform::CreateNamedMutex("x", true, &error).valid());
   EXPECT_EQ(error, EACCES);

@@ -1,4 +1,8 @@
+#include "platform/child.h"
 #include "platform/process.h"
+#include "platform/signal_scope.h"
+#include "platform/system.h"
+#include "platform/worker.h"
 
 #include <gtest/gtest.h>
 
@@ -32,25 +36,46 @@ std::string StatusField(const std::string& status, const std::string& name) {
   return "<none>";
 }
 
-TEST(ProcessPosixTest, ChildStartsWithDefaultSignalsAndEmptyMask) {
-  struct sigaction ignore = {};
-  ignore.sa_handler = SIG_IGN;
-  struct sigaction old_term;
-  sigaction(SIGTERM, &ignore, &old_term);
-  sigset_t block;
-  sigset_t old_mask;
-  sigemptyset(&block);
-  sigaddset(&block, SIGUSR1);
-  pthread_sigmask(SIG_BLOCK, &block, &old_mask);
-  const kbtest::RunResult run = kbtest::Run("cat /proc/self/status");
-  pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
-  sigaction(SIGTERM, &old_term, nullptr);
-  ASSERT_TRUE(run.started);
-  // Signals 32 and 33 belong to the C library's threads; its process start
-  // leaves them ignored and every program's start-up takes them over again.
-  const unsigned long long ignored = std::stoull(StatusField(run.output, "SigIgn"), nullptr, 16);
-  EXPECT_EQ(ignored & ~0x180000000ull, 0u) << StatusField(run.output, "SigIgn");
-  EXPECT_EQ(StatusField(run.output, "SigBlk"), "0000000000000000");
+// The bits of a /proc status signal set ("SigIgn", "SigBlk"), without the
+// two that the C library's threads take over in every program (32, 33).
+unsigned long long SignalBits(const std::string& status, const std::string& name) {
+  return std::stoull(StatusField(status, name), nullptr, 16) & ~0x180000000ull;
+}
+unsigned long long Bit(int signal_number) { return 1ull << (signal_number - 1); }
+
+// What the launcher inherited reaches its child unchanged, also while a
+// scope holds the forwarded signals back and after the launcher has
+// ignored SIGPIPE for itself.
+TEST(ProcessPosixTest, ChildStartsWithTheInheritedMaskAndDispositions) {
+  platform::PrepareProcess();
+  struct Case {
+    int ignored;  // inherited as ignored, 0 for none
+    int blocked;  // inherited as blocked, 0 for none
+  };
+  for (const Case& c : {Case{0, 0}, Case{SIGHUP, SIGUSR1}, Case{SIGINT, 0}, Case{SIGQUIT, SIGTERM}}) {
+    SCOPED_TRACE(std::to_string(c.ignored) + "/" + std::to_string(c.blocked));
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction old_action;
+    if (c.ignored != 0) sigaction(c.ignored, &ignore, &old_action);
+    sigset_t block;
+    sigset_t old_mask;
+    sigemptyset(&block);
+    if (c.blocked != 0) sigaddset(&block, c.blocked);
+    pthread_sigmask(SIG_BLOCK, &block, &old_mask);
+    kbtest::RunResult run;
+    {
+      platform::ChildSignalScope scope;
+      run = kbtest::Run("cat /proc/self/status");
+    }
+    pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
+    if (c.ignored != 0) sigaction(c.ignored, &old_action, nullptr);
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(SignalBits(run.output, "SigIgn"), c.ignored != 0 ? Bit(c.ignored) : 0u)
+        << StatusField(run.output, "SigIgn");
+    EXPECT_EQ(SignalBits(run.output, "SigBlk"), c.blocked != 0 ? Bit(c.blocked) : 0u)
+        << StatusField(run.output, "SigBlk");
+  }
 }
 
 TEST(ProcessPosixTest, NoDescriptorLeaksIntoTheChild) {
@@ -77,8 +102,7 @@ TEST(ProcessPosixTest, PathLookupAndStartFailures) {
   EXPECT_FALSE(child.started());
   kbtest::ScopedEnv path("PATH", kbtest::ExeDir());
   EXPECT_EQ(platform::StartChild("test_child --tc-quiet", options, &child), 0);
-  int error = 0;
-  EXPECT_TRUE(child.Wait(&error));
+  EXPECT_EQ(child.Wait(), 0);
 }
 
 TEST(ProcessPosixTest, NewSessionOnlyWhenAsked) {
@@ -96,7 +120,7 @@ TEST(ProcessPosixTest, NewSessionOnlyWhenAsked) {
     int error = 0;
     long n;
     while ((n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error)) > 0) stat.append(buffer, n);
-    ASSERT_TRUE(child.Wait(&error));
+    ASSERT_EQ(child.Wait(), 0);
     // pid (comm) state ppid pgrp session ...
     const std::string pid = stat.substr(0, stat.find(' '));
     const std::string rest = stat.substr(stat.rfind(')') + 2);
@@ -107,25 +131,64 @@ TEST(ProcessPosixTest, NewSessionOnlyWhenAsked) {
   }
 }
 
-TEST(ProcessPosixTest, SignalScopeIgnoresInterruptAndForwardsTermination) {
+// A request that arrives while the child is being started waits for the
+// handlers and then reaches the child; interrupts the terminal gave the
+// child already are not passed on, and the launcher survives all of them.
+TEST(ProcessPosixTest, RequestDuringTheStartIsHeldThenPassedOn) {
+  platform::ChildSignalScope scope;
   platform::Child child;
   platform::StartOptions options;
   options.inherit_handles = true;
   ASSERT_EQ(platform::StartChild(TestChild("--tc-quiet --tc-sleep=20000"), options, &child), 0);
-  int error = 0;
-  {
-    platform::ChildSignalScope scope(child);
-    ASSERT_EQ(::raise(SIGINT), 0);  // would end the test program without the scope
-    ASSERT_EQ(::raise(SIGPIPE), 0);
-    ASSERT_EQ(::raise(SIGTERM), 0);
-    ASSERT_TRUE(child.Wait(&error));
-  }
+  ASSERT_EQ(::raise(SIGINT), 0);  // would end the test program without the scope
+  ASSERT_EQ(::raise(SIGTERM), 0);
+  scope.Watch(child);
+  ASSERT_EQ(::raise(SIGPIPE), 0);
+  ASSERT_EQ(child.Wait(), 0);
   std::int32_t code = 0;
-  ASSERT_TRUE(child.ExitCode(&code));
+  ASSERT_EQ(child.ExitCode(&code), 0);
   EXPECT_EQ(code, 128 + SIGTERM);
-  struct sigaction now;
-  sigaction(SIGTERM, nullptr, &now);
-  EXPECT_EQ(now.sa_handler, SIG_DFL);
+  EXPECT_EQ(scope.StopExitCode(), 0);
+}
+
+// Once the child has been reaped its id may belong to anyone: a request
+// then is never passed on but ends the relay, which stops waiting for a
+// process the child left holding the pipe.
+TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
+  for (const int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
+    SCOPED_TRACE(sig);
+    platform::Pipe pipe;
+    ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
+    platform::StartOptions options;
+    options.inherit_handles = true;
+    options.std_output = &pipe.write;
+    std::string read;
+    {
+      platform::ChildSignalScope scope;
+      platform::Child child;
+      ASSERT_EQ(platform::StartChild(TestChild("--tc-quiet --tc-grandchild=20000 --tc-out=up"),
+                                     options, &child),
+                0);
+      scope.Watch(child, &pipe.read);
+      pipe.write.Close();
+      ASSERT_EQ(child.Wait(), 0);
+      ASSERT_EQ(::raise(sig), 0);
+      EXPECT_EQ(scope.StopExitCode(), 128 + sig);
+      char buffer[64];
+      int error = 0;
+      long n;
+      while ((n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error)) > 0) {
+        read.append(buffer, static_cast<std::size_t>(n));
+      }
+      EXPECT_EQ(n, -1);
+      EXPECT_EQ(error, EAGAIN);
+    }
+    // What was in the pipe already is still read.
+    EXPECT_EQ(read, "up\n");
+    struct sigaction now;
+    sigaction(sig, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
+  }
 }
 
 TEST(ProcessPosixTest, FailedWaitIsAnErrorNotSuccess) {
@@ -153,13 +216,14 @@ TEST(ProcessPosixTest, FailedWaitIsAnErrorNotSuccess) {
 
 TEST(ProcessPosixTest, WorkerRunsAndJoins) {
   int value = 0;
-  int error = 0;
-  platform::Worker worker = platform::Worker::Start(
-      [](void* argument) { return *static_cast<int*>(argument) = 42; }, &value, &error);
+  platform::Worker worker;
+  ASSERT_EQ(platform::Worker::Start(
+                [](void* argument) { return *static_cast<int*>(argument) = 42; }, &value, &worker),
+            0);
   ASSERT_TRUE(worker.started());
-  EXPECT_TRUE(worker.Join(&error));
+  EXPECT_EQ(worker.Join(), 0);
   EXPECT_EQ(value, 42);
-  EXPECT_FALSE(worker.Join(&error));
+  EXPECT_NE(worker.Join(), 0);
 }
 
 int RefuseTee(platform::IoCall call, std::size_t) {
@@ -208,7 +272,7 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
     EXPECT_TRUE(reader.echoing());
     echo.write.Close();
     late_reader.join();
-    ASSERT_TRUE(child.Wait(&error));
+    ASSERT_EQ(child.Wait(), 0);
     EXPECT_EQ(relayed.size(), size);
     EXPECT_EQ(echoed.size(), size);
     EXPECT_TRUE(echoed == relayed);

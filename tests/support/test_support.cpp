@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/fs.h"
+#include "platform/child.h"
 #include "platform/io.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -144,7 +145,7 @@ RunResult Run(const std::string& command_line) {
     if (n <= 0) break;
     result.output.append(buffer, static_cast<std::size_t>(n));
   }
-  child.Wait(&error);
+  child.Wait();
   std::int32_t code = -1;
   child.ExitCode(&code);
   result.exit_code = code;

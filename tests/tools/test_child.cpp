@@ -44,7 +44,7 @@
 
 #include "common/command_line.h"
 #include "platform/fs.h"
-#include "platform/process.h"
+#include "platform/child.h"
 #include "platform/system.h"
 
 namespace {

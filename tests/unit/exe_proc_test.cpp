@@ -13,9 +13,11 @@
 #include "log/line_end_translator.h"
 #include "log/log.h"
 #include "platform/append_file.h"
+#include "platform/child.h"
 #include "platform/io.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "platform/worker.h"
 #include "support/test_support.h"
 
 namespace {
@@ -62,7 +64,8 @@ int RunAsLauncherWhenAsked() {
   if (runner == "display-then-open") {
     // The next file opened after the relay, then whatever the launcher
     // still writes to its standard output.
-    platform::AppendFile other = platform::AppendFile::Open(result_path + ".other");
+    platform::AppendFile other;
+    platform::AppendFile::Open(result_path + ".other", platform::AppendMode::kNamed, &other);
     platform::Handle out;
     int error = 0;
     if (platform::GetStdOutput(&out, &error) == platform::StdOutState::kValid) {
@@ -318,7 +321,7 @@ TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
       echoed.append(buffer, static_cast<std::size_t>(n));
     }
     pipe.read.Close();
-    ASSERT_TRUE(launcher.Wait(&error));
+    ASSERT_EQ(launcher.Wait(), 0);
     EXPECT_TRUE(echoed == Pattern(read_first));
     EXPECT_EQ(kbtest::ReadFile(scratch_ / "result.txt"), "9");
     EXPECT_TRUE(Relayed(kbtest::ReadFile(LogPath())) == RelayedForm(Pattern(500000)));

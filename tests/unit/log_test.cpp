@@ -119,6 +119,30 @@ TEST_F(LogTest, BlankPathIsReplacedByTheDefaultLogInTheDataFolder) {
   EXPECT_NE(content.find("Launcher started.... \r\npath= " + folder + "\r\n"), std::string::npos);
 }
 
+// Launches in the same second make the same name; each writes a file of its
+// own, while a file the user names stays shared (see the test above).
+TEST_F(LogTest, LaunchesInTheSameSecondGetFilesOfTheirOwn) {
+  kbtest::ScopedEnv profile("USERPROFILE", dir_.path());
+  kbtest::ScopedEnv xdg("XDG_DATA_HOME", dir_.path());
+  const std::string base = kbtest::Join(kb::GetDataLocation(""), "setup_2026-12-6-18.8.47");
+  const std::string expected[] = {base + ".log", base + "_2.log", base + "_3.log"};
+  for (const std::string& file : expected) {
+    kb::LogFilePath() = " ";  // a new launch
+    kb::LogOpen("Launcher");
+    kb::LogInfo("Launcher::main", 0);
+    EXPECT_EQ(kb::LogFilePath(), file);
+  }
+  for (const std::string& file : expected) {
+    const std::string content = ReadFile(file);
+    EXPECT_NE(content.find("logfile= " + file + "\r\n"), std::string::npos) << content;
+    EXPECT_EQ(kbtest::Lines(content).size(), 6u) << content;
+  }
+  // Entries after the claim stay in this launch's file.
+  kb::RelayLog relay;
+  relay.LogText("raw", 3);
+  EXPECT_EQ(ReadFile(expected[2]).substr(ReadFile(expected[2]).size() - 3), "raw");
+}
+
 TEST_F(LogTest, LineFeedsInsideATextAreStoredAsCarriageReturnLineFeed) {
   kb::LogFilePath() = dir_ / "multi.log";
   kb::LogInfo("tag", "a\nb");

@@ -13,6 +13,7 @@
 #include "launcher/messages.h"
 #include "log/log.h"
 #include "platform/mutex.h"
+#include "platform/child.h"
 #include "platform/io.h"
 #include "platform/process.h"
 #include "support/test_support.h"
@@ -63,8 +64,7 @@ class HolderProcess {
   int Finish() {
     while (!ReadLine().empty()) {
     }
-    int error = 0;
-    child_.Wait(&error);
+    child_.Wait();
     std::int32_t code = -1;
     child_.ExitCode(&code);
     return code;

@@ -1,5 +1,7 @@
 // The cleanup script as cmd runs it: "%" must reach rmdir undoubled, and
 // "&" or "^" in a quoted path must stay part of the name.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +9,8 @@
 
 #include "launcher/cleanup_script.h"
 #include "log/log.h"
-#include "platform/process.h"
+#include "platform/child.h"
+#include "platform/system.h"
 #include "support/test_support.h"
 
 namespace {
@@ -18,7 +21,9 @@ TEST(CleanupScriptCmdTest, RemovesExactlyTheCleanDirectoryAndItself) {
   const std::string saved_log = kb::LogFilePath();
   kb::LogFilePath().clear();
   kbtest::ScopedEnv variable("KBTEST_VAR", "run 1");
-  const std::string names[] = {"run 1%KBTEST_VAR%", "run 1&mkdir pwned", "run^1 & (x)"};
+  // "\xfc" is u-umlaut in the ANSI code page and 0x81 in cmd's OEM one.
+  const std::string names[] = {"run 1%KBTEST_VAR%", "run 1&mkdir pwned", "run^1 & (x)",
+                               "\xfc" "ber"};
   kbtest::MakeDirs(dir / "run 1");  // what %KBTEST_VAR% would expand to
   kbtest::WriteFile(dir / "keep", "keep");
   for (const std::string& name : names) {
@@ -38,6 +43,115 @@ TEST(CleanupScriptCmdTest, RemovesExactlyTheCleanDirectoryAndItself) {
   EXPECT_FALSE(kbtest::FileExists(dir / "pwned"));
   EXPECT_FALSE(kbtest::FileExists(elsewhere / "pwned"));
   kb::LogFilePath() = saved_log;
+}
+
+// A character with no exact OEM form would reach cmd as a look-alike:
+// no script is written, and the log says why.
+TEST(CleanupScriptCmdTest, PathWithoutAnExactConsoleFormGetsNoScript) {
+  kbtest::ScratchDir dir;
+  kbtest::ScratchDir logs;
+  const std::string saved_log = kb::LogFilePath();
+  kb::LogFilePath() = logs / "clean.log";
+  const std::string name = "run\x80";  // the euro sign in the ANSI code page
+  ASSERT_TRUE(::CreateDirectoryA((dir / name).c_str(), nullptr));
+  EXPECT_EQ(kb::CreateCleanProc(dir / name, "tool"), "");
+  kb::LogFilePath() = saved_log;
+  EXPECT_EQ(kbtest::ListDir(dir.path()).size(), 1u);
+  EXPECT_NE(kbtest::ReadFile(logs / "clean.log")
+                .find("WARNING: Run::CreateCleanProc::refused=the console's code page has no "
+                      "exact form of "),
+            std::string::npos)
+      << kbtest::ReadFile(logs / "clean.log");
+}
+
+bool UnderWine() {
+  return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// A drive letter that reaches `target`, as subst makes one; under Wine a
+// link in the prefix's dosdevices folder. Removed when the object ends.
+class DriveAlias {
+ public:
+  explicit DriveAlias(const std::string& target) {
+    for (char letter = 'R'; letter <= 'Y'; ++letter) {
+      const std::string root = std::string(1, letter) + ":\\";
+      if (::GetDriveTypeA(root.c_str()) == DRIVE_NO_ROOT_DIR) {
+        drive_ = std::string(1, letter) + ":";
+        break;
+      }
+    }
+    if (drive_.empty()) return;
+    if (!UnderWine()) {
+      if (!::DefineDosDeviceA(0, drive_.c_str(), target.c_str())) drive_.clear();
+      return;
+    }
+    // Wine keeps drive letters as links to Unix folders; the Unix path of a
+    // C: folder is below the prefix's drive_c.
+    const std::string prefix = platform::GetEnvVar("WINEPREFIX");
+    if (prefix.empty() || target.compare(0, 3, "C:\\") != 0) {
+      drive_.clear();
+      return;
+    }
+    std::string unix_target = prefix + "/drive_c/" + target.substr(3);
+    for (char& c : unix_target) {
+      if (c == '\\') c = '/';
+    }
+    link_ = prefix + "/dosdevices/" + static_cast<char>(drive_[0] - 'A' + 'a') + ":";
+    kbtest::Run("Z:\\bin\\ln -s \"" + unix_target + "\" \"" + link_ + "\"");
+    if (::GetDriveTypeA((drive_ + "\\").c_str()) == DRIVE_NO_ROOT_DIR) drive_.clear();
+  }
+  ~DriveAlias() {
+    if (!link_.empty()) kbtest::Run("Z:\\bin\\rm -f \"" + link_ + "\"");
+    if (!UnderWine() && !drive_.empty()) {
+      ::DefineDosDeviceA(DDD_REMOVE_DEFINITION, drive_.c_str(), nullptr);
+    }
+  }
+  const std::string& drive() const { return drive_; }
+
+ private:
+  std::string drive_;
+  std::string link_;
+};
+
+// The home folder reached by other spellings is still the home folder. UNC
+// admin shares (\\host\C$\...) go through the same comparison; they cannot
+// be reached here.
+TEST(CleanRefusalWin32Test, HomeIsRecognisedWhateverItsSpelling) {
+  kbtest::ScratchDir dir;
+  const std::string home = dir / "home-of-a-long-name";
+  const std::string me = home + "\\me";
+  kbtest::MakeDirs(me);
+  kbtest::ScopedEnv profile("USERPROFILE", me);
+  char final_path[MAX_PATH * 4];
+  HANDLE handle = ::CreateFileA(dir.path().c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  ASSERT_GT(::GetFinalPathNameByHandleA(handle, final_path, sizeof final_path, 0), 4u);
+  ::CloseHandle(handle);
+  const std::string real = std::string(final_path).substr(4);  // without "\\?\"
+  char short_name[MAX_PATH * 4];
+  ASSERT_GT(::GetShortPathNameA(me.c_str(), short_name, sizeof short_name), 0u);
+  DriveAlias alias(real);
+  ASSERT_FALSE(alias.drive().empty()) << "no drive alias could be made for " << real;
+
+  const std::string is_home = "the clean directory is the user's home folder: ";
+  const std::string holds = "the clean directory holds the user's home folder: ";
+  const struct {
+    std::string given;
+    std::string reason;
+  } table[] = {
+      {"\\\\.\\" + real + "\\home-of-a-long-name\\me", is_home},
+      {"\\\\.\\" + real + "\\home-of-a-long-name", holds},
+      {short_name, is_home},
+      {alias.drive() + "\\home-of-a-long-name\\me", is_home},
+      {alias.drive() + "\\home-of-a-long-name", holds},
+  };
+  for (const auto& row : table) {
+    const std::string folder = kb::NormalizeAbsolutePath(row.given);
+    EXPECT_EQ(kb::CleanRefusalReason(folder), row.reason + folder) << row.given;
+  }
+  kbtest::MakeDirs(me + "\\inner");
+  EXPECT_EQ(kb::CleanRefusalReason(alias.drive() + "\\home-of-a-long-name\\me\\inner"), "");
 }
 
 }  // namespace

@@ -147,19 +147,24 @@ TEST_F(FsWin32, WholeFileIsWrittenOnceAndByteExact) {
 
 TEST_F(FsWin32, AppendFileAddsExactBytesAndSharesTheFile) {
   const std::string path = dir_ / "launch.log";
-  platform::AppendFile first = platform::AppendFile::Open(path);
-  ASSERT_TRUE(first.is_open());
+  platform::AppendFile first;
+  ASSERT_EQ(platform::AppendFile::Open(path, platform::AppendMode::kNew, &first), 0);
   // A second writer (another launcher on the same log) and a reader must be
   // able to open the file while the first one holds it.
-  platform::AppendFile second = platform::AppendFile::Open(path);
-  ASSERT_TRUE(second.is_open());
+  platform::AppendFile second;
+  ASSERT_EQ(platform::AppendFile::Open(path, platform::AppendMode::kOwn, &second), 0);
+  platform::AppendFile third;
+  EXPECT_EQ(platform::AppendFile::Open(path, platform::AppendMode::kNew, &third),
+            platform::kErrorFileExists);
   EXPECT_TRUE(first.Write("one\r\n"));
   EXPECT_TRUE(second.Write(std::string("two\n\0", 5)));
   EXPECT_TRUE(first.Write("three"));
   EXPECT_EQ(kbtest::ReadFile(path), std::string("one\r\ntwo\n\0three", 15));
   first.Close();
   EXPECT_FALSE(first.Write("x"));
-  EXPECT_FALSE(platform::AppendFile::Open(dir_ / "no\\dir\\x.log").is_open());
+  EXPECT_EQ(platform::AppendFile::Open(dir_ / "no\\dir\\x.log", platform::AppendMode::kNamed,
+                                       &third),
+            platform::kErrorPathNotFound);
 }
 
 TEST(SystemWin32, EnvironmentChangesReachTheRuntime) {

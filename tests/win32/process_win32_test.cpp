@@ -13,8 +13,10 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include "platform/child.h"
 #include "platform/io.h"
 #include "platform/process.h"
+#include "platform/worker.h"
 #include "platform/system.h"
 
 namespace {
@@ -92,9 +94,8 @@ Captured RunCaptured(const std::string& actions) {
     if (result.last_read <= 0) break;
     result.output.append(buffer, static_cast<std::size_t>(result.last_read));
   }
-  int wait_error = 0;
-  EXPECT_TRUE(child.Wait(&wait_error)) << wait_error;
-  EXPECT_TRUE(child.ExitCode(&result.exit_code));
+  EXPECT_EQ(child.Wait(), 0);
+  EXPECT_EQ(child.ExitCode(&result.exit_code), 0);
   return result;
 }
 
@@ -165,11 +166,9 @@ TEST(ProcessWin32, ChildSeesVariablesSetThroughTheLayer) {
 
 TEST(ProcessWin32, WaitWithoutStartFailsInsteadOfBlocking) {
   platform::Child child;
-  int error = 0;
-  EXPECT_FALSE(child.Wait(&error));
-  EXPECT_NE(error, 0);
+  EXPECT_NE(child.Wait(), 0);
   std::int32_t code = 0;
-  EXPECT_FALSE(child.ExitCode(&code));
+  EXPECT_NE(child.ExitCode(&code), 0);
 }
 
 TEST(ProcessWin32, StandardOutputOfTheTestsIsAHandle) {
@@ -189,17 +188,15 @@ int StoreAndAnswer(void* argument) {
 
 TEST(ProcessWin32, WorkerRunsItsFunctionAndJoinsOnce) {
   int value = 0;
-  int error = -1;
-  platform::Worker worker =
-      platform::Worker::Start(StoreAndAnswer, &value, &error);
+  platform::Worker worker;
+  ASSERT_EQ(platform::Worker::Start(StoreAndAnswer, &value, &worker), 0);
   ASSERT_TRUE(worker.started());
-  EXPECT_EQ(error, 0);
   platform::Worker moved = std::move(worker);
   EXPECT_FALSE(worker.started());
-  ASSERT_TRUE(moved.Join(&error)) << error;
+  ASSERT_EQ(moved.Join(), 0);
   EXPECT_EQ(value, 42);
   EXPECT_FALSE(moved.started());
-  EXPECT_FALSE(moved.Join(&error)) << "a joined worker has no thread left";
+  EXPECT_NE(moved.Join(), 0) << "a joined worker has no thread left";
 }
 
 }  // namespace

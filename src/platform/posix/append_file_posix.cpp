@@ -1,20 +1,27 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/append_file.h"
+#include "platform/error_codes.h"
 #include "platform/io.h"
 
 namespace platform {
 
-AppendFile AppendFile::Open(const std::string& path) {
-  AppendFile file;
-  if (path.empty()) return file;
-  // O_NOFOLLOW: a symbolic link planted where the log is to be created is
-  // never written through. Mode 0600: logs may hold command lines.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
-                        0600);
-  if (fd >= 0) file.handle_ = Handle(fd);
-  return file;
+int AppendFile::Open(const std::string& path, AppendMode mode, AppendFile* file) {
+  *file = AppendFile();
+  if (path.empty()) return ENOENT;
+  int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+  // O_NOFOLLOW: a symbolic link planted where the launcher's own file is to
+  // be created is never written through.
+  if (mode != AppendMode::kNamed) flags |= O_NOFOLLOW;
+  if (mode == AppendMode::kNew) flags |= O_EXCL;
+  // Mode 0600: logs may hold command lines.
+  const int fd = ::open(path.c_str(), flags, 0600);
+  if (fd < 0) return mode == AppendMode::kNew && errno == EEXIST ? kErrorFileExists : errno;
+  file->handle_ = Handle(fd);
+  return 0;
 }
 
 bool AppendFile::Write(const char* data, std::size_t size) {

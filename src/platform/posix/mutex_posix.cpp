@@ -10,10 +10,14 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "common/constants.h"
+#include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/mutex.h"
+#include "platform/system.h"
 
 namespace platform {
 namespace {
@@ -28,26 +32,6 @@ constexpr int kSetLock = F_SETLK;
 constexpr int kGetLock = F_GETLK;
 #endif
 
-// Closes a descriptor on every path out of a function.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
 std::string RuntimeFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/') {
@@ -56,34 +40,79 @@ std::string RuntimeFolder() {
   return "/tmp/kestrelbay-" + std::to_string(::geteuid());
 }
 
-// Opens the per-user folder, creating it when `create` is set. The folder is
-// shared with every other user in /tmp, so it is only trusted when it is a
-// real directory (not a link), owned by us and closed to everyone else.
-// Returns the descriptor, or -1 with *error set (ENOENT: it does not exist).
-int OpenRuntimeFolder(bool create, int* error) {
-  const std::string folder = RuntimeFolder();
+// Inside the user's own data folder (its default place, whatever a launch
+// says with -datalocation, so every launch of the user meets the same
+// names): nobody else can create it first.
+std::string FallbackFolder() {
+  return LocalAppDataRoot(std::string(), 0) + kb::kVendorFolder + "/" + kb::kProductFolder +
+         "/locks";
+}
+
+// Opens a lock folder, creating it when `create` is set. A folder in /tmp is
+// shared with every other user, so it is only trusted when it is a real
+// directory (not a link), owned by us and closed to everyone else.
+// Returns the open folder, or an invalid handle with *error set (ENOENT: it
+// does not exist) and *why telling a person what is wrong with it.
+Handle OpenPrivateFolder(const std::string& folder, bool create, int* error, std::string* why) {
   if (create && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     *error = errno;
-    return -1;
+    *why = std::strerror(errno);
+    return Handle();
   }
-  Fd dir(::open(folder.c_str(),
-                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (dir.get() < 0) {
-    // A link in the folder's place gives ELOOP or ENOTDIR.
+  Handle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!dir.valid()) {
     *error = errno;
-    return -1;
+    // A link in the folder's place gives ELOOP or ENOTDIR.
+    *why = errno == ELOOP || errno == ENOTDIR ? "it is a symbolic link or not a folder"
+                                              : std::strerror(errno);
+    return Handle();
   }
   struct stat info;
-  if (::fstat(dir.get(), &info) != 0) {
+  if (::fstat(static_cast<int>(dir.get()), &info) != 0) {
     *error = errno;
-    return -1;
+    *why = std::strerror(errno);
+    return Handle();
   }
-  if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
-      (info.st_mode & 077) != 0) {
+  if (!S_ISDIR(info.st_mode)) {
+    *error = ENOTDIR;
+    *why = "it is not a folder";
+    return Handle();
+  }
+  if (info.st_uid != ::geteuid()) {
     *error = EACCES;
-    return -1;
+    *why = "it belongs to user " + std::to_string(info.st_uid);
+    return Handle();
   }
-  return dir.release();
+  if ((info.st_mode & 077) != 0) {
+    *error = EACCES;
+    *why = "others may use it (mode " + std::to_string((info.st_mode >> 6) & 7) +
+           std::to_string((info.st_mode >> 3) & 7) + std::to_string(info.st_mode & 7) + ")";
+    return Handle();
+  }
+  return dir;
+}
+
+// The folder names live in: the private folder, or the fallback when the
+// private one exists but cannot be trusted. An invalid handle with *error
+// ENOENT means that no name can exist yet (nothing was created).
+Handle OpenLockFolder(bool create, int* error, MutexFolderReport* report) {
+  std::string why;
+  const std::string primary = RuntimeFolder();
+  Handle dir = OpenPrivateFolder(primary, create, error, &why);
+  if (dir.valid() || (*error == ENOENT && !create)) return dir;
+  if (report != nullptr) {
+    report->refused = primary;
+    report->reason = why;
+  }
+  const std::string fallback = FallbackFolder();
+  if (create) CreateDirectoryTree(fallback.substr(0, fallback.rfind('/')));
+  std::string fallback_why;
+  dir = OpenPrivateFolder(fallback, create, error, &fallback_why);
+  if (report != nullptr) {
+    report->fallback = fallback;
+    if (!dir.valid() && *error != ENOENT) report->fallback_reason = fallback_why;
+  }
+  return dir;
 }
 
 // Any byte may occur in a name, "/" and NUL included, so the file name is
@@ -116,24 +145,21 @@ std::string MutexFileName(const std::string& name) {
 
 }  // namespace
 
-ProbeResult ProbeNamedMutex(const std::string& name, int* error) {
-  int ignored = 0;
-  if (error == nullptr) error = &ignored;
-  Fd dir(OpenRuntimeFolder(false, error));
-  if (dir.get() < 0) {
-    if (*error == ENOENT) return ProbeResult::kAbsent;
-    return ProbeResult::kFailed;
-  }
+namespace {
+
+// Whether a holder's lock sits on the name's file in one folder.
+ProbeResult ProbeIn(const Handle& dir, const std::string& name, int* error) {
   // Never O_CREAT: a probe must not bring a name into being. O_NONBLOCK
   // keeps a planted FIFO from hanging the open.
-  Fd file(::openat(dir.get(), MutexFileName(name).c_str(),
-                   O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-  if (file.get() < 0) {
+  Handle file(::openat(static_cast<int>(dir.get()), MutexFileName(name).c_str(),
+                       O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  if (!file.valid()) {
     *error = errno;
     return errno == ENOENT ? ProbeResult::kAbsent : ProbeResult::kFailed;
   }
+  const int fd = static_cast<int>(file.get());
   struct stat info;
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     *error = EINVAL;
     return ProbeResult::kFailed;
   }
@@ -143,7 +169,7 @@ ProbeResult ProbeNamedMutex(const std::string& name, int* error) {
   struct flock query = {};
   query.l_type = F_WRLCK;
   query.l_whence = SEEK_SET;
-  if (::fcntl(file.get(), kGetLock, &query) != 0) {
+  if (::fcntl(fd, kGetLock, &query) != 0) {
     *error = errno;
     return ProbeResult::kFailed;
   }
@@ -155,30 +181,57 @@ ProbeResult ProbeNamedMutex(const std::string& name, int* error) {
   return ProbeResult::kExists;
 }
 
+}  // namespace
+
+ProbeResult ProbeNamedMutex(const std::string& name, int* error) {
+  int ignored = 0;
+  if (error == nullptr) error = &ignored;
+  Handle dir = OpenLockFolder(false, error, nullptr);
+  ProbeResult result = ProbeResult::kAbsent;
+  if (dir.valid()) {
+    result = ProbeIn(dir, name, error);
+  } else if (*error != ENOENT) {
+    return ProbeResult::kFailed;
+  }
+  if (result != ProbeResult::kAbsent) return result;
+  // A holder started while the private folder was refused keeps its name in
+  // the fallback; it is still running when the private folder is usable
+  // again.
+  int fallback_error = 0;
+  std::string why;
+  Handle fallback = OpenPrivateFolder(FallbackFolder(), false, &fallback_error, &why);
+  if (fallback.valid() && ProbeIn(fallback, name, &fallback_error) == ProbeResult::kExists) {
+    *error = 0;
+    return ProbeResult::kExists;
+  }
+  *error = ENOENT;
+  return ProbeResult::kAbsent;
+}
+
 // Ownership is never used by the launcher, only existence, so
 // initially_owned changes nothing here.
 Handle CreateNamedMutex(const std::string& name, bool initially_owned,
                         int* error) {
   int ignored = 0;
   if (error == nullptr) error = &ignored;
-  Fd dir(OpenRuntimeFolder(true, error));
-  if (dir.get() < 0) return Handle();
-  Fd file(::openat(dir.get(), MutexFileName(name).c_str(),
-                   O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
-                   0600));
-  if (file.get() < 0) {
+  Handle dir = OpenLockFolder(true, error, nullptr);
+  if (!dir.valid()) return Handle();
+  Handle file(::openat(static_cast<int>(dir.get()), MutexFileName(name).c_str(),
+                       O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
+  if (!file.valid()) {
     *error = errno;
     return Handle();
   }
+  const int fd = static_cast<int>(file.get());
   struct stat info;
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     *error = EINVAL;
     return Handle();
   }
   struct flock hold = {};
   hold.l_type = F_RDLCK;
   hold.l_whence = SEEK_SET;
-  if (::fcntl(file.get(), kSetLock, &hold) != 0) {
+  if (::fcntl(fd, kSetLock, &hold) != 0) {
     *error = errno;
     return Handle();
   }
@@ -188,12 +241,19 @@ Handle CreateNamedMutex(const std::string& name, bool initially_owned,
   struct flock query = {};
   query.l_type = F_WRLCK;
   query.l_whence = SEEK_SET;
-  if (::fcntl(file.get(), kGetLock, &query) == 0 && query.l_type != F_UNLCK) {
-    *error = 183;  // ERROR_ALREADY_EXISTS, as the callers compare it
+  if (::fcntl(fd, kGetLock, &query) == 0 && query.l_type != F_UNLCK) {
+    *error = kErrorAlreadyExists;
   } else {
     *error = 0;
   }
-  return Handle(file.release());
+  return file;
+}
+
+int CheckMutexFolder(MutexFolderReport* report) {
+  *report = MutexFolderReport();
+  int error = 0;
+  Handle dir = OpenLockFolder(false, &error, report);
+  return dir.valid() || error == ENOENT ? 0 : error;
 }
 
 }  // namespace platform

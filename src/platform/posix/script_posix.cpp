@@ -1,3 +1,4 @@
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,32 +30,51 @@ bool StatDir(const std::string& path, struct stat* info) {
          S_ISDIR(info->st_mode);
 }
 
+bool SameEntry(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace
 
 const char* CleanupScriptExtension() { return ".sh"; }
 
-std::string CleanupScriptText(const std::string& parent,
-                              const std::string& clean_dir,
-                              const std::string& script_path) {
-  std::string text = "sleep 2\n";
-  text += "cd " + ShellQuote(parent) + "\n";
-  text += "rm -rf -- " + ShellQuote(clean_dir) + "\n";
-  text += "rm -f -- " + ShellQuote(script_path) + "\n";
-  return text;
+int CleanupScriptText(const std::string& parent, const std::string& clean_dir,
+                      const std::string& script_path, std::string* text) {
+  *text = "sleep 2\n";
+  *text += "cd " + ShellQuote(parent) + "\n";
+  *text += "rm -rf -- " + ShellQuote(clean_dir) + "\n";
+  *text += "rm -f -- " + ShellQuote(script_path) + "\n";
+  return 0;
 }
 
 bool IsFileSystemRoot(const std::string& path) {
   struct stat self;
   struct stat up;
   if (!StatDir(path, &self) || !StatDir(path + "/..", &up)) return false;
-  return self.st_dev == up.st_dev && self.st_ino == up.st_ino;
+  return self.st_dev != up.st_dev || self.st_ino == up.st_ino;
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {
   struct stat first;
   struct stat second;
   if (!StatDir(a, &first) || !StatDir(b, &second)) return false;
-  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  return SameEntry(first, second);
+}
+
+// ".." is the folder that really holds a folder, whatever links its
+// spelling went through.
+bool HoldsFolder(const std::string& folder, const std::string& path) {
+  struct stat target;
+  struct stat here;
+  if (!StatDir(folder, &target) || !StatDir(path, &here)) return false;
+  std::string up = path;
+  for (;;) {
+    if (SameEntry(here, target)) return true;
+    up += "/..";
+    struct stat parent;
+    if (up.size() > PATH_MAX || !StatDir(up, &parent) || SameEntry(parent, here)) return false;
+    here = parent;
+  }
 }
 
 }  // namespace platform

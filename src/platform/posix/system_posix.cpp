@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <limits.h>
 #include <pwd.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/signals_posix.h"
 #include "platform/system.h"
 
 namespace platform {
@@ -125,10 +127,20 @@ namespace platform {
 char ClassPathSeparator() { return ':'; }
 
 void PrepareProcess() {
-  // Children are started with default dispositions, so this reaches only the
-  // launcher: an echo to a closed pipe then fails with EPIPE, and the relay
-  // keeps logging.
-  ::signal(SIGPIPE, SIG_IGN);
+  // A standard stream the launcher was started without would otherwise be
+  // taken by the next file it opens (the lock file, the log), and the
+  // child's output echoed there.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) {
+      ::dup2(opened, fd);
+      ::close(opened);
+    }
+  }
+  // An echo to a closed pipe then fails with EPIPE, and the relay keeps
+  // logging. A child gets SIGPIPE back as the launcher found it.
+  posix::IgnoreBrokenPipe();
 }
 
 }  // namespace platform

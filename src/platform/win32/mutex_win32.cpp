@@ -32,4 +32,9 @@ Handle CreateNamedMutex(const std::string& name, bool initially_owned,
   return Handle(win32::FromNullable(mutex));
 }
 
+int CheckMutexFolder(MutexFolderReport* report) {
+  *report = MutexFolderReport();
+  return 0;
+}
+
 }  // namespace platform

@@ -1,5 +1,6 @@
-#include <cstdlib>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/script.h"
 #include "platform/win32/windows_api.h"
@@ -20,60 +21,137 @@ std::string BatchQuote(const std::string& path) {
   return quoted;
 }
 
-std::string FullPath(const std::string& path) {
-  if (path.empty()) return std::string();
-  char buffer[MAX_PATH * 4];
-  const DWORD length =
-      ::GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-  if (length == 0 || length >= sizeof buffer) return std::string();
-  std::string full(buffer, length);
-  // "C:\" keeps its separator; "C:\dir\" loses it so that both spellings of
-  // one folder compare equal.
-  while (full.size() > 3 && (full.back() == '\\' || full.back() == '/')) {
-    full.pop_back();
-  }
-  return full;
+// The ANSI text in the OEM code page. False when a character has no exact
+// OEM form: best-fit would turn it into a look-alike ("ü" into "u"), and
+// the script would then name another folder.
+bool ToOemExactly(const std::string& ansi, std::string* oem) {
+  oem->clear();
+  if (ansi.empty()) return true;
+  const int size = static_cast<int>(ansi.size());
+  const int wide_length =
+      ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), size, nullptr, 0);
+  if (wide_length <= 0) return false;
+  std::vector<wchar_t> wide(static_cast<std::size_t>(wide_length));
+  ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), size, wide.data(), wide_length);
+  BOOL used_default = FALSE;
+  const int oem_length = ::WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                               wide_length, nullptr, 0, nullptr, &used_default);
+  if (oem_length <= 0 || used_default) return false;
+  oem->resize(static_cast<std::size_t>(oem_length));
+  ::WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide.data(), wide_length, &(*oem)[0],
+                        oem_length, nullptr, &used_default);
+  return !used_default;
 }
 
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  // INVALID_FILE_ATTRIBUTES has every bit set, the directory bit included.
-  return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+// What makes a folder itself, whatever the spelling that reached it: its
+// file index on its volume, and that volume as its final path names it
+// ("C:", "UNC\SRV\SHARE"). Under Wine a drive alias reports another volume
+// serial number for the same folder, so the serial is not used.
+struct FolderIdentity {
+  std::uint64_t index = 0;
+  std::string volume;
+  std::string final_path;  // without the "\\?\" prefix
+  bool operator==(const FolderIdentity& o) const {
+    return index == o.index && lstrcmpiA(volume.c_str(), o.volume.c_str()) == 0;
+  }
+};
+
+bool Identify(const std::string& path, FolderIdentity* id) {
+  if (path.empty()) return false;
+  // No access rights are needed to read the identity; backup semantics let
+  // a folder be opened at all.
+  HANDLE handle = ::CreateFileA(path.c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  char final_path[MAX_PATH * 4] = {};
+  const bool ok =
+      ::GetFileInformationByHandle(handle, &info) != FALSE &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+      ::GetFinalPathNameByHandleA(handle, final_path, sizeof final_path,
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS) - 1 <
+          sizeof final_path - 1;
+  ::CloseHandle(handle);
+  if (!ok) return false;
+  std::string full = final_path;
+  if (full.compare(0, 4, "\\\\?\\") == 0) full.erase(0, 4);
+  std::string volume;
+  if (full.compare(0, 4, "UNC\\") == 0) {
+    // UNC\server\share: the share is the volume.
+    const std::size_t server_end = full.find('\\', 4);
+    const std::size_t share_end =
+        server_end == std::string::npos ? std::string::npos : full.find('\\', server_end + 1);
+    volume = full.substr(0, share_end);
+  } else {
+    volume = full.substr(0, full.find('\\'));
+  }
+  id->index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  id->volume = volume;
+  id->final_path = full;
+  return true;
+}
+
+// The folder that holds a final path, or empty at its volume's root.
+std::string Up(const std::string& final_path, const std::string& volume) {
+  const std::size_t cut = final_path.find_last_of('\\');
+  if (cut == std::string::npos || cut < volume.size() || cut + 1 == final_path.size()) {
+    return std::string();  // the volume's root holds nothing above it
+  }
+  std::string up = final_path.substr(0, cut);
+  if (up == volume) up += '\\';
+  return up;
+}
+
+std::string WithPrefix(const std::string& final_path) {
+  return final_path.compare(0, 4, "UNC\\") == 0 ? "\\\\?\\" + final_path : final_path;
 }
 
 }  // namespace
 
 const char* CleanupScriptExtension() { return ".bat"; }
 
-std::string CleanupScriptText(const std::string& parent,
-                              const std::string& clean_dir,
-                              const std::string& script_path) {
+int CleanupScriptText(const std::string& parent, const std::string& clean_dir,
+                      const std::string& script_path, std::string* text) {
+  std::string oem_parent;
+  std::string oem_clean;
+  std::string oem_script;
+  if (!ToOemExactly(parent, &oem_parent) || !ToOemExactly(clean_dir, &oem_clean) ||
+      !ToOemExactly(script_path, &oem_script)) {
+    return ERROR_NO_UNICODE_TRANSLATION;
+  }
   // The file is written as bytes, so the CR LF line ends are spelled out.
-  std::string text = "sleep 2\r\n";
-  text += "cd /d " + BatchQuote(parent) + "\r\n";
-  text += "rmdir /S /Q " + BatchQuote(clean_dir) + "\r\n";
-  text += "del " + BatchQuote(script_path) + "\r\n";
-  return text;
+  *text = "sleep 2\r\n";
+  *text += "cd /d " + BatchQuote(oem_parent) + "\r\n";
+  *text += "rmdir /S /Q " + BatchQuote(oem_clean) + "\r\n";
+  *text += "del " + BatchQuote(oem_script) + "\r\n";
+  return 0;
 }
 
 bool IsFileSystemRoot(const std::string& path) {
-  const std::string full = FullPath(path);
-  if (full.empty() || !IsDirectory(full)) return false;
-  char volume[MAX_PATH * 4];
-  if (!::GetVolumePathNameA(full.c_str(), volume, sizeof volume)) {
-    return false;
-  }
-  // The volume path always ends in a separator; a root is its own volume.
-  return lstrcmpiA(FullPath(volume).c_str(), full.c_str()) == 0;
+  FolderIdentity id;
+  if (!Identify(path, &id)) return false;
+  // The root of the volume that really holds the folder, whatever drive
+  // letter, alias or "\\.\" spelling reached it.
+  FolderIdentity root;
+  return Identify(WithPrefix(id.volume + "\\"), &root) && root == id;
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {
-  const std::string first = FullPath(a);
-  const std::string second = FullPath(b);
-  if (first.empty() || second.empty()) return false;
-  if (!IsDirectory(first) || !IsDirectory(second)) return false;
-  return lstrcmpiA(first.c_str(), second.c_str()) == 0;
+  FolderIdentity first;
+  FolderIdentity second;
+  return Identify(a, &first) && Identify(b, &second) && first == second;
+}
+
+bool HoldsFolder(const std::string& folder, const std::string& path) {
+  FolderIdentity target;
+  FolderIdentity here;
+  if (!Identify(folder, &target) || !Identify(path, &here)) return false;
+  for (std::string up = here.final_path; !up.empty(); up = Up(up, here.volume)) {
+    FolderIdentity step;
+    if (Identify(WithPrefix(up), &step) && step == target) return true;
+  }
+  return false;
 }
 
 }  // namespace platform

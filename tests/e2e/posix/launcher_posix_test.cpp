@@ -9,12 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "common/command_line.h"
 #include "e2e/e2e_support.h"
+#include "env/env_calls.h"
 
 namespace kbtest {
 namespace {
@@ -48,6 +50,20 @@ class PosixLauncher : public LauncherTest {
     waitpid(pid, &status, 0);
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return 128 + WTERMSIG(status);
+  }
+
+  // Waits until the launcher's child has ended and is not yet reaped.
+  static void WaitForChildEnd(pid_t launcher) {
+    const std::string id = std::to_string(launcher);
+    for (int i = 0; i < 400; ++i) {
+      const std::string child = ReadFile("/proc/" + id + "/task/" + id + "/children");
+      const std::string stat = ReadFile("/proc/" + child.substr(0, child.find(' ')) + "/stat");
+      const std::string::size_type close = stat.rfind(')');
+      if (!child.empty() && close != std::string::npos && stat.compare(close + 2, 1, "Z") == 0) {
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
   }
 
   // Waits until the log shows the child running.
@@ -90,6 +106,44 @@ TEST_F(PosixLauncher, TerminationSentToTheLauncherAloneIsPassedOn) {
   }
 }
 
+// The child ends at once and leaves a process holding the pipe for 30 s: a
+// request then ends the launcher, and its last log entry says so.
+TEST_F(PosixLauncher, TerminationAfterTheChildEndedStopsTheRelay) {
+  for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
+    const std::string exe = Configure("--tc-quiet --tc-grandchild=30000 --tc-out=up");
+    const pid_t group = StartShell("exec " + kb::QuoteArgument(exe) + " >/dev/null 2>&1");
+    WaitForRelayStart();
+    WaitForChildEnd(group);
+    kill(group, sig);
+    int status = -1;
+    for (int i = 0; i < 100 && waitpid(group, &status, WNOHANG) == 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(-group, SIGKILL);  // the process left holding the pipe
+    ASSERT_TRUE(WIFEXITED(status)) << sig << " still running or killed: " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "INFO: Launcher::main=" + std::to_string(128 + sig)) << LogContent();
+    RemoveLogs();
+  }
+}
+
+// nohup, or a background job's ignored interrupts: the launcher and its
+// child both keep ignoring what they inherited as ignored.
+TEST_F(PosixLauncher, InheritedIgnoredSignalsStayIgnored) {
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT}) {
+    const std::string exe = Configure("--tc-quiet --tc-sleep=1500 --tc-exit=7");
+    const std::string name = sig == SIGHUP ? "HUP" : sig == SIGINT ? "INT" : "QUIT";
+    const pid_t group =
+        StartShell("trap '' " + name + "; exec " + kb::QuoteArgument(exe) + " >/dev/null 2>&1");
+    WaitForRelayStart();
+    kill(-group, sig);  // the launcher and its child alike
+    EXPECT_EQ(WaitStatus(group), 7) << sig;
+    RemoveLogs();
+  }
+}
+
 TEST_F(PosixLauncher, ChildKilledBySignalGives128PlusTheSignal) {
   Install();
   WriteIni(std::string(kSection) + "launchercmd=/bin/sh\nlauncherargs=-c \"kill -9 $$\"\n");
@@ -98,13 +152,25 @@ TEST_F(PosixLauncher, ChildKilledBySignalGives128PlusTheSignal) {
   EXPECT_NE(LogContent().find("INFO: Launcher::main=137"), std::string::npos);
 }
 
-TEST_F(PosixLauncher, ClosedStandardOutputStillLogsEverything) {
-  const std::string exe = Configure("--tc-quiet --tc-bytes=100000 --tc-exit=3");
-  const pid_t pid = StartShell("exec " + kb::QuoteArgument(exe) + " >&-");
-  EXPECT_EQ(WaitStatus(pid), 3);
-  EXPECT_NE(LogContent().find("0123456789abcdefghijklmnopqrstuvwxyz"),
-            std::string::npos);
-  EXPECT_NE(LogContent().find("INFO: Launcher::main=3"), std::string::npos);
+// Started without some standard streams, the launcher must not let its
+// lock file or log take their place: the child's output would land there.
+TEST_F(PosixLauncher, ClosedStandardStreamsStillLogEverything) {
+  for (const std::string& closed : {">&-", "<&- >&-", "<&- >&- 2>&-", "2>&- >/dev/null"}) {
+    SCOPED_TRACE(closed);
+    const std::string exe = Install();
+    WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+             "\nlauncherargs=--tc-quiet --tc-bytes=100000 --tc-exit=3\nid=streams\n");
+    const pid_t pid = StartShell("exec " + kb::QuoteArgument(exe) + " " + closed);
+    EXPECT_EQ(WaitStatus(pid), 3);
+    const std::string log = LogContent();
+    EXPECT_NE(log.find("0123456789abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+    EXPECT_LT(log.size(), 110000u) << "the child's output was written twice";
+    EXPECT_NE(log.find("INFO: Launcher::main=3"), std::string::npos);
+    for (const std::string& name : ListDir(dir_ / "run/kestrelbay")) {
+      EXPECT_EQ(ReadFile(Join(dir_ / "run/kestrelbay", name)), "") << name;
+    }
+    RemoveLogs();
+  }
 }
 
 TEST_F(PosixLauncher, BrokenPipeOnTheConsoleDoesNotCutTheLog) {
@@ -138,27 +204,69 @@ TEST_F(PosixLauncher, PrivateModesForDataFolderLockFolderAndLog) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST_F(PosixLauncher, PlantedLinkInPlaceOfTheLogIsNotWrittenThrough) {
+// A log the user names is opened as named, a link followed; a link planted
+// where the launcher makes its own log name is never written through.
+TEST_F(PosixLauncher, LogLinksAreFollowedOnlyWhenTheUserNamesThem) {
   Configure("--tc-out=secret");
   const std::string target = dir_ / "target.txt";
-  WriteFile(target, "untouched");
+  WriteFile(target, "");
   const std::string link = dir_ / "run.log";
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-  const RunResult r = Launch("-applogloc " + kb::QuoteArgument(link));
-  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(Launch("-applogloc " + kb::QuoteArgument(link)).exit_code, 0);
+  EXPECT_NE(ReadFile(target).find("secret\r\n"), std::string::npos) << ReadFile(target);
+
+  WriteFile(target, "untouched");
+  MakeDirs(DataDir());
+  std::vector<std::string> planted;
+  const std::time_t now = std::time(nullptr);
+  for (std::time_t t = now; t < now + 5; ++t) {
+    kb::SetClockForTesting([t] { return t; });
+    planted.push_back(Join(DataDir(), "tool_console_" + kb::GetDateTimeStamp() + ".log"));
+    ASSERT_EQ(symlink(target.c_str(), planted.back().c_str()), 0);
+  }
+  kb::SetClockForTesting([] { return std::time(nullptr); });
+  EXPECT_EQ(Launch().exit_code, 0);
   EXPECT_EQ(ReadFile(target), "untouched");
+  std::string own;
+  for (const std::string& name : ListDir(DataDir())) {
+    if (name.find("_2.log") != std::string::npos) own = ReadFile(Join(DataDir(), name));
+  }
+  EXPECT_NE(own.find("secret\r\n"), std::string::npos);
 }
 
-TEST_F(PosixLauncher, LinkedLockFolderIsRefusedNotFollowed) {
+// Another user's link where the lock folder belongs: the guard goes on
+// working from the data folder, and the log names what it refused.
+TEST_F(PosixLauncher, LinkedLockFolderIsRefusedAndTheGuardStillWorks) {
   const std::string elsewhere = dir_ / "elsewhere";
   MakeDirs(elsewhere);
   ASSERT_EQ(symlink(elsewhere.c_str(), (dir_ / "run/kestrelbay").c_str()), 0);
-  Install();
+  const std::string exe = Install();
   WriteIni(std::string(kSection) + "launchercmd=" + Child() +
-           "\nlauncherargs=--tc-quiet\nid=linked\nnorunwith=linked\n");
-  const RunResult r = Launch("-autorun");
-  EXPECT_EQ(r.exit_code, 0);
+           "\nlauncherargs=--tc-quiet --tc-sleep=3000\nid=linked\nnorunwith=linked\n");
+  const pid_t first = StartShell("exec " + kb::QuoteArgument(exe) + " -autorun >/dev/null 2>&1");
+  WaitForRelayStart();
+  const std::string log = LogContent();
+  RemoveLogs();
+  const RunResult second = Launch("-autorun");
+  EXPECT_EQ(second.exit_code, 183);
+  EXPECT_EQ(WaitStatus(first), 0);
   EXPECT_TRUE(ListDir(elsewhere).empty());
+  EXPECT_NE(log.find("WARNING: MutexObj::IsRunning::lockfolder=the lock folder " + dir_ /
+                     "run/kestrelbay was refused because it is a symbolic link or not a folder; "
+                     "using " + DataDir() + "/locks\r\n"),
+            std::string::npos)
+      << log;
+
+  // With the fallback spoilt as well, nothing can be guarded: the log says so.
+  ASSERT_EQ(chmod((DataDir() + "/locks").c_str(), 0777), 0);
+  RemoveLogs();
+  EXPECT_EQ(Launch("-autorun").exit_code, 0);
+  EXPECT_NE(LogContent().find("WARNING: MutexObj::IsRunning::lockfolder=no lock folder can be used"),
+            std::string::npos)
+      << LogContent();
+  EXPECT_NE(LogContent().find("WARNING: MutexObj::IsRunning::lockfolder=the name of this "
+                              "application cannot be held"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,78 @@
+// The one child process of a launch: how it is started, waited for and
+// read back.
+//
+// Windows: CreateProcessA with a null application name, WaitForSingleObject,
+// GetExitCodeProcess. POSIX: posix_spawn of the argument vector that
+// SplitCommandLine makes of the command line (the program looked up in PATH
+// when it holds no "/"), waitid and waitpid.
+//
+// Every operation answers 0 or the system error code; results travel in
+// out-parameters.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/handle.h"
+
+namespace platform {
+
+enum class ShowWindow { kHide, kShow };
+
+struct StartOptions {
+  // Windows bInheritHandles. POSIX: only the descriptors named below reach
+  // the child in any case.
+  bool inherit_handles = false;
+  // When set: the child's standard output and standard error (and a null
+  // standard input on Windows: STARTF_USESTDHANDLES). When null: the child
+  // keeps the launcher's standard handles.
+  const Handle* std_output = nullptr;
+  ShowWindow show = ShowWindow::kHide;
+  // POSIX: start the child in a new session so that it outlives the
+  // launcher and its terminal. Windows: no effect.
+  bool new_session = false;
+};
+
+// A started child. It owns what the platform keeps of the process (Windows:
+// process and thread handles; POSIX: the process id and, once waited for,
+// its status); a moved-from or closed Child is not started().
+class Child {
+ public:
+  // Defined per platform.
+  struct State;
+
+  Child();
+  explicit Child(std::unique_ptr<State> state);
+  ~Child();
+  Child(Child&& other) noexcept;
+  Child& operator=(Child&& other) noexcept;
+
+  bool started() const { return state_ != nullptr; }
+  // Waits without time limit for the child to end. POSIX: the child is
+  // reaped only after a ChildSignalScope has stopped passing signals to its
+  // id, so a signal never reaches another process that reuses the id.
+  int Wait();
+  // The exit status after Wait: Windows the 32-bit status as a signed
+  // value; POSIX the exit code, or 128 + N for a child ended by signal N.
+  int ExitCode(std::int32_t* code) const;
+  // Releases the child without waiting (it runs on).
+  void Close();
+  // The platform's record of the child; null when none is started.
+  const State* state() const { return state_.get(); }
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+// Starts the command line as a child process into *child. Returns 0, or the
+// system error code when it cannot be started (2 for a program that does
+// not exist, on both platforms; POSIX errno values otherwise). POSIX: the
+// child starts with the signal mask and the dispositions the launcher
+// inherited: a signal the launcher found ignored stays ignored, every other
+// one is at its default, and signals a ChildSignalScope holds back are not
+// blocked in the child.
+int StartChild(const std::string& command_line, const StartOptions& options,
+               Child* child);
+
+}  // namespace platform

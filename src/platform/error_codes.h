@@ -1,0 +1,15 @@
+// The Windows error numbers that callers compare results against. The
+// Windows build answers them itself; the POSIX layer gives the same numbers
+// for the same outcomes, and errno values for everything else.
+#pragma once
+
+namespace platform {
+
+constexpr int kErrorSuccess = 0;
+constexpr int kErrorFileNotFound = 2;    // ERROR_FILE_NOT_FOUND
+constexpr int kErrorPathNotFound = 3;    // ERROR_PATH_NOT_FOUND
+constexpr int kErrorFileExists = 80;     // ERROR_FILE_EXISTS
+constexpr int kErrorBadPathname = 161;   // ERROR_BAD_PATHNAME
+constexpr int kErrorAlreadyExists = 183; // ERROR_ALREADY_EXISTS
+
+}  // namespace platform

@@ -1,0 +1,212 @@
+// Passing termination requests on to the child, and ending the launcher's
+// wait for a child that has ended.
+//
+// The state lives in globals because the handler needs it; one scope at a
+// time, on the thread that starts and waits for the child.
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/posix/child_state.h"
+#include "platform/posix/signals_posix.h"
+#include "platform/signal_scope.h"
+
+namespace platform {
+namespace {
+
+// Sent to the launcher alone: passed on to the child.
+constexpr int kForwarded[] = {SIGTERM, SIGHUP};
+// Sent by a terminal to the whole process group: the child has them already.
+constexpr int kInterrupts[] = {SIGINT, SIGQUIT};
+constexpr int kRequests[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
+constexpr int kRequestCount = 4;
+
+volatile sig_atomic_t g_target_pid = 0;
+volatile sig_atomic_t g_stop_signal = 0;
+// The read end of the child's output pipe, identified by its inode as well:
+// once the relay has closed it, the number may name another file.
+volatile sig_atomic_t g_output_fd = -1;
+dev_t g_output_dev = 0;
+ino_t g_output_ino = 0;
+
+// The requests this scope blocked that were not blocked before it.
+sigset_t g_held;
+bool g_holding = false;
+sigset_t g_mask_before;
+struct sigaction g_saved[kRequestCount];
+bool g_installed[kRequestCount] = {};
+struct sigaction g_saved_pipe;
+bool g_pipe_installed = false;
+// SIGPIPE ignored by the launcher for itself, not inherited so.
+bool g_pipe_ignored_by_launcher = false;
+
+sigset_t RequestSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal_number : kRequests) sigaddset(&set, signal_number);
+  return set;
+}
+
+bool IsForwarded(int signal_number) {
+  for (const int forwarded : kForwarded) {
+    if (forwarded == signal_number) return true;
+  }
+  return false;
+}
+
+// A child that is a zombie or already reaped has ended.
+bool TargetEnded(pid_t pid) {
+  if (pid <= 0) return true;
+  siginfo_t info;
+  std::memset(&info, 0, sizeof info);
+  if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+    return true;
+  }
+  return info.si_pid == pid;
+}
+
+// Lets the relay drain the pipe and then see "would block" rather than wait
+// for a process that the child left holding it.
+void EndOutputReads() {
+  const int fd = g_output_fd;
+  if (fd < 0) return;
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || info.st_dev != g_output_dev || info.st_ino != g_output_ino) {
+    return;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+void OnRequest(int signal_number) {
+  const int saved_errno = errno;
+  const pid_t pid = static_cast<pid_t>(g_target_pid);
+  if (!TargetEnded(pid)) {
+    if (IsForwarded(signal_number)) ::kill(pid, signal_number);
+  } else {
+    if (g_stop_signal == 0) g_stop_signal = signal_number;
+    EndOutputReads();
+  }
+  errno = saved_errno;
+}
+
+void Block(const sigset_t& set, sigset_t* old) { ::pthread_sigmask(SIG_BLOCK, &set, old); }
+void SetMask(const sigset_t& mask) { ::pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+
+}  // namespace
+
+namespace posix {
+
+void IgnoreBrokenPipe() {
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  struct sigaction old = {};
+  if (::sigaction(SIGPIPE, &ignore, &old) == 0 && old.sa_handler != SIG_IGN) {
+    g_pipe_ignored_by_launcher = true;
+  }
+}
+
+void SignalsForChild(sigset_t* mask, sigset_t* to_default) {
+  ::pthread_sigmask(SIG_SETMASK, nullptr, mask);
+  if (g_holding) {
+    for (const int signal_number : kRequests) {
+      if (sigismember(&g_held, signal_number)) sigdelset(mask, signal_number);
+    }
+  }
+  sigemptyset(to_default);
+  if (g_pipe_ignored_by_launcher) sigaddset(to_default, SIGPIPE);
+}
+
+int ReapEnded(pid_t pid, int* status) {
+  const sigset_t requests = RequestSet();
+  sigset_t old;
+  Block(requests, &old);
+  if (g_target_pid == pid) g_target_pid = 0;
+  int error = 0;
+  for (;;) {
+    if (::waitpid(pid, status, 0) >= 0) break;
+    if (errno != EINTR) {
+      error = errno;
+      break;
+    }
+  }
+  SetMask(old);
+  return error;
+}
+
+}  // namespace posix
+
+ChildSignalScope::ChildSignalScope() {
+  const sigset_t requests = RequestSet();
+  Block(requests, &g_mask_before);
+  sigemptyset(&g_held);
+  for (const int signal_number : kRequests) {
+    if (!sigismember(&g_mask_before, signal_number)) sigaddset(&g_held, signal_number);
+  }
+  g_holding = true;
+  g_target_pid = 0;
+  g_stop_signal = 0;
+  g_output_fd = -1;
+}
+
+void ChildSignalScope::Watch(const Child& child, const Handle* output) {
+  if (output != nullptr && output->valid()) {
+    struct stat info;
+    if (::fstat(static_cast<int>(output->get()), &info) == 0) {
+      g_output_dev = info.st_dev;
+      g_output_ino = info.st_ino;
+      g_output_fd = static_cast<int>(output->get());
+    }
+  }
+  g_target_pid = child.state() != nullptr ? child.state()->pid : 0;
+
+  struct sigaction handle = {};
+  handle.sa_handler = OnRequest;
+  handle.sa_mask = RequestSet();  // one request at a time
+  handle.sa_flags = SA_RESTART;
+  for (int i = 0; i < kRequestCount; ++i) {
+    struct sigaction now = {};
+    ::sigaction(kRequests[i], nullptr, &now);
+    // Inherited as ignored (nohup, a background job): it stays ignored.
+    if (now.sa_handler == SIG_IGN) continue;
+    g_installed[i] = ::sigaction(kRequests[i], &handle, &g_saved[i]) == 0;
+  }
+  // A reader of the launcher's output that went away must show up as a
+  // failed write of the echo, not end the launcher before it has logged.
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  g_pipe_installed = ::sigaction(SIGPIPE, &ignore, &g_saved_pipe) == 0;
+
+  // Requests held back since construction are delivered here.
+  g_holding = false;
+  SetMask(g_mask_before);
+}
+
+int ChildSignalScope::StopExitCode() const {
+  return g_stop_signal == 0 ? 0 : 128 + static_cast<int>(g_stop_signal);
+}
+
+ChildSignalScope::~ChildSignalScope() {
+  const sigset_t requests = RequestSet();
+  Block(requests, nullptr);
+  for (int i = 0; i < kRequestCount; ++i) {
+    if (g_installed[i]) ::sigaction(kRequests[i], &g_saved[i], nullptr);
+    g_installed[i] = false;
+  }
+  if (g_pipe_installed) ::sigaction(SIGPIPE, &g_saved_pipe, nullptr);
+  g_pipe_installed = false;
+  g_target_pid = 0;
+  g_output_fd = -1;
+  g_holding = false;
+  SetMask(g_mask_before);
+}
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+// Console interrupts and termination requests while the launch's child runs.
+//
+// Windows: a console control handler that lets Ctrl-C and Ctrl-Break pass
+// the launcher by (the child, on the same console, gets them itself).
+// POSIX: SIGTERM and SIGHUP sent to the launcher are passed on to the child;
+// SIGINT and SIGQUIT, which a terminal sends to the whole process group,
+// are left to the child. A signal the launcher inherited as ignored stays
+// ignored and is never passed on (nohup, background jobs).
+//
+// Order of use: construct the scope, start the child, then Watch it. POSIX:
+// the construction blocks the four signals so that none can end the
+// launcher between the child's start and the handlers' installation; Watch
+// installs the handlers, records the child and unblocks them, and a request
+// that arrived meanwhile is handled then. At most one scope exists at a
+// time, and only on the thread that starts and waits for the child.
+#pragma once
+
+#include "platform/child.h"
+#include "platform/handle.h"
+
+namespace platform {
+
+class ChildSignalScope {
+ public:
+  ChildSignalScope();
+  // Restores the dispositions and the signal mask found at construction.
+  ~ChildSignalScope();
+  ChildSignalScope(const ChildSignalScope&) = delete;
+  ChildSignalScope& operator=(const ChildSignalScope&) = delete;
+
+  // Starts handling requests for this child. `output`, when given, is the
+  // read end of the pipe that carries the child's output: POSIX: a
+  // termination request (SIGTERM, SIGHUP, SIGINT, SIGQUIT) that arrives
+  // once the child has ended, while a process it left behind still holds
+  // the pipe, makes that read end non-blocking. A relay then reads what is
+  // already in the pipe and its next read fails as "would block" (EAGAIN)
+  // instead of waiting for that process: the relay ends. Windows: no effect.
+  void Watch(const Child& child, const Handle* output = nullptr);
+
+  // POSIX: 128 + N when termination request N arrived after the child had
+  // ended (the launcher then ends with that code), else 0. Windows: 0.
+  int StopExitCode() const;
+};
+
+}  // namespace platform

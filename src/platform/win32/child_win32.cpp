@@ -1,0 +1,83 @@
+#include "platform/child.h"
+
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+namespace {
+
+// Children are given exactly this record; its size field is part of what
+// they receive.
+constexpr DWORD kStartupInfoSize = 68;
+static_assert(sizeof(STARTUPINFOA) == kStartupInfoSize, "STARTUPINFOA size");
+
+}  // namespace
+
+struct Child::State {
+  Handle process;
+  Handle thread;
+};
+
+Child::Child() = default;
+Child::Child(std::unique_ptr<State> state) : state_(std::move(state)) {}
+Child::~Child() = default;
+Child::Child(Child&& other) noexcept = default;
+Child& Child::operator=(Child&& other) noexcept = default;
+
+int Child::Wait() {
+  if (!state_) return ERROR_INVALID_HANDLE;
+  if (::WaitForSingleObject(win32::ToHandle(state_->process.get()), INFINITE) == WAIT_FAILED) {
+    return win32::LastError();
+  }
+  return 0;
+}
+
+int Child::ExitCode(std::int32_t* code) const {
+  if (!state_) return ERROR_INVALID_HANDLE;
+  DWORD status = 0;
+  if (!::GetExitCodeProcess(win32::ToHandle(state_->process.get()), &status)) {
+    return win32::LastError();
+  }
+  // The status is 32 bits unsigned; a set top bit reads as negative.
+  *code = static_cast<std::int32_t>(status);
+  return 0;
+}
+
+void Child::Close() { state_.reset(); }
+
+int StartChild(const std::string& command_line, const StartOptions& options,
+               Child* child) {
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = kStartupInfoSize;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = options.show == ShowWindow::kShow ? SW_SHOW : SW_HIDE;
+  if (options.std_output != nullptr) {
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = win32::ToHandle(options.std_output->get());
+    startup.hStdError = startup.hStdOutput;
+  }
+  // CreateProcess may write into the command-line buffer, so it gets a
+  // private, writable copy; the caller's string stays untouched.
+  std::vector<char> line(command_line.begin(), command_line.end());
+  line.push_back('\0');
+  PROCESS_INFORMATION info;
+  ZeroMemory(&info, sizeof info);
+  // A null application name lets the system take the program from the
+  // command line's first token and search for it as a shell would.
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr,
+                        options.inherit_handles ? TRUE : FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+    return win32::LastError();
+  }
+  auto state = std::make_unique<Child::State>();
+  state->process = Handle(win32::FromHandle(info.hProcess));
+  state->thread = Handle(win32::FromHandle(info.hThread));
+  *child = Child(std::move(state));
+  return 0;
+}
+
+}  // namespace platform
