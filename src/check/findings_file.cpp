@@ -249,6 +249,9 @@ void CheckGuard(const IniScan& scan, const std::string& platform, Report* report
 void CheckLauncherCmd(const IniScan& scan, Report* report) {
   const KeyValue* cmd = FindKey(*report, kKeyLauncherCmd);
   if (cmd == nullptr) return;
+  // Without launchercmd, javamin or javasearch make the launcher search for
+  // a runtime; whether one is found is a launch finding.
+  if (cmd->value.empty() && report->java_searched) return;
   if (cmd->value.empty()) {
     Add(report, Severity::kError, "launchercmd-missing", scan.path(), 0,
         "launchercmd is not set: the command line would start with its first argument");

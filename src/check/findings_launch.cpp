@@ -126,10 +126,20 @@ std::string FileNamePart(const std::string& path) {
 void AddLaunchFindings(const IniScan& scan, const std::string& platform,
                        const std::string& launcher_dir, Report* report) {
   if (!report->command_known) return;
-  if (report->too_long) {
+  if (report->java_searched && !report->java_found) {
+    Add(report, Severity::kError, "java-not-found", scan.path(), 0,
+        "no Java runtime fits: " + report->java_detail + "; the launcher exits with -108");
+  }
+  const std::string length =
+      IntToString(static_cast<long long>(report->command_line.size())) + " characters";
+  if (report->too_long && report->arg_file) {
+    Add(report, Severity::kNote, "argument-file", "", 0,
+        "the command line has " + length +
+            ", more than 32,767: its arguments go to Java through an argument file");
+  } else if (report->too_long) {
     Add(report, Severity::kError, "too-long", "", 0,
-        "the command line has " + IntToString(static_cast<long long>(report->command_line.size())) +
-            " characters, more than 32,767: the launcher refuses it and exits with -1");
+        "the command line has " + length + ", more than 32,767: the launcher refuses it (" +
+            report->arg_file_refusal + ") and exits with -1");
   }
   const KeyValue* cmd = FindKey(*report, kKeyLauncherCmd);
   const bool has_cmd = cmd != nullptr && !cmd->value.empty() && cmd->value != kPresentButEmpty;

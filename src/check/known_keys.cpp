@@ -4,6 +4,7 @@
 
 #include "common/constants.h"
 #include "common/text.h"
+#include "launcher/java_search.h"
 
 namespace kb {
 namespace check {
@@ -49,7 +50,7 @@ std::string Closest(const std::string& name, const std::vector<std::string>& can
 const std::vector<std::string>& LaunchKeys() {
   static const std::vector<std::string> keys = {kKeyStartDir,  kKeyLauncherCmd, kKeyLauncherArgs,
                                                 kKeyClasspath, kKeyMainClass,   kKeyId,
-                                                kKeyNoRunWith};
+                                                kKeyNoRunWith, kKeyJavaMin,     kKeyJavaSearch};
   return keys;
 }
 

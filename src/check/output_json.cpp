@@ -162,6 +162,11 @@ std::string ToJson(const Report& r) {
   field("waits", Bool(r.runner == "relayed" || r.runner == "hidden"));
   field("show_window", Bool(r.show_window));
   field("too_long", Bool(r.too_long));
+  field("argument_file", Bool(r.arg_file));
+  field("java_search", r.java_searched ? "{\"found\": " + Bool(r.java_found) +
+                                             ", \"detail\": " + Str(r.java_detail) +
+                                             ", \"log\": " + Array(r.java_log, "    ") + "}"
+                                       : std::string("null"));
   field("findings", Objects(r.findings, [](const Finding& f) {
           return std::string("\"severity\": \"") + SeverityName(f.severity) +
                  "\", \"code\": " + Str(f.code) + ", \"file\": " + StrOrNull(f.file) +

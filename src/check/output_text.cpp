@@ -138,7 +138,9 @@ std::string ToText(const Report& r) {
   }
   out += Row("guard", guard);
   std::string runner;
-  if (r.runner == "refused") {
+  if (r.runner == "no-java") {
+    runner = "none: no Java runtime fits; the launcher exits with -108";
+  } else if (r.runner == "refused") {
     runner = "none: the command line is too long; the launcher exits with -1";
   } else if (r.runner == "uninstall") {
     runner =
@@ -152,6 +154,8 @@ std::string ToText(const Report& r) {
                  : "relayed: output copied to the log (no console); the launcher waits";
   }
   out += Row("runner", runner);
+  if (r.arg_file) out += Row("argument file", "the arguments go to java through an @-file");
+  for (const std::string& line : r.java_log) out += Row("java search", line);
 
   out += "\nCommand line\n";
   if (!r.command_known) {

@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "config/data_control.h"
 #include "launcher/child_command.h"
+#include "launcher/java_arg_file.h"
 
 namespace kb {
 namespace check {
@@ -20,9 +21,20 @@ void PredictCommand(DataControl* options, const std::string& platform,
   report->argv = SplitCommandLine(child.command_line);
   report->show_window = child.show_window;
   report->too_long = child.too_long;
+  report->java_searched = child.java_searched;
+  report->java_found = child.java_search.found;
+  report->java_detail = child.java_search.detail;
+  report->java_log = child.java_search.log;
+  const bool uninstall = ContainsNoCase(child.command_line, kUninstallMarker);
   if (child.too_long) {
+    report->arg_file_refusal = WhyNoArgFile(child.command_line, uninstall, report->temp_folder);
+    report->arg_file = report->arg_file_refusal.empty();
+  }
+  if (child.java_searched && !child.java_search.found) {
+    report->runner = "no-java";
+  } else if (child.too_long && !report->arg_file) {
     report->runner = "refused";
-  } else if (ContainsNoCase(child.command_line, kUninstallMarker)) {
+  } else if (uninstall) {
     report->runner = "uninstall";
   } else {
     report->runner = options->IsConsole() == 1 ? "relayed" : "hidden";

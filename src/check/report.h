@@ -83,6 +83,17 @@ struct Report {
   std::string runner;
   bool show_window = false;
   bool too_long = false;
+  // A too-long line that runs through a Java argument file instead; when it
+  // cannot, arg_file_refusal says why.
+  bool arg_file = false;
+  std::string arg_file_refusal;
+
+  // The Java runtime search, when launchercmd is absent and javamin or
+  // javasearch is set: the lines the launcher would log, and what it found.
+  bool java_searched = false;
+  bool java_found = false;
+  std::string java_detail;
+  std::vector<std::string> java_log;
 
   std::vector<Finding> findings;
 
