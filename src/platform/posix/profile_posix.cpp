@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/handle.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
 
@@ -33,27 +35,25 @@ struct CachedFile {
 };
 
 bool ReadRegularFile(const std::string& path, FileStamp* stamp, std::string* bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  const Handle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) return false;
+  const int fd = static_cast<int>(file.get());
   struct stat st;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (ok) {
-    stamp->size = static_cast<std::int64_t>(st.st_size);
-    stamp->mtime_sec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-    stamp->mtime_nsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
-    stamp->inode = static_cast<std::uint64_t>(st.st_ino);
-    bytes->clear();
-    bytes->reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[65536];
-    for (;;) {
-      const ssize_t got = ::read(fd, chunk, sizeof chunk);
-      if (got < 0) { ok = false; break; }
-      if (got == 0) break;
-      bytes->append(chunk, static_cast<std::size_t>(got));
-    }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  stamp->size = static_cast<std::int64_t>(st.st_size);
+  stamp->mtime_sec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  stamp->mtime_nsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+  stamp->inode = static_cast<std::uint64_t>(st.st_ino);
+  bytes->clear();
+  bytes->reserve(static_cast<std::size_t>(st.st_size));
+  char chunk[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    bytes->append(chunk, static_cast<std::size_t>(got));
   }
-  ::close(fd);
-  return ok;
 }
 
 // The parsed file for a path, kept while the file's stamp is unchanged, so
