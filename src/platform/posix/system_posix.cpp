@@ -120,10 +120,6 @@ void WriteStdErrLine(const std::string& text) {
   }
 }
 
-}  // namespace platform
-
-namespace platform {
-
 char ClassPathSeparator() { return ':'; }
 
 void PrepareProcess() {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/win32/windows_api.h"
@@ -140,6 +141,19 @@ void WriteStdErrLine(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
+}
+
+std::string UserHomeFolder() {
+  const char* profile = std::getenv("USERPROFILE");
+  return profile != nullptr ? std::string(profile) : std::string();
+}
+
+char ClassPathSeparator() { return ';'; }
+
+void PrepareProcess() {
+  // A missing DLL or a crashed child must not leave a dialog waiting for a
+  // user that a console launcher may not have.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
 }  // namespace platform
