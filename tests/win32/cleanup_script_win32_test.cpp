@@ -87,7 +87,18 @@ class DriveAlias {
     }
     // Wine keeps drive letters as links to Unix folders; the Unix path of a
     // C: folder is below the prefix's drive_c.
-    const std::string prefix = platform::GetEnvVar("WINEPREFIX");
+    std::string prefix = platform::GetEnvVar("WINEPREFIX");
+    if (prefix.empty()) {
+      // Wine's default prefix, ~/.wine; Wine names the Unix home as
+      // "\??\Z:\root".
+      const std::string home = platform::GetEnvVar("WINEHOMEDIR");
+      if (home.compare(0, 6, "\\??\\Z:") == 0) {
+        prefix = home.substr(6) + "/.wine";
+        for (char& c : prefix) {
+          if (c == '\\') c = '/';
+        }
+      }
+    }
     if (prefix.empty() || target.compare(0, 3, "C:\\") != 0) {
       drive_.clear();
       return;
@@ -98,7 +109,12 @@ class DriveAlias {
     }
     link_ = prefix + "/dosdevices/" + static_cast<char>(drive_[0] - 'A' + 'a') + ":";
     kbtest::Run("Z:\\bin\\ln -s \"" + unix_target + "\" \"" + link_ + "\"");
-    if (::GetDriveTypeA((drive_ + "\\").c_str()) == DRIVE_NO_ROOT_DIR) drive_.clear();
+    // Wine may take a moment to see a new drive link.
+    for (int tries = 0; tries < 30; ++tries) {
+      if (::GetDriveTypeA((drive_ + "\\").c_str()) != DRIVE_NO_ROOT_DIR) return;
+      ::Sleep(100);
+    }
+    drive_.clear();
   }
   ~DriveAlias() {
     if (!link_.empty()) kbtest::Run("Z:\\bin\\rm -f \"" + link_ + "\"");
