@@ -20,10 +20,9 @@
 namespace platform {
 namespace {
 
-// Sent to the launcher alone: passed on to the child.
+// Sent to the launcher alone: passed on to the child. SIGINT and SIGQUIT,
+// sent by a terminal to the whole process group, reach the child already.
 constexpr int kForwarded[] = {SIGTERM, SIGHUP};
-// Sent by a terminal to the whole process group: the child has them already.
-constexpr int kInterrupts[] = {SIGINT, SIGQUIT};
 constexpr int kRequests[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
 constexpr int kRequestCount = 4;
 
