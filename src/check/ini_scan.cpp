@@ -7,50 +7,6 @@
 
 namespace kb {
 namespace check {
-namespace {
-
-void AppendUtf8(unsigned long code, std::string* out) {
-  if (code < 0x80) {
-    out->push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
-}  // namespace
-
-std::string Utf16LeToUtf8(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    unsigned long unit =
-        static_cast<unsigned char>(bytes[i]) |
-        (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 1])) << 8);
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-      const unsigned long low =
-          static_cast<unsigned char>(bytes[i + 2]) |
-          (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 3])) << 8);
-      if (low >= 0xDC00 && low < 0xE000) {
-        AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), &out);
-        i += 2;
-        continue;
-      }
-    }
-    if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
-    AppendUtf8(unit, &out);
-  }
-  return out;
-}
 
 IniScan::IniScan(const std::string& path) : path_(path) {
   std::ifstream in(path, std::ios::binary);
@@ -71,7 +27,7 @@ void IniScan::Parse(const std::string& bytes) {
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
     // Read as Unicode by the service; the names and lines are what matter.
     utf16_ = true;
-    reader_ = platform::ProfileReader(Utf16LeToUtf8(bytes.substr(2)));
+    reader_ = platform::ProfileReader(platform::Utf16LeToUtf8(bytes.data() + 2, bytes.size() - 2));
     return;
   }
   // Kept: the service does not skip a UTF-8 byte-order mark, which then

@@ -48,8 +48,5 @@ class IniScan {
   bool utf16_ = false;
 };
 
-// UTF-16LE code units to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf16LeToUtf8(const std::string& bytes);
-
 }  // namespace check
 }  // namespace kb

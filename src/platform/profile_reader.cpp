@@ -62,10 +62,9 @@ void AppendUtf8(std::uint32_t code, std::string* out) {
   }
 }
 
-// UTF-16LE text (byte-order mark already gone) as UTF-8. A half of a
-// surrogate pair on its own cannot be written and becomes "?", as the
-// service's conversion writes a character it cannot map; an odd last byte
-// is dropped.
+
+}  // namespace
+
 std::string Utf16LeToUtf8(const char* p, std::size_t size) {
   std::string out;
   out.reserve(size);
@@ -91,8 +90,6 @@ std::string Utf16LeToUtf8(const char* p, std::size_t size) {
   }
   return out;
 }
-
-}  // namespace
 
 std::string ProfileValueOf(const std::string& text) {
   const char* begin = text.data();

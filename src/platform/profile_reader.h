@@ -36,6 +36,11 @@ namespace platform {
 // double or single quotes around what is left.
 std::string ProfileValueOf(const std::string& text);
 
+// UTF-16LE text (byte-order mark already gone) as UTF-8, as a UTF-16
+// configuration file is read: a half of a surrogate pair on its own becomes
+// "?", an odd last byte is dropped.
+std::string Utf16LeToUtf8(const char* data, std::size_t size);
+
 class ProfileReader {
  public:
   // A missing or unreadable file: every lookup answers 0.
