@@ -65,29 +65,27 @@ std::size_t ReadArgument(const std::string& line, std::size_t i, std::string* ar
   return i;
 }
 
+// Appends every argument of line from position i on.
+void AppendArguments(const std::string& line, std::size_t i, std::vector<std::string>* result) {
+  for (;;) {
+    while (i < line.size() && IsSeparator(line[i])) ++i;
+    if (i >= line.size()) return;
+    result->emplace_back();
+    i = ReadArgument(line, i, &result->back());
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> SplitCommandLine(const std::string& line) {
   std::vector<std::string> result(1);
-  std::size_t i = ReadProgram(line, &result[0]);
-  for (;;) {
-    while (i < line.size() && IsSeparator(line[i])) ++i;
-    if (i >= line.size()) break;
-    result.emplace_back();
-    i = ReadArgument(line, i, &result.back());
-  }
+  AppendArguments(line, ReadProgram(line, &result[0]), &result);
   return result;
 }
 
 std::vector<std::string> SplitArguments(const std::string& line) {
   std::vector<std::string> result;
-  std::size_t i = 0;
-  for (;;) {
-    while (i < line.size() && IsSeparator(line[i])) ++i;
-    if (i >= line.size()) break;
-    result.emplace_back();
-    i = ReadArgument(line, i, &result.back());
-  }
+  AppendArguments(line, 0, &result);
   return result;
 }
 
