@@ -8,6 +8,8 @@
 #include <string>
 
 #include "platform/exclusive_file.h"
+#include "platform/handle.h"
+#include "platform/io.h"
 
 namespace platform {
 namespace {
@@ -33,19 +35,6 @@ bool RandomName(std::string* out) {
   return true;
 }
 
-bool WriteAllBytes(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
@@ -55,16 +44,16 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
     std::string random;
     if (!RandomName(&random)) return errno;
     const std::string candidate = folder + "/" + prefix + random + suffix;
-    const int fd =
-        ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    Handle file(
+        ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file.valid()) {
       error = errno;
       if (error == EEXIST) continue;
       return error;
     }
-    const bool written = WriteAllBytes(fd, bytes);
+    const bool written = WriteAll(file, bytes.data(), bytes.size());
     const int write_error = errno;
-    const bool closed = ::close(fd) == 0;
+    const bool closed = file.Close();
     if (!written || !closed) {
       ::unlink(candidate.c_str());
       return written ? EIO : write_error;

@@ -2,6 +2,8 @@
 #include <string>
 
 #include "platform/exclusive_file.h"
+#include "platform/handle.h"
+#include "platform/io.h"
 #include "platform/win32/windows_api.h"
 
 // RtlGenRandom (exported by advapi32 as SystemFunction036): the system's
@@ -22,19 +24,6 @@ bool RandomName(std::string* out) {
   return true;
 }
 
-bool WriteAllBytes(HANDLE file, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD written = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
-      return false;
-    }
-    done += written;
-  }
-  return true;
-}
-
 }  // namespace
 
 int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
@@ -45,16 +34,16 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
     if (!RandomName(&random)) return win32::LastError();
     const std::string candidate = folder + "\\" + prefix + random + suffix;
     // CREATE_NEW fails on any existing entry of that name, a link included.
-    HANDLE file = ::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    Handle file(win32::FromHandle(::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (!file.valid()) {
       error = win32::LastError();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
       return error;
     }
-    const bool written = WriteAllBytes(file, bytes);
+    const bool written = WriteAll(file, bytes.data(), bytes.size());
     const int write_error = win32::LastError();
-    const bool closed = ::CloseHandle(file) != FALSE;
+    const bool closed = file.Close();
     if (!written || !closed) {
       ::DeleteFileA(candidate.c_str());
       return write_error != 0 ? write_error : ERROR_WRITE_FAULT;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/handle.h"
+#include "platform/io.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -124,21 +126,11 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes,
                     bool executable) {
   // CREATE_NEW: an entry that appeared since the caller chose the name is
   // never overwritten. Windows has no execute bit; `executable` is unused.
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  std::size_t done = 0;
-  while (ok && done < bytes.size()) {
-    DWORD written = 0;
-    const DWORD chunk = static_cast<DWORD>(
-        std::min<std::size_t>(bytes.size() - done, 1u << 30));
-    ok = ::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) !=
-             FALSE &&
-         written > 0;
-    done += written;
-  }
-  return ::CloseHandle(file) != FALSE && ok;
+  Handle file(win32::FromHandle(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  if (!file.valid()) return false;
+  const bool ok = WriteAll(file, bytes.data(), bytes.size());
+  return file.Close() && ok;
 }
 
 bool IsRootPath(const std::string& path) {
