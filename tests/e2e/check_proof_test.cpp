@@ -11,8 +11,8 @@
 
 #include "common/command_line.h"
 #include "common/text.h"
-#include "e2e/e2e_support.h"
 #include "platform/program_search.h"
+#include "support/e2e_support.h"
 
 namespace kbtest {
 namespace {

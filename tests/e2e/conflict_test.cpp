@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "common/constants.h"
-#include "e2e/e2e_support.h"
 #include "platform/mutex.h"
 #include "platform/child.h"
 #include "platform/process.h"
+#include "support/e2e_support.h"
 
 namespace kbtest {
 namespace {

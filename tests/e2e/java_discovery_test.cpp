@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "e2e/e2e_support.h"
 #include "env/java_runtime.h"
+#include "support/e2e_support.h"
 #include "support/java_homes.h"
 
 namespace kbtest {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "e2e/e2e_support.h"
 #include "platform/fs.h"
 #include "platform/system.h"
+#include "support/e2e_support.h"
 
 namespace kbtest {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "e2e/e2e_support.h"
+#include "support/e2e_support.h"
 
 namespace kbtest {
 namespace {

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "common/command_line.h"
 #include "platform/fs.h"
 #include "platform/child.h"
 #include "platform/io.h"
@@ -18,6 +19,8 @@ namespace fs = std::filesystem;
 
 namespace kbtest {
 
+bool IsWindows() { return platform::PathSeparator() == '\\'; }
+
 std::string ExeDir() {
   const std::string exe = platform::ExecutablePath();
   return exe.substr(0, exe.find_last_of("\\/"));
@@ -25,8 +28,14 @@ std::string ExeDir() {
 
 std::string BuiltProgram(const std::string& name) {
   std::string path = Join(ExeDir(), name);
-  if (platform::PathSeparator() == '\\') path += ".exe";
+  if (IsWindows()) path += ".exe";
   return path;
+}
+
+std::string Child() { return BuiltProgram("test_child"); }
+
+std::string ChildLine(const std::string& arguments) {
+  return kb::QuoteArgument(Child()) + " " + arguments;
 }
 
 std::string Sep() { return std::string(1, platform::PathSeparator()); }

@@ -6,12 +6,19 @@
 
 namespace kbtest {
 
+// True on the Windows build (native separator "\\").
+bool IsWindows();
+
 // Folder of the running test executable (where the launcher and the test
 // child are built).
 std::string ExeDir();
 // Path of a program built beside the tests ("test_child", "launcher_console"),
 // with ".exe" on Windows.
 std::string BuiltProgram(const std::string& name);
+// The small child program of the tests (tests/tools/test_child.cpp): its
+// path, and a command line that runs it with these arguments.
+std::string Child();
+std::string ChildLine(const std::string& arguments);
 // Native separator as a string.
 std::string Sep();
 // Joins with the native separator.

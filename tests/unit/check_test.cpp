@@ -31,7 +31,7 @@ class CheckTest : public ::testing::Test {
   // "CHILD" in the text stands for a program that exists, "HERE" for the
   // scratch folder.
   std::string Expand(std::string text) const {
-    text = kb::ReplaceAll(text, "CHILD", kbtest::BuiltProgram("test_child"));
+    text = kb::ReplaceAll(text, "CHILD", kbtest::Child());
     return kb::ReplaceAll(text, "HERE", scratch_.path());
   }
 
@@ -254,7 +254,7 @@ TEST_F(CheckTest, DescribesTheLauncherItPredicts) {
 TEST_F(CheckTest, NoFalseFindingOnTheReadmeExample) {
   const std::string bin = kbtest::Join(kbtest::Join(scratch_.path(), "jre"), "bin");
   kbtest::MakeDirs(bin);
-  kbtest::CopyFile(kbtest::BuiltProgram("test_child"), kbtest::Join(bin, "java.exe"));
+  kbtest::CopyFile(kbtest::Child(), kbtest::Join(bin, "java.exe"));
   kbtest::MakeDirs(scratch_ / "lib");
   kbtest::WriteFile(kbtest::Join(scratch_ / "lib", "myapp.jar"), "");
   kbtest::WriteFile(kbtest::Join(scratch_ / "lib", "deps.jar"), "");
@@ -284,7 +284,7 @@ TEST_F(CheckTest, TheDemoConfigurationPassesWithoutFindings) {
   // The demo's runtime: "java" on the search path, or the Windows demo's
   // child beside the launcher.
   kbtest::MakeDirs(scratch_ / "bin");
-  kbtest::CopyFile(kbtest::BuiltProgram("test_child"),
+  kbtest::CopyFile(kbtest::Child(),
                    windows ? scratch_ / "hello_child.exe" : kbtest::Join(scratch_ / "bin", "java"));
   kbtest::ScopedEnv path("PATH", scratch_ / "bin");
   const Report report = Check(ini, {"Kestrelbay", "user"}, "hello.ini");

@@ -24,7 +24,8 @@ std::string operator/(const std::string& folder, const std::string& name) {
   return kbtest::Join(folder, name);
 }
 
-bool IsWindows() { return platform::PathSeparator() == '\\'; }
+using kbtest::IsWindows;
+
 std::string Ext() { return IsWindows() ? ".bat" : ".sh"; }
 
 // The script as the user's system must read it, written out in full.

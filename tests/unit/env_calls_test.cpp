@@ -17,7 +17,7 @@ using kbtest::ReadFile;
 using kbtest::ScopedEnv;
 using kbtest::ScratchDir;
 
-bool IsWindows() { return platform::PathSeparator() == '\\'; }
+using kbtest::IsWindows;
 
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
   std::tm t{};

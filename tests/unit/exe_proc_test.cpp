@@ -77,11 +77,8 @@ int RunAsLauncherWhenAsked() {
 }
 const int kLauncherMode = RunAsLauncherWhenAsked();
 
-bool IsWindows() { return platform::PathSeparator() == '\\'; }
-
-std::string Child(const std::string& arguments) {
-  return kb::QuoteArgument(kbtest::BuiltProgram("test_child")) + " " + arguments;
-}
+using kbtest::ChildLine;
+using kbtest::IsWindows;
 
 std::string Pattern(std::size_t count) {
   static const char kPattern[] = "0123456789abcdefghijklmnopqrstuvwxyz";
@@ -160,17 +157,21 @@ class ExeProcTest : public ::testing::Test {
 };
 
 TEST_F(ExeProcTest, RelaysEveryByteToConsoleAndLog) {
-  const std::string random = RandomBytes(200000, 7);
+  // Far more than a pipe or one relay chunk holds, of an odd size.
+  const std::size_t random_size = 4 * 1024 * 1024 + 7;
+  const std::string random = RandomBytes(random_size, 12345);
   const struct {
-    const char* arguments;
+    std::string arguments;
     std::string echo;
   } cases[] = {
       {"--tc-quiet", ""},
       {"--tc-quiet --tc-bytes=1000", Pattern(1000)},
-      {"--tc-quiet --tc-nul", std::string("a\0b\n", 4)},
+      // Nothing after a zero byte is cut off.
+      {"--tc-quiet --tc-nul --tc-out=x --tc-bytes=3", std::string("a\0b\nx\n012", 9)},
       {"--tc-quiet --tc-out=one --tc-err=two --tc-out=three", "one\ntwo\nthree\n"},
       {"--tc-quiet --tc-out=dos\r --tc-out=lone\rcr", "dos\r\nlone\rcr\n"},
-      {"--tc-quiet --tc-random=200000:7", random},
+      {"--tc-quiet --tc-random=" + kb::IntToString(static_cast<int>(random_size)) + ":12345",
+       random},
       // A CR LF split between two chunks (the child pauses between them).
       {"--tc-quiet --tc-raw=a\r --tc-sleep=300 --tc-out= --tc-raw=b", "a\r\nb"},
   };
@@ -180,9 +181,9 @@ TEST_F(ExeProcTest, RelaysEveryByteToConsoleAndLog) {
   int index = 0;
   for (const auto& c : cases) {
     for (const std::string& injected : {std::string(), fault}) {
-      SCOPED_TRACE(std::string(c.arguments) + " " + injected);
+      SCOPED_TRACE(c.arguments + " " + injected);
       log_path_ = scratch_ / ("run" + kb::IntToString(++index) + ".log");
-      const Launch launch = RunLauncher("display", Child(c.arguments), false, injected);
+      const Launch launch = RunLauncher("display", ChildLine(c.arguments), false, injected);
       EXPECT_EQ(launch.result, "0");
       EXPECT_TRUE(launch.run.output == c.echo) << "echo differs, size " << launch.run.output.size();
       EXPECT_TRUE(Relayed(launch.log) == RelayedForm(c.echo))
@@ -199,7 +200,7 @@ TEST_F(ExeProcTest, WindowedKindLogsWithoutEcho) {
   for (bool close_stdout : {false, true}) {
     std::remove(LogPath().c_str());
     const Launch launch = RunLauncher(
-        "display100", Child("--tc-quiet --tc-out=hidden --tc-exit=4"), close_stdout);
+        "display100", ChildLine("--tc-quiet --tc-out=hidden --tc-exit=4"), close_stdout);
     EXPECT_EQ(launch.result, "4");
     EXPECT_EQ(launch.run.output, "");
     EXPECT_EQ(Relayed(launch.log), "hidden\r\n");
@@ -219,18 +220,37 @@ TEST_F(ExeProcTest, ReturnsAndLogsTheChildsExitCode) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
-    const Launch display = RunLauncher("display", Child(std::string("--tc-exit=") + c.code));
+    const Launch display = RunLauncher("display", ChildLine(std::string("--tc-exit=") + c.code));
     EXPECT_EQ(display.result, c.expected);
     EXPECT_NE(display.log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=" + c.expected +
                                "\r\n"),
               std::string::npos);
     kb::LogFilePath() = LogPath();
-    EXPECT_EQ(kb::IntToString(kb::ExeandWait(Child(std::string("--tc-quiet --tc-exit=") + c.code))),
-              c.expected);
+    EXPECT_EQ(
+        kb::IntToString(kb::ExeandWait(ChildLine(std::string("--tc-quiet --tc-exit=") + c.code))),
+        c.expected);
     kb::LogFilePath().clear();
     EXPECT_NE(kbtest::ReadFile(LogPath())
                   .find("INFO: ExeProc::ExeandWait::GetExitCodeProcess=" + c.expected + "\r\n"),
               std::string::npos);
+  }
+}
+
+// The system's own answer for a program that is not there, however the
+// command line names it.
+TEST(StartChildTest, MissingProgramIsErrorTwo) {
+  const kbtest::ScratchDir scratch;
+  const std::string ext = IsWindows() ? ".exe" : "";
+  const std::string lines[] = {
+      "kb_no_such_program_77",  // looked for on the search path
+      (scratch / ("no_such_program" + ext)) + " -x",
+      kb::QuoteArgument(kbtest::Join(scratch / "missing dir", "p" + ext)) + " a",
+  };
+  for (const std::string& line : lines) {
+    platform::StartOptions options;
+    platform::Child child;
+    EXPECT_EQ(platform::StartChild(line, options, &child), 2) << line;
+    EXPECT_FALSE(child.started()) << line;
   }
 }
 
@@ -252,7 +272,8 @@ TEST_F(ExeProcTest, MissingProgramIsReportedByEveryRunner) {
 
 TEST_F(ExeProcTest, RelayWaitsForGrandchildHoldingThePipe) {
   const auto start = std::chrono::steady_clock::now();
-  const Launch launch = RunLauncher("display", Child("--tc-quiet --tc-grandchild=2000 --tc-out=up"));
+  const Launch launch =
+      RunLauncher("display", ChildLine("--tc-quiet --tc-grandchild=2000 --tc-out=up"));
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(launch.result, "0");
   EXPECT_EQ(launch.run.output, "up\n");
@@ -260,7 +281,8 @@ TEST_F(ExeProcTest, RelayWaitsForGrandchildHoldingThePipe) {
 }
 
 TEST_F(ExeProcTest, ExeandWaitHidesTheChildsOutput) {
-  const Launch launch = RunLauncher("wait", Child("--tc-out=secret --tc-err=secret2 --tc-exit=6"));
+  const Launch launch =
+      RunLauncher("wait", ChildLine("--tc-out=secret --tc-err=secret2 --tc-exit=6"));
   EXPECT_EQ(launch.result, "6");
   // A pipe the launcher writes to is not handed on (Wine passes it on anyway).
   if (!IsWindows()) {
@@ -274,7 +296,7 @@ TEST_F(ExeProcTest, ExeandWaitHidesTheChildsOutput) {
 TEST_F(ExeProcTest, ExecuteReturnsWhileTheChildRunsOn) {
   kb::LogFilePath() = LogPath();
   const auto start = std::chrono::steady_clock::now();
-  const int result = kb::execute(Child("--tc-quiet --tc-sleep=8000"));
+  const int result = kb::execute(ChildLine("--tc-quiet --tc-sleep=8000"));
   const auto elapsed = std::chrono::steady_clock::now() - start;
   kb::LogFilePath().clear();
   EXPECT_EQ(result, 0);
@@ -284,7 +306,7 @@ TEST_F(ExeProcTest, ExecuteReturnsWhileTheChildRunsOn) {
 
 TEST_F(ExeProcTest, ClosedStandardOutputStillLogsEverything) {
   const Launch launch =
-      RunLauncher("display", Child("--tc-quiet --tc-bytes=300000 --tc-exit=3"), true);
+      RunLauncher("display", ChildLine("--tc-quiet --tc-bytes=300000 --tc-exit=3"), true);
   EXPECT_EQ(launch.result, "3");
   EXPECT_TRUE(Relayed(launch.log) == RelayedForm(Pattern(300000))) << Relayed(launch.log).size();
   EXPECT_NE(launch.log.find("ERROR: ExeProc::ExeandDisplay::GetStdHandle::"), std::string::npos);
@@ -296,7 +318,8 @@ TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
   for (const std::size_t read_first : {std::size_t{0}, std::size_t{1000}}) {
     SCOPED_TRACE(read_first);
     kbtest::ScopedEnv runner_env(kRunnerVar, "display");
-    kbtest::ScopedEnv command_env(kCommandVar, Child("--tc-quiet --tc-bytes=500000 --tc-exit=9"));
+    kbtest::ScopedEnv command_env(kCommandVar,
+                                  ChildLine("--tc-quiet --tc-bytes=500000 --tc-exit=9"));
     kbtest::ScopedEnv log_env(kLogVar, LogPath());
     kbtest::ScopedEnv result_env(kResultVar, scratch_ / "result.txt");
     kbtest::ScopedEnv close_env(kCloseStdoutVar, "0");
@@ -324,7 +347,10 @@ TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
     ASSERT_EQ(launcher.Wait(), 0);
     EXPECT_TRUE(echoed == Pattern(read_first));
     EXPECT_EQ(kbtest::ReadFile(scratch_ / "result.txt"), "9");
-    EXPECT_TRUE(Relayed(kbtest::ReadFile(LogPath())) == RelayedForm(Pattern(500000)));
+    const std::string log = kbtest::ReadFile(LogPath());
+    EXPECT_TRUE(Relayed(log) == RelayedForm(Pattern(500000)));
+    EXPECT_NE(log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=9\r\n"),
+              std::string::npos);
     std::remove(LogPath().c_str());
   }
 }
@@ -333,7 +359,7 @@ TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
 // written to it afterwards reaches the reader, nor the next file opened
 // (POSIX: a freed descriptor 1 would be that file).
 TEST_F(ExeProcTest, StandardOutputStaysClosedAfterTheRelay) {
-  const Launch launch = RunLauncher("display-then-open", Child("--tc-quiet --tc-out=child"));
+  const Launch launch = RunLauncher("display-then-open", ChildLine("--tc-quiet --tc-out=child"));
   EXPECT_EQ(launch.result, "0");
   EXPECT_EQ(launch.run.output, "child\n");
   EXPECT_EQ(kbtest::ReadFile(scratch_ / "result.txt.other"), "");
@@ -342,7 +368,8 @@ TEST_F(ExeProcTest, StandardOutputStaysClosedAfterTheRelay) {
 TEST_F(ExeProcTest, LogOffOrUnwritableStillEchoes) {
   for (const std::string& path : {std::string(), kbtest::Join(scratch_ / "missing", "run.log")}) {
     log_path_ = path;
-    const Launch launch = RunLauncher("display", Child("--tc-quiet --tc-bytes=70000 --tc-exit=2"));
+    const Launch launch =
+        RunLauncher("display", ChildLine("--tc-quiet --tc-bytes=70000 --tc-exit=2"));
     EXPECT_EQ(launch.result, "2");
     EXPECT_TRUE(launch.run.output == Pattern(70000));
   }

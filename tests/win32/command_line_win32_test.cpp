@@ -46,14 +46,14 @@ TEST(CommandLineWin32Test, RuntimeSplitsLikeSplitCommandLine) {
       "\xe9t\xe9 \x80\xff",
       "\\\"\\\\\"\\\\\\\"",
   };
-  const std::string program = "\"" + kbtest::BuiltProgram("test_child") + "\"";
+  const std::string program = "\"" + kbtest::Child() + "\"";
   for (const char* tail : kTails) {
     const std::string line = program + " " + tail;
     const kbtest::RunResult run = kbtest::Run(line);
     ASSERT_TRUE(run.started) << line;
     std::vector<std::string> expected = kb::SplitCommandLine(line);
     ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(expected[0], kbtest::BuiltProgram("test_child"));
+    EXPECT_EQ(expected[0], kbtest::Child());
     expected.erase(expected.begin());
     EXPECT_EQ(PrintedArguments(run.output), expected) << "line: [" << tail << "]";
   }

@@ -138,19 +138,6 @@ TEST(ProcessWin32, ExitStatusIsSigned32Bit) {
   }
 }
 
-TEST(ProcessWin32, MissingProgramIsErrorTwo) {
-  platform::StartOptions options;
-  const std::string exe = platform::ExecutablePath();
-  const std::string folder = exe.substr(0, exe.find_last_of('\\'));
-  for (const std::string& line :
-       {folder + "\\no_such_program.exe -x", std::string("kb_no_such_program_77"),
-        "\"" + folder + "\\missing dir\\p.exe\" a"}) {
-    platform::Child child;
-    EXPECT_EQ(platform::StartChild(line, options, &child), 2) << line;
-    EXPECT_FALSE(child.started()) << line;
-  }
-}
-
 TEST(ProcessWin32, ChildSeesVariablesSetThroughTheLayer) {
   const std::string name = "KB_WIN32_CHILD_VAR";
   ASSERT_TRUE(platform::SetEnvVar(name, "from parent"));

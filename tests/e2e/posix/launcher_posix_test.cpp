@@ -1,5 +1,5 @@
-// What only a POSIX launcher meets: signals, closed and broken standard
-// output, a full device, file modes and planted symbolic links.
+// What only a POSIX launcher meets: signals, closed standard streams, a
+// full device, file modes and planted symbolic links.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "e2e/e2e_support.h"
 #include "env/env_calls.h"
+#include "support/e2e_support.h"
 
 namespace kbtest {
 namespace {
@@ -154,7 +154,8 @@ TEST_F(PosixLauncher, ChildKilledBySignalGives128PlusTheSignal) {
 
 // Started without some standard streams, the launcher must not let its
 // lock file or log take their place: the child's output would land there.
-TEST_F(PosixLauncher, ClosedStandardStreamsStillLogEverything) {
+// (What the relay logs with its output closed is tested in exe_proc_test.)
+TEST_F(PosixLauncher, ClosedStandardStreamsAreNotTakenByTheLockFileOrLog) {
   for (const std::string& closed : {">&-", "<&- >&-", "<&- >&- 2>&-", "2>&- >/dev/null"}) {
     SCOPED_TRACE(closed);
     const std::string exe = Install();
@@ -163,7 +164,8 @@ TEST_F(PosixLauncher, ClosedStandardStreamsStillLogEverything) {
     const pid_t pid = StartShell("exec " + kb::QuoteArgument(exe) + " " + closed);
     EXPECT_EQ(WaitStatus(pid), 3);
     const std::string log = LogContent();
-    EXPECT_NE(log.find("0123456789abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+    // The child's output is in the log once: not echoed into it as well.
+    EXPECT_GT(log.size(), 100000u);
     EXPECT_LT(log.size(), 110000u) << "the child's output was written twice";
     EXPECT_NE(log.find("INFO: Launcher::main=3"), std::string::npos);
     for (const std::string& name : ListDir(dir_ / "run/kestrelbay")) {
@@ -171,16 +173,6 @@ TEST_F(PosixLauncher, ClosedStandardStreamsStillLogEverything) {
     }
     RemoveLogs();
   }
-}
-
-TEST_F(PosixLauncher, BrokenPipeOnTheConsoleDoesNotCutTheLog) {
-  const std::string exe = Configure("--tc-quiet --tc-lines=20000:80 --tc-out=LAST-LINE --tc-exit=5");
-  const pid_t pid = StartShell(kb::QuoteArgument(exe) + " | head -1 >/dev/null; exit ${PIPESTATUS:-0}");
-  WaitStatus(pid);
-  const std::string log = LogContent();
-  EXPECT_NE(log.find("LAST-LINE\r\n"), std::string::npos);
-  EXPECT_NE(log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=5"), std::string::npos);
-  EXPECT_NE(log.find("INFO: Launcher::main=5"), std::string::npos);
 }
 
 TEST_F(PosixLauncher, FullDeviceForTheLogLosesNothingOnTheConsole) {

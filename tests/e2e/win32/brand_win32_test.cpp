@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "e2e/e2e_support.h"
+#include "support/e2e_support.h"
+// After the helpers: the Windows header turns CopyFile into a macro.
 #include "platform/win32/windows_api.h"
 
 // The test helper of that name, not the Windows macro.

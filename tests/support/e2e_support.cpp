@@ -1,4 +1,4 @@
-#include "e2e/e2e_support.h"
+#include "support/e2e_support.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,8 +9,6 @@
 #include "platform/system.h"
 
 namespace kbtest {
-
-bool IsWindows() { return platform::PathSeparator() == '\\'; }
 
 int SeenExit(int result) { return IsWindows() ? result : (result & 0xFF); }
 
@@ -86,8 +84,6 @@ std::vector<std::string> LauncherTest::ChildArgs(const std::string& output) {
   }
   return args;
 }
-
-std::string LauncherTest::Child() { return BuiltProgram("test_child"); }
 
 bool IsTimeStampLine(const std::string& line) {
   // "Www Mmm dd hh:mm:ss yyyy"

@@ -13,7 +13,6 @@
 
 namespace kbtest {
 
-bool IsWindows();
 // The exit status a caller sees for a launcher result (POSIX: modulo 256).
 int SeenExit(int result);
 
@@ -46,7 +45,6 @@ class LauncherTest : public ::testing::Test {
 
   // The "ARG=" lines of the test child's output.
   static std::vector<std::string> ChildArgs(const std::string& output);
-  static std::string Child();  // path of the test child
 
   ScratchDir dir_;
   std::string app_dir_;
