@@ -140,7 +140,11 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
   if (!file.valid()) return false;
   const bool ok = WriteAll(file, bytes.data(), bytes.size());
-  return file.Close() && ok;
+  if (file.Close() && ok) return true;
+  // A cut-off file must not stay behind: a script that ends inside a path
+  // could name a folder above the one meant.
+  ::DeleteFileA(path.c_str());
+  return false;
 }
 
 bool IsRootPath(const std::string& path) {
