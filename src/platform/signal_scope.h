@@ -37,6 +37,13 @@ class ChildSignalScope {
   // instead of waiting for that process: the relay ends. Windows: no effect.
   void Watch(const Child& child, const Handle* output = nullptr);
 
+  // `echo` is where the relay copies the child's output (the launcher's own
+  // standard output). POSIX: the request that makes the relay end (see
+  // Watch) also puts /dev/null in place of that descriptor, so that an echo
+  // held up by a full standard output that nobody reads goes on at once;
+  // what the relay still reads reaches the log only. Windows: no effect.
+  void WatchEcho(const Handle& echo);
+
   // POSIX: 128 + N when termination request N arrived after the child had
   // ended (the launcher then ends with that code), else 0. Windows: 0.
   int StopExitCode() const;

@@ -33,6 +33,10 @@ volatile sig_atomic_t g_stop_signal = 0;
 volatile sig_atomic_t g_output_fd = -1;
 dev_t g_output_dev = 0;
 ino_t g_output_ino = 0;
+// The relay's echo (the launcher's own output), identified the same way.
+volatile sig_atomic_t g_echo_fd = -1;
+dev_t g_echo_dev = 0;
+ino_t g_echo_ino = 0;
 
 // The requests this scope blocked that were not blocked before it.
 sigset_t g_held;
@@ -70,17 +74,44 @@ bool TargetEnded(pid_t pid) {
   return info.si_pid == pid;
 }
 
+// Whether fd still names the file it named when it was recorded.
+bool StillNames(int fd, dev_t dev, ino_t ino) {
+  struct stat info;
+  return fd >= 0 && ::fstat(fd, &info) == 0 && info.st_dev == dev && info.st_ino == ino;
+}
+
+bool Identify(int fd, dev_t* dev, ino_t* ino) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0) return false;
+  *dev = info.st_dev;
+  *ino = info.st_ino;
+  return true;
+}
+
 // Lets the relay drain the pipe and then see "would block" rather than wait
 // for a process that the child left holding it.
 void EndOutputReads() {
   const int fd = g_output_fd;
-  if (fd < 0) return;
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || info.st_dev != g_output_dev || info.st_ino != g_output_ino) {
-    return;
-  }
+  if (!StillNames(fd, g_output_dev, g_output_ino)) return;
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+// Puts /dev/null where the echo was. An echo waiting for room on a standard
+// output that nobody reads is interrupted by the request: a write(2) or
+// tee(2) that had moved nothing yet is restarted (SA_RESTART) and now meets
+// /dev/null or, for tee(2), EINVAL, after which the relay reads and writes;
+// one that had moved some bytes returns their count; a poll(2) returns
+// EINTR. Either way the echo goes on at once into /dev/null, and the relay
+// reaches the end of the drained pipe.
+void ReleaseEcho() {
+  const int fd = g_echo_fd;
+  if (!StillNames(fd, g_echo_dev, g_echo_ino)) return;
+  const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null_fd < 0) return;
+  ::dup3(null_fd, fd, O_CLOEXEC);
+  ::close(null_fd);
+  g_echo_fd = -1;
 }
 
 void OnRequest(int signal_number) {
@@ -91,6 +122,7 @@ void OnRequest(int signal_number) {
   } else {
     if (g_stop_signal == 0) g_stop_signal = signal_number;
     EndOutputReads();
+    ReleaseEcho();
   }
   errno = saved_errno;
 }
@@ -153,16 +185,13 @@ ChildSignalScope::ChildSignalScope() {
   g_target_pid = 0;
   g_stop_signal = 0;
   g_output_fd = -1;
+  g_echo_fd = -1;
 }
 
 void ChildSignalScope::Watch(const Child& child, const Handle* output) {
-  if (output != nullptr && output->valid()) {
-    struct stat info;
-    if (::fstat(static_cast<int>(output->get()), &info) == 0) {
-      g_output_dev = info.st_dev;
-      g_output_ino = info.st_ino;
-      g_output_fd = static_cast<int>(output->get());
-    }
+  if (output != nullptr && output->valid() &&
+      Identify(static_cast<int>(output->get()), &g_output_dev, &g_output_ino)) {
+    g_output_fd = static_cast<int>(output->get());
   }
   g_target_pid = child.state() != nullptr ? child.state()->pid : 0;
 
@@ -189,6 +218,19 @@ void ChildSignalScope::Watch(const Child& child, const Handle* output) {
   SetMask(g_mask_before);
 }
 
+void ChildSignalScope::WatchEcho(const Handle& echo) {
+  if (!echo.valid()) return;
+  const sigset_t requests = RequestSet();
+  sigset_t old;
+  Block(requests, &old);
+  if (Identify(static_cast<int>(echo.get()), &g_echo_dev, &g_echo_ino)) {
+    g_echo_fd = static_cast<int>(echo.get());
+    // Asked to stop before the echo was known: it starts released.
+    if (g_stop_signal != 0) ReleaseEcho();
+  }
+  SetMask(old);
+}
+
 int ChildSignalScope::StopExitCode() const {
   return g_stop_signal == 0 ? 0 : 128 + static_cast<int>(g_stop_signal);
 }
@@ -204,6 +246,7 @@ ChildSignalScope::~ChildSignalScope() {
   g_pipe_installed = false;
   g_target_pid = 0;
   g_output_fd = -1;
+  g_echo_fd = -1;
   g_holding = false;
   SetMask(g_mask_before);
 }

@@ -28,6 +28,8 @@ ChildSignalScope::~ChildSignalScope() {
 
 void ChildSignalScope::Watch(const Child& /*child*/, const Handle* /*output*/) {}
 
+void ChildSignalScope::WatchEcho(const Handle& /*echo*/) {}
+
 int ChildSignalScope::StopExitCode() const { return 0; }
 
 }  // namespace platform
