@@ -27,38 +27,10 @@ int DrawNumber() {
   return source ? source() : std::rand();
 }
 
-// Windows accepts both separators; on POSIX a backslash is an ordinary
-// character of a name.
-bool IsSeparator(char c) {
-  const char native = platform::PathSeparator();
-  return c == native || (native == '\\' && c == '/');
-}
-
-// Length of the root at the start of a path ("/", "C:\", "\\srv\share\"),
-// the separator that ends it included; 0 when the path is not absolute.
-std::size_t RootLength(const std::string& path) {
-  if (platform::PathSeparator() == '/') return !path.empty() && path[0] == '/' ? 1 : 0;
-  if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) return 3;
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    // \\server\share\ : the root ends after the share's name.
-    std::size_t parts = 0;
-    std::size_t i = 2;
-    while (i < path.size() && parts < 2) {
-      const std::size_t start = i;
-      while (i < path.size() && !IsSeparator(path[i])) ++i;
-      if (i == start) return 0;
-      ++parts;
-      if (i < path.size()) ++i;
-    }
-    return parts == 2 ? i : 0;
-  }
-  return 0;
-}
-
 std::string RootOf(const std::string& path) {
-  std::string root = path.substr(0, RootLength(path));
+  std::string root = path.substr(0, platform::RootLength(path));
   for (char& c : root) {
-    if (IsSeparator(c)) c = platform::PathSeparator();
+    if (platform::IsPathSeparator(c)) c = platform::PathSeparator();
   }
   if (!root.empty() && root.back() != platform::PathSeparator()) {
     root += platform::PathSeparator();  // "\\srv\share" given without its end
@@ -74,13 +46,13 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }  // namespace
 
 std::string NormalizeAbsolutePath(const std::string& path) {
-  const std::size_t root_length = RootLength(path);
+  const std::size_t root_length = platform::RootLength(path);
   if (root_length == 0) return std::string();
   std::vector<std::string> parts;
   std::size_t i = root_length;
   while (i < path.size()) {
     std::size_t end = i;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    while (end < path.size() && !platform::IsPathSeparator(path[end])) ++end;
     const std::string part = path.substr(i, end - i);
     if (part == "..") {
       if (!parts.empty()) parts.pop_back();  // ".." of a root is the root
@@ -98,7 +70,7 @@ std::string NormalizeAbsolutePath(const std::string& path) {
 }
 
 std::string ParentFolder(const std::string& normalized) {
-  const std::size_t root_length = RootLength(normalized);
+  const std::size_t root_length = platform::RootLength(normalized);
   if (root_length == 0 || normalized.size() <= root_length) return std::string();
   const std::size_t last = normalized.find_last_of(platform::PathSeparator());
   // "C:\run1" is held by "C:\", not by "C:", which would name the drive's
@@ -110,8 +82,7 @@ std::string ParentFolder(const std::string& normalized) {
 // Refuses folders whose removal would take the system or the user's own
 // files with it.
 std::string CleanRefusalReason(const std::string& folder) {
-  if (RootLength(folder) == folder.size() || platform::IsRootPath(folder) ||
-      platform::IsFileSystemRoot(folder)) {
+  if (platform::IsRootPath(folder) || platform::IsFileSystemRoot(folder)) {
     return "the clean directory is a file-system root: " + folder;
   }
   const std::string home = NormalizeAbsolutePath(platform::UserHomeFolder());

@@ -2,6 +2,7 @@
 // writes. Paths are 8-bit strings in the native separator.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/error_codes.h"
@@ -32,6 +33,16 @@ bool SetCurrentDir(const std::string& path);
 // folded away without following links or needing the folders to exist).
 // Empty on failure.
 std::string FullPathName(const std::string& path);
+
+// True for a character that ends a folder's name in a path: "\" and "/"
+// on Windows; only "/" on POSIX, where a backslash is part of a name.
+bool IsPathSeparator(char c);
+
+// Length of the root that starts an absolute path, the separator that closes
+// it included ("C:\" 3, "\\srv\share\" 12, "/" 1; "\\srv\share" without
+// its closing separator answers 11). 0 when the path is not absolute. This
+// is the one place that parses roots: the other path tests below use it.
+std::size_t RootLength(const std::string& path);
 
 // True for a fully qualified path ("C:\x", "\\server\share"; POSIX "/x").
 bool IsAbsolutePath(const std::string& path);

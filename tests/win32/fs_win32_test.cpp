@@ -114,21 +114,33 @@ TEST_F(FsWin32, CurrentDirectoryRoundTripsAndResolvesRelativeNames) {
 TEST(FsWin32Paths, AbsoluteAndRootForms) {
   struct Case {
     const char* path;
+    std::size_t root_length;
     bool absolute;
     bool root;
   };
   const Case cases[] = {
-      {"C:\\", true, true},        {"c:/", true, true},
-      {"C:", false, true},         {"\\", false, true},
-      {"/", false, true},          {"\\\\srv\\share", true, true},
-      {"\\\\srv\\share\\", true, true},
-      {"\\\\srv\\share\\dir", true, false},
-      {"\\\\srv", false, false},   {"C:\\dir", true, false},
-      {"C:dir", false, false},     {"\\dir", false, false},
-      {"dir\\x", false, false},    {"", false, false},
-      {"1:\\", false, false},
+      {"C:\\", 3, true, true},
+      {"c:/", 3, true, true},
+      {"C:", 0, false, true},
+      {"\\", 0, false, true},
+      {"/", 0, false, true},
+      {"\\\\srv\\share", 11, true, true},
+      {"\\\\srv\\share\\", 12, true, true},
+      {"//srv/share/dir", 12, true, false},
+      {"\\\\.\\C:\\users\\me", 7, true, false},
+      {"\\\\srv\\", 0, false, false},
+      {"\\\\srv", 0, false, false},
+      {"\\\\\\share", 0, false, false},
+      {"C:\\dir", 3, true, false},
+      {"C:\\\\", 3, true, false},
+      {"C:dir", 0, false, false},
+      {"\\dir", 0, false, false},
+      {"dir\\x", 0, false, false},
+      {"", 0, false, false},
+      {"1:\\", 0, false, false},
   };
   for (const Case& c : cases) {
+    EXPECT_EQ(platform::RootLength(c.path), c.root_length) << c.path;
     EXPECT_EQ(platform::IsAbsolutePath(c.path), c.absolute) << c.path;
     EXPECT_EQ(platform::IsRootPath(c.path), c.root) << c.path;
   }

@@ -99,9 +99,13 @@ std::string FullPathName(const std::string& path) {
   return result;
 }
 
-bool IsRootedPath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+bool IsPathSeparator(char c) { return c == '/'; }
 
-bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+std::size_t RootLength(const std::string& path) { return !path.empty() && path[0] == '/' ? 1 : 0; }
+
+bool IsRootedPath(const std::string& path) { return RootLength(path) != 0; }
+
+bool IsAbsolutePath(const std::string& path) { return RootLength(path) != 0; }
 
 std::string FindEntry(const std::string& path) {
   // A directory search matches names, so a name that ends in a separator

@@ -15,29 +15,12 @@ namespace {
 
 constexpr DWORD kPathBufferSize = MAX_PATH;  // 260, terminator included
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 bool IsDriveLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 bool HasDrivePrefix(const std::string& path) {
   return path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':';
-}
-
-// Length of a "\\server\share" prefix (without what follows), or 0 when the
-// path does not start with one.
-std::size_t UncRootLength(const std::string& path) {
-  if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) {
-    return 0;
-  }
-  const std::size_t server_end = path.find_first_of("\\/", 2);
-  if (server_end == std::string::npos || server_end == 2) return 0;
-  const std::size_t share_begin = server_end + 1;
-  std::size_t share_end = path.find_first_of("\\/", share_begin);
-  if (share_end == std::string::npos) share_end = path.size();
-  if (share_end == share_begin) return 0;
-  return share_end;
 }
 
 }  // namespace
@@ -89,19 +72,34 @@ std::string FullPathName(const std::string& path) {
   return std::string(buffer, length);
 }
 
-bool IsRootedPath(const std::string& path) {
-  return HasDrivePrefix(path) || (!path.empty() && IsSeparator(path[0]));
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::size_t RootLength(const std::string& path) {
+  if (HasDrivePrefix(path)) return path.size() >= 3 && IsPathSeparator(path[2]) ? 3 : 0;
+  if (path.size() < 2 || !IsPathSeparator(path[0]) || !IsPathSeparator(path[1])) return 0;
+  // "\\server\share\": the root ends after the share's name. "\\.\C:\" is
+  // read the same way, with "." as the server and "C:" as the share.
+  std::size_t i = 2;
+  for (int part = 0; part < 2; ++part) {
+    const std::size_t start = i;
+    while (i < path.size() && !IsPathSeparator(path[i])) ++i;
+    if (i == start) return 0;
+    if (part == 0 && i == path.size()) return 0;  // a server without a share
+    if (i < path.size()) ++i;
+  }
+  return i;
 }
 
-bool IsAbsolutePath(const std::string& path) {
-  if (HasDrivePrefix(path)) return path.size() >= 3 && IsSeparator(path[2]);
-  return UncRootLength(path) != 0;
+bool IsRootedPath(const std::string& path) {
+  return HasDrivePrefix(path) || (!path.empty() && IsPathSeparator(path[0]));
 }
+
+bool IsAbsolutePath(const std::string& path) { return RootLength(path) != 0; }
 
 std::string FindEntry(const std::string& path) {
   // A directory search matches names only: a name that ends in a separator
   // has an empty last part and names nothing.
-  if (path.empty() || IsSeparator(path.back())) return std::string();
+  if (path.empty() || IsPathSeparator(path.back())) return std::string();
   // The caller goes on to delete what is found, so a pattern must not stand
   // for whichever entry happens to match first ("C:\*" would name the
   // first folder of the drive).
@@ -134,13 +132,11 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes,
 }
 
 bool IsRootPath(const std::string& path) {
-  if (path.size() == 1) return IsSeparator(path[0]);
-  if (HasDrivePrefix(path)) {
-    return path.size() == 2 || (path.size() == 3 && IsSeparator(path[2]));
-  }
-  const std::size_t unc = UncRootLength(path);
-  if (unc == 0) return false;
-  return unc == path.size() || (unc + 1 == path.size() && IsSeparator(path[unc]));
+  // A lone separator is the current drive's root, and "C:" the drive.
+  if (path.size() == 1) return IsPathSeparator(path[0]);
+  if (path.size() == 2 && HasDrivePrefix(path)) return true;
+  const std::size_t root = RootLength(path);
+  return root != 0 && root == path.size();
 }
 
 }  // namespace platform

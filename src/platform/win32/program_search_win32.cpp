@@ -26,11 +26,6 @@ std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
   return n > 0 && n <= MAX_PATH ? std::string(buffer, n) : std::string();
 }
 
-bool IsRooted(const std::string& path) {
-  return (path.size() >= 2 && path[1] == ':') ||
-         (!path.empty() && (path[0] == '\\' || path[0] == '/'));
-}
-
 }  // namespace
 
 std::string FindProgram(const std::string& program, const std::string& launcher_dir,
@@ -43,7 +38,7 @@ std::string FindProgram(const std::string& program, const std::string& launcher_
   if (file.find('.') == std::string::npos) name += ".exe";
 
   if (name.find_first_of("\\/:") != std::string::npos) {
-    const std::string path = IsRooted(name) ? name : InFolder(work_dir, name);
+    const std::string path = IsRootedPath(name) ? name : InFolder(work_dir, name);
     return IsFile(path) ? path : std::string();
   }
   std::vector<std::string> folders = {launcher_dir, work_dir, SystemFolder(&::GetSystemDirectoryA)};
