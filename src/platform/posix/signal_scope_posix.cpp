@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "platform/posix/child_state.h"
 #include "platform/posix/signals_posix.h"
@@ -44,6 +45,14 @@ bool g_holding = false;
 sigset_t g_mask_before;
 struct sigaction g_saved[kRequestCount];
 bool g_installed[kRequestCount] = {};
+// Watch was called: the scope saw a child through to its end.
+bool g_watched = false;
+// A LateRequestHold lives: a scope that watched its child leaves the
+// requests it held and handled blocked when it ends (g_left), until the
+// hold takes or releases them.
+bool g_hold_enabled = false;
+bool g_leaving = false;
+sigset_t g_left;
 struct sigaction g_saved_pipe;
 bool g_pipe_installed = false;
 // SIGPIPE ignored by the launcher for itself, not inherited so.
@@ -146,9 +155,10 @@ void IgnoreBrokenPipe() {
 
 void SignalsForChild(sigset_t* mask, sigset_t* to_default) {
   ::pthread_sigmask(SIG_SETMASK, nullptr, mask);
-  if (g_holding) {
-    for (const int signal_number : kRequests) {
-      if (sigismember(&g_held, signal_number)) sigdelset(mask, signal_number);
+  for (const int signal_number : kRequests) {
+    if ((g_holding && sigismember(&g_held, signal_number)) ||
+        (g_leaving && sigismember(&g_left, signal_number))) {
+      sigdelset(mask, signal_number);
     }
   }
   sigemptyset(to_default);
@@ -177,11 +187,19 @@ int ReapEnded(pid_t pid, int* status) {
 ChildSignalScope::ChildSignalScope() {
   const sigset_t requests = RequestSet();
   Block(requests, &g_mask_before);
+  // What an earlier scope left held was not blocked before it.
+  if (g_leaving) {
+    for (const int signal_number : kRequests) {
+      if (sigismember(&g_left, signal_number)) sigdelset(&g_mask_before, signal_number);
+    }
+    g_leaving = false;
+  }
   sigemptyset(&g_held);
   for (const int signal_number : kRequests) {
     if (!sigismember(&g_mask_before, signal_number)) sigaddset(&g_held, signal_number);
   }
   g_holding = true;
+  g_watched = false;
   g_target_pid = 0;
   g_stop_signal = 0;
   g_output_fd = -1;
@@ -194,6 +212,7 @@ void ChildSignalScope::Watch(const Child& child, const Handle* output) {
     g_output_fd = static_cast<int>(output->get());
   }
   g_target_pid = child.state() != nullptr ? child.state()->pid : 0;
+  g_watched = true;
 
   struct sigaction handle = {};
   handle.sa_handler = OnRequest;
@@ -238,8 +257,20 @@ int ChildSignalScope::StopExitCode() const {
 ChildSignalScope::~ChildSignalScope() {
   const sigset_t requests = RequestSet();
   Block(requests, nullptr);
+  // Under a LateRequestHold, a request handled here stays blocked once its
+  // handler is gone, so that it cannot end the launcher before the hold.
+  const bool leave = g_hold_enabled && g_watched;
+  sigset_t mask_after = g_mask_before;
+  sigemptyset(&g_left);
   for (int i = 0; i < kRequestCount; ++i) {
-    if (g_installed[i]) ::sigaction(kRequests[i], &g_saved[i], nullptr);
+    if (g_installed[i]) {
+      ::sigaction(kRequests[i], &g_saved[i], nullptr);
+      if (leave && sigismember(&g_held, kRequests[i])) {
+        sigaddset(&g_left, kRequests[i]);
+        sigaddset(&mask_after, kRequests[i]);
+        g_leaving = true;
+      }
+    }
     g_installed[i] = false;
   }
   if (g_pipe_installed) ::sigaction(SIGPIPE, &g_saved_pipe, nullptr);
@@ -248,7 +279,35 @@ ChildSignalScope::~ChildSignalScope() {
   g_output_fd = -1;
   g_echo_fd = -1;
   g_holding = false;
-  SetMask(g_mask_before);
+  g_watched = false;
+  SetMask(mask_after);
+}
+
+LateRequestHold::LateRequestHold() { g_hold_enabled = true; }
+
+int LateRequestHold::TakeExitCode() {
+  if (!g_leaving) return 0;
+  sigset_t pending;
+  if (::sigpending(&pending) != 0) return 0;
+  int taken = 0;
+  for (const int signal_number : kRequests) {
+    if (!sigismember(&g_left, signal_number) || !sigismember(&pending, signal_number)) continue;
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal_number);
+    const struct timespec now = {0, 0};
+    if (::sigtimedwait(&one, nullptr, &now) == signal_number && taken == 0) taken = signal_number;
+  }
+  // A request the scope took as a stop decided the result already.
+  if (taken == 0 || g_stop_signal != 0) return 0;
+  return 128 + taken;
+}
+
+LateRequestHold::~LateRequestHold() {
+  g_hold_enabled = false;
+  if (!g_leaving) return;
+  g_leaving = false;
+  ::pthread_sigmask(SIG_UNBLOCK, &g_left, nullptr);
 }
 
 }  // namespace platform

@@ -32,4 +32,8 @@ void ChildSignalScope::WatchEcho(const Handle& /*echo*/) {}
 
 int ChildSignalScope::StopExitCode() const { return 0; }
 
+LateRequestHold::LateRequestHold() = default;
+LateRequestHold::~LateRequestHold() = default;
+int LateRequestHold::TakeExitCode() { return 0; }
+
 }  // namespace platform
