@@ -58,7 +58,8 @@ bool IsRootedPath(const std::string& path);
 std::string FindEntry(const std::string& path);
 
 // Creates a new file (failing if it cannot be created) and writes the bytes
-// unchanged. POSIX: mode 0700 when executable is set, else 0600.
+// unchanged. POSIX: mode 0700 when executable is set, else 0600. A file
+// that could not be written whole is removed again.
 bool WriteWholeFile(const std::string& path, const std::string& bytes,
                     bool executable);
 

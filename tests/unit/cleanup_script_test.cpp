@@ -12,6 +12,7 @@
 
 #include "log/log.h"
 #include "platform/fs.h"
+#include "platform/io.h"
 #include "platform/system.h"
 #include "support/test_support.h"
 
@@ -81,6 +82,23 @@ TEST_F(CleanupScriptTest, WritesTheFourLinesBesideTheCleanDirectory) {
                            "INFO: Launcher::Run::start::cleanroot=" + dir_path_,
                            "INFO: Run::CreateCleanProc::cleanfile=" + script,
                            "INFO: Run::CreateCleanProc::cleanfile=" + script}));
+}
+
+// A full disk: files can still be created, but their text is refused.
+int RefuseWrites(platform::IoCall call, std::size_t) {
+  return call == platform::IoCall::kWrite ? 28 : 0;
+}
+
+TEST_F(CleanupScriptTest, ScriptCutOffByAFailedWriteIsRemoved) {
+  kbtest::MakeDirs(dir_ / "run1");
+  Numbers({5});
+  platform::SetIoFaultHookForTesting(RefuseWrites);
+  const std::string script = kb::CreateCleanProc(dir_ / "run1", "tool");
+  platform::SetIoFaultHookForTesting(nullptr);
+  EXPECT_EQ(script, "");
+  // A script ending inside its folder's path would remove a folder above it.
+  EXPECT_FALSE(platform::PathExists(dir_ / ("clean_tool_5" + Ext())));
+  EXPECT_TRUE(platform::PathExists(dir_ / "run1"));
 }
 
 TEST_F(CleanupScriptTest, NameNumberComesFromTheUnseededRand) {

@@ -122,7 +122,11 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, bool exec
   if (fd < 0) return false;
   Handle file(fd);
   const bool written = WriteAll(file, bytes.data(), bytes.size());
-  return file.Close() && written;
+  if (file.Close() && written) return true;
+  // A cut-off file must not stay behind: a script that ends inside a path
+  // could name a folder above the one meant.
+  ::unlink(path.c_str());
+  return false;
 }
 
 bool IsRootPath(const std::string& path) {

@@ -26,9 +26,21 @@ bool HasDrivePrefix(const std::string& path) {
 }  // namespace
 
 int CreateDirectoryTree(const std::string& path) {
+  // Nearly every run asks for folders that exist already. The shell answers
+  // 183 for any existing entry of a full path, so that answer is given here
+  // without loading shell32; paths with "/" are left to the shell, which
+  // reads them by rules of its own.
+  if (IsAbsolutePath(path) && path.find('/') == std::string::npos &&
+      ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    return kErrorAlreadyExists;
+  }
+  using CreateTree = int(WINAPI*)(HWND, LPCSTR, const SECURITY_ATTRIBUTES*);
+  static const CreateTree create =
+      win32::LateBound<CreateTree>("shell32.dll", "SHCreateDirectoryExA");
+  if (create == nullptr) return static_cast<int>(ERROR_PROC_NOT_FOUND);
   // The shell call answers the error code itself (GetLastError after it is
   // not meaningful), including 161 for empty and relative paths.
-  return ::SHCreateDirectoryExA(nullptr, path.c_str(), nullptr);
+  return create(nullptr, path.c_str(), nullptr);
 }
 
 PathKind GetPathKind(const std::string& path) {
@@ -128,7 +140,11 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
   if (!file.valid()) return false;
   const bool ok = WriteAll(file, bytes.data(), bytes.size());
-  return file.Close() && ok;
+  if (file.Close() && ok) return true;
+  // A cut-off file must not stay behind: a script that ends inside a path
+  // could name a folder above the one meant.
+  ::DeleteFileA(path.c_str());
+  return false;
 }
 
 bool IsRootPath(const std::string& path) {

@@ -13,12 +13,15 @@ constexpr int kLargestBufferSize = 1 << 17;
 }  // namespace
 
 std::string LoadResourceString(int id) {
+  using LoadString = int(WINAPI*)(HINSTANCE, UINT, LPSTR, int);
+  static const LoadString load = win32::LateBound<LoadString>("user32.dll", "LoadStringA");
+  if (load == nullptr) return std::string();
   HINSTANCE module = ::GetModuleHandleA(nullptr);
   // LoadStringA truncates silently and answers size - 1 then, so a full
   // buffer may hide more text: retry with a larger one.
   for (int size = kFirstBufferSize; size <= kLargestBufferSize; size *= 2) {
     std::vector<char> buffer(static_cast<std::size_t>(size), '\0');
-    const int length = ::LoadStringA(module, static_cast<UINT>(id),
+    const int length = load(module, static_cast<UINT>(id),
                                      buffer.data(), size);
     if (length <= 0) return std::string();  // no such id
     if (length < size - 1) return std::string(buffer.data(), length);
@@ -27,7 +30,9 @@ std::string LoadResourceString(int id) {
 }
 
 void ShowMessageBox(const std::string& text, const std::string& caption) {
-  ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), 0);
+  using MessageBox = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+  static const MessageBox show = win32::LateBound<MessageBox>("user32.dll", "MessageBoxA");
+  if (show != nullptr) show(nullptr, text.c_str(), caption.c_str(), 0);
 }
 
 }  // namespace platform

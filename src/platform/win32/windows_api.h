@@ -15,11 +15,9 @@
 #endif
 
 #include <windows.h>
-// SHCreateDirectoryExA lives in shell32; WIN32_LEAN_AND_MEAN leaves its
-// header out of <windows.h>.
-#include <shlobj.h>
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 namespace win32 {
@@ -39,6 +37,26 @@ inline std::intptr_t FromNullable(HANDLE handle) {
 
 // The calling thread's last error as the int that the seam headers use.
 inline int LastError() { return static_cast<int>(::GetLastError()); }
+
+// A function of a system library that most runs never call (shell32's
+// folder creation, user32's message box and string table). Loading those
+// libraries costs a short run a noticeable share of its start-up, so they
+// are loaded at first use instead of with the program, and always from the
+// system folder, never from the search path. Null when the library or the
+// function cannot be had; the library stays loaded for the process's life.
+template <typename Function>
+Function LateBound(const char* library, const char* name) {
+  HMODULE module = ::GetModuleHandleA(library);
+  if (module == nullptr) {
+    char folder[MAX_PATH + 1] = {};
+    const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) return nullptr;
+    module = ::LoadLibraryA((std::string(folder, length) + "\\" + library).c_str());
+    if (module == nullptr) return nullptr;
+  }
+  // Through void*: GetProcAddress answers one generic function type.
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
 
 }  // namespace win32
 }  // namespace platform
