@@ -209,18 +209,12 @@ void DescribeGuard(const std::string& platform, const std::string& file, Report*
     GuardEntry guard;
     guard.id = entry;
     guard.display = ReadIniValue(platform, kKeyNoRunWithDisplayPrefix + entry, file);
-    int error = 0;
+    bool exists = false;
     // A probe only looks: it never brings the name into being.
-    switch (platform::ProbeNamedMutex(kMutexNamePrefix + entry, &error)) {
-      case platform::ProbeResult::kExists:
-        guard.state = "running";
-        break;
-      case platform::ProbeResult::kAbsent:
-        guard.state = "not running";
-        break;
-      case platform::ProbeResult::kFailed:
-        guard.state = "unknown";
-        break;
+    if (platform::ProbeNamedMutex(kMutexNamePrefix + entry, &exists) != 0) {
+      guard.state = "unknown";
+    } else {
+      guard.state = exists ? "running" : "not running";
     }
     report->norunwith.push_back(std::move(guard));
   }

@@ -8,6 +8,7 @@
 #include "config/ini_file.h"
 #include "launcher/messages.h"
 #include "log/log.h"
+#include "platform/error_codes.h"
 #include "platform/mutex.h"
 #include "platform/ui.h"
 
@@ -69,17 +70,17 @@ std::string MutexObj::ReadValue(const std::string& key) const {
 int MutexObj::IsRunning(int silent) {
   ReportLockFolder();
   for (const std::string& entry : NoRunWithEntries(ReadValue(kKeyNoRunWith))) {
-    int error = 0;
-    const platform::ProbeResult probe =
-        platform::ProbeNamedMutex(MutexName(entry), &error);
-    if (probe == platform::ProbeResult::kExists) {
+    bool exists = false;
+    const int error = platform::ProbeNamedMutex(MutexName(entry), &exists);
+    if (exists) {
       lastError = kExitAlreadyRunning;
       ReportConflict(entry, silent);
       return kExitAlreadyRunning;
     }
     // A name that cannot be examined (access denied, an insecure folder)
-    // does not stop the launch, as a failed probe never did.
-    lastError = error;
+    // does not stop the launch, as a failed probe never did. A free name
+    // reads as the system reports it: "not found".
+    lastError = error != 0 ? error : platform::kErrorFileNotFound;
   }
   CreateOwnMutex();
   return 0;
@@ -103,9 +104,8 @@ void MutexObj::CreateOwnMutex() {
   ownMutexName = MutexName(ToLowerAscii(own_id));
   // Neither the handle nor "existed already" is examined: launches of one
   // application may run side by side and share the name.
-  int error = 0;
-  ownMutex = platform::CreateNamedMutex(ownMutexName, true, &error);
-  if (!ownMutex.valid()) {
+  const int error = platform::CreateNamedMutex(ownMutexName, true, &ownMutex, nullptr);
+  if (error != 0) {
     LogWarning(kTagLockFolder, "the name of this application cannot be held, so other "
                                "launches do not see it (error " + IntToString(error) + ")");
   }

@@ -5,6 +5,7 @@
 #include "env/env_calls.h"
 #include "launcher/run.h"
 #include "log/log.h"
+#include "platform/signal_scope.h"
 
 #ifndef KB_LAUNCHER_KIND
 #define KB_LAUNCHER_KIND 200
@@ -15,6 +16,9 @@ static_assert(KB_LAUNCHER_KIND == kb::kKindConsole || KB_LAUNCHER_KIND == kb::kK
 // A GUI-subsystem build enters here too: the C runtime's windowed start-up
 // calls main with the parsed arguments as the console one does.
 int main(int argc, char** argv) {
+  // A request to end that arrives once the child has ended waits for the
+  // last log line, which then names it.
+  platform::LateRequestHold late_requests;
   int result;
   if (!kb::InitApplication()) {
     result = kb::kExitFrameworkInit;
@@ -22,6 +26,8 @@ int main(int argc, char** argv) {
     kb::Run run(kb::BuildArgLine(argc, argv), KB_LAUNCHER_KIND, 0);
     result = run.start();
   }
+  const int late = late_requests.TakeExitCode();
+  if (late != 0) result = late;
   kb::LogInfo("Launcher::main", result);
   return result;
 }

@@ -16,17 +16,17 @@
 
 namespace platform {
 
-enum class ProbeResult { kAbsent, kExists, kFailed };
-
 // Tells whether a mutex of that name exists, without ever creating it.
-// *error holds the system error code of the probe (0 when it exists).
-ProbeResult ProbeNamedMutex(const std::string& name, int* error);
+// Returns 0 when the probe could tell (*exists says which), else the system
+// error code of the failed probe (*exists false).
+int ProbeNamedMutex(const std::string& name, bool* exists);
 
-// Creates the named mutex, or opens it when it exists already (then *error
-// is 183). The returned handle keeps the name alive until it is closed or
-// the process ends. Invalid handle on failure.
-Handle CreateNamedMutex(const std::string& name, bool initially_owned,
-                        int* error);
+// Creates the named mutex, or opens it when it exists already (*existed
+// true; Windows reports 183 for that). The handle put in *mutex keeps the
+// name alive until it is closed or the process ends. Returns 0, or the
+// system error code with *mutex invalid. existed may be null.
+int CreateNamedMutex(const std::string& name, bool initially_owned, Handle* mutex,
+                     bool* existed);
 
 // What a caller should tell the user about where names live.
 struct MutexFolderReport {

@@ -24,6 +24,8 @@ class ChildSignalScope {
  public:
   ChildSignalScope();
   // Restores the dispositions and the signal mask found at construction.
+  // POSIX: while a LateRequestHold lives, a scope that watched a child
+  // leaves the requests it handled blocked; the hold then takes them.
   ~ChildSignalScope();
   ChildSignalScope(const ChildSignalScope&) = delete;
   ChildSignalScope& operator=(const ChildSignalScope&) = delete;
@@ -37,9 +39,33 @@ class ChildSignalScope {
   // instead of waiting for that process: the relay ends. Windows: no effect.
   void Watch(const Child& child, const Handle* output = nullptr);
 
+  // `echo` is where the relay copies the child's output (the launcher's own
+  // standard output). POSIX: the request that makes the relay end (see
+  // Watch) also puts /dev/null in place of that descriptor, so that an echo
+  // held up by a full standard output that nobody reads goes on at once;
+  // what the relay still reads reaches the log only. Windows: no effect.
+  void WatchEcho(const Handle& echo);
+
   // POSIX: 128 + N when termination request N arrived after the child had
   // ended (the launcher then ends with that code), else 0. Windows: 0.
   int StopExitCode() const;
+};
+
+// Keeps a termination request that arrives after the child's scope has
+// ended from cutting the launcher short before it has logged its end.
+// POSIX: such a request waits, blocked, until TakeExitCode, which takes it
+// and answers 128 + N (0 when none came, or when the scope had already
+// taken one as a request to stop). A request that comes later still waits
+// until the hold ends, and then meets the disposition the launcher
+// inherited. Windows: no effect; TakeExitCode answers 0.
+class LateRequestHold {
+ public:
+  LateRequestHold();
+  ~LateRequestHold();
+  LateRequestHold(const LateRequestHold&) = delete;
+  LateRequestHold& operator=(const LateRequestHold&) = delete;
+
+  int TakeExitCode();
 };
 
 }  // namespace platform

@@ -36,7 +36,7 @@ void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo) 
   buffers->log.Finish();
 }
 
-void RelayToLogAndConsole(int kind, platform::Pipe* pipe) {
+void RelayToLogAndConsole(int kind, platform::Pipe* pipe, platform::ChildSignalScope* signals) {
   platform::Handle out;
   int error = 0;
   // Only the console launcher echoes. A windowed one started from the desktop
@@ -52,6 +52,7 @@ void RelayToLogAndConsole(int kind, platform::Pipe* pipe) {
   }
   LogInfo(kTagReadFromPipe, kTextStandardOutput);
   const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;
+  if (echo) signals->WatchEcho(out);
   ReadFromPipe(pipe->read, echo ? &out : nullptr);
   pipe->read.Close();
   platform::CloseStdOutput(&out);
@@ -105,7 +106,7 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
   if (!pipe.write.Close()) {
     LogError(kTagReadFromPipe, kTextClosingHandleFailed);
   } else {
-    RelayToLogAndConsole(kind, &pipe);
+    RelayToLogAndConsole(kind, &pipe, &signals);
   }
 
   error = child.Wait();

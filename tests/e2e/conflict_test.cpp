@@ -30,8 +30,8 @@ class Conflict : public LauncherTest {
               0);
     const std::string name = std::string(kb::kMutexNamePrefix) + "appb";
     for (int i = 0; i < 400; ++i) {
-      int error = 0;
-      if (platform::ProbeNamedMutex(name, &error) == platform::ProbeResult::kExists) break;
+      bool exists = false;
+      if (platform::ProbeNamedMutex(name, &exists) == 0 && exists) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     return holder;

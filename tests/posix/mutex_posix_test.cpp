@@ -18,7 +18,7 @@
 
 namespace {
 
-using platform::ProbeResult;
+enum class ProbeResult { kAbsent, kExists, kFailed };
 
 std::string HexFileName(const std::string& name) {
   static const char kHex[] = "0123456789abcdef";
@@ -35,9 +35,24 @@ mode_t ModeOf(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
+// The probe's three outcomes; *error what it returned.
 ProbeResult Probe(const std::string& name, int* error = nullptr) {
-  int ignored = 0;
-  return platform::ProbeNamedMutex(name, error ? error : &ignored);
+  bool exists = true;
+  const int result = platform::ProbeNamedMutex(name, &exists);
+  if (error != nullptr) *error = result;
+  if (result == 0) return exists ? ProbeResult::kExists : ProbeResult::kAbsent;
+  EXPECT_FALSE(exists);
+  return ProbeResult::kFailed;
+}
+
+// *error: the failure's code, else 183 when the name existed already, else 0.
+platform::Handle Create(const std::string& name, bool owned, int* error = nullptr) {
+  platform::Handle mutex;
+  bool existed = false;
+  const int result = platform::CreateNamedMutex(name, owned, &mutex, &existed);
+  EXPECT_EQ(mutex.valid(), result == 0);
+  if (error != nullptr) *error = result != 0 ? result : existed ? 183 : 0;
+  return mutex;
 }
 
 class PosixMutexTest : public ::testing::Test {
@@ -56,27 +71,27 @@ class PosixMutexTest : public ::testing::Test {
 
 TEST_F(PosixMutexTest, FolderIsCreatedPrivateAndNamesExistWhileHeld) {
   int error = -1;
-  platform::Handle first = platform::CreateNamedMutex("app/one", true, &error);
+  platform::Handle first = Create("app/one", true, &error);
   ASSERT_TRUE(first.valid());
   EXPECT_EQ(error, 0);
   EXPECT_EQ(ModeOf(folder_), 0700u);
   EXPECT_EQ(Probe("app/one"), ProbeResult::kExists);
   EXPECT_EQ(Probe("app/One"), ProbeResult::kAbsent);  // letter case counts
 
-  platform::Handle second = platform::CreateNamedMutex("app/one", false, &error);
+  platform::Handle second = Create("app/one", false, &error);
   ASSERT_TRUE(second.valid());
   EXPECT_EQ(error, 183);
   first.Close();
   EXPECT_EQ(Probe("app/one"), ProbeResult::kExists);  // the second holder keeps it
   second.Close();
   EXPECT_EQ(Probe("app/one", &error), ProbeResult::kAbsent);
-  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(error, 0);
 }
 
 TEST_F(PosixMutexTest, ProbeCreatesNeitherFolderNorFile) {
   EXPECT_EQ(Probe("nobody"), ProbeResult::kAbsent);
   EXPECT_FALSE(kbtest::FileExists(folder_));
-  platform::Handle other = platform::CreateNamedMutex("someone", false, nullptr);
+  platform::Handle other = Create("someone", false, nullptr);
   EXPECT_EQ(Probe("nobody"), ProbeResult::kAbsent);
   EXPECT_FALSE(kbtest::FileExists(folder_ + "/" + HexFileName("nobody")));
 }
@@ -88,7 +103,7 @@ TEST_F(PosixMutexTest, AnyBytesAndLongNamesKeepNamesApart) {
                                " lead", long_a};
   std::vector<platform::Handle> held;
   for (const std::string& name : names) {
-    held.push_back(platform::CreateNamedMutex(name, true, nullptr));
+    held.push_back(Create(name, true, nullptr));
     EXPECT_TRUE(held.back().valid()) << name;
     EXPECT_EQ(Probe(name), ProbeResult::kExists) << name;
   }
@@ -141,7 +156,7 @@ TEST_F(PosixMutexTest, UntrustworthyFolderIsReplacedByThePrivateFallback) {
     EXPECT_EQ(report.reason, setup.reason);
     EXPECT_EQ(report.fallback, fallback_);
     int error = -1;
-    platform::Handle held = platform::CreateNamedMutex("x", true, &error);
+    platform::Handle held = Create("x", true, &error);
     ASSERT_TRUE(held.valid());
     EXPECT_EQ(error, 0);
     EXPECT_EQ(ModeOf(fallback_), 0700u);
@@ -156,10 +171,10 @@ TEST_F(PosixMutexTest, UntrustworthyFolderIsReplacedByThePrivateFallback) {
 TEST_F(PosixMutexTest, NameHeldInTheFallbackIsSeenOnceThePrivateFolderIsUsable) {
   ASSERT_EQ(::mkdir(folder_.c_str(), 0777), 0);
   ::chmod(folder_.c_str(), 0777);
-  platform::Handle held = platform::CreateNamedMutex("early", true, nullptr);
+  platform::Handle held = Create("early", true, nullptr);
   ASSERT_TRUE(held.valid());
   ASSERT_EQ(::rmdir(folder_.c_str()), 0);  // whoever planted it gives up
-  platform::Handle later = platform::CreateNamedMutex("later", true, nullptr);
+  platform::Handle later = Create("later", true, nullptr);
   ASSERT_TRUE(later.valid());
   EXPECT_TRUE(kbtest::FileExists(folder_ + "/" + HexFileName("later")));
   EXPECT_EQ(Probe("early"), ProbeResult::kExists);
@@ -177,7 +192,7 @@ TEST_F(PosixMutexTest, NoUsableFolderIsReportedNotHidden) {
   EXPECT_EQ(report.refused, folder_);
   EXPECT_EQ(report.fallback_reason, "others may use it (mode 755)");
   int error = 0;
-  EXPECT_FALSE(platform::CreateNamedMutex("x", true, &error).valid());
+  EXPECT_FALSE(Create("x", true, &error).valid());
   EXPECT_EQ(error, EACCES);
   EXPECT_EQ(Probe("x"), ProbeResult::kFailed);
 }
@@ -187,7 +202,7 @@ TEST_F(PosixMutexTest, PlantedLinkIsNeverFollowed) {
   const std::string target = dir_ / "target";
   ASSERT_EQ(::symlink(target.c_str(), (folder_ + "/" + HexFileName("app")).c_str()), 0);
   int error = 0;
-  EXPECT_FALSE(platform::CreateNamedMutex("app", true, &error).valid());
+  EXPECT_FALSE(Create("app", true, &error).valid());
   EXPECT_EQ(error, ELOOP);
   EXPECT_EQ(Probe("app"), ProbeResult::kFailed);
   EXPECT_FALSE(kbtest::FileExists(target));
@@ -195,7 +210,7 @@ TEST_F(PosixMutexTest, PlantedLinkIsNeverFollowed) {
 
 TEST_F(PosixMutexTest, RelativeRuntimeDirFallsBackToTmp) {
   kbtest::ScopedEnv relative("XDG_RUNTIME_DIR", "relative/dir");
-  platform::Handle held = platform::CreateNamedMutex("fallback-check", true, nullptr);
+  platform::Handle held = Create("fallback-check", true, nullptr);
   ASSERT_TRUE(held.valid());
   const std::string tmp_folder = "/tmp/kestrelbay-" + std::to_string(::geteuid());
   EXPECT_TRUE(kbtest::FileExists(tmp_folder + "/" + HexFileName("fallback-check")));
@@ -209,7 +224,7 @@ TEST_F(PosixMutexTest, KilledHolderLeavesNoName) {
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    platform::Handle held = platform::CreateNamedMutex("victim", true, nullptr);
+    platform::Handle held = Create("victim", true, nullptr);
     const char byte = held.valid() ? 'y' : 'n';
     (void)::write(ready[1], &byte, 1);
     for (;;) ::pause();
@@ -226,7 +241,7 @@ TEST_F(PosixMutexTest, KilledHolderLeavesNoName) {
   EXPECT_EQ(Probe("victim"), ProbeResult::kAbsent);
   // The next holder starts a fresh name.
   int error = -1;
-  platform::Handle again = platform::CreateNamedMutex("victim", true, &error);
+  platform::Handle again = Create("victim", true, &error);
   EXPECT_TRUE(again.valid());
   EXPECT_EQ(error, 0);
 }

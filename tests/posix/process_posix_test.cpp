@@ -189,6 +189,41 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
   }
 }
 
+// Once the scope has ended, a request must not end the launcher before its
+// last log line: it waits for the hold, which names it. One the scope took
+// as a request to stop already decided the result and is not counted again.
+TEST(ProcessPosixTest, RequestAfterTheScopeWaitsForTheHold) {
+  struct Case {
+    int during_scope;  // raised once the child has ended, 0 for none
+    int after_scope;   // raised once the scope has ended, 0 for none
+    int taken;         // what the hold answers
+  };
+  for (const Case& c : {Case{0, SIGTERM, 128 + SIGTERM}, Case{0, SIGQUIT, 128 + SIGQUIT},
+                        Case{SIGINT, SIGTERM, 0}, Case{0, 0, 0}}) {
+    SCOPED_TRACE(std::to_string(c.during_scope) + "/" + std::to_string(c.after_scope));
+    {
+      platform::LateRequestHold hold;
+      {
+        platform::ChildSignalScope scope;
+        platform::Child child;
+        ASSERT_EQ(platform::StartChild(TestChild("--tc-quiet"), platform::StartOptions(), &child),
+                  0);
+        scope.Watch(child);
+        ASSERT_EQ(child.Wait(), 0);
+        if (c.during_scope != 0) ASSERT_EQ(::raise(c.during_scope), 0);
+      }
+      // Without the hold this would end the test program.
+      if (c.after_scope != 0) ASSERT_EQ(::raise(c.after_scope), 0);
+      EXPECT_EQ(hold.TakeExitCode(), c.taken);
+      EXPECT_EQ(hold.TakeExitCode(), 0);
+    }
+    sigset_t mask;
+    ASSERT_EQ(pthread_sigmask(SIG_SETMASK, nullptr, &mask), 0);
+    EXPECT_FALSE(sigismember(&mask, SIGTERM));
+    EXPECT_FALSE(sigismember(&mask, SIGQUIT));
+  }
+}
+
 TEST(ProcessPosixTest, FailedWaitIsAnErrorNotSuccess) {
   kbtest::ScratchDir scratch;
   // With SIGCHLD ignored the kernel reaps the child itself and waitpid

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/error_codes.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/mutex.h"
@@ -32,14 +33,15 @@ bool WaitForFile(const std::string& path, int poll_ms) {
 }
 
 int Hold(const std::string& name, const std::string& release_file, bool crash) {
-  int error = 0;
-  platform::Handle mutex = platform::CreateNamedMutex(name, true, &error);
-  if (!mutex.valid()) {
+  platform::Handle mutex;
+  bool existed = false;
+  const int error = platform::CreateNamedMutex(name, true, &mutex, &existed);
+  if (error != 0) {
     std::printf("FAILED %d\n", error);
     std::fflush(stdout);
     return 2;
   }
-  std::printf("HELD %d\n", error);
+  std::printf("HELD %d\n", existed ? platform::kErrorAlreadyExists : 0);
   std::fflush(stdout);
   WaitForFile(release_file, 5);
   if (crash) std::abort();  // the system, not this program, must let go
@@ -51,16 +53,15 @@ int Probe(const std::string& name, const std::string& go_file, int repeat) {
   std::fflush(stdout);
   if (!WaitForFile(go_file, 1)) return 3;
   for (int i = 0; i < repeat; ++i) {
-    int error = 0;
-    switch (platform::ProbeNamedMutex(name, &error)) {
-      case platform::ProbeResult::kAbsent:
-        break;
-      case platform::ProbeResult::kExists:
-        std::printf("EXISTS\n");
-        return 1;
-      case platform::ProbeResult::kFailed:
-        std::printf("FAILED %d\n", error);
-        return 2;
+    bool exists = false;
+    const int error = platform::ProbeNamedMutex(name, &exists);
+    if (error != 0) {
+      std::printf("FAILED %d\n", error);
+      return 2;
+    }
+    if (exists) {
+      std::printf("EXISTS\n");
+      return 1;
     }
   }
   std::printf("ABSENT\n");

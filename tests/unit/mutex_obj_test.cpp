@@ -139,8 +139,8 @@ class MutexObjTest : public ::testing::Test {
   }
   void Release(const std::string& id) { kbtest::WriteFile(dir_ / ("release-" + id), "go"); }
   bool Exists(const std::string& id) {
-    int error = 0;
-    return platform::ProbeNamedMutex(NameOf(id), &error) == platform::ProbeResult::kExists;
+    bool exists = false;
+    return platform::ProbeNamedMutex(NameOf(id), &exists) == 0 && exists;
   }
 
   ScratchDir dir_;

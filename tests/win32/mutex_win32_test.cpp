@@ -17,50 +17,59 @@ std::string UniqueName(const char* what) {
 
 TEST(MutexWin32, ProbeLeavesAFreeNameFree) {
   const std::string name = UniqueName("probe");
-  int error = -1;
-  EXPECT_EQ(platform::ProbeNamedMutex(name, &error), platform::ProbeResult::kAbsent);
-  EXPECT_EQ(error, 2);
+  bool exists = true;
+  EXPECT_EQ(platform::ProbeNamedMutex(name, &exists), 0);
+  EXPECT_FALSE(exists);
   // Probing again and then creating: had a probe created the name, the
-  // creation would report 183.
-  EXPECT_EQ(platform::ProbeNamedMutex(name, &error), platform::ProbeResult::kAbsent);
-  platform::Handle own = platform::CreateNamedMutex(name, true, &error);
-  ASSERT_TRUE(own.valid());
-  EXPECT_EQ(error, 0);
+  // creation would find it existing.
+  EXPECT_EQ(platform::ProbeNamedMutex(name, &exists), 0);
+  EXPECT_FALSE(exists);
+  platform::Handle own;
+  bool existed = true;
+  ASSERT_EQ(platform::CreateNamedMutex(name, true, &own, &existed), 0);
+  EXPECT_TRUE(own.valid());
+  EXPECT_FALSE(existed);
 }
 
 TEST(MutexWin32, SecondCreationOpensTheExistingOne) {
   const std::string name = UniqueName("twice");
-  int error = -1;
-  platform::Handle first = platform::CreateNamedMutex(name, true, &error);
-  ASSERT_TRUE(first.valid());
-  ASSERT_EQ(error, 0);
-  platform::Handle second = platform::CreateNamedMutex(name, false, &error);
+  platform::Handle first;
+  bool existed = true;
+  ASSERT_EQ(platform::CreateNamedMutex(name, true, &first, &existed), 0);
+  ASSERT_FALSE(existed);
+  platform::Handle second;
+  EXPECT_EQ(platform::CreateNamedMutex(name, false, &second, &existed), 0);
   EXPECT_TRUE(second.valid());
-  EXPECT_EQ(error, 183);
-  EXPECT_EQ(platform::ProbeNamedMutex(name, &error), platform::ProbeResult::kExists);
-  EXPECT_EQ(error, 0);
+  EXPECT_TRUE(existed);
+  bool exists = false;
+  EXPECT_EQ(platform::ProbeNamedMutex(name, &exists), 0);
+  EXPECT_TRUE(exists);
   // Names are compared exactly, letter case included.
   std::string upper = name;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(platform::ProbeNamedMutex(upper, &error), platform::ProbeResult::kAbsent);
+  EXPECT_EQ(platform::ProbeNamedMutex(upper, &exists), 0);
+  EXPECT_FALSE(exists);
   // The name lives while any handle does, and goes with the last one.
   first.Close();
-  EXPECT_EQ(platform::ProbeNamedMutex(name, &error), platform::ProbeResult::kExists);
+  EXPECT_EQ(platform::ProbeNamedMutex(name, &exists), 0);
+  EXPECT_TRUE(exists);
   second.Close();
-  EXPECT_EQ(platform::ProbeNamedMutex(name, &error), platform::ProbeResult::kAbsent);
+  EXPECT_EQ(platform::ProbeNamedMutex(name, &exists), 0);
+  EXPECT_FALSE(exists);
 }
 
 TEST(MutexWin32, InvalidNamesFailWithTheirOwnCode) {
-  int error = 0;
   // A backslash is only allowed after a namespace prefix.
-  EXPECT_EQ(platform::ProbeNamedMutex("kb\\bad", &error), platform::ProbeResult::kFailed);
-  EXPECT_NE(error, 0);
-  EXPECT_NE(error, 2);
-  error = 0;
-  platform::Handle bad = platform::CreateNamedMutex("kb\\bad", false, &error);
+  bool exists = true;
+  const int probe = platform::ProbeNamedMutex("kb\\bad", &exists);
+  EXPECT_NE(probe, 0);
+  EXPECT_NE(probe, 2);
+  EXPECT_FALSE(exists);
+  platform::Handle bad;
+  const int create = platform::CreateNamedMutex("kb\\bad", false, &bad, nullptr);
+  EXPECT_NE(create, 0);
+  EXPECT_NE(create, 183);
   EXPECT_FALSE(bad.valid());
-  EXPECT_NE(error, 0);
-  EXPECT_NE(error, 183);
 }
 
 }  // namespace

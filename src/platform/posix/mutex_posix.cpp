@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "common/constants.h"
 #include "platform/fs.h"
@@ -147,106 +148,81 @@ std::string MutexFileName(const std::string& name) {
 
 namespace {
 
-// Whether a holder's lock sits on the name's file in one folder.
-ProbeResult ProbeIn(const Handle& dir, const std::string& name, int* error) {
+// Whether a holder's lock sits on the name's file in one folder: 0 with
+// *exists set, or the system error code (*exists false).
+int ProbeIn(const Handle& dir, const std::string& name, bool* exists) {
+  *exists = false;
   // Never O_CREAT: a probe must not bring a name into being. O_NONBLOCK
   // keeps a planted FIFO from hanging the open.
   Handle file(::openat(static_cast<int>(dir.get()), MutexFileName(name).c_str(),
                        O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-  if (!file.valid()) {
-    *error = errno;
-    return errno == ENOENT ? ProbeResult::kAbsent : ProbeResult::kFailed;
-  }
+  if (!file.valid()) return errno == ENOENT ? 0 : errno;
   const int fd = static_cast<int>(file.get());
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    *error = EINVAL;
-    return ProbeResult::kFailed;
-  }
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return EINVAL;
   // Asks whether a write lock could be placed, without placing any lock: a
   // holder's read lock is the only thing that can stand in the way, and no
   // other probe can, so simultaneous probes never see each other.
   struct flock query = {};
   query.l_type = F_WRLCK;
   query.l_whence = SEEK_SET;
-  if (::fcntl(fd, kGetLock, &query) != 0) {
-    *error = errno;
-    return ProbeResult::kFailed;
-  }
-  if (query.l_type == F_UNLCK) {
-    *error = ENOENT;
-    return ProbeResult::kAbsent;
-  }
-  *error = 0;
-  return ProbeResult::kExists;
+  if (::fcntl(fd, kGetLock, &query) != 0) return errno;
+  *exists = query.l_type != F_UNLCK;
+  return 0;
 }
 
 }  // namespace
 
-ProbeResult ProbeNamedMutex(const std::string& name, int* error) {
-  int ignored = 0;
-  if (error == nullptr) error = &ignored;
-  Handle dir = OpenLockFolder(false, error, nullptr);
-  ProbeResult result = ProbeResult::kAbsent;
+int ProbeNamedMutex(const std::string& name, bool* exists) {
+  *exists = false;
+  int error = 0;
+  Handle dir = OpenLockFolder(false, &error, nullptr);
   if (dir.valid()) {
-    result = ProbeIn(dir, name, error);
-  } else if (*error != ENOENT) {
-    return ProbeResult::kFailed;
+    error = ProbeIn(dir, name, exists);
+    if (error != 0 || *exists) return error;
+  } else if (error != ENOENT) {
+    return error;
   }
-  if (result != ProbeResult::kAbsent) return result;
   // A holder started while the private folder was refused keeps its name in
   // the fallback; it is still running when the private folder is usable
-  // again.
+  // again. A fallback that cannot be read holds no name.
   int fallback_error = 0;
   std::string why;
   Handle fallback = OpenPrivateFolder(FallbackFolder(), false, &fallback_error, &why);
-  if (fallback.valid() && ProbeIn(fallback, name, &fallback_error) == ProbeResult::kExists) {
-    *error = 0;
-    return ProbeResult::kExists;
-  }
-  *error = ENOENT;
-  return ProbeResult::kAbsent;
+  if (fallback.valid()) ProbeIn(fallback, name, exists);
+  return 0;
 }
 
 // Ownership is never used by the launcher, only existence, so
 // initially_owned changes nothing here.
-Handle CreateNamedMutex(const std::string& name, bool initially_owned,
-                        int* error) {
-  int ignored = 0;
-  if (error == nullptr) error = &ignored;
-  Handle dir = OpenLockFolder(true, error, nullptr);
-  if (!dir.valid()) return Handle();
+int CreateNamedMutex(const std::string& name, bool initially_owned, Handle* mutex,
+                     bool* existed) {
+  *mutex = Handle();
+  if (existed != nullptr) *existed = false;
+  int error = 0;
+  Handle dir = OpenLockFolder(true, &error, nullptr);
+  if (!dir.valid()) return error;
   Handle file(::openat(static_cast<int>(dir.get()), MutexFileName(name).c_str(),
                        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
-  if (!file.valid()) {
-    *error = errno;
-    return Handle();
-  }
+  if (!file.valid()) return errno;
   const int fd = static_cast<int>(file.get());
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    *error = EINVAL;
-    return Handle();
-  }
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return EINVAL;
   struct flock hold = {};
   hold.l_type = F_RDLCK;
   hold.l_whence = SEEK_SET;
-  if (::fcntl(fd, kSetLock, &hold) != 0) {
-    *error = errno;
-    return Handle();
-  }
+  if (::fcntl(fd, kSetLock, &hold) != 0) return errno;
   // With our own read lock in place, a write lock is refused only because
   // of another holder's lock: the name existed before us (or another
   // process created it at the same moment).
   struct flock query = {};
   query.l_type = F_WRLCK;
   query.l_whence = SEEK_SET;
-  if (::fcntl(fd, kGetLock, &query) == 0 && query.l_type != F_UNLCK) {
-    *error = kErrorAlreadyExists;
-  } else {
-    *error = 0;
+  if (existed != nullptr) {
+    *existed = ::fcntl(fd, kGetLock, &query) == 0 && query.l_type != F_UNLCK;
   }
-  return file;
+  *mutex = std::move(file);
+  return 0;
 }
 
 int CheckMutexFolder(MutexFolderReport* report) {

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "platform/posix/child_state.h"
 #include "platform/posix/signals_posix.h"
@@ -33,6 +34,10 @@ volatile sig_atomic_t g_stop_signal = 0;
 volatile sig_atomic_t g_output_fd = -1;
 dev_t g_output_dev = 0;
 ino_t g_output_ino = 0;
+// The relay's echo (the launcher's own output), identified the same way.
+volatile sig_atomic_t g_echo_fd = -1;
+dev_t g_echo_dev = 0;
+ino_t g_echo_ino = 0;
 
 // The requests this scope blocked that were not blocked before it.
 sigset_t g_held;
@@ -40,6 +45,14 @@ bool g_holding = false;
 sigset_t g_mask_before;
 struct sigaction g_saved[kRequestCount];
 bool g_installed[kRequestCount] = {};
+// Watch was called: the scope saw a child through to its end.
+bool g_watched = false;
+// A LateRequestHold lives: a scope that watched its child leaves the
+// requests it held and handled blocked when it ends (g_left), until the
+// hold takes or releases them.
+bool g_hold_enabled = false;
+bool g_leaving = false;
+sigset_t g_left;
 struct sigaction g_saved_pipe;
 bool g_pipe_installed = false;
 // SIGPIPE ignored by the launcher for itself, not inherited so.
@@ -70,17 +83,44 @@ bool TargetEnded(pid_t pid) {
   return info.si_pid == pid;
 }
 
+// Whether fd still names the file it named when it was recorded.
+bool StillNames(int fd, dev_t dev, ino_t ino) {
+  struct stat info;
+  return fd >= 0 && ::fstat(fd, &info) == 0 && info.st_dev == dev && info.st_ino == ino;
+}
+
+bool Identify(int fd, dev_t* dev, ino_t* ino) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0) return false;
+  *dev = info.st_dev;
+  *ino = info.st_ino;
+  return true;
+}
+
 // Lets the relay drain the pipe and then see "would block" rather than wait
 // for a process that the child left holding it.
 void EndOutputReads() {
   const int fd = g_output_fd;
-  if (fd < 0) return;
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || info.st_dev != g_output_dev || info.st_ino != g_output_ino) {
-    return;
-  }
+  if (!StillNames(fd, g_output_dev, g_output_ino)) return;
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+// Puts /dev/null where the echo was. An echo waiting for room on a standard
+// output that nobody reads is interrupted by the request: a write(2) or
+// tee(2) that had moved nothing yet is restarted (SA_RESTART) and now meets
+// /dev/null or, for tee(2), EINVAL, after which the relay reads and writes;
+// one that had moved some bytes returns their count; a poll(2) returns
+// EINTR. Either way the echo goes on at once into /dev/null, and the relay
+// reaches the end of the drained pipe.
+void ReleaseEcho() {
+  const int fd = g_echo_fd;
+  if (!StillNames(fd, g_echo_dev, g_echo_ino)) return;
+  const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null_fd < 0) return;
+  ::dup3(null_fd, fd, O_CLOEXEC);
+  ::close(null_fd);
+  g_echo_fd = -1;
 }
 
 void OnRequest(int signal_number) {
@@ -91,6 +131,7 @@ void OnRequest(int signal_number) {
   } else {
     if (g_stop_signal == 0) g_stop_signal = signal_number;
     EndOutputReads();
+    ReleaseEcho();
   }
   errno = saved_errno;
 }
@@ -114,9 +155,10 @@ void IgnoreBrokenPipe() {
 
 void SignalsForChild(sigset_t* mask, sigset_t* to_default) {
   ::pthread_sigmask(SIG_SETMASK, nullptr, mask);
-  if (g_holding) {
-    for (const int signal_number : kRequests) {
-      if (sigismember(&g_held, signal_number)) sigdelset(mask, signal_number);
+  for (const int signal_number : kRequests) {
+    if ((g_holding && sigismember(&g_held, signal_number)) ||
+        (g_leaving && sigismember(&g_left, signal_number))) {
+      sigdelset(mask, signal_number);
     }
   }
   sigemptyset(to_default);
@@ -145,26 +187,32 @@ int ReapEnded(pid_t pid, int* status) {
 ChildSignalScope::ChildSignalScope() {
   const sigset_t requests = RequestSet();
   Block(requests, &g_mask_before);
+  // What an earlier scope left held was not blocked before it.
+  if (g_leaving) {
+    for (const int signal_number : kRequests) {
+      if (sigismember(&g_left, signal_number)) sigdelset(&g_mask_before, signal_number);
+    }
+    g_leaving = false;
+  }
   sigemptyset(&g_held);
   for (const int signal_number : kRequests) {
     if (!sigismember(&g_mask_before, signal_number)) sigaddset(&g_held, signal_number);
   }
   g_holding = true;
+  g_watched = false;
   g_target_pid = 0;
   g_stop_signal = 0;
   g_output_fd = -1;
+  g_echo_fd = -1;
 }
 
 void ChildSignalScope::Watch(const Child& child, const Handle* output) {
-  if (output != nullptr && output->valid()) {
-    struct stat info;
-    if (::fstat(static_cast<int>(output->get()), &info) == 0) {
-      g_output_dev = info.st_dev;
-      g_output_ino = info.st_ino;
-      g_output_fd = static_cast<int>(output->get());
-    }
+  if (output != nullptr && output->valid() &&
+      Identify(static_cast<int>(output->get()), &g_output_dev, &g_output_ino)) {
+    g_output_fd = static_cast<int>(output->get());
   }
   g_target_pid = child.state() != nullptr ? child.state()->pid : 0;
+  g_watched = true;
 
   struct sigaction handle = {};
   handle.sa_handler = OnRequest;
@@ -189,6 +237,19 @@ void ChildSignalScope::Watch(const Child& child, const Handle* output) {
   SetMask(g_mask_before);
 }
 
+void ChildSignalScope::WatchEcho(const Handle& echo) {
+  if (!echo.valid()) return;
+  const sigset_t requests = RequestSet();
+  sigset_t old;
+  Block(requests, &old);
+  if (Identify(static_cast<int>(echo.get()), &g_echo_dev, &g_echo_ino)) {
+    g_echo_fd = static_cast<int>(echo.get());
+    // Asked to stop before the echo was known: it starts released.
+    if (g_stop_signal != 0) ReleaseEcho();
+  }
+  SetMask(old);
+}
+
 int ChildSignalScope::StopExitCode() const {
   return g_stop_signal == 0 ? 0 : 128 + static_cast<int>(g_stop_signal);
 }
@@ -196,16 +257,57 @@ int ChildSignalScope::StopExitCode() const {
 ChildSignalScope::~ChildSignalScope() {
   const sigset_t requests = RequestSet();
   Block(requests, nullptr);
+  // Under a LateRequestHold, a request handled here stays blocked once its
+  // handler is gone, so that it cannot end the launcher before the hold.
+  const bool leave = g_hold_enabled && g_watched;
+  sigset_t mask_after = g_mask_before;
+  sigemptyset(&g_left);
   for (int i = 0; i < kRequestCount; ++i) {
-    if (g_installed[i]) ::sigaction(kRequests[i], &g_saved[i], nullptr);
+    if (g_installed[i]) {
+      ::sigaction(kRequests[i], &g_saved[i], nullptr);
+      if (leave && sigismember(&g_held, kRequests[i])) {
+        sigaddset(&g_left, kRequests[i]);
+        sigaddset(&mask_after, kRequests[i]);
+        g_leaving = true;
+      }
+    }
     g_installed[i] = false;
   }
   if (g_pipe_installed) ::sigaction(SIGPIPE, &g_saved_pipe, nullptr);
   g_pipe_installed = false;
   g_target_pid = 0;
   g_output_fd = -1;
+  g_echo_fd = -1;
   g_holding = false;
-  SetMask(g_mask_before);
+  g_watched = false;
+  SetMask(mask_after);
+}
+
+LateRequestHold::LateRequestHold() { g_hold_enabled = true; }
+
+int LateRequestHold::TakeExitCode() {
+  if (!g_leaving) return 0;
+  sigset_t pending;
+  if (::sigpending(&pending) != 0) return 0;
+  int taken = 0;
+  for (const int signal_number : kRequests) {
+    if (!sigismember(&g_left, signal_number) || !sigismember(&pending, signal_number)) continue;
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal_number);
+    const struct timespec now = {0, 0};
+    if (::sigtimedwait(&one, nullptr, &now) == signal_number && taken == 0) taken = signal_number;
+  }
+  // A request the scope took as a stop decided the result already.
+  if (taken == 0 || g_stop_signal != 0) return 0;
+  return 128 + taken;
+}
+
+LateRequestHold::~LateRequestHold() {
+  g_hold_enabled = false;
+  if (!g_leaving) return;
+  g_leaving = false;
+  ::pthread_sigmask(SIG_UNBLOCK, &g_left, nullptr);
 }
 
 }  // namespace platform

@@ -4,32 +4,35 @@
 
 namespace platform {
 
-ProbeResult ProbeNamedMutex(const std::string& name, int* error) {
+int ProbeNamedMutex(const std::string& name, bool* exists) {
   // OpenMutexA only opens: a probe of a free name leaves it free, so a
   // launcher checking at the same moment cannot mistake the probe for a
   // running application.
   HANDLE mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+  *exists = mutex != nullptr;
   if (mutex != nullptr) {
     ::CloseHandle(mutex);
-    *error = 0;
-    return ProbeResult::kExists;
+    return 0;
   }
-  *error = win32::LastError();
-  return *error == ERROR_FILE_NOT_FOUND ? ProbeResult::kAbsent
-                                        : ProbeResult::kFailed;
+  const int error = win32::LastError();
+  return error == ERROR_FILE_NOT_FOUND ? 0 : error;
 }
 
-Handle CreateNamedMutex(const std::string& name, bool initially_owned,
-                        int* error) {
+int CreateNamedMutex(const std::string& name, bool initially_owned, Handle* mutex,
+                     bool* existed) {
   // Success does not promise to clear the last error, and only 183 after a
   // successful call means "existed": start from 0 so a new name reads 0.
   ::SetLastError(ERROR_SUCCESS);
-  HANDLE mutex =
+  HANDLE created =
       ::CreateMutexA(nullptr, initially_owned ? TRUE : FALSE, name.c_str());
   // Read at once: any later call may overwrite it.
-  *error = win32::LastError();
+  const int error = win32::LastError();
+  if (existed != nullptr) *existed = created != nullptr && error == ERROR_ALREADY_EXISTS;
   // CreateMutexA fails with NULL, not INVALID_HANDLE_VALUE.
-  return Handle(win32::FromNullable(mutex));
+  *mutex = Handle(win32::FromNullable(created));
+  if (created != nullptr) return 0;
+  // A failure that left no code behind is still a failure.
+  return error != 0 ? error : ERROR_INVALID_HANDLE;
 }
 
 int CheckMutexFolder(MutexFolderReport* report) {

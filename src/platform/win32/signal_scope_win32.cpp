@@ -28,6 +28,12 @@ ChildSignalScope::~ChildSignalScope() {
 
 void ChildSignalScope::Watch(const Child& /*child*/, const Handle* /*output*/) {}
 
+void ChildSignalScope::WatchEcho(const Handle& /*echo*/) {}
+
 int ChildSignalScope::StopExitCode() const { return 0; }
+
+LateRequestHold::LateRequestHold() = default;
+LateRequestHold::~LateRequestHold() = default;
+int LateRequestHold::TakeExitCode() { return 0; }
 
 }  // namespace platform

@@ -107,24 +107,48 @@ TEST_F(PosixLauncher, TerminationSentToTheLauncherAloneIsPassedOn) {
 }
 
 // The child ends at once and leaves a process holding the pipe for 30 s: a
-// request then ends the launcher, and its last log entry says so.
+// request then ends the launcher, and its last log entry says so. Also when
+// the relay is stuck echoing to a standard output that nobody reads: the
+// child wrote more than that pipe holds. What the relay read still reaches
+// the log.
 TEST_F(PosixLauncher, TerminationAfterTheChildEndedStopsTheRelay) {
-  for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
-    const std::string exe = Configure("--tc-quiet --tc-grandchild=30000 --tc-out=up");
-    const pid_t group = StartShell("exec " + kb::QuoteArgument(exe) + " >/dev/null 2>&1");
+  struct Case {
+    int sig;
+    bool unread_output;
+  };
+  for (const Case& c : {Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGINT, false},
+                        Case{SIGQUIT, false}, Case{SIGTERM, true}}) {
+    SCOPED_TRACE(std::to_string(c.sig) + (c.unread_output ? " unread output" : ""));
+    const std::string exe = Configure(c.unread_output
+                                          ? "--tc-quiet --tc-grandchild=30000 --tc-bytes=100000 "
+                                            "--tc-out=END-OF-OUTPUT"
+                                          : "--tc-quiet --tc-grandchild=30000 --tc-out=up");
+    int unread[2] = {-1, -1};
+    std::string output = ">/dev/null";
+    if (c.unread_output) {
+      ASSERT_EQ(pipe2(unread, O_CLOEXEC), 0);
+      ASSERT_EQ(fcntl(unread[1], F_SETFD, 0), 0);
+      output = ">&" + std::to_string(unread[1]) + " " + std::to_string(unread[1]) + ">&-";
+    }
+    const pid_t group = StartShell("exec " + kb::QuoteArgument(exe) + " " + output + " 2>&1");
+    if (c.unread_output) close(unread[1]);
     WaitForRelayStart();
     WaitForChildEnd(group);
-    kill(group, sig);
+    kill(group, c.sig);
     int status = -1;
     for (int i = 0; i < 100 && waitpid(group, &status, WNOHANG) == 0; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     kill(-group, SIGKILL);  // the process left holding the pipe
-    ASSERT_TRUE(WIFEXITED(status)) << sig << " still running or killed: " << status;
-    EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+    if (c.unread_output) close(unread[0]);
+    ASSERT_TRUE(WIFEXITED(status)) << "still running or killed: " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + c.sig);
     const std::vector<std::string> lines = LogLines();
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), "INFO: Launcher::main=" + std::to_string(128 + sig)) << LogContent();
+    EXPECT_EQ(lines.back(), "INFO: Launcher::main=" + std::to_string(128 + c.sig))
+        << LogContent();
+    EXPECT_NE(LogContent().find(c.unread_output ? "END-OF-OUTPUT\r\n" : "up\r\n"),
+              std::string::npos);
     RemoveLogs();
   }
 }
