@@ -1,12 +1,5 @@
-#include "platform/child.h"
-#include "platform/process.h"
-#include "platform/signal_scope.h"
-#include "platform/system.h"
-#include "platform/worker.h"
-
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -18,7 +11,12 @@
 
 #include "common/command_line.h"
 #include "log/log.h"
+#include "platform/child.h"
 #include "platform/io.h"
+#include "platform/process.h"
+#include "platform/signal_scope.h"
+#include "platform/system.h"
+#include "platform/worker.h"
 #include "process/exe_proc.h"
 #include "support/test_support.h"
 
@@ -50,7 +48,8 @@ TEST(ProcessPosixTest, ChildStartsWithTheInheritedMaskAndDispositions) {
     int ignored;  // inherited as ignored, 0 for none
     int blocked;  // inherited as blocked, 0 for none
   };
-  for (const Case& c : {Case{0, 0}, Case{SIGHUP, SIGUSR1}, Case{SIGINT, 0}, Case{SIGQUIT, SIGTERM}}) {
+  for (const Case& c :
+       {Case{0, 0}, Case{SIGHUP, SIGUSR1}, Case{SIGINT, 0}, Case{SIGQUIT, SIGTERM}}) {
     SCOPED_TRACE(std::to_string(c.ignored) + "/" + std::to_string(c.blocked));
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
@@ -117,7 +116,8 @@ TEST(ProcessPosixTest, NewSessionOnlyWhenAsked) {
     char buffer[4096];
     int error = 0;
     long n;
-    while ((n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error)) > 0) stat.append(buffer, n);
+    while ((n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error)) > 0)
+      stat.append(buffer, n);
     ASSERT_EQ(child.Wait(), 0);
     // pid (comm) state ppid pgrp session ...
     const std::string pid = stat.substr(0, stat.find(' '));
@@ -206,8 +206,9 @@ TEST(ProcessPosixTest, RequestAfterTheScopeWaitsForTheHold) {
       {
         platform::ChildSignalScope scope;
         platform::Child child;
-        ASSERT_EQ(platform::StartChild(TestChild("--tc-quiet"), platform::StartOptions(), &child),
-                  0);
+        ASSERT_EQ(
+            platform::StartChild(kbtest::ChildLine("--tc-quiet"), platform::StartOptions(), &child),
+            0);
         scope.Watch(child);
         ASSERT_EQ(child.Wait(), 0);
         if (c.during_scope != 0) ASSERT_EQ(::raise(c.during_scope), 0);
