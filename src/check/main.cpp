@@ -9,6 +9,7 @@
 
 #include "check/analysis.h"
 #include "check/output.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -31,19 +32,33 @@ const char kUsage[] =
     "\n"
     "Exit code: 0 no findings but notes, 1 warnings, 2 errors, 3 bad usage or file.\n";
 
+// A message that cannot be written has nowhere else to go.
+void Error(const std::string& message) {
+  (void)platform::WriteStdText(platform::StdStream::kError, "launcher_check: " + message);
+}
+
 int Usage(const std::string& message) {
-  std::fprintf(stderr, "launcher_check: %s\n\n%s", message.c_str(), kUsage);
+  Error(message + "\n\n" + kUsage);
   return kExitUsage;
 }
 
+// The text report: on a console every character shows; elsewhere it is in
+// the system's code page, as the launcher's own messages are.
 void Print(const std::string& text) {
+  (void)platform::WriteStdText(platform::StdStream::kOutput, text);
+}
+
+// The JSON document is UTF-8 wherever it goes, which JSON readers expect.
+void PrintBytes(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int raw_argc, char** raw_argv) {
+  const std::vector<std::string> argv = platform::ProgramArguments(raw_argc, raw_argv);
+  const int argc = static_cast<int>(argv.size());
   kb::check::Request request;
   bool json = false;
   bool have_config = false;
@@ -79,9 +94,13 @@ int main(int argc, char** argv) {
   kb::check::Report report;
   std::string error;
   if (!kb::check::Analyse(request, &report, &error)) {
-    std::fprintf(stderr, "launcher_check: %s\n", error.c_str());
+    Error(error + "\n");
     return kExitUsage;
   }
-  Print(json ? kb::check::ToJson(report) : kb::check::ToText(report));
+  if (json) {
+    PrintBytes(kb::check::ToJson(report));
+  } else {
+    Print(kb::check::ToText(report));
+  }
   return report.ExitCode();
 }

@@ -46,8 +46,8 @@ std::string Escape(unsigned value) {
   return buffer;
 }
 
-// System text (Windows: the ANSI code page) as a JSON string.
-std::string Str(const std::string& text) { return JsonString(platform::SystemTextToUtf8(text)); }
+// The tool's own text, UTF-8 on both builds, as a JSON string.
+std::string Str(const std::string& text) { return JsonString(text); }
 
 std::string Line(std::size_t line) {
   return line == 0 ? "null" : IntToString(static_cast<long long>(line));

@@ -1,5 +1,6 @@
 // File-system services: folders, paths, existence tests and whole-file
-// writes. Paths are 8-bit strings in the native separator.
+// writes. Paths are UTF-8 strings in the native separator (Windows converts
+// them for the wide services).
 #pragma once
 
 #include <cstddef>
@@ -9,14 +10,14 @@
 
 namespace platform {
 
-// Creates a folder with all its missing parents (SHCreateDirectoryExA;
+// Creates a folder with all its missing parents (SHCreateDirectoryExW;
 // POSIX: mkdir -p with mode 0700 for every folder created).
 // Returns 0 when created, 183 when an entry of that name exists, 161 for an
 // empty or relative path, another system error code otherwise.
 int CreateDirectoryTree(const std::string& path);
 
 enum class PathKind { kMissing, kFile, kDirectory };
-// What the path names now (GetFileAttributesA; POSIX: stat). A failed
+// What the path names now (GetFileAttributesW; POSIX: stat). A failed
 // query is kMissing.
 PathKind GetPathKind(const std::string& path);
 
@@ -28,7 +29,7 @@ std::string GetCurrentDir();
 // Changes the process's working directory. False on failure.
 bool SetCurrentDir(const std::string& path);
 
-// Absolute form of a path (GetFullPathNameA; POSIX: the same from the text
+// Absolute form of a path (GetFullPathNameW; POSIX: the same from the text
 // alone, relative paths put below the current folder and "." and ".."
 // folded away without following links or needing the folders to exist).
 // Empty on failure.
@@ -62,6 +63,14 @@ std::string FindEntry(const std::string& path);
 // that could not be written whole is removed again.
 bool WriteWholeFile(const std::string& path, const std::string& bytes,
                     bool executable);
+
+// The short (8.3) form of an existing path, which a program reading the
+// ANSI code page can receive whatever the long names hold. Returns 0 with
+// the form in *short_path, or the system error code (2 for a path that does
+// not exist). A volume without short names answers a long name back, which
+// the caller recognises by asking FirstUnholdable again. POSIX: the path
+// itself, always 0.
+int ShortPathName(const std::string& path, std::string* short_path);
 
 // True when the path is a file-system root ("C:\", "C:", "\\srv\share",
 // "/").
