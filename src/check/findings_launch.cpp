@@ -10,6 +10,7 @@
 #include "platform/fs.h"
 #include "platform/program_search.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace check {
@@ -131,7 +132,8 @@ void AddLaunchFindings(const IniScan& scan, const std::string& platform,
         "no Java runtime fits: " + report->java_detail + "; the launcher exits with -108");
   }
   const std::string length =
-      IntToString(static_cast<long long>(report->command_line.size())) + " characters";
+      IntToString(static_cast<long long>(platform::NativeLength(report->command_line))) +
+      " characters";
   if (report->too_long && report->arg_file) {
     Add(report, Severity::kNote, "argument-file", "", 0,
         "the command line has " + length +

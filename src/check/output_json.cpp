@@ -157,6 +157,9 @@ std::string ToJson(const Report& r) {
                      "}");
   field("command_line", r.command_known ? Str(r.command_line) : "null");
   field("argv", r.command_known ? Array(r.argv, "  ") : "null");
+  field("short_forms", Objects(r.short_forms, [](const Report::ShortForm& s) {
+          return "\"original\": " + Str(s.original) + ", \"short\": " + Str(s.short_form);
+        }));
   field("program", StrOrNull(r.program));
   field("runner", Str(r.runner));
   field("waits", Bool(r.runner == "relayed" || r.runner == "hidden"));

@@ -4,7 +4,9 @@
 #include "common/text.h"
 #include "config/data_control.h"
 #include "env/env_calls.h"
+#include "launcher/java_arg_file.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace {
@@ -114,8 +116,14 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
 
   out.pass_through = options.GetArgLine();
   line += out.pass_through;
-  out.command_line = options.ReplaceProperties(line);
-  out.too_long = out.command_line.size() > kMaxCommandLine;
+  PlacedLine placed = PlaceShortFormsInLine(options.ReplaceProperties(line), SystemPathOracle());
+  out.command_line = std::move(placed.line);
+  out.short_forms = std::move(placed.notes);
+  for (const std::string& text : ShortFormWarnings(out.short_forms)) {
+    out.warnings.push_back({kTagCommandLine, text});
+  }
+  if (placed.changed) read.Log("launch command=", out.command_line);
+  out.too_long = platform::NativeLength(out.command_line) > kMaxCommandLine;
   return out;
 }
 

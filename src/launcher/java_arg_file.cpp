@@ -4,7 +4,9 @@
 #include "common/text.h"
 #include "env/java_runtime.h"
 #include "platform/exclusive_file.h"
+#include "launcher/short_forms.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace {
@@ -87,15 +89,22 @@ LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninsta
   arguments.erase(arguments.begin());
   const std::string folder = TrimWhitespace(temp_folder);
   std::string path;
-  const int error = platform::CreateExclusiveFile(folder, kArgFilePrefix, kArgFileSuffix,
-                                                  JavaArgFileText(arguments), &path);
+  // The runtime reads the file through the ANSI code page; its arguments
+  // had their short forms placed with the line's.
+  const int error =
+      platform::CreateExclusiveFile(folder, kArgFilePrefix, kArgFileSuffix,
+                                    platform::ToSystemText(JavaArgFileText(arguments)), &path);
   if (error != 0) {
     out.refusal = "no argument file: it cannot be created in the temporary location " + folder +
                   " (error " + IntToString(error) + ")";
     return out;
   }
   out.arg_file = path;
-  out.command_line = "\"" + program + "\" " + QuoteArgument("@" + path);
+  // The runtime opens the file by the name it receives through the code page.
+  ShortForms notes;
+  out.command_line = "\"" + program + "\" " +
+                     QuoteArgument("@" + ShortFormOf(path, SystemPathOracle(), &notes));
+  out.warnings = ShortFormWarnings(notes);
   return out;
 }
 

@@ -31,6 +31,8 @@ struct LongCommandLine {
   std::string command_line;  // the line to start, when no refusal
   std::string arg_file;      // the file to remove after the child has ended
   std::string refusal;       // why no argument file was used, when not empty
+  // About the file's own name (no short form where one is needed).
+  std::vector<std::string> warnings;
 };
 
 // Why a command line longer than kMaxCommandLine cannot run through an
@@ -39,7 +41,9 @@ std::string WhyNoArgFile(const std::string& command_line, bool uninstall,
                          const std::string& temp_folder);
 
 // For a command line longer than kMaxCommandLine: writes the argument file
-// and gives the short line that reads it, or says why it cannot (an
+// (in the ANSI code page on Windows, where a Java runtime reads it so) and
+// gives the short line that reads it, naming the file in its short form
+// when the code page cannot hold its name, or says why it cannot (an
 // uninstall run, a program that is not a Java runtime, a version unknown or
 // older than 9, a temporary folder that cannot be used). The arguments are
 // those the child would get from the long line (SplitCommandLine).
