@@ -6,6 +6,7 @@
 
 #include "common/command_line.h"
 #include "env/env_calls.h"
+#include "platform/program_search.h"
 #include "platform/system.h"
 
 namespace kbtest {
@@ -80,7 +81,7 @@ std::vector<std::string> LauncherTest::LogLines() const {
 std::vector<std::string> LauncherTest::ChildArgs(const std::string& output) {
   std::vector<std::string> args;
   for (const std::string& line : Lines(output)) {
-    if (line.rfind("ARG=", 0) == 0) args.push_back(line.substr(4));
+    if (line.rfind("ARG=", 0) == 0) args.push_back(platform::SystemTextToUtf8(line.substr(4)));
   }
   return args;
 }
