@@ -6,6 +6,7 @@
 
 #include "common/command_line.h"
 #include "env/env_calls.h"
+#include "platform/exclusive_file.h"
 #include "platform/program_search.h"
 #include "platform/system.h"
 
@@ -66,7 +67,8 @@ std::string LauncherTest::LogContent(const std::string& launcher) const {
 
 void LauncherTest::RemoveLogs() const {
   for (std::string path = LogPath(); !path.empty(); path = LogPath()) {
-    std::remove(path.c_str());
+    // A log that cannot be removed would be found again for ever.
+    if (platform::RemoveFile(path) != 0) break;
   }
 }
 
