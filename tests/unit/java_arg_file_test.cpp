@@ -57,7 +57,7 @@ class ShortenTest : public ::testing::Test {
 TEST_F(ShortenTest, JavaNineOrNewerGetsAnArgumentFileWithTheSameArguments) {
   const std::string java = kb::JavaProgramIn(kbtest::MakeJavaHome(dir_ / "jdk", "9.0.4"), false);
   const std::string line = LongLine(java);
-  const kb::LongCommandLine out = kb::ShortenWithArgFile(line, false, temp_);
+  const kb::LongCommandLine out = kb::ShortenWithArgFile(line, false, {temp_, ""}, dir_.path());
   ASSERT_TRUE(out.refusal.empty()) << out.refusal;
   std::vector<std::string> expected = kb::SplitCommandLine(line);
   expected.erase(expected.begin());
@@ -66,7 +66,7 @@ TEST_F(ShortenTest, JavaNineOrNewerGetsAnArgumentFileWithTheSameArguments) {
             (std::vector<std::string>{java, "@" + out.arg_file}));
   EXPECT_EQ(kbtest::ListDir(temp_).size(), 1u);
   // A second run never reuses the name.
-  const kb::LongCommandLine again = kb::ShortenWithArgFile(line, false, temp_);
+  const kb::LongCommandLine again = kb::ShortenWithArgFile(line, false, {temp_, ""}, dir_.path());
   EXPECT_NE(again.arg_file, out.arg_file);
   EXPECT_EQ(kbtest::ListDir(temp_).size(), 2u);
 }
@@ -86,14 +86,16 @@ TEST_F(ShortenTest, RefusalsSayWhyNoArgumentFileWasUsed) {
       {nullptr, false, true, true, "is not a Java runtime"},
       {"", false, true, true, "is unknown"},
       {"1.8.0_392", false, true, true, "Java 8 in "},
-      {"17", false, true, false, "temporary location"},
+      {"17", false, true, false, "temporary location \"no-temp\" cannot be used: it is not an absolute path"},
   };
   int n = 0;
   for (const RefusalCase& c : cases) {
     const std::string home = kbtest::MakeJavaHome(dir_ / ("home" + std::to_string(n++)), c.version);
     const std::string program = c.java ? kb::JavaProgramIn(home, false) : Join(home, "tool");
-    const kb::LongCommandLine out = kb::ShortenWithArgFile(
-        LongLine(program), c.uninstall, c.temp_usable ? temp_ : dir_ / "no-temp");
+    const kb::LongCommandLine out =
+        kb::ShortenWithArgFile(LongLine(program), c.uninstall,
+                               kb::DecideTempFolder(c.temp_usable ? temp_ : "no-temp", false),
+                               dir_.path());
     EXPECT_NE(out.refusal.find(c.reason), std::string::npos) << out.refusal;
     EXPECT_TRUE(out.arg_file.empty());
   }
