@@ -228,7 +228,7 @@ std::string ProbeArgFile(const std::string& output) {
 
 struct LongLineCase {
   const char* label;
-  // The configuration's own lines; JDK is the runnable runtime's home. A
+  // The configuration's own lines; PROGRAM is the runnable runtime's program. A
   // long tail of application arguments follows.
   std::string ini;
   Strings args;      // the launcher's arguments; NEWTMP: a folder not yet made
@@ -257,7 +257,7 @@ TEST_P(LongLineAgreement, TheCheckAgreesWithTheLauncherOnLongLines) {
   WriteFile(Join(app_dir_, "opts.txt"), "-Dfrom.file=yes\n# a comment\n-Dsecond=\"two words\"");
   WriteFile(Join(app_dir_, "after.txt"), "-Dnever.read=1\n");
   MakeDirs(Join(app_dir_, "reltmp"));
-  std::string ini = "[default]\n" + kb::ReplaceAll(c.ini, "JDK", jdk);
+  std::string ini = "[default]\n" + kb::ReplaceAll(c.ini, "PROGRAM", kb::JavaProgramIn(jdk, false));
   for (int i = 1; i <= 9; ++i) {
     ini += "AddtlArgs_" + std::to_string(i) + "=a" + std::string(4000, 'x') + "\n";
   }
@@ -318,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
     Check, LongLineAgreement,
     ::testing::Values(
         LongLineCase{"a user's argument file among the Java options is written into ours",
-                     "launchercmd=JDK/bin/java\nJavaArgs_1=@opts.txt\nMainClass=app.Main\n",
+                     "launchercmd=PROGRAM\nJavaArgs_1=@opts.txt\nMainClass=app.Main\n",
                      {},
                      nullptr,
                      true,
@@ -333,14 +333,14 @@ INSTANTIATE_TEST_SUITE_P(
                      {"\"app.Main\""},
                      {}},
         LongLineCase{"a temporary location not made yet is created",
-                     "launchercmd=JDK/bin/java\nMainClass=app.Main\n",
+                     "launchercmd=PROGRAM\nMainClass=app.Main\n",
                      {"-templocation", "NEWTMP"},
                      nullptr,
                      true,
                      {"\"app.Main\""},
                      {}},
         LongLineCase{"a relative TMP is refused by name",
-                     "launchercmd=JDK/bin/java\nMainClass=app.Main\n",
+                     "launchercmd=PROGRAM\nMainClass=app.Main\n",
                      {},
                      "reltmp",
                      false,
