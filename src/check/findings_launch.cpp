@@ -132,8 +132,7 @@ void AddLaunchFindings(const IniScan& scan, const std::string& platform,
         "no Java runtime fits: " + report->java_detail + "; the launcher exits with -108");
   }
   const std::string length =
-      IntToString(static_cast<long long>(CommandLineLength(report->command_line))) +
-      " characters";
+      IntToString(static_cast<long long>(CommandLineLength(report->command_line))) + " characters";
   const std::string over =
       ", more than the limit of " + IntToString(static_cast<long long>(kMaxCommandLine));
   if (report->too_long && report->arg_file) {

@@ -61,11 +61,13 @@ namespace {
 
 // Java options whose value is the next argument, so that the value is not
 // taken for the main class.
-constexpr const char* kOptionsWithValue[] = {
-    "-cp",           "-classpath",          "--class-path",        "-p",
-    "--module-path", "--upgrade-module-path", "--add-modules",     "--limit-modules",
-    "--add-reads",   "--add-exports",       "--add-opens",         "--patch-module",
-    "--source",      "--enable-native-access"};
+constexpr const char* kOptionsWithValue[] = {"-cp",           "-classpath",
+                                             "--class-path",  "-p",
+                                             "--module-path", "--upgrade-module-path",
+                                             "--add-modules", "--limit-modules",
+                                             "--add-reads",   "--add-exports",
+                                             "--add-opens",   "--patch-module",
+                                             "--source",      "--enable-native-access"};
 
 // Where Java is in reading its own options: an "@file" is expanded only
 // before the main class, and not after "--disable-@files".
@@ -214,7 +216,8 @@ LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninsta
   if (!JavaArgFileBody(arguments, working_folder, &text, &out.refusal)) return out;
   const std::string& folder = temp.path;
   std::string path;
-  const int error = platform::CreateExclusiveFile(folder, kArgFilePrefix, kArgFileSuffix, text, &path);
+  const int error =
+      platform::CreateExclusiveFile(folder, kArgFilePrefix, kArgFileSuffix, text, &path);
   if (error != 0) {
     out.refusal = "no argument file: it cannot be created in the temporary location " + folder +
                   " (error " + IntToString(error) + ")";

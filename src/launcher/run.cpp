@@ -122,8 +122,7 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
   const bool uninstall = ContainsNoCase(command_line, kUninstallMarker);
   std::string arg_file;
   if (child.too_long) {
-    const std::string length =
-        IntToString(static_cast<long long>(CommandLineLength(command_line)));
+    const std::string length = IntToString(static_cast<long long>(CommandLineLength(command_line)));
     LongCommandLine shorter =
         ShortenWithArgFile(command_line, uninstall, options.GetTempFolder(), GetCurrentDir());
     if (!shorter.refusal.empty()) {

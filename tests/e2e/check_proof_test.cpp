@@ -13,9 +13,9 @@
 
 #include "common/command_line.h"
 #include "common/text.h"
-#include "platform/program_search.h"
 #include "env/java_runtime.h"
 #include "platform/java_places.h"
+#include "platform/program_search.h"
 #include "support/e2e_support.h"
 #include "support/java_homes.h"
 
@@ -231,8 +231,8 @@ struct LongLineCase {
   // The configuration's own lines; PROGRAM is the runnable runtime's program. A
   // long tail of application arguments follows.
   std::string ini;
-  Strings args;      // the launcher's arguments; NEWTMP: a folder not yet made
-  const char* tmp;   // TMP for both runs; null keeps the fixture's folder
+  Strings args;        // the launcher's arguments; NEWTMP: a folder not yet made
+  const char* tmp;     // TMP for both runs; null keeps the fixture's folder
   bool argument_file;  // the check's prediction and the launcher's deed
   Strings in_file;     // lines of the launcher's argument file (or the refusal)
   Strings not_in_file;
@@ -274,8 +274,7 @@ TEST_P(LongLineAgreement, TheCheckAgreesWithTheLauncherOnLongLines) {
 
   const RunResult checked =
       kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) + " --json " +
-                  kb::QuoteArgument(Join(app_dir_, "tool.ini")) + " -- " +
-                  kb::JoinArguments(args));
+                  kb::QuoteArgument(Join(app_dir_, "tool.ini")) + " -- " + kb::JoinArguments(args));
   ASSERT_TRUE(checked.started);
   const std::string runner = c.argument_file ? "relayed" : "refused";
   EXPECT_NE(checked.output.find("\"runner\": \"" + runner + "\""), std::string::npos)
@@ -294,7 +293,8 @@ TEST_P(LongLineAgreement, TheCheckAgreesWithTheLauncherOnLongLines) {
     for (const std::string& text : c.in_file) {
       EXPECT_NE(LogContent().find(text), std::string::npos) << text;
       EXPECT_NE(checked.output.find(kb::ReplaceAll(text, "\"", "\\\"")), std::string::npos)
-          << text << "\n" << checked.output.substr(0, 3000);
+          << text << "\n"
+          << checked.output.substr(0, 3000);
     }
     return;
   }
@@ -302,8 +302,7 @@ TEST_P(LongLineAgreement, TheCheckAgreesWithTheLauncherOnLongLines) {
   const Strings received = ProbeArgs(launched.output);
   ASSERT_EQ(received.size(), 2u) << launched.output.substr(0, 2000);
   EXPECT_EQ(received[0], predicted[0]);
-  EXPECT_TRUE(platform::SameFileName(received[0], kb::JavaProgramIn(jdk, false)))
-      << received[0];
+  EXPECT_TRUE(platform::SameFileName(received[0], kb::JavaProgramIn(jdk, false))) << received[0];
   const std::string file = ProbeArgFile(launched.output);
   for (const std::string& text : c.in_file) {
     EXPECT_NE(file.find(text + "\n"), std::string::npos) << text << "\n" << file.substr(0, 300);

@@ -22,8 +22,8 @@ std::string MakeJavaHome(const std::string& home, const char* version,
       // execute rights for POSIX (Windows ignores them).
       WriteFile(program, "MZ not run by any test");
       namespace fs = std::filesystem;
-      fs::permissions(program, fs::perms::owner_exec | fs::perms::group_exec |
-                                   fs::perms::others_exec,
+      fs::permissions(program,
+                      fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                       fs::perm_options::add);
     } else {
       CopyFile(program_source, program);

@@ -157,10 +157,9 @@ TEST_F(JavaSearchTest, OneRuntimeIsTriedOnce) {
   EXPECT_FALSE(r.found);
   std::vector<std::string> verdicts;
   for (const kb::JavaCandidate& c : r.candidates) verdicts.push_back(c.entry + ": " + c.verdict);
-  EXPECT_EQ(verdicts, (std::vector<std::string>{
-                          "bundled:jre: too old, 99 or newer wanted",
-                          "env:JAVA_HOME: already tried as " + jre,
-                          "path: already tried as " + jre}));
+  EXPECT_EQ(verdicts, (std::vector<std::string>{"bundled:jre: too old, 99 or newer wanted",
+                                                "env:JAVA_HOME: already tried as " + jre,
+                                                "path: already tried as " + jre}));
   EXPECT_EQ(r.detail, "java 17 in " + jre + "; 99 or newer wanted");
 }
 
