@@ -115,8 +115,16 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
   out.pass_through = options.GetArgLine();
   line += out.pass_through;
   out.command_line = options.ReplaceProperties(line);
-  out.too_long = out.command_line.size() > kMaxCommandLine;
+  out.too_long = CommandLineTooLong(out.command_line);
   return out;
+}
+
+std::string::size_type CommandLineLength(const std::string& command_line) {
+  return command_line.size();
+}
+
+bool CommandLineTooLong(const std::string& command_line) {
+  return CommandLineLength(command_line) > kMaxCommandLine;
 }
 
 }  // namespace kb

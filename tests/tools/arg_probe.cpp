@@ -1,19 +1,38 @@
 // arg_probe: a child that reports exactly what it received. Every argument,
 // the program's own included, is written as one line "ARGX=<hex bytes>", so
-// that line ends, quotes and empty arguments survive the trip. Exits with 0.
+// that line ends, quotes and empty arguments survive the trip. An argument
+// "@<file>" that names a readable file (a Java argument file, removed once
+// the child has ended) is followed by "ARGFILE=<hex bytes>" of its content.
+// Exits with 0.
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+const char kHex[] = "0123456789abcdef";
+
+void PutHex(int c) {
+  std::fputc(kHex[(c >> 4) & 15], stdout);
+  std::fputc(kHex[c & 15], stdout);
+}
+
+void PrintFile(const char* path) {
+  std::FILE* in = std::fopen(path, "rb");
+  if (in == nullptr) return;
+  std::fputs("ARGFILE=", stdout);
+  for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) PutHex(c);
+  std::fputc('\n', stdout);
+  std::fclose(in);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  static const char kHex[] = "0123456789abcdef";
   for (int i = 0; i < argc; ++i) {
     std::fputs("ARGX=", stdout);
-    for (const char* p = argv[i]; *p != '\0'; ++p) {
-      const unsigned char c = static_cast<unsigned char>(*p);
-      std::fputc(kHex[c >> 4], stdout);
-      std::fputc(kHex[c & 15], stdout);
-    }
+    for (const char* p = argv[i]; *p != '\0'; ++p) PutHex(static_cast<unsigned char>(*p));
     std::fputc('\n', stdout);
+    if (i > 0 && argv[i][0] == '@') PrintFile(argv[i] + 1);
   }
   std::fflush(stdout);
   return 0;
