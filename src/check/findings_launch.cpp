@@ -7,6 +7,7 @@
 #include "check/finding_helpers.h"
 #include "common/constants.h"
 #include "common/text.h"
+#include "launcher/child_command.h"
 #include "platform/fs.h"
 #include "platform/program_search.h"
 #include "platform/system.h"
@@ -132,15 +133,16 @@ void AddLaunchFindings(const IniScan& scan, const std::string& platform,
         "no Java runtime fits: " + report->java_detail + "; the launcher exits with -108");
   }
   const std::string length =
-      IntToString(static_cast<long long>(platform::NativeLength(report->command_line))) +
-      " characters";
+      IntToString(static_cast<long long>(CommandLineLength(report->command_line))) + " characters";
+  const std::string over =
+      ", more than the limit of " + IntToString(static_cast<long long>(kMaxCommandLine));
   if (report->too_long && report->arg_file) {
     Add(report, Severity::kNote, "argument-file", "", 0,
-        "the command line has " + length +
-            ", more than 32,767: its arguments go to Java through an argument file");
+        "the command line has " + length + over +
+            ": its arguments go to Java through an argument file");
   } else if (report->too_long) {
     Add(report, Severity::kError, "too-long", "", 0,
-        "the command line has " + length + ", more than 32,767: the launcher refuses it (" +
+        "the command line has " + length + over + ": the launcher refuses it (" +
             report->arg_file_refusal + ") and exits with -1");
   }
   const KeyValue* cmd = FindKey(*report, kKeyLauncherCmd);

@@ -45,7 +45,8 @@ void PredictCommand(DataControl* options, const std::string& platform,
   report->java_log = child.java_search.log;
   const bool uninstall = ContainsNoCase(child.command_line, kUninstallMarker);
   if (child.too_long) {
-    report->arg_file_refusal = WhyNoArgFile(child.command_line, uninstall, report->temp_folder);
+    report->arg_file_refusal = WhyNoArgFile(child.command_line, uninstall, options->GetTempFolder(),
+                                            report->working_folder);
     report->arg_file = report->arg_file_refusal.empty();
   }
   if (child.java_searched && !child.java_search.found) {

@@ -97,12 +97,10 @@ void DataControl::ParseOptions(bool apply) {
   if (apply) LogFilePath() = log_path_;
 
   GetOptionValue(kOptJreHome, &found, 1);
-  temp_location_ = OwnLocation(GetOptionValue(kOptTempLocation, &found, 1));
-  if (temp_location_.empty()) {
-    temp_location_ = apply ? GetTemp() : platform::TempDirFromEnvironment();
-  }
+  // One decision for the launch and for a prediction of it: made here, and
+  // read again when an argument file is to be written.
+  temp_ = DecideTempFolder(OwnLocation(GetOptionValue(kOptTempLocation, &found, 1)), apply);
   cleanup_ = FindOption(kOptNoCleanup, 1) >= 0 ? 0 : 1;
-  if (apply) platform::CreateDirectoryTree(temp_location_);  // failure is harmless here
 
   clean_dir_ = OwnLocation(GetOptionValue(kOptCleanDir, &found, 1));
   data_location_ = FixedLocation(OwnLocation(GetOptionValue(kOptDataLocation, &found, 0)));

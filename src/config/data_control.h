@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "env/env_calls.h"
+
 namespace kb {
 
 // Process-wide switch set by "-nomessage": while true, user messages are
@@ -31,12 +33,12 @@ class DataControl {
  public:
   // Splits the argument line (BuildArgLine's form) into arguments and parses
   // the options out of them. Sets LogFilePath() and NoMessage(), creates the
-  // temporary folder (failure ignored). Cannot fail.
+  // temporary folder (a failure is kept in GetTempFolder()). Cannot fail.
   explicit DataControl(const std::string& argument_line);
   // The same parse for a tool that predicts a launch: nothing outside the
-  // object changes. LogFilePath() and NoMessage() keep their values, no
-  // folder is created, and without "-templocation" the temporary location
-  // is the environment's candidate, unchecked.
+  // object changes. LogFilePath() and NoMessage() keep their values, and no
+  // folder is created: the temporary folder is judged as the launch would
+  // judge it (DecideTempFolder without creating).
   struct InspectOnly {};
   DataControl(const std::string& argument_line, InspectOnly);
   ~DataControl();
@@ -60,8 +62,12 @@ class DataControl {
   std::string GetDataDir() const { return data_location_; }
   int IsConsole() const { return console_; }
   int IsCleanup() const { return cleanup_; }
-  // The temporary folder chosen by "-templocation" or the default one.
-  std::string GetTempLocation() const { return temp_location_; }
+  // The temporary folder chosen by "-templocation" or the default one,
+  // named even when unusable.
+  std::string GetTempLocation() const { return temp_.path; }
+  // That folder with DecideTempFolder's verdict: the launch created it, an
+  // inspecting parse only predicts whether it could.
+  const TempFolder& GetTempFolder() const { return temp_; }
   // The log path and "-nomessage" as the parse found them (what a launch
   // puts into LogFilePath() and NoMessage()).
   std::string GetLogPath() const { return log_path_; }
@@ -118,7 +124,7 @@ class DataControl {
   std::vector<PropertyEntry> properties_;
   int console_ = 1;
   int cleanup_ = 1;
-  std::string temp_location_;
+  TempFolder temp_;
   std::string data_location_;
   std::string clean_dir_;
   std::string log_path_;

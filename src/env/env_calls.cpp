@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/constants.h"
+#include "common/text.h"
 #include "log/log.h"
 #include "platform/fs.h"
 #include "platform/system.h"
@@ -60,22 +61,75 @@ bool InitApplicationAs(const std::string& launcher_path) {
   return InitApplication();
 }
 
-std::string GetTemp() {
-  const std::string path = platform::TempDirFromEnvironment();
-  const int created = platform::CreateDirectoryTree(path);
-  if (created != platform::kErrorSuccess && created != platform::kErrorFileExists &&
-      created != platform::kErrorAlreadyExists) {
-    LogWarning("EnvCalls::GetTemp::invalid", path);
-    return std::string();
+namespace {
+
+constexpr char kNotAFolder[] = "it is not a folder";
+
+// The nearest part of a missing path that exists, or "" when none does.
+std::string NearestExisting(const std::string& path) {
+  std::string at = path;
+  while (!at.empty()) {
+    std::string::size_type sep = at.size();
+    while (sep > 0 && !platform::IsPathSeparator(at[sep - 1])) --sep;
+    if (sep == 0) return std::string();
+    at.resize(sep - 1);
+    // A root keeps its separator: "/" and "C:\", not "" and "C:".
+    const std::string probe = platform::RootLength(at + platform::PathSeparator()) > at.size()
+                                  ? at + platform::PathSeparator()
+                                  : at;
+    if (platform::GetPathKind(probe) != platform::PathKind::kMissing) return probe;
   }
-  // A failed attribute query means the path is not a usable folder, even
-  // though its all-ones answer has the directory bit set.
-  if (platform::GetPathKind(path) == platform::PathKind::kDirectory) {
-    LogInfo("EnvCalls::GetTemp::TMP", path);
-    return path;
-  }
-  LogWarning("EnvCalls::GetTemp::This is not a directory", path);
   return std::string();
+}
+
+std::string WhyNotUsable(const std::string& path, bool create) {
+  if (path.empty()) return "no temporary folder is set";
+  if (!platform::IsAbsolutePath(path)) return "it is not an absolute path";
+  if (create) {
+    const int created = platform::CreateDirectoryTree(path);
+    if (created != platform::kErrorSuccess && created != platform::kErrorFileExists &&
+        created != platform::kErrorAlreadyExists) {
+      return "it cannot be created (error " + IntToString(created) + ")";
+    }
+  }
+  switch (platform::GetPathKind(path)) {
+    case platform::PathKind::kDirectory:
+      return std::string();
+    case platform::PathKind::kFile:
+      return kNotAFolder;
+    case platform::PathKind::kMissing:
+      break;
+  }
+  if (create) return "it cannot be created";
+  const std::string parent = NearestExisting(path);
+  if (platform::GetPathKind(parent) != platform::PathKind::kDirectory) {
+    return "it cannot be created: " + (parent.empty() ? path : parent) + " is not a folder";
+  }
+  return std::string();
+}
+
+}  // namespace
+
+TempFolder DecideTempFolder(const std::string& given, bool create) {
+  TempFolder out;
+  const bool from_environment = TrimWhitespace(given).empty();
+  out.path = from_environment ? platform::TempDirFromEnvironment() : given;
+  out.problem = WhyNotUsable(out.path, create);
+  if (create && from_environment) {
+    if (out.problem.empty()) {
+      LogInfo("EnvCalls::GetTemp::TMP", out.path);
+    } else if (out.problem == kNotAFolder) {
+      LogWarning("EnvCalls::GetTemp::This is not a directory", out.path);
+    } else {
+      LogWarning("EnvCalls::GetTemp::invalid", out.path);
+    }
+  }
+  return out;
+}
+
+std::string GetTemp() {
+  const TempFolder temp = DecideTempFolder(std::string(), true);
+  return temp.problem.empty() ? temp.path : std::string();
 }
 
 std::string GetDataLocation(const std::string& base) {

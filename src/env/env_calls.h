@@ -13,8 +13,27 @@
 
 namespace kb {
 
-// Validated temporary directory ("TMP", then "TEMP"; POSIX also "TMPDIR",
-// then "/tmp"), created if missing; empty when unusable (logged).
+// The temporary folder of a run, decided in one place for the launcher and
+// for a tool that predicts it.
+struct TempFolder {
+  // "-templocation"'s value, else the environment's candidate ("TMP", then
+  // "TEMP"; POSIX also "TMPDIR", then "/tmp"); kept even when unusable, so
+  // that a refusal can name it.
+  std::string path;
+  // Why the folder cannot be used ("is not an absolute path", ...); empty
+  // when it can.
+  std::string problem;
+};
+// Decides the temporary folder. `given` is the "-templocation" value (blank:
+// the environment's candidate). A relative path is refused, as the folder
+// creation refuses it. With create set, a missing folder is made (mode
+// 0700 on POSIX, missing parents included) and, for the environment's
+// candidate, the outcome is logged ("EnvCalls::GetTemp::..."); without it
+// nothing is created or logged, and a missing folder counts as usable when
+// its nearest existing parent is a folder, as creating it would succeed.
+TempFolder DecideTempFolder(const std::string& given, bool create);
+// Validated temporary directory: DecideTempFolder("", true).path, or empty
+// when unusable (logged).
 std::string GetTemp();
 // Per-user data folder below the given base (empty: the user's profile or
 // home); not checked, not created.

@@ -123,8 +123,18 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
     out.warnings.push_back({kTagCommandLine, text});
   }
   if (placed.changed) read.Log("launch command=", out.command_line);
-  out.too_long = platform::NativeLength(out.command_line) > kMaxCommandLine;
+  out.too_long = CommandLineTooLong(out.command_line);
   return out;
+}
+
+std::string::size_type CommandLineLength(const std::string& command_line) {
+  // What the system counts: Windows UTF-16 code units of the line passed
+  // to CreateProcessW, POSIX bytes.
+  return platform::NativeLength(command_line);
+}
+
+bool CommandLineTooLong(const std::string& command_line) {
+  return CommandLineLength(command_line) > kMaxCommandLine;
 }
 
 }  // namespace kb

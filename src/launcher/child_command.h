@@ -36,9 +36,16 @@ namespace kb {
 
 class DataControl;
 
-// The longest command line that Windows can start (CreateProcess). The
-// POSIX build keeps the same limit so that a configuration behaves alike.
-constexpr std::string::size_type kMaxCommandLine = 32767;
+// The longest command line that Windows can start: CreateProcess takes at
+// most 32,767 characters, and that count includes the terminating NUL, so
+// a line of 32,767 characters or more is refused. The POSIX build keeps the
+// same limit so that a configuration behaves alike.
+constexpr std::string::size_type kMaxCommandLine = 32766;
+
+// The length of a finished line in the units the limit counts. Every
+// comparison with kMaxCommandLine goes through these two.
+std::string::size_type CommandLineLength(const std::string& command_line);
+bool CommandLineTooLong(const std::string& command_line);
 
 struct ChildCommand {
   // One configuration key as it was read: its name ("JavaArgs_" and

@@ -1,11 +1,16 @@
 #include "launcher/java_arg_file.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "common/command_line.h"
 #include "common/text.h"
+#include "env/env_calls.h"
 #include "env/java_runtime.h"
-#include "platform/exclusive_file.h"
 #include "launcher/short_forms.h"
+#include "platform/exclusive_file.h"
 #include "platform/fs.h"
+#include "platform/system.h"
 #include "platform/text.h"
 
 namespace kb {
@@ -54,12 +59,133 @@ std::string JavaArgFileText(const std::vector<std::string>& arguments) {
   return text;
 }
 
-std::string WhyNoArgFile(const std::string& command_line, bool uninstall,
-                         const std::string& temp_folder) {
+namespace {
+
+// Java options whose value is the next argument, so that the value is not
+// taken for the main class.
+constexpr const char* kOptionsWithValue[] = {"-cp",           "-classpath",
+                                             "--class-path",  "-p",
+                                             "--module-path", "--upgrade-module-path",
+                                             "--add-modules", "--limit-modules",
+                                             "--add-reads",   "--add-exports",
+                                             "--add-opens",   "--patch-module",
+                                             "--source",      "--enable-native-access"};
+
+// Where Java is in reading its own options: an "@file" is expanded only
+// before the main class, and not after "--disable-@files".
+class OptionScan {
+ public:
+  bool Expands() const { return !main_seen_ && !disabled_; }
+
+  void See(const std::string& argument) {
+    if (main_seen_) return;
+    if (main_next_) {
+      main_seen_ = true;  // the "-jar" file or "-m" module
+    } else if (value_next_) {
+      value_next_ = false;
+    } else if (!argument.empty() && argument[0] == '-') {
+      if (argument == "-jar" || argument == "-m" || argument == "--module") {
+        main_next_ = true;
+      } else if (argument.rfind("--module=", 0) == 0) {
+        main_seen_ = true;
+      } else if (argument == "--disable-@files") {
+        disabled_ = true;
+      } else {
+        for (const char* option : kOptionsWithValue) {
+          if (argument == option) value_next_ = true;
+        }
+      }
+    } else {
+      main_seen_ = true;
+    }
+  }
+
+ private:
+  bool main_seen_ = false;
+  bool main_next_ = false;
+  bool value_next_ = false;
+  bool disabled_ = false;
+};
+
+// The arguments of an argument file's text, enough to follow the options:
+// white space separates, quotes group (a backslash escapes inside them), and
+// '#' outside quotes starts a comment to the end of the line.
+std::vector<std::string> ArgFileArguments(const std::string& text) {
+  std::vector<std::string> out;
+  std::string current;
+  bool in_argument = false;
+  for (std::string::size_type i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
+      if (in_argument) out.push_back(current);
+      current.clear();
+      in_argument = false;
+    } else if (c == '#' && !in_argument) {
+      while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
+    } else if (c == '"' || c == '\'') {
+      in_argument = true;
+      for (++i; i < text.size() && text[i] != c && text[i] != '\n' && text[i] != '\r'; ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) ++i;
+        current += text[i];
+      }
+    } else {
+      in_argument = true;
+      current += c;
+    }
+  }
+  if (in_argument) out.push_back(current);
+  return out;
+}
+
+std::string ReadUserArgFile(const std::string& path, bool* ok) {
+  *ok = false;
+  if (platform::GetPathKind(path) != platform::PathKind::kFile) return std::string();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::string();
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  *ok = !in.bad();
+  return text;
+}
+
+}  // namespace
+
+bool JavaArgFileBody(const std::vector<std::string>& arguments, const std::string& working_folder,
+                     std::string* text, std::string* refusal) {
+  text->clear();
+  OptionScan scan;
+  for (const std::string& argument : arguments) {
+    if (scan.Expands() && argument.size() > 1 && argument[0] == '@') {
+      const std::string name = NormalizeSlashes(argument.substr(1));
+      const std::string path = platform::IsAbsolutePath(name) || working_folder.empty()
+                                   ? name
+                                   : working_folder + platform::PathSeparator() + name;
+      bool ok = false;
+      const std::string user_text = ReadUserArgFile(path, &ok);
+      if (!ok) {
+        *refusal = "no argument file: the Java argument file " + path + " (" + argument +
+                   ") cannot be read";
+        return false;
+      }
+      // Its own line end keeps its last argument or comment apart from ours.
+      *text += user_text + "\n";
+      for (const std::string& inner : ArgFileArguments(user_text)) scan.See(inner);
+      continue;
+    }
+    // The runtime reads the file through the ANSI code page; the argument
+    // had its short forms placed with the line's. A user's file above is
+    // copied as it is: it is already written for the runtime.
+    *text += platform::ToSystemText(QuoteForJavaArgFile(argument)) + "\n";
+    scan.See(argument);
+  }
+  return true;
+}
+
+std::string WhyNoArgFile(const std::string& command_line, bool uninstall, const TempFolder& temp,
+                         const std::string& working_folder) {
   if (uninstall) {
     return "no argument file for an uninstall run, whose child outlives the launcher";
   }
-  const std::vector<std::string> arguments = SplitCommandLine(command_line);
+  std::vector<std::string> arguments = SplitCommandLine(command_line);
   const std::string program = arguments.empty() ? std::string() : arguments.front();
   JavaRuntime runtime;
   if (!IdentifyJavaRuntime(program, &runtime)) {
@@ -72,28 +198,31 @@ std::string WhyNoArgFile(const std::string& command_line, bool uninstall,
     return "no argument file: Java " + IntToString(runtime.version.feature) + " in " +
            runtime.home + " reads none (9 or newer needed)";
   }
-  if (TrimWhitespace(temp_folder).empty() ||
-      platform::GetPathKind(TrimWhitespace(temp_folder)) != platform::PathKind::kDirectory) {
-    return "no argument file: the temporary location \"" + temp_folder + "\" cannot be used";
+  if (!temp.problem.empty()) {
+    return "no argument file: the temporary location \"" + temp.path +
+           "\" cannot be used: " + temp.problem;
   }
+  arguments.erase(arguments.begin());
+  std::string text;
+  std::string refusal;
+  if (!JavaArgFileBody(arguments, working_folder, &text, &refusal)) return refusal;
   return std::string();
 }
 
 LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninstall,
-                                   const std::string& temp_folder) {
+                                   const TempFolder& temp, const std::string& working_folder) {
   LongCommandLine out;
-  out.refusal = WhyNoArgFile(command_line, uninstall, temp_folder);
+  out.refusal = WhyNoArgFile(command_line, uninstall, temp, working_folder);
   if (!out.refusal.empty()) return out;
   std::vector<std::string> arguments = SplitCommandLine(command_line);
   const std::string program = arguments.front();
   arguments.erase(arguments.begin());
-  const std::string folder = TrimWhitespace(temp_folder);
+  std::string text;
+  if (!JavaArgFileBody(arguments, working_folder, &text, &out.refusal)) return out;
+  const std::string& folder = temp.path;
   std::string path;
-  // The runtime reads the file through the ANSI code page; its arguments
-  // had their short forms placed with the line's.
   const int error =
-      platform::CreateExclusiveFile(folder, kArgFilePrefix, kArgFileSuffix,
-                                    platform::ToSystemText(JavaArgFileText(arguments)), &path);
+      platform::CreateExclusiveFile(folder, kArgFilePrefix, kArgFileSuffix, text, &path);
   if (error != 0) {
     out.refusal = "no argument file: it cannot be created in the temporary location " + folder +
                   " (error " + IntToString(error) + ")";

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "env/env_calls.h"
 #include "launcher/child_command.h"
 
 namespace kb {
@@ -27,6 +28,18 @@ std::string QuoteForJavaArgFile(const std::string& argument);
 // The file's text: one quoted argument per line.
 std::string JavaArgFileText(const std::vector<std::string>& arguments);
 
+// The text of the launcher's argument file for the arguments after the
+// program. Java reads an "@file" only on its command line, never inside
+// another argument file, so each "@file" among the Java options (before
+// the main class, a "-jar" file or a "-m" module; not after
+// "--disable-@files") gets that file's own text in its place: both are in
+// Java's argument-file syntax. A relative name is read from
+// `working_folder`, the child's, as Java would read it. An "@file" after
+// the main class is an argument of the application and stays as it is.
+// False, with *refusal saying which file, when a user's file cannot be read.
+bool JavaArgFileBody(const std::vector<std::string>& arguments, const std::string& working_folder,
+                     std::string* text, std::string* refusal);
+
 struct LongCommandLine {
   std::string command_line;  // the line to start, when no refusal
   std::string arg_file;      // the file to remove after the child has ended
@@ -35,19 +48,23 @@ struct LongCommandLine {
   std::vector<std::string> warnings;
 };
 
-// Why a command line longer than kMaxCommandLine cannot run through an
-// argument file, or empty when it can (the file is not made here).
-std::string WhyNoArgFile(const std::string& command_line, bool uninstall,
-                         const std::string& temp_folder);
+// Why a command line too long to start (CommandLineTooLong) cannot run
+// through an argument file, or empty when it can (the file is not made
+// here). `temp` is the run's temporary folder as DecideTempFolder judged
+// it; `working_folder` is the child's.
+std::string WhyNoArgFile(const std::string& command_line, bool uninstall, const TempFolder& temp,
+                         const std::string& working_folder);
 
-// For a command line longer than kMaxCommandLine: writes the argument file
-// (in the ANSI code page on Windows, where a Java runtime reads it so) and
-// gives the short line that reads it, naming the file in its short form
-// when the code page cannot hold its name, or says why it cannot (an
-// uninstall run, a program that is not a Java runtime, a version unknown or
-// older than 9, a temporary folder that cannot be used). The arguments are
-// those the child would get from the long line (SplitCommandLine).
+// For a command line too long to start: writes the argument file and gives
+// the short line that reads it, or says why it cannot (an uninstall run, a
+// program that is not a Java runtime, a version unknown or older than 9, a
+// temporary folder that cannot be used, a user's argument file that cannot
+// be read). The arguments are those the child would get from the long line
+// (SplitCommandLine), with the user's argument files among the Java options
+// written in. Windows: the launcher's own arguments are written in the ANSI
+// code page, through which a Java runtime reads the file, and the file is
+// named by its short form when the code page cannot hold its name.
 LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninstall,
-                                   const std::string& temp_folder);
+                                   const TempFolder& temp, const std::string& working_folder);
 
 }  // namespace kb

@@ -1,6 +1,7 @@
 #include "launcher/java_search.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/text.h"
 #include "env/env_calls.h"
@@ -228,9 +229,12 @@ class Search {
     JavaCandidate candidate;
     candidate.entry = entry;
     candidate.home = home;
-    candidate.has_program =
-        platform::GetPathKind(JavaProgramIn(home, request_.windowed)) == platform::PathKind::kFile;
-    if (candidate.has_program) candidate.version = ReadJavaVersion(home);
+    const std::string program = JavaProgramIn(home, request_.windowed);
+    candidate.has_program = platform::GetPathKind(program) == platform::PathKind::kFile;
+    if (candidate.has_program) {
+      candidate.version = ReadJavaVersion(home);
+      candidate.not_runnable = platform::WhyNotRunnable(program);
+    }
     return candidate;
   }
 
@@ -240,10 +244,31 @@ class Search {
     return candidate;
   }
 
-  void Judge(JavaCandidate* candidate) const {
+  // Marks a runtime met before under another name (a link, a second entry)
+  // by the real path of its program, so that it is judged only once.
+  void MarkRepeat(JavaCandidate* candidate) {
+    const std::string program = JavaProgramIn(candidate->home, request_.windowed);
+    std::string real = platform::ResolveLinks(program);
+    if (real.empty()) real = program;
+    for (const auto& seen : tried_) {
+      if (platform::SameFileName(seen.first, real)) {
+        candidate->already_tried = seen.second;
+        return;
+      }
+    }
+    tried_.emplace_back(real, candidate->home);
+  }
+
+  void Judge(JavaCandidate* candidate) {
     const int feature = candidate->version.feature;
+    if (candidate->has_program) MarkRepeat(candidate);
     if (!candidate->has_program) {
       candidate->verdict = "no " + JavaProgramIn(candidate->home, request_.windowed);
+    } else if (!candidate->already_tried.empty()) {
+      candidate->verdict = "already tried as " + candidate->already_tried;
+    } else if (!candidate->not_runnable.empty()) {
+      candidate->verdict = JavaProgramIn(candidate->home, request_.windowed) +
+                           " cannot be started: " + candidate->not_runnable;
     } else if (minimum_ > 0 && feature == 0) {
       candidate->verdict = "version unknown, " + Wanted(minimum_);
     } else if (feature < minimum_) {
@@ -259,8 +284,12 @@ class Search {
         candidate.version.text.empty() ? std::string("unknown") : candidate.version.text;
     Log(candidate.entry + ": " + candidate.home + ", version " + version +
                                 ": " + candidate.verdict);
-    if (!candidate.has_program) {
+    if (!candidate.already_tried.empty()) {
+      // The first place already said what this runtime is.
+    } else if (!candidate.has_program) {
       pieces_.push_back("nothing in " + candidate.home);
+    } else if (!candidate.not_runnable.empty()) {
+      pieces_.push_back("java in " + candidate.home + " that cannot be started");
     } else if (candidate.version.feature > 0) {
       pieces_.push_back("java " + IntToString(candidate.version.feature) + " in " + candidate.home);
     } else {
@@ -277,6 +306,8 @@ class Search {
   const int minimum_;
   JavaSearchResult result_;
   std::vector<std::string> pieces_;
+  // Real path of each program judged so far, with the home it was judged as.
+  std::vector<std::pair<std::string, std::string>> tried_;
 };
 
 }  // namespace

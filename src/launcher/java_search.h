@@ -13,6 +13,11 @@
 // Within an entry that holds several runtimes the highest version is tried
 // first. Every runtime tried gets a line for the log (tag
 // "Launcher::Run::start::javasearch") with its home, version and verdict.
+// A runtime whose program cannot be started (not a regular file the user
+// may execute; on Windows also an empty file or one that is no executable
+// image) is skipped with the reason, and the search goes on. A runtime is
+// judged once, however many entries or links lead to it: the later places
+// are logged as "already tried as <home>".
 #pragma once
 
 #include <string>
@@ -48,6 +53,11 @@ struct JavaCandidate {
   std::string home;
   JavaVersion version;
   bool has_program = false;  // the launcher's java program exists in it
+  // Why that program cannot be started (platform::WhyNotRunnable), or "".
+  std::string not_runnable;
+  // The place of this search where the same program (links resolved) was
+  // judged first, or "" for a runtime met for the first time.
+  std::string already_tried;
   bool fits = false;
   std::string verdict;  // "chosen", "too old, 17 or newer wanted", ...
 };

@@ -140,10 +140,9 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
   const bool uninstall = ContainsNoCase(command_line, kUninstallMarker);
   std::string arg_file;
   if (child.too_long) {
-    const std::string length =
-        IntToString(static_cast<long long>(platform::NativeLength(command_line)));
+    const std::string length = IntToString(static_cast<long long>(CommandLineLength(command_line)));
     LongCommandLine shorter =
-        ShortenWithArgFile(command_line, uninstall, options.GetTempLocation());
+        ShortenWithArgFile(command_line, uninstall, options.GetTempFolder(), GetCurrentDir());
     if (!shorter.refusal.empty()) {
       // Starting a cut command line would run the wrong program or arguments.
       const std::string limit = IntToString(static_cast<long long>(kMaxCommandLine));

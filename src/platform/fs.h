@@ -21,6 +21,13 @@ enum class PathKind { kMissing, kFile, kDirectory };
 // query is kMissing.
 PathKind GetPathKind(const std::string& path);
 
+// Why the file at `path` cannot be started as a program, or "" when it can.
+// POSIX: a regular file (links followed) that this user may execute.
+// Windows: a regular file that is not empty and begins as an executable
+// image does ("MZ"); an empty or foreign file fails with error 193 there.
+// The file is only looked at, never opened for writing or run.
+std::string WhyNotRunnable(const std::string& path);
+
 // True when some file-system entry of that name exists (_access mode 0).
 bool PathExists(const std::string& path);
 

@@ -5,14 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "common/command_line.h"
 #include "common/text.h"
+#include "env/java_runtime.h"
+#include "platform/java_places.h"
 #include "platform/program_search.h"
 #include "support/e2e_support.h"
+#include "support/java_homes.h"
 
 namespace kbtest {
 namespace {
@@ -209,6 +214,139 @@ INSTANTIATE_TEST_SUITE_P(
                   {"x"},
                   "",
                   true}));
+
+// The launcher's argument file as the probe printed it ("ARGFILE=" lines).
+std::string ProbeArgFile(const std::string& output) {
+  for (const std::string& line : Lines(output)) {
+    if (line.rfind("ARGFILE=", 0) != 0) continue;
+    std::string value;
+    for (std::size_t i = 8; i + 1 < line.size(); i += 2) {
+      value += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
+    }
+    return value;
+  }
+  return std::string();
+}
+
+struct LongLineCase {
+  const char* label;
+  // The configuration's own lines; PROGRAM is the runnable runtime's program. A
+  // long tail of application arguments follows.
+  std::string ini;
+  Strings args;        // the launcher's arguments; NEWTMP: a folder not yet made
+  const char* tmp;     // TMP for both runs; null keeps the fixture's folder
+  bool argument_file;  // the check's prediction and the launcher's deed
+  Strings in_file;     // lines of the launcher's argument file (or the refusal)
+  Strings not_in_file;
+};
+
+std::ostream& operator<<(std::ostream& out, const LongLineCase& c) { return out << c.label; }
+
+class LongLineAgreement : public LauncherTest,
+                          public ::testing::WithParamInterface<LongLineCase> {};
+
+TEST_P(LongLineAgreement, TheCheckAgreesWithTheLauncherOnLongLines) {
+  const LongLineCase& c = GetParam();
+  const std::string jdk = MakeJavaHome(dir_ / "jdk", "21", BuiltProgram("arg_probe"));
+  ScopedEnv java_home("JAVA_HOME", jdk);
+  // A bundled runtime whose program cannot start: empty, and not executable.
+  const std::string bad = MakeJavaHome(Join(app_dir_, "jre"), "21");
+  for (bool windowed : {false, true}) {
+    const std::string program = kb::JavaProgramIn(bad, windowed);
+    std::filesystem::remove(program);
+    WriteFile(program, "");
+  }
+  WriteFile(Join(app_dir_, "opts.txt"), "-Dfrom.file=yes\n# a comment\n-Dsecond=\"two words\"");
+  WriteFile(Join(app_dir_, "after.txt"), "-Dnever.read=1\n");
+  MakeDirs(Join(app_dir_, "reltmp"));
+  std::string ini = "[default]\n" + kb::ReplaceAll(c.ini, "PROGRAM", kb::JavaProgramIn(jdk, false));
+  for (int i = 1; i <= 9; ++i) {
+    ini += "AddtlArgs_" + std::to_string(i) + "=a" + std::string(4000, 'x') + "\n";
+  }
+  ini += "AddtlArgs_10=@after.txt\n";
+  Install();
+  WriteIni(ini);
+  const std::string new_tmp = Join(Join(dir_ / "tmp", "new"), "deeper");
+  Strings args = c.args;
+  for (std::string& a : args) a = kb::ReplaceAll(a, "NEWTMP", new_tmp);
+  std::unique_ptr<ScopedEnv> tmp;
+  if (c.tmp != nullptr) tmp = std::make_unique<ScopedEnv>("TMP", c.tmp);
+  // Both run from the application folder, where a relative TMP would lie.
+  ScopedCwd cwd(app_dir_);
+
+  const RunResult checked =
+      kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) + " --json " +
+                  kb::QuoteArgument(Join(app_dir_, "tool.ini")) + " -- " + kb::JoinArguments(args));
+  ASSERT_TRUE(checked.started);
+  const std::string runner = c.argument_file ? "relayed" : "refused";
+  EXPECT_NE(checked.output.find("\"runner\": \"" + runner + "\""), std::string::npos)
+      << checked.output.substr(0, 3000);
+  EXPECT_NE(checked.output.find(std::string("\"argument_file\": ") +
+                                (c.argument_file ? "true" : "false")),
+            std::string::npos);
+  bool found = false;
+  const Strings predicted = JsonArgv(checked.output, &found);
+  ASSERT_TRUE(found && !predicted.empty()) << checked.output.substr(0, 3000);
+
+  const RunResult launched = Launch(kb::JoinArguments(args));
+  ASSERT_TRUE(launched.started);
+  if (!c.argument_file) {
+    EXPECT_EQ(launched.exit_code, SeenExit(-1)) << launched.output.substr(0, 2000);
+    for (const std::string& text : c.in_file) {
+      EXPECT_NE(LogContent().find(text), std::string::npos) << text;
+      EXPECT_NE(checked.output.find(kb::ReplaceAll(text, "\"", "\\\"")), std::string::npos)
+          << text << "\n"
+          << checked.output.substr(0, 3000);
+    }
+    return;
+  }
+  EXPECT_EQ(launched.exit_code, 0) << launched.output.substr(0, 2000);
+  const Strings received = ProbeArgs(launched.output);
+  ASSERT_EQ(received.size(), 2u) << launched.output.substr(0, 2000);
+  EXPECT_EQ(received[0], predicted[0]);
+  EXPECT_TRUE(platform::SameFileName(received[0], kb::JavaProgramIn(jdk, false))) << received[0];
+  const std::string file = ProbeArgFile(launched.output);
+  for (const std::string& text : c.in_file) {
+    EXPECT_NE(file.find(text + "\n"), std::string::npos) << text << "\n" << file.substr(0, 300);
+  }
+  for (const std::string& text : c.not_in_file) {
+    EXPECT_EQ(file.find(text), std::string::npos) << text;
+  }
+  EXPECT_TRUE(ListDir(dir_ / "tmp").size() <= 1u);  // "new" of its row, no file left
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, LongLineAgreement,
+    ::testing::Values(
+        LongLineCase{"a user's argument file among the Java options is written into ours",
+                     "launchercmd=PROGRAM\nJavaArgs_1=@opts.txt\nMainClass=app.Main\n",
+                     {},
+                     nullptr,
+                     true,
+                     {"-Dfrom.file=yes\n# a comment\n-Dsecond=\"two words\"", "\"app.Main\"",
+                      "\"@after.txt\""},
+                     {"\"@opts.txt\"", "never.read"}},
+        LongLineCase{"a runtime whose program cannot start is skipped",
+                     "javamin=17\njavasearch=bundled:jre;env:JAVA_HOME\nMainClass=app.Main\n",
+                     {},
+                     nullptr,
+                     true,
+                     {"\"app.Main\""},
+                     {}},
+        LongLineCase{"a temporary location not made yet is created",
+                     "launchercmd=PROGRAM\nMainClass=app.Main\n",
+                     {"-templocation", "NEWTMP"},
+                     nullptr,
+                     true,
+                     {"\"app.Main\""},
+                     {}},
+        LongLineCase{"a relative TMP is refused by name",
+                     "launchercmd=PROGRAM\nMainClass=app.Main\n",
+                     {},
+                     "reltmp",
+                     false,
+                     {"\"reltmp\" cannot be used: it is not an absolute path"},
+                     {}}));
 
 struct BadInput {
   const char* label;

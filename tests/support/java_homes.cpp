@@ -1,5 +1,7 @@
 #include "support/java_homes.h"
 
+#include <filesystem>
+
 #include "platform/java_places.h"
 #include "support/test_support.h"
 
@@ -16,7 +18,13 @@ std::string MakeJavaHome(const std::string& home, const char* version,
   for (bool windowed : {false, true}) {
     const std::string program = Join(bin, platform::JavaProgramName(windowed));
     if (program_source.empty()) {
-      WriteFile(program, "");
+      // Startable as far as the launcher looks: an image's first bytes, and
+      // execute rights for POSIX (Windows ignores them).
+      WriteFile(program, "MZ not run by any test");
+      namespace fs = std::filesystem;
+      fs::permissions(program,
+                      fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                      fs::perm_options::add);
     } else {
       CopyFile(program_source, program);
     }

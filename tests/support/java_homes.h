@@ -1,5 +1,6 @@
 // Fake Java runtime homes for the tests: a "release" file and a program in
-// "bin" (an empty file, or a copy of a real program when a test starts it).
+// "bin" (a file that looks startable but is never run, or a copy of a real
+// program when a test starts it).
 #pragma once
 
 #include <initializer_list>

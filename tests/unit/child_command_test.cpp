@@ -162,10 +162,17 @@ TEST_F(ChildCommandTest, ReportsWhatItReadAndWhatTheLauncherLogs) {
                  "Launcher::Run::start::mainclass=m"}));
 }
 
-TEST_F(ChildCommandTest, LineLongerThanTheLimitIsFlagged) {
-  const std::string fits(kb::kMaxCommandLine - std::string("\"p\" ").size() - 1, 'a');
-  EXPECT_FALSE(Build("launchercmd=p\n", {fits}).too_long);
-  EXPECT_TRUE(Build("launchercmd=p\n", {fits + "b"}).too_long);
+// CreateProcess counts the terminating NUL against its 32,767 characters:
+// 32,766 is the longest line that starts, 32,767 is already too long.
+TEST_F(ChildCommandTest, LineOf32767CharactersIsTooLong) {
+  const std::string head = "\"p\" ";
+  const std::string fits(32766 - head.size() - 1, 'a');  // the pass-through ends in a blank
+  const kb::ChildCommand longest = Build("launchercmd=p\n", {fits});
+  EXPECT_EQ(longest.command_line.size(), 32766u);
+  EXPECT_FALSE(longest.too_long);
+  const kb::ChildCommand over = Build("launchercmd=p\n", {fits + "b"});
+  EXPECT_EQ(over.command_line.size(), 32767u);
+  EXPECT_TRUE(over.too_long);
 }
 
 }  // namespace

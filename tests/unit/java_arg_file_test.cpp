@@ -41,6 +41,38 @@ TEST(JavaArgFileTest, EveryArgumentIsQuotedWithJavaEscapes) {
   EXPECT_EQ(kb::JavaArgFileText({"-cp", "a b"}), "\"-cp\"\n\"a b\"\n");
 }
 
+struct BodyCase {
+  std::vector<std::string> arguments;
+  const char* body;  // null: refused
+};
+
+// Java expands "@file" only before the main class (a "-jar" file, a "-m"
+// module) and not after "--disable-@files"; an option's value is not the
+// main class, and a main class inside the user's file counts.
+TEST(JavaArgFileTest, UserArgumentFilesAreWrittenInOnlyWhereJavaWouldReadThem) {
+  kbtest::ScratchDir dir;
+  kbtest::WriteFile(dir / "u", "-Du=1");
+  kbtest::WriteFile(dir / "m", "-cp x.jar\nMain # ends the options\n");
+  const BodyCase cases[] = {
+      {{"-cp", "lib.jar", "@u", "Main", "@u"}, "\"-cp\"\n\"lib.jar\"\n-Du=1\n\"Main\"\n\"@u\"\n"},
+      {{"-jar", "app.jar", "@u"}, "\"-jar\"\n\"app.jar\"\n\"@u\"\n"},
+      {{"--disable-@files", "@u", "Main"}, "\"--disable-@files\"\n\"@u\"\n\"Main\"\n"},
+      {{"@m", "@u"}, "-cp x.jar\nMain # ends the options\n\n\"@u\"\n"},
+      {{"@missing", "Main"}, nullptr},
+  };
+  for (const BodyCase& c : cases) {
+    std::string body;
+    std::string refusal;
+    const bool ok = kb::JavaArgFileBody(c.arguments, dir.path(), &body, &refusal);
+    EXPECT_EQ(ok, c.body != nullptr) << c.arguments.front();
+    if (ok) {
+      EXPECT_EQ(body, c.body) << c.arguments.front();
+    } else {
+      EXPECT_NE(refusal.find(dir / "missing"), std::string::npos) << refusal;
+    }
+  }
+}
+
 class ShortenTest : public ::testing::Test {
  protected:
   ShortenTest() : temp_(dir_ / "temp") { kbtest::MakeDirs(temp_); }
@@ -57,7 +89,7 @@ class ShortenTest : public ::testing::Test {
 TEST_F(ShortenTest, JavaNineOrNewerGetsAnArgumentFileWithTheSameArguments) {
   const std::string java = kb::JavaProgramIn(kbtest::MakeJavaHome(dir_ / "jdk", "9.0.4"), false);
   const std::string line = LongLine(java);
-  const kb::LongCommandLine out = kb::ShortenWithArgFile(line, false, temp_);
+  const kb::LongCommandLine out = kb::ShortenWithArgFile(line, false, {temp_, ""}, dir_.path());
   ASSERT_TRUE(out.refusal.empty()) << out.refusal;
   std::vector<std::string> expected = kb::SplitCommandLine(line);
   expected.erase(expected.begin());
@@ -66,7 +98,7 @@ TEST_F(ShortenTest, JavaNineOrNewerGetsAnArgumentFileWithTheSameArguments) {
             (std::vector<std::string>{java, "@" + out.arg_file}));
   EXPECT_EQ(kbtest::ListDir(temp_).size(), 1u);
   // A second run never reuses the name.
-  const kb::LongCommandLine again = kb::ShortenWithArgFile(line, false, temp_);
+  const kb::LongCommandLine again = kb::ShortenWithArgFile(line, false, {temp_, ""}, dir_.path());
   EXPECT_NE(again.arg_file, out.arg_file);
   EXPECT_EQ(kbtest::ListDir(temp_).size(), 2u);
 }
@@ -86,14 +118,16 @@ TEST_F(ShortenTest, RefusalsSayWhyNoArgumentFileWasUsed) {
       {nullptr, false, true, true, "is not a Java runtime"},
       {"", false, true, true, "is unknown"},
       {"1.8.0_392", false, true, true, "Java 8 in "},
-      {"17", false, true, false, "temporary location"},
+      {"17", false, true, false,
+       "temporary location \"no-temp\" cannot be used: it is not an absolute path"},
   };
   int n = 0;
   for (const RefusalCase& c : cases) {
     const std::string home = kbtest::MakeJavaHome(dir_ / ("home" + std::to_string(n++)), c.version);
     const std::string program = c.java ? kb::JavaProgramIn(home, false) : Join(home, "tool");
     const kb::LongCommandLine out = kb::ShortenWithArgFile(
-        LongLine(program), c.uninstall, c.temp_usable ? temp_ : dir_ / "no-temp");
+        LongLine(program), c.uninstall,
+        kb::DecideTempFolder(c.temp_usable ? temp_ : "no-temp", false), dir_.path());
     EXPECT_NE(out.refusal.find(c.reason), std::string::npos) << out.refusal;
     EXPECT_TRUE(out.arg_file.empty());
   }

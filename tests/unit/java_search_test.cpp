@@ -147,6 +147,22 @@ TEST_F(JavaSearchTest, SeveralRuntimesInOneEntryHighestFirst) {
             "nothing in " + (dir_ / "no-such-folder") + ", nothing on PATH; any version accepted");
 }
 
+// One runtime reached by three places (a bundled folder, JAVA_HOME spelt
+// another way, the search path) is judged once; the later places say so.
+TEST_F(JavaSearchTest, OneRuntimeIsTriedOnce) {
+  const std::string jre = kbtest::MakeJavaHome(Join(app_, "jre"), "17.0.15");
+  kbtest::SetEnv("JAVA_HOME", Join(Join(app_, ".."), Join("app", "jre")));
+  kbtest::SetEnv("PATH", kbtest::PathList({Join(jre, "bin")}));
+  const kb::JavaSearchResult r = Find("bundled:jre;env:JAVA_HOME;path", "99");
+  EXPECT_FALSE(r.found);
+  std::vector<std::string> verdicts;
+  for (const kb::JavaCandidate& c : r.candidates) verdicts.push_back(c.entry + ": " + c.verdict);
+  EXPECT_EQ(verdicts, (std::vector<std::string>{"bundled:jre: too old, 99 or newer wanted",
+                                                "env:JAVA_HOME: already tried as " + jre,
+                                                "path: already tried as " + jre}));
+  EXPECT_EQ(r.detail, "java 17 in " + jre + "; 99 or newer wanted");
+}
+
 TEST_F(JavaSearchTest, PathEntryUsesTheRuntimeOfTheFirstJava) {
   const std::string first = kbtest::MakeJavaHome(dir_ / "first", "17.0.1");
   const std::string second = kbtest::MakeJavaHome(dir_ / "second", "21.0.1");

@@ -54,6 +54,16 @@ PathKind GetPathKind(const std::string& path) {
   return S_ISDIR(st.st_mode) ? PathKind::kDirectory : PathKind::kFile;
 }
 
+std::string WhyNotRunnable(const std::string& path) {
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return "it does not exist";
+  if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+  // access() asks with the real user's rights, as the start will; it also
+  // holds for a superuser, who may run a file only when some x bit is set.
+  if (::access(path.c_str(), X_OK) != 0) return "this user may not execute it";
+  return std::string();
+}
+
 bool PathExists(const std::string& path) {
   struct stat st;
   return !path.empty() && ::lstat(path.c_str(), &st) == 0;

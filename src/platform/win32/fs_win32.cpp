@@ -54,6 +54,29 @@ PathKind GetPathKind(const std::string& path) {
                                                       : PathKind::kFile;
 }
 
+std::string WhyNotRunnable(const std::string& path) {
+  const std::wstring wide = win32::Wide(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return "it does not exist";
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "it is not a regular file";
+  const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "it cannot be read";
+  const Handle owner(win32::FromHandle(file));
+  // A device or pipe of that name is not an image the loader would map.
+  if (::GetFileType(file) != FILE_TYPE_DISK) return "it is not a regular file";
+  char magic[2] = {0, 0};
+  DWORD got = 0;
+  if (!::ReadFile(file, magic, sizeof magic, &got, nullptr)) return "it cannot be read";
+  if (got == 0) return "it is empty";
+  // Every image CreateProcess starts begins with the DOS header's "MZ".
+  if (got < sizeof magic || magic[0] != 'M' || magic[1] != 'Z') {
+    return "it is not an executable image";
+  }
+  return std::string();
+}
+
 bool PathExists(const std::string& path) {
   return _waccess(win32::Wide(path).c_str(), 0) == 0;
 }
