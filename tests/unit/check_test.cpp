@@ -162,6 +162,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "\xEF\xBB\xBF[default]\nid=x\n[wx6]\nlaunchercmd=CHILD\n",
                     {},
                     {"warning utf8-bom 1", "warning outside-section 2"}},
+        // Windows reads a file without a mark in the ANSI code page, so the
+        // UTF-8 sequences become other characters; POSIX reads the bytes.
+        FindingCase{"UTF-8 text in a file without a byte-order mark",
+                    "[default]\nlaunchercmd=CHILD\n\nAddtlArgs_1=Caf\xC3\xA9-\xE2\x82\xAC\n",
+                    {},
+                    kbtest::IsWindows() ? std::vector<std::string>{"warning utf8-without-mark 4"}
+                                        : std::vector<std::string>{}},
         FindingCase{"program not found",
                     "[default]\nlaunchercmd=HERE/nothing/java\n",
                     {},
