@@ -1,5 +1,6 @@
 #include "check/ini_scan.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -10,7 +11,8 @@ namespace kb {
 namespace check {
 
 IniScan::IniScan(const std::string& path) : path_(path) {
-  std::ifstream in(path, std::ios::binary);
+  // The name is UTF-8; a path object opens it by its wide form on Windows.
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
   if (!in) return;
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   Parse(bytes);

@@ -1,6 +1,7 @@
 #include "env/java_runtime.h"
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -114,7 +115,8 @@ JavaVersion ParseReleaseText(const std::string& text) {
 }
 
 JavaVersion ReadJavaVersion(const std::string& home) {
-  std::ifstream in(home + Sep() + kReleaseFile, std::ios::binary);
+  // The name is UTF-8; a path object opens it by its wide form on Windows.
+  std::ifstream in(std::filesystem::u8path(home + Sep() + kReleaseFile), std::ios::binary);
   if (!in) return JavaVersion();
   std::string text;
   text.resize(static_cast<std::size_t>(kMaxReleaseSize));

@@ -1,5 +1,6 @@
 #include "launcher/java_arg_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -140,7 +141,8 @@ std::vector<std::string> ArgFileArguments(const std::string& text) {
 std::string ReadUserArgFile(const std::string& path, bool* ok) {
   *ok = false;
   if (platform::GetPathKind(path) != platform::PathKind::kFile) return std::string();
-  std::ifstream in(path, std::ios::binary);
+  // The name is UTF-8; a path object opens it by its wide form on Windows.
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
   if (!in) return std::string();
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   *ok = !in.bad();

@@ -134,8 +134,10 @@ TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
           java ? Join(app_dir_, "jre\\bin\\java.exe") : Join(app_dir_, "wide_probe.exe");
       // The built-in placeholders come with a master file; quoted, since a
       // folder's name may hold a blank.
-      const std::string ini = "[properties]\r\nMASTERPROP=master.ini\r\n"
-                              "[default]\r\nlaunchercmd=" + program +
+      // The runtime is found by the search, its version read from release.
+      const std::string ini = "[properties]\r\nMASTERPROP=master.ini\r\n[default]\r\n" +
+                              (java ? std::string("javamin=11\r\njavasearch=bundled:jre")
+                                    : "launchercmd=" + program) +
                               "\r\nClasspath=-cp \"<LAUNCHERDIR>\\lib\\app.jar\"\r\n"
                               "MainClass=app.Main\r\nAddtlArgs_1=-Dapp.home=\"<LAUNCHERDIR>\"\r\n";
       // An ANSI file where the code page holds the names, else UTF-16LE.
