@@ -88,14 +88,15 @@ struct FolderRow {
   const char* folder;
   bool holdable;     // code page 1252 holds every character of it
   const char* first; // its first character 1252 cannot hold, as a WARNING names it
+  const char* ansi;  // the name as the log, in code page 1252, holds it
 };
 
 const FolderRow kRows[] = {
-    {"\u65e5\u672c", false, "U+65E5"},
-    {"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1", false, "U+0395"},
-    {"emoji \U0001F600", false, "U+1F600"},
-    {"Jos\u00e9", true, ""},
-    {"plain", true, ""},
+    {"\u65e5\u672c", false, "U+65E5", "??"},
+    {"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1", false, "U+0395", "??????"},
+    {"emoji \U0001F600", false, "U+1F600", "emoji ?"},
+    {"Jos\u00e9", true, "", "Jos\xe9"},
+    {"plain", true, "", "plain"},
 };
 
 class AnyFolder : public kbtest::LauncherTest {};
@@ -147,6 +148,9 @@ TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
       ASSERT_EQ(r.exit_code, 0) << r.output;
       const std::string log = LogContent("acme_console");
       ASSERT_FALSE(log.empty()) << "no log below " << DataDir();
+      // The log stays in the code page: "?" for what it cannot hold.
+      EXPECT_NE(log.find(std::string("\\") + row.ansi + "\\Acme\\acme.ini"), std::string::npos)
+          << log;
 
       if (!java) {
         const std::vector<std::string> argv = HexLines(r.output, "ARGU=");
@@ -180,6 +184,9 @@ TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
         EXPECT_EQ(argv[6], loose);
         EXPECT_EQ(log.find("WARNING"), std::string::npos) << log;
       } else {
+        // The log shows the line as passed, short forms included.
+        EXPECT_NE(log.find("INFO: launch command==\"" + argv[0] + "\""), std::string::npos)
+            << log;
         // The other argument passes as it is, with one warning naming it.
         EXPECT_NE(argv[6], loose);
         EXPECT_NE(log.find("WARNING: Launcher::Run::start::commandline=the argument \""),
