@@ -304,6 +304,14 @@ int RefuseTee(platform::IoCall call, std::size_t) {
   return call == platform::IoCall::kTee ? EINVAL : 0;
 }
 
+// The echo's system calls, counted and let through.
+int g_tee_calls = 0;
+int g_write_calls = 0;
+int CountCalls(platform::IoCall call, std::size_t) {
+  ++(call == platform::IoCall::kTee ? g_tee_calls : g_write_calls);
+  return 0;
+}
+
 // A parent that made our standard output non-blocking and reads it late
 // (Node.js and some IDEs do): the echo waits for room instead of ending at
 // the first EAGAIN. Both ways of echoing: tee(2), and read then write.
@@ -311,7 +319,8 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
   const std::size_t size = 1000000;
   for (const bool tee_refused : {false, true}) {
     SCOPED_TRACE(tee_refused);
-    platform::SetIoFaultHookForTesting(tee_refused ? RefuseTee : nullptr);
+    g_tee_calls = g_write_calls = 0;
+    platform::SetIoFaultHookForTesting(tee_refused ? RefuseTee : CountCalls);
     platform::Pipe source;
     platform::Pipe echo;
     ASSERT_EQ(platform::CreateChildPipe(&source), 0);
@@ -350,6 +359,11 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
     EXPECT_EQ(relayed.size(), size);
     EXPECT_EQ(echoed.size(), size);
     EXPECT_TRUE(echoed == relayed);
+    if (!tee_refused) {
+      // An echo into a pipe goes through tee(2) alone, never read and write.
+      EXPECT_GT(g_tee_calls, 0);
+      EXPECT_EQ(g_write_calls, 0);
+    }
   }
   platform::SetIoFaultHookForTesting(nullptr);
 }
