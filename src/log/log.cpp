@@ -130,8 +130,9 @@ void LogOpen(const std::string& text) {
   // Opened first: the name may change when this launch claims its own file.
   platform::AppendFile file = OpenLogFile();
   if (!file.is_open()) return;
-  const bool written = file.Write(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " + folder + "\n" +
-                        "logfile= " + LogFilePath() + "\n"));
+  const bool written =
+      file.Write(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " + folder + "\n" +
+                            "logfile= " + LogFilePath() + "\n"));
   if (!written) ReportLoss(file.error());
 }
 
