@@ -310,7 +310,10 @@ int HeldRequestExitCode() {
   sigset_t pending;
   if (::sigpending(&pending) != 0) return 0;
   for (const int signal_number : kRequests) {
-    if (sigismember(&held, signal_number) && sigismember(&pending, signal_number)) {
+    // A scope blocks an ignored request too, and blocked it waits as
+    // pending; ignored, it asks for nothing (nohup).
+    if (sigismember(&held, signal_number) && sigismember(&pending, signal_number) &&
+        !Ignored(signal_number)) {
       return 128 + signal_number;
     }
   }
