@@ -112,6 +112,7 @@ class MutexObjTest : public ::testing::Test {
     kb::LogFilePath() = dir_ / "guard.log";
     g_boxes.clear();
     kb::SetMessageBoxForTesting(RecordBox);
+    kb::SetApplicationNameForTesting("tool_console");
     app_a_ = UniqueId("appa");
     app_b_ = UniqueId("appb");
     app_c_ = UniqueId("appc");
@@ -197,9 +198,8 @@ TEST_F(MutexObjTest, OnlySilentOneSuppressesTheBox) {
   // Every refusal is logged, boxed or not. Without display names and "id"
   // the entry as written and the application name stand in.
   EXPECT_EQ(Warnings(), std::vector<std::string>(
-                            5, "WARNING: MutexObj::IsRunning=The " + kb::ApplicationName() +
-                                   " cannot be invoked while the " + Upper(app_b_) +
-                                   " is running."));
+                            5, "WARNING: MutexObj::IsRunning=The tool_console cannot be invoked "
+                                   "while the " + Upper(app_b_) + " is running."));
   Release(app_b_);
   EXPECT_EQ(holder->Finish(), 0);
 }
