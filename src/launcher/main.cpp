@@ -16,8 +16,9 @@ static_assert(KB_LAUNCHER_KIND == kb::kKindConsole || KB_LAUNCHER_KIND == kb::kK
 // A GUI-subsystem build enters here too: the C runtime's windowed start-up
 // calls main with the parsed arguments as the console one does.
 int main(int argc, char** argv) {
-  // A request to end that arrives once the child has ended waits for the
-  // last log line, which then names it.
+  // First of all: a request to end that arrives while no child runs (before
+  // its start, or once it has ended) waits for the last log line, which
+  // then names it.
   platform::LateRequestHold late_requests;
   int result;
   if (!kb::InitApplication()) {

@@ -156,4 +156,19 @@ void PrepareProcess() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
+std::string SystemErrorText(int error) {
+  if (error == 0) return std::string();
+  char buffer[512];
+  const DWORD size = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, static_cast<DWORD>(error), 0, buffer,
+                                      sizeof buffer, nullptr);
+  std::string text(buffer, size);
+  // The system's text ends in a period and CR LF.
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                           text.back() == '.')) {
+    text.pop_back();
+  }
+  return text;
+}
+
 }  // namespace platform
