@@ -24,11 +24,18 @@ std::string FixedLocation(const std::string& path) {
   return full.empty() ? path : full;
 }
 
+// A value of blanks names no place: it means the default, as an empty one
+// does. Made absolute, it would name a file or folder " " in the start folder.
+std::string GivenLocation(const std::string& value) {
+  return TrimChars(value, " ").empty() ? std::string() : value;
+}
+
 // The value of one of the launcher's own location options as the launcher
 // uses it: "/" written as the native separator, since the folder of a log
 // path is found by it (on Windows "/" becomes "\"; on POSIX "/" already is
 // the separator, and a backslash is an ordinary character of a name).
 std::string OwnLocation(std::string value) {
+  value = GivenLocation(value);
   for (char& c : value) {
     if (c == '/') c = platform::PathSeparator();
   }

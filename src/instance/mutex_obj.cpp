@@ -6,6 +6,7 @@
 #include "common/exit_codes.h"
 #include "common/text.h"
 #include "config/ini_file.h"
+#include "env/env_calls.h"
 #include "launcher/messages.h"
 #include "log/log.h"
 #include "platform/error_codes.h"
@@ -39,9 +40,24 @@ void ReportLockFolder() {
   }
 }
 
+// An absent key reads as "", one written without a value as " ".
+bool IsBlank(const std::string& value) { return TrimChars(value, " ").empty(); }
+
+// A configured display name as it is; without one the message names the
+// application by what identifies it, never by a hole.
+std::string DisplayName(const std::string& configured, const std::string& fallback) {
+  return IsBlank(configured) ? fallback : configured;
+}
+
 }  // namespace
 
 std::vector<std::string> NoRunWithEntries(const std::string& list) {
+  std::vector<std::string> entries = NoRunWithEntriesAsWritten(list);
+  for (std::string& entry : entries) entry = ToLowerAscii(entry);
+  return entries;
+}
+
+std::vector<std::string> NoRunWithEntriesAsWritten(const std::string& list) {
   std::vector<std::string> entries;
   std::string::size_type start = 0;
   for (;;) {
@@ -51,7 +67,7 @@ std::vector<std::string> NoRunWithEntries(const std::string& list) {
     // Only the end is trimmed: a leading blank is part of the identifier,
     // and mutex names compare exactly.
     const std::string entry = TrimRightChars(raw, " ");
-    if (!entry.empty()) entries.push_back(ToLowerAscii(entry));
+    if (!entry.empty()) entries.push_back(entry);
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
@@ -69,12 +85,13 @@ std::string MutexObj::ReadValue(const std::string& key) const {
 
 int MutexObj::IsRunning(int silent) {
   ReportLockFolder();
-  for (const std::string& entry : NoRunWithEntries(ReadValue(kKeyNoRunWith))) {
+  for (const std::string& written : NoRunWithEntriesAsWritten(ReadValue(kKeyNoRunWith))) {
+    const std::string entry = ToLowerAscii(written);
     bool exists = false;
     const int error = platform::ProbeNamedMutex(MutexName(entry), &exists);
     if (exists) {
       lastError = kExitAlreadyRunning;
-      ReportConflict(entry, silent);
+      ReportConflict(written, silent);
       return kExitAlreadyRunning;
     }
     // A name that cannot be examined (access denied, an insecure folder)
@@ -86,14 +103,16 @@ int MutexObj::IsRunning(int silent) {
   return 0;
 }
 
-void MutexObj::ReportConflict(const std::string& entry, int silent) const {
+void MutexObj::ReportConflict(const std::string& written, int silent) const {
   std::string message = platform::LoadResourceString(kConflictStringId);
   message = ReplaceAll(message, "#1",
-                       ReadValue(kKeyNoRunWithDisplayPrefix + entry));
+                       DisplayName(ReadValue(kKeyNoRunWithDisplayPrefix + ToLowerAscii(written)),
+                                   written));
   // The own display name is looked up with "id" exactly as written.
   const std::string own_id = ReadValue(kKeyId);
+  const std::string own_name = IsBlank(own_id) ? ApplicationName() : own_id;
   message = ReplaceAll(message, "#2",
-                       ReadValue(kKeyNoRunWithDisplayPrefix + own_id));
+                       DisplayName(ReadValue(kKeyNoRunWithDisplayPrefix + own_id), own_name));
   LogWarning(kTagIsRunning, message);
   if (silent != 1) ShowUserMessageBox(message, kMessageCaption);
 }

@@ -25,7 +25,10 @@ class MutexObj {
   // Walks "norunwith" in list order (entries cut at ","; trailing blanks
   // removed, leading blanks kept; empty entries skipped). The first entry
   // whose mutex exists is a conflict: its message (string 4 with "#1" and
-  // "#2" replaced by the display names) is logged as a warning under
+  // "#2" replaced by the display names: "norunwith_display_<entry>" and
+  // "norunwith_display_<id>"; where one is absent or empty, "#1" is the
+  // entry as written and "#2" the "id" as read, or the application name
+  // without an "id") is logged as a warning under
   // "MutexObj::IsRunning", shown in a box captioned "Error" unless silent is
   // exactly 1, and 183 is returned without creating the own mutex.
   // Otherwise the own mutex is created (when "id" is set) and held, and the
@@ -43,7 +46,7 @@ class MutexObj {
 
  private:
   std::string ReadValue(const std::string& key) const;
-  void ReportConflict(const std::string& entry, int silent) const;
+  void ReportConflict(const std::string& written, int silent) const;
   void CreateOwnMutex();
 
   std::string section;
@@ -56,5 +59,8 @@ class MutexObj {
 // The list walk of "norunwith": the identifiers to probe, in order, each
 // with trailing blanks removed and lower-cased; empty entries are left out.
 std::vector<std::string> NoRunWithEntries(const std::string& list);
+// The same entries as written in the list (trailing blanks removed, letter
+// case kept): what the conflict message names without a display name.
+std::vector<std::string> NoRunWithEntriesAsWritten(const std::string& list);
 
 }  // namespace kb

@@ -23,8 +23,9 @@ static_assert(KB_LAUNCHER_KIND == kb::kKindConsole || KB_LAUNCHER_KIND == kb::kK
 // arguments are taken again through the platform, which gives them in
 // UTF-8 (Windows: from the wide command line, so no character is lost).
 int main(int argc, char** argv) {
-  // A request to end that arrives once the child has ended waits for the
-  // last log line, which then names it.
+  // First of all: a request to end that arrives while no child runs (before
+  // its start, or once it has ended) waits for the last log line, which
+  // then names it.
   platform::LateRequestHold late_requests;
   int result;
   if (!kb::InitApplication()) {

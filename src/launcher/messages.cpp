@@ -76,6 +76,19 @@ LineSink SetStdErrWriterForTesting(LineSink sink) {
   return std::exchange(g_stderr_sink, sink);
 }
 
+std::string LostLogWarning(const std::string& path, int error) {
+  std::string reason = "error " + IntToString(error);
+  const std::string text = platform::SystemErrorText(error);
+  if (!text.empty()) reason = text + " (" + reason + ")";
+  return "WARNING: the log file " + path + " cannot be written: " + reason +
+         "; the run goes on without it";
+}
+
+void WarnLostLog(const std::string& path, int error) {
+  if (NoMessage()) return;
+  WriteStdErr(LostLogWarning(path, error));
+}
+
 void MessageDisplay(int kind, int code, std::string detail) {
   const std::string text = platform::LoadResourceString(MessageStringId(code));
   if (text.empty()) return;

@@ -20,6 +20,13 @@ int MessageStringId(int code);
 // does nothing at all. Never fails towards its caller.
 void MessageDisplay(int kind, int code, std::string detail);
 
+// The console launcher's one line on standard error when its log cannot be
+// written ("WARNING: the log file <path> cannot be written: <system text>
+// (error <code>); the run goes on without it"), unless "-nomessage" was
+// given. Made to be the log's LogLossSink, which calls it once per run.
+void WarnLostLog(const std::string& path, int error);
+std::string LostLogWarning(const std::string& path, int error);
+
 // The message with every run of line feeds, carriage returns and tabs (and
 // the blanks around them) folded into one blank and trailing blanks removed.
 std::string MessageAsOneLine(const std::string& message);

@@ -90,6 +90,8 @@ int Run::start() {
   const std::string ini_file = GetIniFile();
   if (ini_file.empty()) return kExitConfigMissing;
 
+  // Only a console has a standard error that someone reads.
+  SetLogLossSink(kind_ == kKindConsole ? WarnLostLog : nullptr);
   LogOpen(kLauncherBannerName);
   LogInfo("LRun::start::templocation", temp_location_);
   LogInfo("LRun::start::USERHOME", data_location);

@@ -11,6 +11,19 @@
 namespace kb {
 namespace {
 
+// Who hears of a lost log line, and whether this run has told them yet.
+// Armed by LogOpen: lines before it (while the options are parsed) may
+// precede the folder that LogOpen creates.
+LogLossSink g_loss_sink = nullptr;
+bool g_loss_armed = false;
+bool g_loss_reported = false;
+
+void ReportLoss(int error) {
+  if (!g_loss_armed || g_loss_reported || g_loss_sink == nullptr) return;
+  g_loss_reported = true;
+  g_loss_sink(LogFilePath(), error);
+}
+
 // The launcher-made name, and the one this launch has created for itself.
 std::string& OwnPath() {
   static std::string path;
@@ -30,21 +43,21 @@ std::string NumberedName(const std::string& path, int n) {
 }
 
 // Creates a file of this launch's own for the launcher-made name.
-platform::AppendFile ClaimOwnFile() {
+platform::AppendFile ClaimOwnFile(int* error) {
   constexpr int kMostLaunchesPerSecond = 1000;
   const std::string base = LogFilePath();
   platform::AppendFile file;
   for (int n = 1; n <= kMostLaunchesPerSecond; ++n) {
     const std::string candidate = n == 1 ? base : NumberedName(base, n);
-    const int error = platform::AppendFile::Open(candidate, platform::AppendMode::kNew, &file);
-    if (error == 0) {
+    *error = platform::AppendFile::Open(candidate, platform::AppendMode::kNew, &file);
+    if (*error == 0) {
       LogFilePath() = candidate;
       OwnPath() = candidate;
       ClaimedPath() = candidate;
       return file;
     }
     // A missing folder or a refused one: tried again at the next write.
-    if (error != platform::kErrorFileExists) break;
+    if (*error != platform::kErrorFileExists) break;
   }
   return platform::AppendFile();
 }
@@ -54,7 +67,7 @@ platform::AppendFile ClaimOwnFile() {
 void Append(const std::string& bytes) {
   platform::AppendFile file = OpenLogFile();
   if (!file.is_open()) return;
-  file.Write(bytes);
+  if (!file.Write(bytes)) ReportLoss(file.error());
 }
 
 }  // namespace
@@ -74,15 +87,25 @@ platform::AppendFile OpenLogFile() {
   const std::string& path = LogFilePath();
   platform::AppendFile file;
   if (path.empty()) return file;
+  int error = 0;
   if (path != OwnPath()) {
-    platform::AppendFile::Open(path, platform::AppendMode::kNamed, &file);
+    error = platform::AppendFile::Open(path, platform::AppendMode::kNamed, &file);
   } else if (path != ClaimedPath()) {
-    file = ClaimOwnFile();
+    file = ClaimOwnFile(&error);
   } else {
-    platform::AppendFile::Open(path, platform::AppendMode::kOwn, &file);
+    error = platform::AppendFile::Open(path, platform::AppendMode::kOwn, &file);
   }
+  if (!file.is_open()) ReportLoss(error);
   return file;
 }
+
+void SetLogLossSink(LogLossSink sink) {
+  g_loss_sink = sink;
+  g_loss_armed = false;
+  g_loss_reported = false;
+}
+
+void ReportLogLoss(int error) { ReportLoss(error); }
 
 std::string ToTextMode(const std::string& text) {
   return ReplaceAll(text, "\n", "\r\n");
@@ -98,17 +121,20 @@ void LogOpen(const std::string& text) {
     folder = GetDataLocation(std::string());
     SetLauncherLogPath(folder + sep + GetLogFileName());
   }
+  g_loss_armed = true;
   const int created = platform::CreateDirectoryTree(folder);
   if (created != platform::kErrorSuccess && created != platform::kErrorFileExists &&
       created != platform::kErrorAlreadyExists) {
+    ReportLoss(created);
     return;
   }
   // Opened first: the name may change when this launch claims its own file.
   platform::AppendFile file = OpenLogFile();
   if (!file.is_open()) return;
-  file.Write(platform::ToSystemText(ToTextMode(GetTimeStamp() + text + " started.... \n" +
-                                               "path= " + folder + "\n" +
-                                               "logfile= " + LogFilePath() + "\n")));
+  const bool written = file.Write(
+      platform::ToSystemText(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " +
+                                        folder + "\n" + "logfile= " + LogFilePath() + "\n")));
+  if (!written) ReportLoss(file.error());
 }
 
 void LogWrite(const std::string& level, const std::string& tag, const std::string& text) {

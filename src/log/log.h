@@ -46,6 +46,15 @@ void LogError(const std::string& tag, const std::string& text);
 void LogError(const std::string& tag, const char* text);
 void LogError(const std::string& tag, int value);
 
+// Hears, once per run, of the first log line that cannot be written once
+// LogOpen has run: the log's path and the system error code (0 when the
+// system gave none). The console launcher warns on standard error.
+using LogLossSink = void (*)(const std::string& path, int error);
+// Sets the listener (nullptr: none) and starts a new run's count.
+void SetLogLossSink(LogLossSink sink);
+// For writers of the log other than this file's (the relay): a write failed.
+void ReportLogLoss(int error);
+
 // Text-mode translation: every "\n" becomes "\r\n".
 std::string ToTextMode(const std::string& text);
 

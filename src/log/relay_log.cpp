@@ -13,7 +13,10 @@ void RelayLog::LogText(const char* data, std::size_t size) {
   // (Windows writes each piece with a call of its own).
   const std::size_t head = translator_.Split(data, size, translated_, &rest, kCopiedHead);
   if (!file_.is_open()) file_ = OpenLogFile();
-  if (file_.is_open() && !file_.Write(data, head, translated_, rest)) file_.Close();
+  if (file_.is_open() && !file_.Write(data, head, translated_, rest)) {
+    ReportLogLoss(file_.error());
+    file_.Close();
+  }
 }
 
 void RelayLog::Finish() {

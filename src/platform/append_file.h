@@ -38,9 +38,14 @@ class AppendFile {
   // (POSIX writev; Windows one write per non-empty piece).
   bool Write(const char* head, std::size_t head_size, const char* rest, std::size_t rest_size);
   void Close() { handle_.Close(); }
+  // The system error code of the last failed Write (0 before any).
+  int error() const { return error_; }
 
  private:
+  bool Written(bool ok);
+
   Handle handle_;
+  int error_ = 0;
 };
 
 }  // namespace platform

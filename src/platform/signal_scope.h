@@ -24,8 +24,8 @@ class ChildSignalScope {
  public:
   ChildSignalScope();
   // Restores the dispositions and the signal mask found at construction.
-  // POSIX: while a LateRequestHold lives, a scope that watched a child
-  // leaves the requests it handled blocked; the hold then takes them.
+  // POSIX: while a LateRequestHold lives, the scope leaves the requests it
+  // held blocked, whether or not a child was started; the hold takes them.
   ~ChildSignalScope();
   ChildSignalScope(const ChildSignalScope&) = delete;
   ChildSignalScope& operator=(const ChildSignalScope&) = delete;
@@ -51,13 +51,16 @@ class ChildSignalScope {
   int StopExitCode() const;
 };
 
-// Keeps a termination request that arrives after the child's scope has
-// ended from cutting the launcher short before it has logged its end.
-// POSIX: such a request waits, blocked, until TakeExitCode, which takes it
-// and answers 128 + N (0 when none came, or when the scope had already
-// taken one as a request to stop). A request that comes later still waits
-// until the hold ends, and then meets the disposition the launcher
-// inherited. Windows: no effect; TakeExitCode answers 0.
+// Keeps a termination request that arrives while no child runs (before its
+// start, during a start that fails, after its scope has ended) from cutting
+// the launcher short before it has logged its end. Made on the first line
+// of main. POSIX: the requests that were neither blocked nor ignored are
+// blocked from construction; a scope hands them on to its child while it
+// watches one, and otherwise such a request waits until TakeExitCode, which
+// takes it and answers 128 + N (0 when none came, or when the scope had
+// already taken one as a request to stop). A request that comes later
+// still waits until the hold ends, and then meets the disposition the
+// launcher inherited. Windows: no effect; TakeExitCode answers 0.
 class LateRequestHold {
  public:
   LateRequestHold();
@@ -67,5 +70,11 @@ class LateRequestHold {
 
   int TakeExitCode();
 };
+
+// 128 + N when termination request N waits, held by a LateRequestHold or a
+// scope not yet watching a child, else 0. Asked right before a child is
+// started: such a request came first, so no child is to be started. The
+// request stays pending for the hold to take. Windows: 0.
+int HeldRequestExitCode();
 
 }  // namespace platform

@@ -83,4 +83,9 @@ void PrepareProcess();
 // Writes one line (text + line end) to standard error, unbuffered.
 void WriteStdErrLine(const std::string& text);
 
+// The system's own words for an error code, on one line without a final
+// period or line end ("Not a directory"; Windows: FormatMessageA). Empty
+// when the system has none.
+std::string SystemErrorText(int error);
+
 }  // namespace platform

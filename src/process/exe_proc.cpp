@@ -58,6 +58,14 @@ void RelayToLogAndConsole(int kind, platform::Pipe* pipe, platform::ChildSignalS
   platform::CloseStdOutput(&out);
 }
 
+// A request to end that came before the child: none is started, and the
+// request decides the result (the launcher's hold still has it pending).
+int RequestBeforeStart(const char* tag) {
+  const int code = platform::HeldRequestExitCode();
+  if (code != 0) LogWarning(tag, "asked to end before the start: no child started");
+  return code;
+}
+
 struct WorkerCall {
   const char* command_line;
   int result;
@@ -94,6 +102,8 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
   options.show = show_window ? platform::ShowWindow::kShow : platform::ShowWindow::kHide;
   // The scope spans the start and the relay: the child runs for all of it.
   platform::ChildSignalScope signals;
+  const int stop = RequestBeforeStart(kTagDisplay);
+  if (stop != 0) return stop;
   platform::Child child;
   error = platform::StartChild(command_line, options, &child);
   if (error != 0) {
@@ -124,6 +134,8 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
 
 int ExeandWait(std::string command_line) {
   platform::ChildSignalScope signals;
+  const int stop = RequestBeforeStart(kTagWait);
+  if (stop != 0) return stop;
   platform::Child child;
   int error = platform::StartChild(command_line, HiddenNoInheritance(), &child);
   if (error != 0) {
@@ -145,6 +157,8 @@ int ExeandWait(std::string command_line) {
 }
 
 int execute(std::string command_line) {
+  const int stop = RequestBeforeStart(kTagExecute);
+  if (stop != 0) return stop;
   WorkerCall call{command_line.c_str(), -1};
   platform::Worker worker;
   int error = platform::Worker::Start(RunThreadProc, &call, &worker);

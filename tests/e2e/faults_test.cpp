@@ -25,13 +25,25 @@ class Faults : public LauncherTest {
   }
 };
 
+// The run goes on, and the console says once that there is no log, unless
+// "-nomessage" was given.
 TEST_F(Faults, LogFolderThatCannotBeCreatedStillRunsTheChild) {
   Configure("--tc-out=still-here --tc-exit=6");
   WriteFile(dir_ / "blocker", "a file where a folder should be");
   const std::string log = Join(Join(dir_ / "blocker", "sub"), "run.log");
-  const RunResult r = Launch("-applogloc " + kb::QuoteArgument(log));
-  EXPECT_EQ(r.exit_code, 6);
-  EXPECT_NE(r.output.find("still-here"), std::string::npos);
+  for (const bool no_message : {false, true}) {
+    SCOPED_TRACE(no_message);
+    const RunResult r =
+        Launch(std::string(no_message ? "-nomessage " : "") + "-applogloc " + kb::QuoteArgument(log));
+    EXPECT_EQ(r.exit_code, 6);
+    EXPECT_NE(r.output.find("still-here"), std::string::npos);
+    const std::string warning = "WARNING: the log file " + log + " cannot be written: ";
+    const std::string::size_type at = r.output.find(warning);
+    EXPECT_EQ(at == std::string::npos, no_message) << r.output;
+    if (at != std::string::npos) {
+      EXPECT_EQ(r.output.find("WARNING", at + 1), std::string::npos) << "told more than once";
+    }
+  }
 }
 
 TEST_F(Faults, ChildClosingItsOutputEarlyIsStillAwaited) {

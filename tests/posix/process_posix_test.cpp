@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,7 +42,7 @@ unsigned long long Bit(int signal_number) { return 1ull << (signal_number - 1); 
 
 // What the launcher inherited reaches its child unchanged, also while a
 // scope holds the forwarded signals back and after the launcher has
-// ignored SIGPIPE for itself.
+// ignored SIGPIPE for itself. A request inherited as ignored stops no start.
 TEST(ProcessPosixTest, ChildStartsWithTheInheritedMaskAndDispositions) {
   platform::PrepareProcess();
   struct Case {
@@ -63,6 +64,9 @@ TEST(ProcessPosixTest, ChildStartsWithTheInheritedMaskAndDispositions) {
     kbtest::RunResult run;
     {
       platform::ChildSignalScope scope;
+      // Held back as pending, yet no request to end: a child is started.
+      if (c.ignored != 0) ASSERT_EQ(::raise(c.ignored), 0);
+      EXPECT_EQ(platform::HeldRequestExitCode(), 0);
       run = kbtest::Run("cat /proc/self/status");
     }
     pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
@@ -129,24 +133,51 @@ TEST(ProcessPosixTest, NewSessionOnlyWhenAsked) {
   }
 }
 
-// A request that arrives while the child is being started waits for the
-// handlers and then reaches the child; interrupts the terminal gave the
-// child already are not passed on, and the launcher survives all of them.
-TEST(ProcessPosixTest, RequestDuringTheStartIsHeldThenPassedOn) {
+// Runs `body` in a forked process that leads a process group of its own
+// and answers how it ended: its exit code, or 128 + N for signal N. What it
+// started is killed with it: a failure never leaves a child holding the
+// test's output.
+int InOwnProcessGroup(int (*body)()) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setpgid(0, 0);
+    ::_exit(body());
+  }
+  ::setpgid(pid, pid);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::kill(-pid, SIGKILL);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The body of the test below: 0, or which step went wrong.
+int RaiseDuringTheStart() {
   platform::ChildSignalScope scope;
   platform::Child child;
   platform::StartOptions options;
   options.inherit_handles = true;
-  ASSERT_EQ(platform::StartChild(ChildLine("--tc-quiet --tc-sleep=20000"), options, &child), 0);
-  ASSERT_EQ(::raise(SIGINT), 0);  // would end the test program without the scope
-  ASSERT_EQ(::raise(SIGTERM), 0);
+  if (platform::StartChild(ChildLine("--tc-quiet --tc-sleep=20000"), options, &child) != 0) {
+    return 10;
+  }
+  ::raise(SIGINT);  // would end the process without the scope
+  ::raise(SIGTERM);
   scope.Watch(child);
-  ASSERT_EQ(::raise(SIGPIPE), 0);
-  ASSERT_EQ(child.Wait(), 0);
+  ::raise(SIGPIPE);
+  if (child.Wait() != 0) return 11;
   std::int32_t code = 0;
-  ASSERT_EQ(child.ExitCode(&code), 0);
-  EXPECT_EQ(code, 128 + SIGTERM);
-  EXPECT_EQ(scope.StopExitCode(), 0);
+  if (child.ExitCode(&code) != 0 || code != 128 + SIGTERM) return 12;
+  return scope.StopExitCode() == 0 ? 0 : 13;
+}
+
+// A request that arrives while the child is being started waits for the
+// handlers and then reaches the child; interrupts the terminal gave the
+// child already are not passed on, and the launcher survives all of them.
+TEST(ProcessPosixTest, RequestDuringTheStartIsHeldThenPassedOn) {
+  const int ended = InOwnProcessGroup(RaiseDuringTheStart);
+  EXPECT_NE(ended, 128 + SIGINT) << "SIGINT during the start ended the launcher";
+  EXPECT_NE(ended, 128 + SIGTERM) << "SIGTERM during the start ended the launcher";
+  EXPECT_EQ(ended, 0) << "10: no start, 11: no wait, 12: the child did not get SIGTERM, "
+                         "13: taken as a request to stop";
 }
 
 // Once the child has been reaped its id may belong to anyone: a request
@@ -192,25 +223,37 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
 // Once the scope has ended, a request must not end the launcher before its
 // last log line: it waits for the hold, which names it. One the scope took
 // as a request to stop already decided the result and is not counted again.
+// One held during a start that fails waits for the hold likewise.
 TEST(ProcessPosixTest, RequestAfterTheScopeWaitsForTheHold) {
   struct Case {
+    int during_start;  // raised before a start that fails, 0 for a started child
     int during_scope;  // raised once the child has ended, 0 for none
     int after_scope;   // raised once the scope has ended, 0 for none
     int taken;         // what the hold answers
   };
-  for (const Case& c : {Case{0, SIGTERM, 128 + SIGTERM}, Case{0, SIGQUIT, 128 + SIGQUIT},
-                        Case{SIGINT, SIGTERM, 0}, Case{0, 0, 0}}) {
-    SCOPED_TRACE(std::to_string(c.during_scope) + "/" + std::to_string(c.after_scope));
+  for (const Case& c : {Case{0, 0, SIGTERM, 128 + SIGTERM}, Case{0, 0, SIGQUIT, 128 + SIGQUIT},
+                        Case{0, SIGINT, SIGTERM, 0}, Case{0, 0, 0, 0},
+                        Case{SIGTERM, 0, 0, 128 + SIGTERM}}) {
+    SCOPED_TRACE(std::to_string(c.during_start) + "/" + std::to_string(c.during_scope) + "/" +
+                 std::to_string(c.after_scope));
     {
       platform::LateRequestHold hold;
       {
         platform::ChildSignalScope scope;
         platform::Child child;
-        ASSERT_EQ(
-            platform::StartChild(kbtest::ChildLine("--tc-quiet"), platform::StartOptions(), &child),
-            0);
-        scope.Watch(child);
-        ASSERT_EQ(child.Wait(), 0);
+        if (c.during_start != 0) {
+          ASSERT_EQ(::raise(c.during_start), 0);
+          EXPECT_EQ(platform::HeldRequestExitCode(), 128 + c.during_start);
+          ASSERT_EQ(platform::StartChild("kb-no-such-program", platform::StartOptions(), &child),
+                    2);
+        } else {
+          EXPECT_EQ(platform::HeldRequestExitCode(), 0);
+          ASSERT_EQ(platform::StartChild(kbtest::ChildLine("--tc-quiet"),
+                                         platform::StartOptions(), &child),
+                    0);
+          scope.Watch(child);
+          ASSERT_EQ(child.Wait(), 0);
+        }
         if (c.during_scope != 0) ASSERT_EQ(::raise(c.during_scope), 0);
       }
       // Without the hold this would end the test program.
@@ -264,6 +307,14 @@ int RefuseTee(platform::IoCall call, std::size_t) {
   return call == platform::IoCall::kTee ? EINVAL : 0;
 }
 
+// The echo's system calls, counted and let through.
+int g_tee_calls = 0;
+int g_write_calls = 0;
+int CountCalls(platform::IoCall call, std::size_t) {
+  ++(call == platform::IoCall::kTee ? g_tee_calls : g_write_calls);
+  return 0;
+}
+
 // A parent that made our standard output non-blocking and reads it late
 // (Node.js and some IDEs do): the echo waits for room instead of ending at
 // the first EAGAIN. Both ways of echoing: tee(2), and read then write.
@@ -271,7 +322,8 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
   const std::size_t size = 1000000;
   for (const bool tee_refused : {false, true}) {
     SCOPED_TRACE(tee_refused);
-    platform::SetIoFaultHookForTesting(tee_refused ? RefuseTee : nullptr);
+    g_tee_calls = g_write_calls = 0;
+    platform::SetIoFaultHookForTesting(tee_refused ? RefuseTee : CountCalls);
     platform::Pipe source;
     platform::Pipe echo;
     ASSERT_EQ(platform::CreateChildPipe(&source), 0);
@@ -310,6 +362,11 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
     EXPECT_EQ(relayed.size(), size);
     EXPECT_EQ(echoed.size(), size);
     EXPECT_TRUE(echoed == relayed);
+    if (!tee_refused) {
+      // An echo into a pipe goes through tee(2) alone, never read and write.
+      EXPECT_GT(g_tee_calls, 0);
+      EXPECT_EQ(g_write_calls, 0);
+    }
   }
   platform::SetIoFaultHookForTesting(nullptr);
 }

@@ -82,6 +82,10 @@ struct RunResult {
 // both builds) in the current folder and environment, capturing its output.
 RunResult Run(const std::string& command_line);
 
+// What the log must hold for relayed bytes, worked out byte by byte: every
+// line feed not preceded by a carriage return gets one.
+std::string LogForm(const std::string& bytes);
+
 // Splits text at "\n" (a preceding "\r" removed).
 std::vector<std::string> Lines(const std::string& text);
 

@@ -10,7 +10,6 @@
 
 #include "common/command_line.h"
 #include "common/text.h"
-#include "log/line_end_translator.h"
 #include "log/log.h"
 #include "platform/append_file.h"
 #include "platform/child.h"
@@ -21,6 +20,8 @@
 #include "support/test_support.h"
 
 namespace {
+
+using kbtest::LogForm;
 
 // ExeandDisplay takes over the launcher's standard output (and closes it on
 // Windows), so the tests run it in a launcher of their own: this test
@@ -95,16 +96,6 @@ std::string RandomBytes(std::size_t count, std::uint32_t state) {
     bytes += static_cast<char>(state >> 24);
   }
   return bytes;
-}
-
-// What the log must hold for relayed bytes, worked out byte by byte.
-std::string LogForm(const std::string& bytes) {
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) out += '\r';
-    out += bytes[i];
-  }
-  return out;
 }
 
 // What the relay stores for a child's whole output: its log form, then one
@@ -374,53 +365,6 @@ TEST_F(ExeProcTest, LogOffOrUnwritableStillEchoes) {
     EXPECT_TRUE(launch.run.output == Pattern(70000));
   }
   EXPECT_EQ(kbtest::ListDir(scratch_.path()), std::vector<std::string>{"result.txt"});
-}
-
-// Line ends split over reads: the state must carry over between chunks,
-// and a chunk's untouched head must end exactly at its first bare line feed.
-TEST(LineEndTranslatorTest, KeepsChildCrLfAcrossChunkBoundaries) {
-  // The long input puts line feeds on both sides of 8- and 16-byte
-  // boundaries, among bytes that differ from a line feed in one bit.
-  std::string long_input(70, 'x');
-  for (const std::size_t at : {7, 8, 15, 16, 17, 31, 32, 33, 63, 69}) long_input[at] = '\n';
-  long_input[46] = '\r';
-  long_input[47] = '\n';
-  long_input[20] = '\x0b';
-  long_input[21] = '\x8a';
-  long_input[22] = '\x0e';
-  const std::string inputs[] = {"a\r\nb\nc\rd\r\r\n\n", "\r\n\r\n", "\n\n\r", "x\r", "\r",
-                                "ab\r\ncd\r\n",         long_input};
-  // Stores the input cut into three chunks, heads copied below the limit.
-  const auto stored_form = [](const std::string& input, std::size_t cut1, std::size_t cut2,
-                              std::size_t copy_head_below) {
-    kb::LineEndTranslator translator;
-    char out[160];
-    std::string stored;
-    for (const std::string& chunk :
-         {input.substr(0, cut1), input.substr(cut1, cut2 - cut1), input.substr(cut2)}) {
-      std::size_t rest = 0;
-      const std::size_t head =
-          translator.Split(chunk.data(), chunk.size(), out, &rest, copy_head_below);
-      stored += chunk.substr(0, head);
-      stored.append(out, rest);
-    }
-    return stored;
-  };
-  for (const bool portable : {false, true}) {
-    kb::LineEndTranslator::UsePortableScanForTesting(portable);
-    for (const std::string& input : inputs) {
-      for (std::size_t cut1 = 0; cut1 <= input.size(); ++cut1) {
-        for (std::size_t cut2 = cut1; cut2 <= input.size(); ++cut2) {
-          for (const std::size_t copy_head_below : {std::size_t{0}, std::size_t{3}}) {
-            ASSERT_EQ(stored_form(input, cut1, cut2, copy_head_below), LogForm(input))
-                << "cuts at " << cut1 << ", " << cut2 << ", heads copied below " << copy_head_below
-                << (portable ? ", portable scan" : "");
-          }
-        }
-      }
-    }
-  }
-  kb::LineEndTranslator::UsePortableScanForTesting(false);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "env/env_calls.h"
 #include "platform/system.h"
@@ -87,6 +89,53 @@ TEST_F(LogTest, EmptyPathWritesNothingAnywhere) {
   relay.LogText("raw", 3);
   kb::LogError("tag", 5);
   EXPECT_TRUE(kbtest::ListDir(dir_.path()).empty());
+}
+
+struct Loss {
+  std::string path;
+  int error;
+};
+std::vector<Loss> g_losses;
+void RecordLoss(const std::string& path, int error) { g_losses.push_back({path, error}); }
+
+// A log that cannot be written is told once per run, at its first lost line
+// after LogOpen, with its path and the system error; lines before LogOpen
+// (the options' parse) may precede the folder LogOpen creates.
+TEST_F(LogTest, FirstLostLineIsToldOncePerRun) {
+  kbtest::WriteFile(dir_ / "plain", "a file where a folder should be");
+  kbtest::ScopedEnv profile("USERPROFILE", dir_ / "plain");
+  kbtest::ScopedEnv xdg("XDG_DATA_HOME", dir_ / "plain");
+  struct Case {
+    const char* label;
+    std::string path;  // " ": the launcher-made default below the data folder
+    std::size_t told;
+  };
+  const std::string under_file = kbtest::Join(dir_ / "plain", "run.log");
+  for (const Case& c : {Case{"named below a file", under_file, 1},
+                        Case{"default below a file", " ", 1},
+                        Case{"written", dir_ / "ok.log", 0}}) {
+    SCOPED_TRACE(c.label);
+    g_losses.clear();
+    kb::SetLogLossSink(RecordLoss);
+    kb::LogFilePath() = c.path;
+    kb::LogInfo("before", "the options' parse");
+    EXPECT_TRUE(g_losses.empty());
+    kb::LogOpen("Launcher");
+    kb::LogInfo("tag", "text");
+    kb::RelayLog relay;
+    relay.LogText("raw\n", 4);
+    relay.Finish();
+    kb::LogError("tag", 5);
+    ASSERT_EQ(g_losses.size(), c.told);
+    if (c.told == 0) continue;
+    EXPECT_EQ(g_losses[0].path, kb::LogFilePath());
+    EXPECT_EQ(g_losses[0].path.rfind(dir_ / "plain", 0), 0u) << g_losses[0].path;
+    EXPECT_NE(g_losses[0].error, 0);
+    kb::SetLogLossSink(RecordLoss);  // a new run tells again
+    kb::LogOpen("Launcher");
+    EXPECT_EQ(g_losses.size(), 2u);
+  }
+  kb::SetLogLossSink(nullptr);
 }
 
 TEST_F(LogTest, PathEndingInSeparatorCreatesTheFolderButWritesNothing) {

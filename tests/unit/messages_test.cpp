@@ -116,9 +116,18 @@ TEST_F(MessageDisplayTest, UsageTextKeepsItsLinesInTheLogAndIsOneLineOnStdErr) {
             "file. -log <filename> Use giving log file instead.");
 }
 
+// "-nomessage" silences every line of the launcher's own on standard error:
+// the message and the warning of a log that cannot be written.
 TEST_F(MessageDisplayTest, NoMessageSilencesStdErrButNotTheLog) {
+  kb::WarnLostLog("/srv/logs/run.log", 0);
+  EXPECT_EQ(g_stderr_lines, std::vector<std::string>{kb::LostLogWarning("/srv/logs/run.log", 0)});
+  EXPECT_EQ(kb::LostLogWarning("/srv/logs/run.log", 0),
+            "WARNING: the log file /srv/logs/run.log cannot be written: error 0; the run goes "
+            "on without it");
+  g_stderr_lines.clear();
   kb::NoMessage() = true;
   kb::MessageDisplay(200, -100, "/srv/tool.ini");
+  kb::WarnLostLog("/srv/logs/run.log", 2);
   EXPECT_TRUE(g_stderr_lines.empty());
   EXPECT_EQ(Entries(),
             std::vector<std::string>{"INFO: MessageDisplay=This file is missing: /srv/tool.ini"});

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "common/constants.h"
+#include "config/data_control.h"
+#include "env/env_calls.h"
 #include "launcher/messages.h"
 #include "log/log.h"
 #include "platform/mutex.h"
@@ -89,6 +91,11 @@ std::string UniqueId(const std::string& stem) {
 
 std::string NameOf(const std::string& id) { return kb::kMutexNamePrefix + id; }
 
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
 struct Shown {
   std::string text;
   std::string caption;
@@ -105,6 +112,7 @@ class MutexObjTest : public ::testing::Test {
     kb::LogFilePath() = dir_ / "guard.log";
     g_boxes.clear();
     kb::SetMessageBoxForTesting(RecordBox);
+    kb::SetApplicationNameForTesting("tool_console");
     app_a_ = UniqueId("appa");
     app_b_ = UniqueId("appb");
     app_c_ = UniqueId("appc");
@@ -151,8 +159,7 @@ class MutexObjTest : public ::testing::Test {
 TEST_F(MutexObjTest, ConflictWithAnotherProcessIsRefusedWithDisplayNames) {
   auto holder = Hold(app_b_);
   // The list names it in upper case; names are made from the lower case.
-  std::string upper = app_b_;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = Upper(app_b_);
   kb::MutexObj guard("wx6", Ini("norunwith=" + upper + "\nid=" + self_ +
                                 "\nnorunwith_display_" + app_b_ + "=Setup B\nnorunwith_display_" +
                                 self_ + "=Tool A\n"));
@@ -169,19 +176,30 @@ TEST_F(MutexObjTest, ConflictWithAnotherProcessIsRefusedWithDisplayNames) {
   EXPECT_EQ(holder->Finish(), 0);
 }
 
+// "-nomessage" (NoMessage) does not silence the conflict: only "-autorun"
+// (silent 1) does.
 TEST_F(MutexObjTest, OnlySilentOneSuppressesTheBox) {
   auto holder = Hold(app_b_);
-  const std::string ini = Ini("norunwith=" + app_b_ + "\n");
-  for (int silent : {1, 0, 2, -1}) {
-    SCOPED_TRACE(silent);
+  const std::string ini = Ini("norunwith=" + Upper(app_b_) + "  \n");
+  struct Case {
+    int silent;
+    bool no_message;
+  };
+  for (const Case& c : {Case{1, false}, Case{0, false}, Case{0, true}, Case{2, false},
+                        Case{-1, false}}) {
+    SCOPED_TRACE(std::to_string(c.silent) + (c.no_message ? " -nomessage" : ""));
     g_boxes.clear();
+    kb::NoMessage() = c.no_message;
     kb::MutexObj guard("wx6", ini);
-    EXPECT_EQ(guard.IsRunning(silent), 183);
-    EXPECT_EQ(g_boxes.size(), silent == 1 ? 0u : 1u);
+    EXPECT_EQ(guard.IsRunning(c.silent), 183);
+    EXPECT_EQ(g_boxes.size(), c.silent == 1 ? 0u : 1u);
   }
-  // Every refusal is logged, boxed or not; missing display names become "".
+  kb::NoMessage() = false;
+  // Every refusal is logged, boxed or not. Without display names and "id"
+  // the entry as written and the application name stand in.
   EXPECT_EQ(Warnings(), std::vector<std::string>(
-                            4, "WARNING: MutexObj::IsRunning=The  cannot be invoked while the  is running."));
+                            5, "WARNING: MutexObj::IsRunning=The tool_console cannot be invoked "
+                                   "while the " + Upper(app_b_) + " is running."));
   Release(app_b_);
   EXPECT_EQ(holder->Finish(), 0);
 }
@@ -225,9 +243,10 @@ TEST_F(MutexObjTest, FirstRunningEntryInListOrderIsReported) {
                                 self_ + "\nnorunwith_display_" + app_b_ + "=Bee\nnorunwith_display_" +
                                 app_c_ + "=Sea\nnorunwith_display_" + self_ + "=\n"));
   EXPECT_EQ(guard.IsRunning(1), 183);
-  // A display key written without a value reads as one blank.
-  EXPECT_EQ(Warnings(), std::vector<std::string>{
-                            "WARNING: MutexObj::IsRunning=The   cannot be invoked while the Sea is running."});
+  // A display key written without a value is no display name: the id as
+  // read stands in.
+  EXPECT_EQ(Warnings(), std::vector<std::string>{"WARNING: MutexObj::IsRunning=The " + self_ +
+                                                 " cannot be invoked while the Sea is running."});
   Release(app_b_);
   Release(app_c_);
   EXPECT_EQ(holder_b->Finish(), 0);

@@ -152,11 +152,22 @@ TEST_F(OptionsTest, DataLocationStaysAndNamesTheDefaultLog) {
   EXPECT_EQ(options.GetArgLine(), "-datalocation " + data + " ");
 }
 
-TEST_F(OptionsTest, DefaultDataLocationWhenAbsent) {
-  DataControl options("x ");
-  EXPECT_EQ(options.GetDataDir(), kb::GetDataLocation(""));
-  EXPECT_FALSE(options.GetDataDir().empty());
-  EXPECT_EQ(kb::LogFilePath(), DefaultLog(options.GetDataDir()));
+// An absent, empty or blank location means the default on both builds,
+// never a file or folder named " " in the start folder.
+TEST_F(OptionsTest, DefaultLocationsWhenAbsentEmptyOrBlank) {
+  for (const Args& given : {Args{"x"}, Args{"-datalocation", " "}, Args{"-datalocation", ""},
+                            Args{"-applogloc", " "}, Args{"-applogloc", "  "},
+                            Args{"-templocation", " "}, Args{"-cleandir", " "}}) {
+    SCOPED_TRACE(given[0] + " [" + given.back() + "]");
+    kbtest::ScopedCwd cwd(scratch_.path());
+    DataControl options(kb::JoinArguments(given));
+    EXPECT_EQ(options.GetDataDir(), kb::GetDataLocation(""));
+    EXPECT_FALSE(options.GetDataDir().empty());
+    EXPECT_EQ(kb::LogFilePath(), DefaultLog(options.GetDataDir()));
+    EXPECT_EQ(options.GetTempLocation(), kb::GetTemp());
+    EXPECT_EQ(options.GetCleanDir(), "");
+    EXPECT_FALSE(kbtest::FileExists(scratch_ / " "));
+  }
 }
 
 TEST_F(OptionsTest, FlagsAndCleanDir) {

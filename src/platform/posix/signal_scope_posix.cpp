@@ -45,11 +45,9 @@ bool g_holding = false;
 sigset_t g_mask_before;
 struct sigaction g_saved[kRequestCount];
 bool g_installed[kRequestCount] = {};
-// Watch was called: the scope saw a child through to its end.
-bool g_watched = false;
-// A LateRequestHold lives: a scope that watched its child leaves the
-// requests it held and handled blocked when it ends (g_left), until the
-// hold takes or releases them.
+// A LateRequestHold lives: the requests it blocked, and those a scope held
+// when it ended, stay blocked (g_left) until the hold takes or releases
+// them.
 bool g_hold_enabled = false;
 bool g_leaving = false;
 sigset_t g_left;
@@ -137,6 +135,11 @@ void OnRequest(int signal_number) {
 }
 
 void Block(const sigset_t& set, sigset_t* old) { ::pthread_sigmask(SIG_BLOCK, &set, old); }
+
+bool Ignored(int signal_number) {
+  struct sigaction now = {};
+  return ::sigaction(signal_number, nullptr, &now) == 0 && now.sa_handler == SIG_IGN;
+}
 void SetMask(const sigset_t& mask) { ::pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
 
 }  // namespace
@@ -199,7 +202,6 @@ ChildSignalScope::ChildSignalScope() {
     if (!sigismember(&g_mask_before, signal_number)) sigaddset(&g_held, signal_number);
   }
   g_holding = true;
-  g_watched = false;
   g_target_pid = 0;
   g_stop_signal = 0;
   g_output_fd = -1;
@@ -212,7 +214,6 @@ void ChildSignalScope::Watch(const Child& child, const Handle* output) {
     g_output_fd = static_cast<int>(output->get());
   }
   g_target_pid = child.state() != nullptr ? child.state()->pid : 0;
-  g_watched = true;
 
   struct sigaction handle = {};
   handle.sa_handler = OnRequest;
@@ -257,21 +258,20 @@ int ChildSignalScope::StopExitCode() const {
 ChildSignalScope::~ChildSignalScope() {
   const sigset_t requests = RequestSet();
   Block(requests, nullptr);
-  // Under a LateRequestHold, a request handled here stays blocked once its
-  // handler is gone, so that it cannot end the launcher before the hold.
-  const bool leave = g_hold_enabled && g_watched;
+  // Under a LateRequestHold, a request stays blocked once its handler is
+  // gone, so that it cannot end the launcher before the hold takes it:
+  // also one held since construction when no child was started, or its
+  // start failed. One ignored stays unblocked, or it would wait as pending.
   sigset_t mask_after = g_mask_before;
   sigemptyset(&g_left);
   for (int i = 0; i < kRequestCount; ++i) {
-    if (g_installed[i]) {
-      ::sigaction(kRequests[i], &g_saved[i], nullptr);
-      if (leave && sigismember(&g_held, kRequests[i])) {
-        sigaddset(&g_left, kRequests[i]);
-        sigaddset(&mask_after, kRequests[i]);
-        g_leaving = true;
-      }
-    }
+    if (g_installed[i]) ::sigaction(kRequests[i], &g_saved[i], nullptr);
     g_installed[i] = false;
+    if (g_hold_enabled && sigismember(&g_held, kRequests[i]) && !Ignored(kRequests[i])) {
+      sigaddset(&g_left, kRequests[i]);
+      sigaddset(&mask_after, kRequests[i]);
+      g_leaving = true;
+    }
   }
   if (g_pipe_installed) ::sigaction(SIGPIPE, &g_saved_pipe, nullptr);
   g_pipe_installed = false;
@@ -279,11 +279,46 @@ ChildSignalScope::~ChildSignalScope() {
   g_output_fd = -1;
   g_echo_fd = -1;
   g_holding = false;
-  g_watched = false;
   SetMask(mask_after);
 }
 
-LateRequestHold::LateRequestHold() { g_hold_enabled = true; }
+// Blocked from here on, the requests wait until a scope hands them on to
+// a child, or until TakeExitCode. Those blocked or ignored already are left
+// as they are: an ignored signal that is blocked would wait as pending.
+LateRequestHold::LateRequestHold() {
+  g_hold_enabled = true;
+  sigset_t blocked;
+  ::pthread_sigmask(SIG_SETMASK, nullptr, &blocked);
+  sigemptyset(&g_left);
+  for (const int signal_number : kRequests) {
+    if (sigismember(&blocked, signal_number) || Ignored(signal_number)) continue;
+    sigaddset(&g_left, signal_number);
+    g_leaving = true;
+  }
+  Block(g_left, nullptr);
+}
+
+int HeldRequestExitCode() {
+  sigset_t held;
+  if (g_holding) {
+    held = g_held;
+  } else if (g_leaving) {
+    held = g_left;
+  } else {
+    return 0;
+  }
+  sigset_t pending;
+  if (::sigpending(&pending) != 0) return 0;
+  for (const int signal_number : kRequests) {
+    // A scope blocks an ignored request too, and blocked it waits as
+    // pending; ignored, it asks for nothing (nohup).
+    if (sigismember(&held, signal_number) && sigismember(&pending, signal_number) &&
+        !Ignored(signal_number)) {
+      return 128 + signal_number;
+    }
+  }
+  return 0;
+}
 
 int LateRequestHold::TakeExitCode() {
   if (!g_leaving) return 0;

@@ -139,4 +139,9 @@ void PrepareProcess() {
   posix::IgnoreBrokenPipe();
 }
 
+std::string SystemErrorText(int error) {
+  // strerror's buffer is shared; the launcher is single-threaded when it asks.
+  return error == 0 ? std::string() : std::string(std::strerror(error));
+}
+
 }  // namespace platform

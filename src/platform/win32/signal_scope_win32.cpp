@@ -36,4 +36,6 @@ LateRequestHold::LateRequestHold() = default;
 LateRequestHold::~LateRequestHold() = default;
 int LateRequestHold::TakeExitCode() { return 0; }
 
+int HeldRequestExitCode() { return 0; }
+
 }  // namespace platform

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "common/command_line.h"
 #include "env/env_calls.h"
+#include "platform/system.h"
 #include "support/e2e_support.h"
 
 namespace kbtest {
@@ -103,6 +105,61 @@ TEST_F(PosixLauncher, TerminationSentToTheLauncherAloneIsPassedOn) {
     EXPECT_NE(log.find("GetExitCodeProcess=" + std::to_string(128 + sig)), std::string::npos)
         << log;
     RemoveLogs();
+  }
+}
+
+// Whether the process's /proc status shows the launcher itself (not the
+// shell before its exec) with `sig` blocked or caught.
+bool LauncherHolds(pid_t pid, int sig) {
+  const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+  if (status.find("Name:\ttool_console\n") == std::string::npos) return false;
+  const unsigned long long bit = 1ull << (sig - 1);
+  for (const char* field : {"SigBlk:\t", "SigCgt:\t"}) {
+    const std::string::size_type at = status.find(field);
+    if (at != std::string::npos && (std::stoull(status.substr(at + 8), nullptr, 16) & bit) != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A request that comes before the child's start, however early once main
+// has begun, ends the launcher with 128 + N and its last log line, and no
+// child is started. The log is a FIFO that nobody reads yet: the launcher
+// waits at its first log line, before any child, until the request is in.
+TEST_F(PosixLauncher, TerminationBeforeTheChildStartsEndsTheLauncherWithoutAChild) {
+  for (int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    const std::string exe = Configure("--tc-quiet");
+    const std::string fifo = dir_ / "log.fifo";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t launcher = StartShell("exec " + kb::QuoteArgument(exe) + " -applogloc " +
+                                      kb::QuoteArgument(fifo) + " >/dev/null 2>&1");
+    bool held = false;
+    for (int i = 0; i < 400 && !(held = LauncherHolds(launcher, sig)); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (held) kill(launcher, sig);
+    // Lets the launcher's opens of its log go on, and keeps what it writes.
+    const int reader = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    if (!held) kill(launcher, SIGKILL);
+    const int code = WaitStatus(launcher);
+    std::string log;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(reader, buffer, sizeof buffer)) > 0) log.append(buffer, n);
+    close(reader);
+    ASSERT_TRUE(held) << "the launcher never blocked or caught the signal";
+    EXPECT_EQ(code, 128 + sig) << log;
+    const std::vector<std::string> lines = Lines(log);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "INFO: Launcher::main=" + std::to_string(128 + sig)) << log;
+    // A child that was started, even one the request then ended at once,
+    // would have its exit code logged.
+    EXPECT_EQ(log.find("GetExitCodeProcess"), std::string::npos) << log;
+    EXPECT_NE(log.find("no child started"), std::string::npos) << log;
   }
 }
 
@@ -203,7 +260,12 @@ TEST_F(PosixLauncher, FullDeviceForTheLogLosesNothingOnTheConsole) {
   Configure("--tc-quiet --tc-bytes=50000 --tc-exit=2");
   const RunResult r = Launch("-applogloc /dev/full");
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.output.size(), 50000u);
+  // Beside the child's output, one line says that the log is lost.
+  const std::string warning =
+      "WARNING: the log file /dev/full cannot be written: " + platform::SystemErrorText(ENOSPC) +
+      " (error " + std::to_string(ENOSPC) + "); the run goes on without it\n";
+  EXPECT_EQ(r.output.find(warning), 0u) << r.output.substr(0, 200);
+  EXPECT_EQ(r.output.size(), 50000u + warning.size());
 }
 
 TEST_F(PosixLauncher, PrivateModesForDataFolderLockFolderAndLog) {
