@@ -197,6 +197,26 @@ TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
             << log;
       }
     }
+
+    // A line too long to start goes through an argument file in the user's
+    // temporary folder: the runtime receives a name it can open.
+    std::string long_ini = "[default]\r\njavamin=11\r\njavasearch=bundled:jre\r\n";
+    for (char c = 'a'; c <= 'i'; ++c) {
+      long_ini += std::string("AddtlArgs_") + static_cast<char>('1' + (c - 'a')) + "=" +
+                  std::string(3700, c) + "\r\n";
+    }
+    WriteIni(row.holdable ? Latin1(long_ini) : Utf16File(long_ini), "acme.ini");
+    const kbtest::RunResult r = Launch(args, "acme_console");
+    ASSERT_EQ(r.exit_code, 0) << r.output.substr(0, 2000);
+    std::vector<std::string> argv;
+    for (const std::string& arg : HexLines(r.output, "ARGX=")) {
+      argv.push_back(platform::SystemTextToUtf8(arg));
+    }
+    ASSERT_EQ(argv.size(), 2u) << r.output.substr(0, 2000);
+    EXPECT_EQ(argv[1].compare(0, 1, "@"), 0) << argv[1];
+    EXPECT_EQ(argv[1].find('?'), std::string::npos) << argv[1];
+    EXPECT_EQ(HexLines(r.output, "ARGFILE=").size(), 1u) << "the runtime cannot open " << argv[1];
+    std::cout << "ANSI probe with an argument file, " << name << ": " << Show(argv) << "\n";
   }
 }
 
