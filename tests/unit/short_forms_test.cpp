@@ -82,8 +82,8 @@ const PlaceCase kPlaceCases[] = {
     {"the program, a class-path entry and a passed-through file in short form",
      {"C:\\日本\\jre\\bin\\java.exe", "-cp", "C:\\日本\\lib\\app.jar;C:\\José\\app.jar", "Main",
       "C:\\Users\\Ελλάδα\\data.txt"},
-     {"C:\\7A1B~1\\jre\\bin\\java.exe", "-cp", "C:\\7A1B~1\\lib\\app.jar;C:\\José\\app.jar",
-      "Main", "C:\\Users\\0C3F~1\\data.txt"},
+     {"C:\\7A1B~1\\jre\\bin\\java.exe", "-cp", "C:\\7A1B~1\\lib\\app.jar;C:\\José\\app.jar", "Main",
+      "C:\\Users\\0C3F~1\\data.txt"},
      {},
      {}},
     {"a property value, an option's path and an argument file",
@@ -97,8 +97,7 @@ const PlaceCase kPlaceCases[] = {
      {"java", "file-日本.txt", "Ελλάδα", "-Dname=C:\\日本\\missing", "x😀"},
      {"java", "file-日本.txt", "Ελλάδα", "-Dname=C:\\日本\\missing", "x😀"},
      {},
-     {"file-日本.txt|U+65E5", "Ελλάδα|U+0395", "-Dname=C:\\日本\\missing|U+65E5",
-      "x😀|U+1F600"}},
+     {"file-日本.txt|U+65E5", "Ελλάδα|U+0395", "-Dname=C:\\日本\\missing|U+65E5", "x😀|U+1F600"}},
     {"a volume without short names: one warning per path, the path unchanged",
      {"java", "-cp", "D:\\日本\\nolong.jar", "D:\\日本\\no-short-name"},
      {"java", "-cp", "D:\\日本\\nolong.jar", "D:\\日本\\no-short-name"},
@@ -134,7 +133,8 @@ TEST(ShortFormsTest, PathsTheCodePageCannotHoldAreGivenInShortForm) {
 TEST(ShortFormsTest, OnlyAJavaRuntimesLineChanges) {
   kbtest::ScratchDir dir;
   const std::string home = kbtest::MakeJavaHome(dir / "jre", "17");
-  const std::string java = kbtest::Join(kbtest::Join(home, "bin"), platform::JavaProgramName(false));
+  const std::string java =
+      kbtest::Join(kbtest::Join(home, "bin"), platform::JavaProgramName(false));
   const std::string tool = dir / "tool";
   kbtest::WriteFile(tool, "");
   FakeOracle oracle = SampleSystem();

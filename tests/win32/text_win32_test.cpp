@@ -46,7 +46,10 @@ TEST(TextWin32, CodePagesHoldExactlyOrWriteQuestionMarks) {
       {1252, L"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1", "??????", false},
       // A surrogate pair is one character.
       {1252, L"a\U0001F600b", "a?b", false},
-      {437, L"\u00fcber", "\x81" "ber", true},
+      {437, L"\u00fcber",
+       "\x81"
+       "ber",
+       true},
       {437, L"run\u20ac", "run?", false},
       // UTF-8 (an OEM page of 65001 among them) holds everything, and takes
       // neither flags nor a default character.

@@ -73,8 +73,8 @@ char32_t FirstUnholdable(const std::string& utf8) {
 std::size_t NativeLength(const std::string& utf8) { return win32::Wide(utf8).size(); }
 
 bool WriteStdText(StdStream stream, const std::string& utf8) {
-  HANDLE handle = ::GetStdHandle(stream == StdStream::kOutput ? STD_OUTPUT_HANDLE
-                                                              : STD_ERROR_HANDLE);
+  HANDLE handle =
+      ::GetStdHandle(stream == StdStream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   const bool valid = handle != nullptr && handle != INVALID_HANDLE_VALUE;
   DWORD mode = 0;
   const DWORD type = valid ? ::GetFileType(handle) : FILE_TYPE_UNKNOWN;

@@ -116,8 +116,8 @@ char32_t FirstUnholdable(UINT page, const std::wstring& text) {
 int ShortPath(const std::wstring& path, std::wstring* short_path) {
   std::vector<wchar_t> buffer(MAX_PATH, L'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD n = ::GetShortPathNameW(path.c_str(), buffer.data(),
-                                        static_cast<DWORD>(buffer.size()));
+    const DWORD n =
+        ::GetShortPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return LastError();
     // On overflow the answer is the size needed, terminator included.
     if (n < buffer.size()) {

@@ -36,8 +36,7 @@ bool SameEntry(const std::string& a, const std::string& b) {
   };
   BY_HANDLE_FILE_INFORMATION x, y;
   return identify(a, &x) && identify(b, &y) && x.nFileIndexHigh == y.nFileIndexHigh &&
-         x.nFileIndexLow == y.nFileIndexLow &&
-         x.dwVolumeSerialNumber == y.dwVolumeSerialNumber;
+         x.nFileIndexLow == y.nFileIndexLow && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber;
 }
 
 // The "<label><hex>" lines of a probe's output, decoded.
@@ -59,15 +58,15 @@ std::string Latin1(const std::string& utf8) {
   std::string out;
   for (std::size_t i = 0; i < utf8.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    out += c < 0x80 ? static_cast<char>(c)
-                    : static_cast<char>(((c & 0x1F) << 6) | (utf8[++i] & 0x3F));
+    out +=
+        c < 0x80 ? static_cast<char>(c) : static_cast<char>(((c & 0x1F) << 6) | (utf8[++i] & 0x3F));
   }
   return out;
 }
 
 std::string Utf16File(const std::string& utf8) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
   std::string out = "\xFF\xFE";
@@ -86,9 +85,9 @@ std::string Show(const std::vector<std::string>& items) {
 
 struct FolderRow {
   const char* folder;
-  bool holdable;     // code page 1252 holds every character of it
-  const char* first; // its first character 1252 cannot hold, as a WARNING names it
-  const char* ansi;  // the name as the log, in code page 1252, holds it
+  bool holdable;      // code page 1252 holds every character of it
+  const char* first;  // its first character 1252 cannot hold, as a WARNING names it
+  const char* ansi;   // the name as the log, in code page 1252, holds it
 };
 
 const FolderRow kRows[] = {
@@ -103,8 +102,8 @@ class AnyFolder : public kbtest::LauncherTest {};
 
 TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
   if (::GetACP() != 1252) {
-    GTEST_SKIP() << "the table is written for ANSI code page 1252; this Wine answers "
-                 << ::GetACP() << " (its locale decides)";
+    GTEST_SKIP() << "the table is written for ANSI code page 1252; this Wine answers " << ::GetACP()
+                 << " (its locale decides)";
   }
   for (const FolderRow& row : kRows) {
     const std::string name = row.folder;
@@ -136,11 +135,11 @@ TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
       // The built-in placeholders come with a master file; quoted, since a
       // folder's name may hold a blank.
       // The runtime is found by the search, its version read from release.
-      const std::string ini = "[properties]\r\nMASTERPROP=master.ini\r\n[default]\r\n" +
-                              (java ? std::string("javamin=11\r\njavasearch=bundled:jre")
-                                    : "launchercmd=" + program) +
-                              "\r\nClasspath=-cp \"<LAUNCHERDIR>\\lib\\app.jar\"\r\n"
-                              "MainClass=app.Main\r\nAddtlArgs_1=-Dapp.home=\"<LAUNCHERDIR>\"\r\n";
+      const std::string ini =
+          "[properties]\r\nMASTERPROP=master.ini\r\n[default]\r\n" +
+          (java ? std::string("javamin=11\r\njavasearch=bundled:jre") : "launchercmd=" + program) +
+          "\r\nClasspath=-cp \"<LAUNCHERDIR>\\lib\\app.jar\"\r\n"
+          "MainClass=app.Main\r\nAddtlArgs_1=-Dapp.home=\"<LAUNCHERDIR>\"\r\n";
       // An ANSI file where the code page holds the names, else UTF-16LE.
       WriteIni(row.holdable ? Latin1(ini) : Utf16File(ini), "acme.ini");
       RemoveLogs();
@@ -154,9 +153,9 @@ TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
 
       if (!java) {
         const std::vector<std::string> argv = HexLines(r.output, "ARGU=");
-        EXPECT_EQ(argv, (std::vector<std::string>{program, "-cp", app_dir_ + "\\lib\\app.jar",
-                                                  "app.Main", "-Dapp.home=" + app_dir_, data,
-                                                  loose}));
+        EXPECT_EQ(argv,
+                  (std::vector<std::string>{program, "-cp", app_dir_ + "\\lib\\app.jar", "app.Main",
+                                            "-Dapp.home=" + app_dir_, data, loose}));
         EXPECT_EQ(HexLines(r.output, "CWDU="), std::vector<std::string>{app_dir_});
         std::cout << "unicode probe, " << name << ": " << Show(argv) << "cwd "
                   << Show(HexLines(r.output, "CWDU=")) << "\n";
@@ -185,8 +184,7 @@ TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
         EXPECT_EQ(log.find("WARNING"), std::string::npos) << log;
       } else {
         // The log shows the line as passed, short forms included.
-        EXPECT_NE(log.find("INFO: launch command==\"" + argv[0] + "\""), std::string::npos)
-            << log;
+        EXPECT_NE(log.find("INFO: launch command==\"" + argv[0] + "\""), std::string::npos) << log;
         // The other argument passes as it is, with one warning naming it.
         EXPECT_NE(argv[6], loose);
         EXPECT_NE(log.find("WARNING: Launcher::Run::start::commandline=the argument \""),
