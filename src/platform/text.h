@@ -38,8 +38,9 @@ std::size_t NativeLength(const std::string& utf8);
 
 // Writes text to standard output or standard error. Windows: on a console
 // through the console's wide service, so every character shows; otherwise
-// the bytes ToSystemText gives. POSIX: the bytes unchanged. False when the
-// write failed.
+// the bytes ToSystemText gives; each line feed as CR LF either way, as the
+// C runtime's text mode writes it. POSIX: the bytes unchanged. False when
+// the write failed.
 enum class StdStream { kOutput, kError };
 bool WriteStdText(StdStream stream, const std::string& utf8);
 

@@ -150,9 +150,9 @@ std::string LocalAppDataRoot(const std::string& base, double major_version) {
 }
 
 void WriteStdErrLine(const std::string& text) {
-  // CR LF, as the C runtime's text mode wrote it before. A message that
+  // WriteStdText ends the line with CR LF. A message that
   // cannot be written has nowhere else to go.
-  (void)WriteStdText(StdStream::kError, text + "\r\n");
+  (void)WriteStdText(StdStream::kError, text + "\n");
 }
 
 std::string UserHomeFolder() { return GetEnvVar("USERPROFILE"); }

@@ -72,7 +72,13 @@ char32_t FirstUnholdable(const std::string& utf8) {
 
 std::size_t NativeLength(const std::string& utf8) { return win32::Wide(utf8).size(); }
 
-bool WriteStdText(StdStream stream, const std::string& utf8) {
+bool WriteStdText(StdStream stream, const std::string& text) {
+  std::string utf8;
+  utf8.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) utf8 += '\r';
+    utf8 += text[i];
+  }
   HANDLE handle =
       ::GetStdHandle(stream == StdStream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   const bool valid = handle != nullptr && handle != INVALID_HANDLE_VALUE;
