@@ -11,6 +11,7 @@
 // every other argument reaches the child as it was received.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,12 @@ struct PropertyEntry {
   std::string name;
   std::string value;
 };
+
+// What placeholders may add to the texts of one launch: far more than any
+// real configuration needs (a class path of 60,000 characters chained from
+// properties), far less than would exhaust memory when placeholders name
+// each other twice at every level.
+constexpr std::size_t kMaxReplacementGrowth = std::size_t(1) << 20;
 
 class DataControl {
  public:
@@ -89,8 +96,13 @@ class DataControl {
   // stay).
   int GetProperties(const std::string& file);
   // Replaces every "<name>" of every entry, in list order: an inserted value
-  // is seen by the entries after it, not by its own.
-  std::string ReplaceProperties(const std::string& text) const;
+  // is seen by the entries after it, not by its own. The replacements of one
+  // object may add at most kMaxReplacementGrowth characters in all; the one
+  // that would pass that, and every one after it, leaves its text as it was
+  // and ReplacementLimitReached() turns true. The launch then ends as when
+  // the properties cannot be loaded.
+  std::string ReplaceProperties(const std::string& text);
+  bool ReplacementLimitReached() const { return replacement_limit_reached_; }
   // Drops every entry but the first; harmless to call twice.
   void FreeProperties();
   const std::vector<PropertyEntry>& Properties() const { return properties_; }
@@ -124,6 +136,8 @@ class DataControl {
   std::string log_path_;
   bool no_message_ = false;
   std::string master_file_;
+  std::size_t replacement_growth_ = 0;
+  bool replacement_limit_reached_ = false;
 };
 
 }  // namespace kb

@@ -244,6 +244,10 @@ class Search {
     const int feature = candidate->version.feature;
     if (!candidate->has_program) {
       candidate->verdict = "no " + JavaProgramIn(candidate->home, request_.windowed);
+    } else if (!candidate->version.problem.empty()) {
+      // A release that is no file is not a runtime's: never waited on, and
+      // never taken on trust.
+      candidate->verdict = candidate->version.problem;
     } else if (minimum_ > 0 && feature == 0) {
       candidate->verdict = "version unknown, " + Wanted(minimum_);
     } else if (feature < minimum_) {
@@ -261,6 +265,9 @@ class Search {
                                 ": " + candidate.verdict);
     if (!candidate.has_program) {
       pieces_.push_back("nothing in " + candidate.home);
+    } else if (!candidate.version.problem.empty()) {
+      pieces_.push_back("java in " + candidate.home + " (its release is " + candidate.version.problem +
+                        ")");
     } else if (candidate.version.feature > 0) {
       pieces_.push_back("java " + IntToString(candidate.version.feature) + " in " + candidate.home);
     } else {
