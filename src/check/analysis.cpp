@@ -349,9 +349,9 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     report->command_known = false;
     report->runner = "no-properties";
     AddFinding(report, Severity::kError, "properties-failed", "", 0,
-               "placeholders would add more than " +
+               "placeholders would make a value more than " +
                    IntToString(static_cast<long long>(kMaxReplacementGrowth)) +
-                   " characters to the values: the launch ends with -103");
+                   " characters longer: the launch ends with -103");
   }
   if (report->runner == "uninstall") {
     report->working_folder = GetDataLocation(std::string());

@@ -28,7 +28,7 @@ struct PropertyEntry {
   std::string value;
 };
 
-// What placeholders may add to the texts of one launch: far more than any
+// What placeholders may add to one text: far more than any
 // real configuration needs (a class path of 60,000 characters chained from
 // properties), far less than would exhaust memory when placeholders name
 // each other twice at every level.
@@ -96,11 +96,11 @@ class DataControl {
   // stay).
   int GetProperties(const std::string& file);
   // Replaces every "<name>" of every entry, in list order: an inserted value
-  // is seen by the entries after it, not by its own. The replacements of one
-  // object may add at most kMaxReplacementGrowth characters in all; the one
-  // that would pass that, and every one after it, leaves its text as it was
-  // and ReplacementLimitReached() turns true. The launch then ends as when
-  // the properties cannot be loaded.
+  // is seen by the entries after it, not by its own. Placeholders may make a
+  // text at most kMaxReplacementGrowth characters longer: a text they would
+  // make longer is given back as it was, and ReplacementLimitReached() turns
+  // true for good. The launch then ends as when the properties cannot be
+  // loaded.
   std::string ReplaceProperties(const std::string& text);
   bool ReplacementLimitReached() const { return replacement_limit_reached_; }
   // Drops every entry but the first; harmless to call twice.
@@ -136,7 +136,6 @@ class DataControl {
   std::string log_path_;
   bool no_message_ = false;
   std::string master_file_;
-  std::size_t replacement_growth_ = 0;
   bool replacement_limit_reached_ = false;
 };
 

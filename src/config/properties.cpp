@@ -105,8 +105,8 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
 }
 
 std::string DataControl::ReplaceProperties(const std::string& text) {
-  if (replacement_limit_reached_) return text;
   std::string result = text;
+  std::size_t added = 0;
   for (const PropertyEntry& entry : properties_) {
     const std::string placeholder = "<" + entry.name + ">";
     std::string::size_type hit = result.find(placeholder);
@@ -119,11 +119,11 @@ std::string DataControl::ReplaceProperties(const std::string& text) {
         ++count;
       }
       const std::size_t growth = entry.value.size() - placeholder.size();
-      if (count > (kMaxReplacementGrowth - replacement_growth_) / growth) {
+      if (count > (kMaxReplacementGrowth - added) / growth) {
         replacement_limit_reached_ = true;
         return text;
       }
-      replacement_growth_ += count * growth;
+      added += count * growth;
     }
     result = ReplaceAll(std::move(result), placeholder, entry.value);
   }

@@ -125,9 +125,9 @@ int Run::start() {
 int Run::PropertiesFailed(DataControl* options) {
   if (options->ReplacementLimitReached()) {
     LogError("DataControl::ReplaceProperties",
-             "placeholders would add more than " +
+             "placeholders would make a value more than " +
                  IntToString(static_cast<long long>(kMaxReplacementGrowth)) +
-                 " characters to the configuration's values");
+                 " characters longer");
   }
   MessageDisplay(kind_, kExitNoProperties, "");
   options->FreeProperties();

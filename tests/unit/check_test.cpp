@@ -154,6 +154,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "[default]\njavamin=99\njavasearch=env:KB_CHECK_UNSET_HOME\nMainClass=a.B\n",
                     {},
                     {"error java-not-found 0"}},
+        FindingCase{"placeholders doubling at 24 levels pass the limit: the launch ends with -103",
+                    [] {
+                      std::string ini = "[properties]\n";
+                      for (int i = 0; i < 23; ++i) {
+                        ini += "P" + std::to_string(i) + "=<P" + std::to_string(i + 1) + "><P" +
+                               std::to_string(i + 1) + ">\n";
+                      }
+                      return ini + "P23=x\n[default]\nlaunchercmd=CHILD\nMainClass=<P0>\n";
+                    }(),
+                    {},
+                    {"error properties-failed 0"}},
         FindingCase{"master property file missing",
                     "[properties]\nMASTERPROP=absent.ini\n[default]\nlaunchercmd=CHILD\n",
                     {},
