@@ -1,3 +1,5 @@
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,10 +21,33 @@ DWORD ToDword(std::size_t size) {
 // pipe or the console would hold the launcher for ever. The file is handed
 // to it only once it has been opened, without waiting, as a regular file.
 // A relative name is therefore looked for in the current folder, never in
-// the Windows folder where the service would look.
+// the Windows folder where the service would look. Opening costs far more
+// than the lookup itself (2,000 numbered keys, each read several times), so
+// a file once found regular is opened again only when its attributes, size
+// or time of last write change; asking for those opens nothing.
 bool IsReadableFile(const std::string& file) {
+  static std::mutex lock;
+  static std::map<std::string, WIN32_FILE_ATTRIBUTE_DATA> regular;
+  WIN32_FILE_ATTRIBUTE_DATA now;
+  if (!::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &now) ||
+      (now.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  std::lock_guard<std::mutex> guard(lock);
+  const auto it = regular.find(file);
+  if (it != regular.end() && now.dwFileAttributes == it->second.dwFileAttributes &&
+      now.nFileSizeHigh == it->second.nFileSizeHigh &&
+      now.nFileSizeLow == it->second.nFileSizeLow &&
+      ::CompareFileTime(&now.ftLastWriteTime, &it->second.ftLastWriteTime) == 0) {
+    return true;
+  }
   Handle opened;
-  return OpenRegularFile(file, &opened, nullptr) == 0;
+  if (OpenRegularFile(file, &opened, nullptr) != 0) return false;
+  // A few files per run (configuration and master file); bounded all the
+  // same for tools and tests that read many.
+  if (regular.size() >= 16) regular.clear();
+  regular[file] = now;
+  return true;
 }
 
 }  // namespace
