@@ -28,10 +28,11 @@ struct PropertyEntry {
   std::string value;
 };
 
-// What placeholders may add to one text: far more than any
-// real configuration needs (a class path of 60,000 characters chained from
-// properties), far less than would exhaust memory when placeholders name
-// each other twice at every level.
+// What placeholders may add to one text, and to all the values of one
+// launch together: far more than any real configuration needs (a class
+// path of 60,000 characters chained from properties), far less than would
+// exhaust memory when placeholders name each other twice at every level or
+// thousands of numbered keys name one long property.
 constexpr std::size_t kMaxReplacementGrowth = std::size_t(1) << 20;
 
 class DataControl {
@@ -76,7 +77,10 @@ class DataControl {
 
   // Command-line override "-<key> value" (consumed even when its value is
   // empty), else ReadIniValue (section, then "default") with placeholders
-  // replaced: the value, " " for present-but-empty, "" when absent. The
+  // replaced: the value, " " for present-but-empty, "" when absent.
+  // Placeholders may make the values read through here at most
+  // kMaxReplacementGrowth characters longer in all; past that a value is
+  // given back as written and ReplacementLimitReached() turns true. The
   // override's value is read as the file's "key=value" would be (outer white
   // space and one pair of outer quotes dropped) and is used as that text
   // written in the file would be, without placeholder replacement.
@@ -136,6 +140,7 @@ class DataControl {
   std::string log_path_;
   bool no_message_ = false;
   std::string master_file_;
+  std::size_t values_growth_ = 0;
   bool replacement_limit_reached_ = false;
 };
 

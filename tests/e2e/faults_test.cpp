@@ -65,12 +65,17 @@ TEST_F(Faults, ConfigurationFilesOfEveryShape) {
               std::to_string(i + 1) + ">\n";
   }
   nested += "P23=x\n" + std::string(kSection) + "launchercmd=" + Child() + "\nMainClass=<P0>\n";
+  // Each value well within the bound, but not all of them together.
+  std::string spread = "[properties]\nL=" + std::string(4000, 'l') + "\n" + kSection +
+                       "launchercmd=" + Child() + "\n";
+  for (int i = 1; i <= 300; ++i) spread += "AddtlArgs_" + std::to_string(i) + "=<L>\n";
   const Case cases[] = {
       // Nothing to start: an empty command line cannot be created.
       {"empty", "", SeenExit(-1), "-1"},
       {"binary", binary, SeenExit(-1), "-1"},
       {"five megabytes", big, 2, "2"},
       {"placeholders nested 24 levels deep", nested, SeenExit(-103), "-103"},
+      {"one long placeholder in 300 numbered keys", spread, SeenExit(-103), "-103"},
   };
   for (const Case& c : cases) {
     WriteIni(c.content);
