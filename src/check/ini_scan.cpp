@@ -1,17 +1,14 @@
 #include "check/ini_scan.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "common/text.h"
+#include "platform/fs.h"
 
 namespace kb {
 namespace check {
 
 IniScan::IniScan(const std::string& path) : path_(path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (platform::ReadRegularFile(path, static_cast<std::size_t>(-1), &bytes) != 0) return;
   Parse(bytes);
 }
 

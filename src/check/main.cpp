@@ -2,8 +2,10 @@
 // file, and finds its mistakes, without starting anything.
 //
 // Exit code: 0 no errors and no warnings, 1 warnings only, 2 errors, 3 bad
-// usage or a file that cannot be checked.
+// usage, a file that cannot be checked, a report that could not be written,
+// or memory that ran out.
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -29,21 +31,27 @@ const char kUsage[] =
     "                   folder. Default: the file's name plus _console, in its folder\n"
     "  --json           one JSON document instead of text\n"
     "\n"
-    "Exit code: 0 no findings but notes, 1 warnings, 2 errors, 3 bad usage or file.\n";
+    "Exit code: 0 no findings but notes, 1 warnings, 2 errors, 3 bad usage or file,\n"
+    "or a report that could not be written.\n";
 
 int Usage(const std::string& message) {
   std::fprintf(stderr, "launcher_check: %s\n\n%s", message.c_str(), kUsage);
   return kExitUsage;
 }
 
-void Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+// False when the text could not be written whole: a full disk, a closed
+// pipe. A lost report must never pass for one without findings.
+bool Print(const std::string& text) {
+  const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  return std::fflush(stdout) == 0 && written && std::ferror(stdout) == 0;
 }
 
-}  // namespace
+int ReportLost() {
+  std::fprintf(stderr, "launcher_check: the report could not be written\n");
+  return kExitUsage;
+}
 
-int main(int argc, char** argv) {
+int Check(int argc, char** argv) {
   kb::check::Request request;
   bool json = false;
   bool have_config = false;
@@ -53,10 +61,7 @@ int main(int argc, char** argv) {
       for (++i; i < argc; ++i) request.launcher_args.push_back(argv[i]);
       break;
     }
-    if (arg == "--help" || arg == "-h") {
-      Print(kUsage);
-      return 0;
-    }
+    if (arg == "--help" || arg == "-h") return Print(kUsage) ? 0 : ReportLost();
     if (arg == "--json") {
       json = true;
     } else if (arg == "--platform" || arg == "--launcher") {
@@ -82,6 +87,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "launcher_check: %s\n", error.c_str());
     return kExitUsage;
   }
-  Print(json ? kb::check::ToJson(report) : kb::check::ToText(report));
+  if (!Print(json ? kb::check::ToJson(report) : kb::check::ToText(report))) return ReportLost();
   return report.ExitCode();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Check(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Caught once, here, so that the check never aborts.
+    std::fprintf(stderr, "launcher_check: out of memory\n");
+    return kExitUsage;
+  }
 }

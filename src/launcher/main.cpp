@@ -1,5 +1,7 @@
 // Entry point of both launchers: the console one (kind 200) and, built with
 // KB_LAUNCHER_KIND=100 for the GUI subsystem, the windowed one.
+#include <new>
+
 #include "common/constants.h"
 #include "common/exit_codes.h"
 #include "env/env_calls.h"
@@ -21,11 +23,18 @@ int main(int argc, char** argv) {
   // then names it.
   platform::LateRequestHold late_requests;
   int result;
-  if (!kb::InitApplication()) {
-    result = kb::kExitFrameworkInit;
-  } else {
-    kb::Run run(kb::BuildArgLine(argc, argv), KB_LAUNCHER_KIND, 0);
-    result = run.start();
+  try {
+    if (!kb::InitApplication()) {
+      result = kb::kExitFrameworkInit;
+    } else {
+      kb::Run run(kb::BuildArgLine(argc, argv), KB_LAUNCHER_KIND, 0);
+      result = run.start();
+    }
+  } catch (const std::bad_alloc&) {
+    // Caught once, here: the run is unwound, which frees what it held, and
+    // ends with a last log line instead of an abort.
+    kb::LogError("Launcher::main", "out of memory");
+    result = kb::kExitRunnerFailed;
   }
   const int late = late_requests.TakeExitCode();
   if (late != 0) result = late;
