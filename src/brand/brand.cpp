@@ -1,7 +1,9 @@
 #include "brand/brand.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <set>
+#include <string>
 
 namespace brand {
 namespace {
@@ -136,6 +138,58 @@ void SetString(VersionBlock* table, const std::u16string& key, const std::u16str
   entry->value = TextValue(value);
 }
 
+std::uint32_t GetBig32(const Bytes& b, std::size_t at) {
+  return (static_cast<std::uint32_t>(b[at]) << 24) | (static_cast<std::uint32_t>(b[at + 1]) << 16) |
+         (static_cast<std::uint32_t>(b[at + 2]) << 8) | b[at + 3];
+}
+
+// The CRC-32 of PNG chunks (ISO 3309, reflected, as zlib computes it).
+std::uint32_t Crc32(const Bytes& b, std::size_t at, std::size_t size) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = at; i < at + size; ++i) {
+    crc ^= b[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return crc ^ 0xFFFFFFFFu;
+}
+
+// Checks a PNG image of `size` bytes at `offset` against its directory
+// entry, as Windows will read it: the header chunk first, with the entry's
+// width and height (0 meaning 256); every chunk whole and its CRC right, up
+// to the end chunk, which ends within the entry. Empty when sound, else why
+// not.
+std::string PngProblem(const Bytes& b, std::size_t offset, std::size_t size, unsigned width,
+                       unsigned height) {
+  constexpr std::size_t kSignature = 8;
+  constexpr std::size_t kChunkFrame = 12;  // length, type, CRC
+  constexpr std::size_t kHeaderData = 13;
+  const std::size_t end = offset + size;
+  std::size_t at = offset + kSignature;
+  for (std::size_t chunk = 1;; ++chunk) {
+    if (end - at < kChunkFrame) return "it ends before its end chunk";
+    const std::uint32_t length = GetBig32(b, at);
+    if (length > end - at - kChunkFrame) return "a chunk runs past the image's end";
+    const std::string type(b.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                           b.begin() + static_cast<std::ptrdiff_t>(at + 8));
+    if (Crc32(b, at + 4, 4 + length) != GetBig32(b, at + 8 + length)) {
+      return "the CRC of its chunk " + std::to_string(chunk) + " is wrong";
+    }
+    if (chunk == 1) {
+      if (type != "IHDR" || length != kHeaderData) return "it does not start with its header";
+      const std::uint32_t png_width = GetBig32(b, at + 8);
+      const std::uint32_t png_height = GetBig32(b, at + 12);
+      if (png_width != (width == 0 ? 256u : width) || png_height != (height == 0 ? 256u : height)) {
+        return "it is " + std::to_string(png_width) + "x" + std::to_string(png_height) +
+               " pixels, but the icon's directory says " +
+               std::to_string(width == 0 ? 256u : width) + "x" +
+               std::to_string(height == 0 ? 256u : height);
+      }
+    }
+    at += kChunkFrame + length;
+    if (type == "IEND") return std::string();
+  }
+}
+
 bool IsDecimal(const std::string& s) {
   return !s.empty() && s.size() <= 5 &&
          std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -234,9 +288,15 @@ bool ParseIconFile(const Bytes& file, std::vector<IconImage>* images, std::strin
       *error = "image " + std::to_string(i + 1) + " of the icon file lies outside it";
       return false;
     }
-    if (!StartsWithBytes(file, offset, size, kPng) &&
-        !StartsWithBytes(file, offset, size, kBitmapHeader)) {
+    const bool png = StartsWithBytes(file, offset, size, kPng);
+    if (!png && !StartsWithBytes(file, offset, size, kBitmapHeader)) {
       *error = "image " + std::to_string(i + 1) + " of the icon file is not an image";
+      return false;
+    }
+    const std::string broken = png ? PngProblem(file, offset, size, file[e], file[e + 1]) : "";
+    if (!broken.empty()) {
+      *error = "image " + std::to_string(i + 1) + " of the icon file is a broken PNG image: " +
+               broken;
       return false;
     }
     IconImage image;

@@ -39,7 +39,9 @@ struct IconImage {
 
 // The images of an .ico file. False, with the reason, when the bytes are not
 // an icon: wrong header, no images, an entry outside the file, or image data
-// that is neither a PNG nor a device-independent bitmap.
+// that is neither a PNG nor a device-independent bitmap, or a PNG image
+// whose header does not give the entry's size, whose chunks are cut or
+// carry a wrong CRC, or that does not end (IEND) within the entry.
 bool ParseIconFile(const Bytes& file, std::vector<IconImage>* images, std::string* error);
 
 // The image ids an icon group resource refers to; false when the bytes are

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "brand/brand.h"
+#include "platform/fs.h"
 #include "platform/text.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
@@ -30,17 +31,13 @@ int Fail(const std::string& message, int code = kExitBadInput) {
 
 std::string ErrorText(DWORD error) { return "system error " + std::to_string(error); }
 
+// Read without waiting, and only when a regular file: an icon named
+// "CON" or "\\.\pipe\x" would otherwise hold the tool.
 bool ReadWholeFile(const std::string& path, brand::Bytes* bytes) {
-  std::FILE* f = ::_wfopen(platform::win32::Wide(path).c_str(), L"rb");
-  if (f == nullptr) return false;
-  bytes->clear();
-  unsigned char chunk[65536];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-    bytes->insert(bytes->end(), chunk, chunk + n);
-  const bool ok = std::ferror(f) == 0;
-  std::fclose(f);
-  return ok;
+  std::string text;
+  if (platform::ReadRegularFile(path, static_cast<std::size_t>(-1), &text) != 0) return false;
+  bytes->assign(text.begin(), text.end());
+  return true;
 }
 
 std::u16string FromUtf8(const std::string& text) {

@@ -10,6 +10,7 @@
 #include "env/env_calls.h"
 #include "instance/mutex_obj.h"
 #include "platform/fs.h"
+#include "platform/handle.h"
 #include "platform/mutex.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
@@ -259,6 +260,18 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     case platform::PathKind::kFile:
       break;
   }
+  // The launcher counts a file it cannot open as a regular file as missing;
+  // a FIFO or a device could make a read wait for ever.
+  platform::Handle opened;
+  const int open_error = platform::OpenRegularFile(config, &opened, nullptr);
+  if (open_error != 0) {
+    *error = (open_error == platform::kErrorNotRegularFile
+                  ? "not a regular file: "
+                  : "cannot be read (error " + IntToString(open_error) + "): ") +
+             request.config_file;
+    return false;
+  }
+  opened.Close();
   report->config_file = config;
   report->platform_given = !request.platform.empty();
   report->platform = report->platform_given ? request.platform : GetOs();
@@ -331,6 +344,15 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
 
   DescribeGuard(tag, config, report);
   PredictCommand(&options, tag, config, report->kind, report);
+  if (options.ReplacementLimitReached()) {
+    // The launch ends before the guard or the child: nothing to predict.
+    report->command_known = false;
+    report->runner = "no-properties";
+    AddFinding(report, Severity::kError, "properties-failed", "", 0,
+               "placeholders would make a value more than " +
+                   IntToString(static_cast<long long>(kMaxReplacementGrowth)) +
+                   " characters longer: the launch ends with -103");
+  }
   if (report->runner == "uninstall") {
     report->working_folder = GetDataLocation(std::string());
     report->working_folder_reason = "the data folder (uninstall run)";

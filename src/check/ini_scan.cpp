@@ -1,20 +1,15 @@
 #include "check/ini_scan.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include "common/text.h"
+#include "platform/fs.h"
 #include "platform/program_search.h"
 
 namespace kb {
 namespace check {
 
 IniScan::IniScan(const std::string& path) : path_(path) {
-  // The name is UTF-8; a path object opens it by its wide form on Windows.
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  if (!in) return;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (platform::ReadRegularFile(path, static_cast<std::size_t>(-1), &bytes) != 0) return;
   Parse(bytes);
 }
 

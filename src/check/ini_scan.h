@@ -23,7 +23,8 @@ class IniScan {
   using Key = platform::ProfileReader::Key;
 
   IniScan() = default;
-  // Reads the whole file; a missing or unreadable file scans as empty.
+  // Reads the whole file; a missing or unreadable file, and an entry that
+  // is no regular file, scan as empty.
   explicit IniScan(const std::string& path);
   // For tests and the fuzz target: the file's bytes directly.
   static IniScan FromBytes(const std::string& path, const std::string& bytes);

@@ -2,8 +2,10 @@
 // file, and finds its mistakes, without starting anything.
 //
 // Exit code: 0 no errors and no warnings, 1 warnings only, 2 errors, 3 bad
-// usage or a file that cannot be checked.
+// usage, a file that cannot be checked, a report that could not be written,
+// or memory that ran out.
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,8 @@ const char kUsage[] =
     "                   folder. Default: the file's name plus _console, in its folder\n"
     "  --json           one JSON document instead of text\n"
     "\n"
-    "Exit code: 0 no findings but notes, 1 warnings, 2 errors, 3 bad usage or file.\n";
+    "Exit code: 0 no findings but notes, 1 warnings, 2 errors, 3 bad usage or file,\n"
+    "or a report that could not be written.\n";
 
 // A message that cannot be written has nowhere else to go.
 void Error(const std::string& message) {
@@ -42,21 +45,24 @@ int Usage(const std::string& message) {
   return kExitUsage;
 }
 
-// The text report: on a console every character shows; elsewhere it is in
-// the system's code page, as the launcher's own messages are.
-void Print(const std::string& text) {
-  (void)platform::WriteStdText(platform::StdStream::kOutput, text);
-}
+// False when the text could not be written whole: a full disk, a closed
+// pipe. A lost report must never pass for one without findings. The text
+// report: on a console every character shows; elsewhere it is in the
+// system's code page, as the launcher's own messages are.
+bool Print(const std::string& text) { return platform::WriteStdText(platform::StdStream::kOutput, text); }
 
 // The JSON document is UTF-8 wherever it goes, which JSON readers expect.
-void PrintBytes(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+bool PrintBytes(const std::string& text) {
+  const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  return std::fflush(stdout) == 0 && written && std::ferror(stdout) == 0;
 }
 
-}  // namespace
+int ReportLost() {
+  Error("the report could not be written\n");
+  return kExitUsage;
+}
 
-int main(int raw_argc, char** raw_argv) {
+int Check(int raw_argc, char** raw_argv) {
   const std::vector<std::string> argv = platform::ProgramArguments(raw_argc, raw_argv);
   const int argc = static_cast<int>(argv.size());
   kb::check::Request request;
@@ -68,10 +74,7 @@ int main(int raw_argc, char** raw_argv) {
       for (++i; i < argc; ++i) request.launcher_args.push_back(argv[i]);
       break;
     }
-    if (arg == "--help" || arg == "-h") {
-      Print(kUsage);
-      return 0;
-    }
+    if (arg == "--help" || arg == "-h") return Print(kUsage) ? 0 : ReportLost();
     if (arg == "--json") {
       json = true;
     } else if (arg == "--platform" || arg == "--launcher") {
@@ -97,10 +100,20 @@ int main(int raw_argc, char** raw_argv) {
     Error(error + "\n");
     return kExitUsage;
   }
-  if (json) {
-    PrintBytes(kb::check::ToJson(report));
-  } else {
-    Print(kb::check::ToText(report));
-  }
+  const bool written =
+      json ? PrintBytes(kb::check::ToJson(report)) : Print(kb::check::ToText(report));
+  if (!written) return ReportLost();
   return report.ExitCode();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Check(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Caught once, here, so that the check never aborts.
+    Error("out of memory\n");
+    return kExitUsage;
+  }
 }

@@ -13,8 +13,7 @@ std::string ToText(const Report& report);
 std::string ToJson(const Report& report);
 
 // A JSON string literal of UTF-8 text: every byte that is not part of a
-// valid UTF-8 sequence is written as \u00XX (its value as a code point),
-// control characters as escapes.
+// valid UTF-8 sequence becomes U+FFFD, control characters are escaped.
 std::string JsonString(const std::string& utf8);
 
 }  // namespace check

@@ -53,15 +53,28 @@ std::string Line(std::size_t line) {
   return line == 0 ? "null" : IntToString(static_cast<long long>(line));
 }
 
+// The exact bytes of a text, two lower-case hexadecimal digits each.
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (const char ch : bytes) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    out += kDigits[c >> 4];
+    out += kDigits[c & 0x0F];
+  }
+  return out + "\"";
+}
+
 std::string Bool(bool value) { return value ? "true" : "false"; }
 
 std::string StrOrNull(const std::string& text) { return text.empty() ? "null" : Str(text); }
 
-std::string Array(const std::vector<std::string>& items, const std::string& indent) {
+std::string Array(const std::vector<std::string>& items, const std::string& indent,
+                  std::string (*write)(const std::string&) = Str) {
   if (items.empty()) return "[]";
   std::string out = "[\n";
   for (std::size_t i = 0; i < items.size(); ++i) {
-    out += indent + "  " + Str(items[i]) + (i + 1 < items.size() ? ",\n" : "\n");
+    out += indent + "  " + write(items[i]) + (i + 1 < items.size() ? ",\n" : "\n");
   }
   return out + indent + "]";
 }
@@ -85,7 +98,9 @@ std::string JsonString(const std::string& text) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     const std::size_t length = Utf8Length(text, i);
     if (length == 0) {
-      out += Escape(c);
+      // A JSON string holds characters, not bytes: a byte that is not
+      // UTF-8 has no character of its own. argv_hex keeps the bytes.
+      out += "\xEF\xBF\xBD";  // U+FFFD REPLACEMENT CHARACTER
       ++i;
       continue;
     }
@@ -157,6 +172,7 @@ std::string ToJson(const Report& r) {
                      "}");
   field("command_line", r.command_known ? Str(r.command_line) : "null");
   field("argv", r.command_known ? Array(r.argv, "  ") : "null");
+  field("argv_hex", r.command_known ? Array(r.argv, "  ", Hex) : "null");
   field("short_forms", Objects(r.short_forms, [](const Report::ShortForm& s) {
           return "\"original\": " + Str(s.original) + ", \"short\": " + Str(s.short_form);
         }));

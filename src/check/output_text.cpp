@@ -27,8 +27,9 @@ std::string Visible(const std::string& text) {
   return out;
 }
 
-// Text wrapped to the console width, every line after the first indented;
-// breaks at a blank where there is one.
+// Text wrapped to the console width, every line after the first indented.
+// Lines break only at blanks: a word longer than the room (a path, a long
+// argument) runs past the width, whole, so that it can be copied.
 std::string Wrap(const std::string& text, std::size_t first_room, std::size_t indent) {
   const std::size_t room = kWidth - 1 - indent;
   std::string out;
@@ -36,7 +37,10 @@ std::string Wrap(const std::string& text, std::size_t first_room, std::size_t in
   std::size_t width = first_room;
   while (rest.size() > width) {
     std::string::size_type cut = rest.rfind(' ', width);
-    if (cut == std::string::npos || cut == 0) cut = width;
+    if (cut == std::string::npos || cut == 0) {
+      cut = rest.find(' ', 1);
+      if (cut == std::string::npos) break;
+    }
     out += rest.substr(0, cut) + "\n" + std::string(indent, ' ');
     rest = rest.substr(cut);
     if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
@@ -138,7 +142,9 @@ std::string ToText(const Report& r) {
   }
   out += Row("guard", guard);
   std::string runner;
-  if (r.runner == "no-java") {
+  if (r.runner == "no-properties") {
+    runner = "none: the properties cannot be used; the launcher exits with -103";
+  } else if (r.runner == "no-java") {
     runner = "none: no Java runtime fits; the launcher exits with -108";
   } else if (r.runner == "refused") {
     runner = "none: the command line is too long; the launcher exits with -1";

@@ -86,7 +86,8 @@ struct Report {
   };
   std::vector<ShortForm> short_forms;
   std::string program;  // the file the system would start; "" if none
-  // "relayed", "hidden", "uninstall", or "refused" (the line is too long)
+  // "relayed", "hidden", "uninstall", "refused" (the line is too long),
+  // "no-java" or "no-properties" (placeholders pass their bound: -103)
   std::string runner;
   bool show_window = false;
   bool too_long = false;

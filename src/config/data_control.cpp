@@ -135,7 +135,18 @@ std::string DataControl::GetConfigValue(const std::string& section, const std::s
   const std::string override_value =
       platform::ProfileValueOf(GetOptionValue("-" + key, &found, 1));
   if (!override_value.empty()) return override_value;
-  return ReplaceProperties(ReadIniValue(section, key, file));
+  const std::string written = ReadIniValue(section, key, file);
+  std::string value = ReplaceProperties(written);
+  // The values of one launch count together: numbered keys are read up to
+  // the first missing number, however many there are.
+  if (value.size() > written.size()) {
+    values_growth_ += value.size() - written.size();
+    if (values_growth_ > kMaxReplacementGrowth) {
+      replacement_limit_reached_ = true;
+      return written;
+    }
+  }
+  return value;
 }
 
 std::string DataControl::GetNumberedValue(const std::string& section,

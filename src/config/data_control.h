@@ -11,6 +11,7 @@
 // every other argument reaches the child as it was received.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ struct PropertyEntry {
   std::string name;
   std::string value;
 };
+
+// What placeholders may add to one text, and to all the values of one
+// launch together: far more than any real configuration needs (a class
+// path of 60,000 characters chained from properties), far less than would
+// exhaust memory when placeholders name each other twice at every level or
+// thousands of numbered keys name one long property.
+constexpr std::size_t kMaxReplacementGrowth = std::size_t(1) << 20;
 
 class DataControl {
  public:
@@ -75,7 +83,10 @@ class DataControl {
 
   // Command-line override "-<key> value" (consumed even when its value is
   // empty), else ReadIniValue (section, then "default") with placeholders
-  // replaced: the value, " " for present-but-empty, "" when absent. The
+  // replaced: the value, " " for present-but-empty, "" when absent.
+  // Placeholders may make the values read through here at most
+  // kMaxReplacementGrowth characters longer in all; past that a value is
+  // given back as written and ReplacementLimitReached() turns true. The
   // override's value is read as the file's "key=value" would be (outer white
   // space and one pair of outer quotes dropped) and is used as that text
   // written in the file would be, without placeholder replacement.
@@ -95,8 +106,13 @@ class DataControl {
   // stay).
   int GetProperties(const std::string& file);
   // Replaces every "<name>" of every entry, in list order: an inserted value
-  // is seen by the entries after it, not by its own.
-  std::string ReplaceProperties(const std::string& text) const;
+  // is seen by the entries after it, not by its own. Placeholders may make a
+  // text at most kMaxReplacementGrowth characters longer: a text they would
+  // make longer is given back as it was, and ReplacementLimitReached() turns
+  // true for good. The launch then ends as when the properties cannot be
+  // loaded.
+  std::string ReplaceProperties(const std::string& text);
+  bool ReplacementLimitReached() const { return replacement_limit_reached_; }
   // Drops every entry but the first; harmless to call twice.
   void FreeProperties();
   const std::vector<PropertyEntry>& Properties() const { return properties_; }
@@ -130,6 +146,8 @@ class DataControl {
   std::string log_path_;
   bool no_message_ = false;
   std::string master_file_;
+  std::size_t values_growth_ = 0;
+  bool replacement_limit_reached_ = false;
 };
 
 }  // namespace kb

@@ -9,6 +9,7 @@
 #include "env/env_calls.h"
 #include "log/log.h"
 #include "platform/fs.h"
+#include "platform/handle.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 
@@ -85,7 +86,15 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
   }
   master_file_ = master;
   std::vector<std::string> names;
-  if (!master.empty()) names = PropertyNames(master);
+  if (!master.empty()) {
+    // Read like an unreadable file, never waited on; the log says why.
+    platform::Handle file;
+    if (platform::OpenRegularFile(master, &file, nullptr) == platform::kErrorNotRegularFile) {
+      LogWarning("DataControl::GetProperties::masterProperty", master + ": not a regular file");
+    }
+    file.Close();
+    names = PropertyNames(master);
+  }
   for (const std::string& name : names) {
     // The configuration file's own properties win over the master file's.
     if (!HasProperty(name)) AddProperty(name, master);
@@ -95,11 +104,27 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
   properties_.push_back(PropertyEntry{kPropLauncherDir, GetLauncherDir()});
 }
 
-std::string DataControl::ReplaceProperties(const std::string& text) const {
+std::string DataControl::ReplaceProperties(const std::string& text) {
   std::string result = text;
+  std::size_t added = 0;
   for (const PropertyEntry& entry : properties_) {
     const std::string placeholder = "<" + entry.name + ">";
-    if (result.find(placeholder) == std::string::npos) continue;
+    std::string::size_type hit = result.find(placeholder);
+    if (hit == std::string::npos) continue;
+    if (entry.value.size() > placeholder.size()) {
+      // Counted before anything is built: placeholders that double at every
+      // level would otherwise ask for more memory than any machine has.
+      std::size_t count = 0;
+      for (; hit != std::string::npos; hit = result.find(placeholder, hit + placeholder.size())) {
+        ++count;
+      }
+      const std::size_t growth = entry.value.size() - placeholder.size();
+      if (count > (kMaxReplacementGrowth - added) / growth) {
+        replacement_limit_reached_ = true;
+        return text;
+      }
+      added += count * growth;
+    }
     result = ReplaceAll(std::move(result), placeholder, entry.value);
   }
   return result;

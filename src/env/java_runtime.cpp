@@ -1,9 +1,6 @@
 #include "env/java_runtime.h"
 
 #include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "common/text.h"
 #include "platform/fs.h"
@@ -16,7 +13,7 @@ namespace {
 constexpr char kReleaseFile[] = "release";
 constexpr char kVersionKey[] = "JAVA_VERSION";
 // A release file is a few kilobytes; anything far larger is not one.
-constexpr std::streamsize kMaxReleaseSize = 1 << 20;
+constexpr std::size_t kMaxReleaseSize = 1 << 20;
 // Feature versions are two digits today; this keeps the number in range.
 constexpr int kMaxFeature = 100000;
 
@@ -115,14 +112,14 @@ JavaVersion ParseReleaseText(const std::string& text) {
 }
 
 JavaVersion ReadJavaVersion(const std::string& home) {
-  // The name is UTF-8; a path object opens it by its wide form on Windows.
-  std::ifstream in(std::filesystem::u8path(home + Sep() + kReleaseFile), std::ios::binary);
-  if (!in) return JavaVersion();
   std::string text;
-  text.resize(static_cast<std::size_t>(kMaxReleaseSize));
-  in.read(&text[0], kMaxReleaseSize);
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  return ParseReleaseText(text);
+  const int error = platform::ReadRegularFile(home + Sep() + kReleaseFile, kMaxReleaseSize, &text);
+  if (error == platform::kErrorNotRegularFile) {
+    JavaVersion version;
+    version.problem = "not a regular file";
+    return version;
+  }
+  return error == 0 ? ParseReleaseText(text) : JavaVersion();
 }
 
 bool IdentifyJavaRuntime(const std::string& program, JavaRuntime* runtime) {

@@ -11,6 +11,9 @@ namespace kb {
 struct JavaVersion {
   std::string text;  // as written in the release file ("17.0.15"), or empty
   int feature = 0;   // the feature version (17; "1.8.0_392" gives 8); 0 = unknown
+  // Why the release file was not read although an entry of that name
+  // exists: "not a regular file". Empty when it was read or is missing.
+  std::string problem;
 };
 
 // The feature version of a Java version string: the first number, or the
@@ -24,7 +27,9 @@ int FeatureVersion(const std::string& version);
 // the file has no such line.
 JavaVersion ParseReleaseText(const std::string& text);
 
-// Reads <home>/release. Unknown when the file is missing or unreadable.
+// Reads <home>/release, which is opened without waiting and read only when
+// it is a regular file. Unknown when the file is missing or unreadable; a
+// FIFO, folder or device of that name also gives the problem.
 JavaVersion ReadJavaVersion(const std::string& home);
 
 struct JavaRuntime {

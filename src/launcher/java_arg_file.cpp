@@ -1,8 +1,5 @@
 #include "launcher/java_arg_file.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "common/command_line.h"
 #include "common/text.h"
@@ -138,14 +135,12 @@ std::vector<std::string> ArgFileArguments(const std::string& text) {
   return out;
 }
 
+// Read as every named file is read, so that a FIFO or device in its place
+// is refused at once instead of holding the launch; read whole, since a
+// cut would change the arguments Java receives.
 std::string ReadUserArgFile(const std::string& path, bool* ok) {
-  *ok = false;
-  if (platform::GetPathKind(path) != platform::PathKind::kFile) return std::string();
-  // The name is UTF-8; a path object opens it by its wide form on Windows.
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  if (!in) return std::string();
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  *ok = !in.bad();
+  std::string text;
+  *ok = platform::ReadRegularFile(path, static_cast<std::size_t>(-1), &text) == 0;
   return text;
 }
 

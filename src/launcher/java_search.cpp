@@ -266,6 +266,10 @@ class Search {
       candidate->verdict = "no " + JavaProgramIn(candidate->home, request_.windowed);
     } else if (!candidate->already_tried.empty()) {
       candidate->verdict = "already tried as " + candidate->already_tried;
+    } else if (!candidate->version.problem.empty()) {
+      // A release that is no file is not a runtime's: never waited on, and
+      // never taken on trust.
+      candidate->verdict = candidate->version.problem;
     } else if (!candidate->not_runnable.empty()) {
       candidate->verdict = JavaProgramIn(candidate->home, request_.windowed) +
                            " cannot be started: " + candidate->not_runnable;
@@ -288,6 +292,9 @@ class Search {
       // The first place already said what this runtime is.
     } else if (!candidate.has_program) {
       pieces_.push_back("nothing in " + candidate.home);
+    } else if (!candidate.version.problem.empty()) {
+      pieces_.push_back("java in " + candidate.home + " (its release is " + candidate.version.problem +
+                        ")");
     } else if (!candidate.not_runnable.empty()) {
       pieces_.push_back("java in " + candidate.home + " that cannot be started");
     } else if (candidate.version.feature > 0) {

@@ -1,5 +1,6 @@
 // Entry point of both launchers: the console one (kind 200) and, built with
 // KB_LAUNCHER_KIND=100 for the GUI subsystem, the windowed one.
+#include <new>
 #include <string>
 #include <vector>
 
@@ -28,15 +29,22 @@ int main(int argc, char** argv) {
   // then names it.
   platform::LateRequestHold late_requests;
   int result;
-  if (!kb::InitApplication()) {
-    result = kb::kExitFrameworkInit;
-  } else {
-    const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
-    std::vector<const char*> pointers;
-    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
-    kb::Run run(kb::BuildArgLine(static_cast<int>(pointers.size()), pointers.data()),
-                KB_LAUNCHER_KIND, 0);
-    result = run.start();
+  try {
+    if (!kb::InitApplication()) {
+      result = kb::kExitFrameworkInit;
+    } else {
+      const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+      std::vector<const char*> pointers;
+      for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+      kb::Run run(kb::BuildArgLine(static_cast<int>(pointers.size()), pointers.data()),
+                  KB_LAUNCHER_KIND, 0);
+      result = run.start();
+    }
+  } catch (const std::bad_alloc&) {
+    // Caught once, here: the run is unwound, which frees what it held, and
+    // ends with a last log line instead of an abort.
+    kb::LogError("Launcher::main", "out of memory");
+    result = kb::kExitRunnerFailed;
   }
   const int late = late_requests.TakeExitCode();
   if (late != 0) result = late;

@@ -16,6 +16,7 @@
 #include "platform/exclusive_file.h"
 #include "platform/fs.h"
 #include "launcher/short_forms.h"
+#include "platform/handle.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "process/exe_proc.h"
@@ -73,7 +74,10 @@ Run::~Run() = default;
 std::string Run::GetIniFile() {
   const std::string name = RemoveAll(ApplicationName(), kConsoleSuffix);
   const std::string path = launcher_directory_ + Sep() + name + kIniExtension;
-  if (platform::GetPathKind(path) == platform::PathKind::kMissing) {
+  // Only a regular file is read: a folder, a FIFO or a device of that name
+  // counts as missing rather than being waited on.
+  platform::Handle file;
+  if (platform::OpenRegularFile(path, &file, nullptr) != 0) {
     MessageDisplay(kind_, kExitConfigMissing, path);
     return std::string();
   }
@@ -101,23 +105,24 @@ int Run::start() {
     MessageDisplay(kind_, kExitNoPlatform, "");
     return kExitNoPlatform;
   }
-  if (!options.GetProperties(ini_file)) {
-    MessageDisplay(kind_, kExitNoProperties, "");
-    options.FreeProperties();
-    return kExitNoProperties;
-  }
+  if (!options.GetProperties(ini_file)) return PropertiesFailed(&options);
   if (trace_) LogInfo("LRun::start::param", argument_line_);
   LogInfo("Launcher::Run::start::inifile", ini_file);
   LogInfo("Launcher::Run::start::platform", platform_tag);
 
-  ApplyStartDir(options.GetConfigValue(platform_tag, kKeyStartDir, ini_file),
-                launcher_directory_);
+  const std::string start_dir = options.GetConfigValue(platform_tag, kKeyStartDir, ini_file);
+  if (options.ReplacementLimitReached()) return PropertiesFailed(&options);
+  ApplyStartDir(start_dir, launcher_directory_);
 
   MutexObj guard(platform_tag, ini_file);
   if (guard.IsRunning(options.autorun) == kExitAlreadyRunning) return kExitAlreadyRunning;
 
   const ChildCommand child = BuildChildCommand(options, platform_tag, ini_file, kind_);
   LogAssembly(child);
+  if (options.ReplacementLimitReached()) {
+    guard.CloseOwnMutex();
+    return PropertiesFailed(&options);
+  }
   if (child.java_searched && !child.java_search.found) {
     MessageDisplay(kind_, kMsgJavaMissing, child.java_search.detail);
     guard.CloseOwnMutex();
@@ -135,6 +140,18 @@ int Run::start() {
     MessageDisplay(kind_, result, LogFilePath());
   }
   return result;
+}
+
+int Run::PropertiesFailed(DataControl* options) {
+  if (options->ReplacementLimitReached()) {
+    LogError("DataControl::ReplaceProperties",
+             "placeholders would make a value more than " +
+                 IntToString(static_cast<long long>(kMaxReplacementGrowth)) +
+                 " characters longer");
+  }
+  MessageDisplay(kind_, kExitNoProperties, "");
+  options->FreeProperties();
+  return kExitNoProperties;
 }
 
 int Run::RunChild(const DataControl& options, const ChildCommand& child) {

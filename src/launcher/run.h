@@ -21,7 +21,8 @@ class Run {
   int start();
   // Path of the configuration file beside the launcher (the application
   // name without "_console", plus ".ini"); empty, with a message, when no
-  // such file exists.
+  // regular file of that name can be opened (a folder, a FIFO or a device
+  // counts as missing).
   std::string GetIniFile();
   // Writes the cleanup script for the clean directory; its path, or empty.
   std::string CreateCleanProc(std::string clean_directory);
@@ -34,6 +35,9 @@ class Run {
   // Starts the assembled command line with the runner it calls for and, after
   // a normal run, writes the cleanup script. The runner's result.
   int RunChild(const DataControl& options, const ChildCommand& child);
+  // Ends a launch whose properties cannot be loaded or whose placeholders
+  // would pass their limit (logged): the message, the list freed, -103.
+  int PropertiesFailed(DataControl* options);
 
   std::string clean_directory_;
   std::string cleanup_script_path_;

@@ -11,5 +11,8 @@ constexpr int kErrorPathNotFound = 3;    // ERROR_PATH_NOT_FOUND
 constexpr int kErrorFileExists = 80;     // ERROR_FILE_EXISTS
 constexpr int kErrorBadPathname = 161;   // ERROR_BAD_PATHNAME
 constexpr int kErrorAlreadyExists = 183; // ERROR_ALREADY_EXISTS
+// An entry that exists but is no regular file (a folder, a FIFO, a pipe, a
+// device): ERROR_BAD_FILE_TYPE. No errno value comes near it.
+constexpr int kErrorNotRegularFile = 222;
 
 }  // namespace platform

@@ -1,12 +1,14 @@
-// File-system services: folders, paths, existence tests and whole-file
-// writes. Paths are UTF-8 strings in the native separator (Windows converts
-// them for the wide services).
+// File-system services: folders, paths, existence tests, whole-file reads
+// and writes. Paths are UTF-8 strings in the native separator (Windows
+// converts them for the wide services).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/error_codes.h"
+#include "platform/handle.h"
 
 namespace platform {
 
@@ -78,6 +80,38 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes,
 // the caller recognises by asking FirstUnholdable again. POSIX: the path
 // itself, always 0.
 int ShortPathName(const std::string& path, std::string* short_path);
+
+// What tells one version of a file from another: a rewrite changes the
+// size or the time of the last write (to the nanosecond on POSIX, 100 ns on
+// Windows), a replacement the file's id (POSIX inode; Windows file index).
+struct FileStamp {
+  std::int64_t size = -1;
+  std::int64_t written_sec = 0;
+  std::int64_t written_nsec = 0;
+  std::uint64_t id = 0;
+  bool operator==(const FileStamp& o) const {
+    return size == o.size && written_sec == o.written_sec && written_nsec == o.written_nsec &&
+           id == o.id;
+  }
+};
+
+// Opens a file by name for reading, never waiting on it, and keeps it only
+// when it is a regular file; links are followed. What is tested is what was
+// opened, so nothing can be swapped in between. POSIX: open with O_NONBLOCK
+// (a FIFO without a writer, a terminal or a device answers at once), then
+// fstat on the descriptor. Windows: CreateFileW, which never waits for a
+// pipe's server, then the handle must be a disk file that is no folder.
+// Returns 0 with *file open (and *stamp filled when not null),
+// kErrorNotRegularFile for an entry of any other kind, or the system error
+// code (2 or 3 when nothing of that name exists).
+[[nodiscard]] int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp);
+
+// The bytes of a regular file opened as OpenRegularFile opens it, at most
+// max_bytes of them (the rest is left unread). Every file the launcher and
+// the check read by name is read here. Returns 0 with *bytes filled, or
+// OpenRegularFile's answer, or the error of a failed read (*bytes empty).
+[[nodiscard]] int ReadRegularFile(const std::string& path, std::size_t max_bytes,
+                                  std::string* bytes, FileStamp* stamp = nullptr);
 
 // True when the path is a file-system root ("C:\", "C:", "\\srv\share",
 // "/").

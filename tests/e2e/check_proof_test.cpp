@@ -24,14 +24,15 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// The "argv" array of the check's JSON, \u00XX escapes read back as bytes
-// (the check escapes only bytes that are not valid UTF-8, and controls).
-Strings JsonArgv(const std::string& json, bool* found) {
+// An array of strings of the check's JSON ("argv", "argv_hex"), escapes
+// read back (only quotes, backslashes and controls are escaped in these).
+Strings JsonArray(const std::string& json, const std::string& name, bool* found) {
   Strings out;
   *found = false;
-  std::string::size_type i = json.find("\"argv\": [");
+  const std::string head = "\"" + name + "\": [";
+  std::string::size_type i = json.find(head);
   if (i == std::string::npos) return out;
-  i += 9;
+  i += head.size();
   for (;;) {
     while (i < json.size() &&
            (json[i] == ' ' || json[i] == '\n' || json[i] == '\r' || json[i] == ',')) {
@@ -67,8 +68,20 @@ Strings JsonArgv(const std::string& json, bool* found) {
   return out;
 }
 
-// The probe's arguments in UTF-8, as the check reports them (Windows: the
-// probe prints them in the ANSI code page).
+// The arguments' exact bytes, from "argv_hex".
+Strings JsonArgv(const std::string& json, bool* found) {
+  Strings out;
+  for (const std::string& hex : JsonArray(json, "argv_hex", found)) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+      bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    out.push_back(bytes);
+  }
+  return out;
+}
+
+// The probe's arguments, byte for byte.
 Strings ProbeArgs(const std::string& output) {
   Strings out;
   for (const std::string& line : Lines(output)) {
@@ -77,7 +90,7 @@ Strings ProbeArgs(const std::string& output) {
     for (std::size_t i = 5; i + 1 < line.size(); i += 2) {
       value += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
     }
-    out.push_back(platform::SystemTextToUtf8(value));
+    out.push_back(value);
   }
   return out;
 }
@@ -158,6 +171,12 @@ TEST_P(CheckProof, PredictedArgvIsWhatTheChildReceives) {
   bool found = false;
   const Strings predicted = JsonArgv(checked.output, &found);
   ASSERT_TRUE(found) << checked.output;
+  // "argv" has one string for each argument, its bytes that are not UTF-8
+  // replaced, never taken for characters.
+  bool strings_found = false;
+  const Strings as_text = JsonArray(checked.output, "argv", &strings_found);
+  ASSERT_TRUE(strings_found);
+  EXPECT_EQ(as_text.size(), predicted.size());
   EXPECT_EQ(predicted, received) << c.label << "\npredicted: " << Show(predicted)
                                  << "\nreceived:  " << Show(received);
 }
@@ -351,7 +370,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct BadInput {
   const char* label;
   std::string args;     // after the program; FILE is a configuration that exists
-  std::string message;  // part of what the check says
+  std::string message;  // part of what the check says; "" when it cannot say
+  bool output_lost = false;  // its standard output and error take nothing
 };
 
 TEST_F(LauncherTest, CheckRefusesBadInputWithItsUsageCode) {
@@ -364,10 +384,16 @@ TEST_F(LauncherTest, CheckRefusesBadInputWithItsUsageCode) {
       {"no file", "--json", "no configuration file"},
       {"unknown option", "--verbose FILE", "unknown option"},
       {"two files", "FILE FILE", "one configuration file"},
+      {"a report that could not be written", "--json FILE", "", true},
   };
   for (const BadInput& c : cases) {
-    const RunResult r = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) + " " +
-                                    kb::ReplaceAll(c.args, "FILE", file));
+    const std::string line = kb::QuoteArgument(BuiltProgram("launcher_check")) + " " +
+                             kb::ReplaceAll(c.args, "FILE", file);
+    if (c.output_lost) {
+      EXPECT_EQ(RunWithUnwritableOutput(line), 3) << c.label;
+      continue;
+    }
+    const RunResult r = kbtest::Run(line);
     ASSERT_TRUE(r.started) << c.label;
     EXPECT_EQ(r.exit_code, 3) << c.label << "\n" << r.output;
     EXPECT_NE(r.output.find(c.message), std::string::npos) << c.label << "\n" << r.output;

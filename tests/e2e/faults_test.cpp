@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "env/env_calls.h"
 #include "platform/fs.h"
 #include "support/e2e_support.h"
+#include "support/java_homes.h"
 
 namespace kbtest {
 namespace {
@@ -68,11 +70,24 @@ TEST_F(Faults, ConfigurationFilesOfEveryShape) {
   std::string big = std::string(kSection) + "launchercmd=" + Child() +
                     "\nlauncherargs=--tc-quiet --tc-exit=2\n";
   while (big.size() < 5 * 1024 * 1024) big += "filler_" + std::to_string(big.size()) + "=x\n";
+  // Every level doubles the one below: 2^23 characters from one line.
+  std::string nested = "[properties]\n";
+  for (int i = 0; i < 23; ++i) {
+    nested += "P" + std::to_string(i) + "=<P" + std::to_string(i + 1) + "><P" +
+              std::to_string(i + 1) + ">\n";
+  }
+  nested += "P23=x\n" + std::string(kSection) + "launchercmd=" + Child() + "\nMainClass=<P0>\n";
+  // Each value well within the bound, but not all of them together.
+  std::string spread = "[properties]\nL=" + std::string(4000, 'l') + "\n" + kSection +
+                       "launchercmd=" + Child() + "\n";
+  for (int i = 1; i <= 300; ++i) spread += "AddtlArgs_" + std::to_string(i) + "=<L>\n";
   const Case cases[] = {
       // Nothing to start: an empty command line cannot be created.
       {"empty", "", SeenExit(-1), "-1"},
       {"binary", binary, SeenExit(-1), "-1"},
       {"five megabytes", big, 2, "2"},
+      {"placeholders nested 24 levels deep", nested, SeenExit(-103), "-103"},
+      {"one long placeholder in 300 numbered keys", spread, SeenExit(-103), "-103"},
   };
   for (const Case& c : cases) {
     WriteIni(c.content);
@@ -82,6 +97,65 @@ TEST_F(Faults, ConfigurationFilesOfEveryShape) {
               std::string::npos)
         << c.name;
     RemoveLogs();  // the next run's log is then the only one
+  }
+}
+
+// A FIFO read by name would hold the launcher and the check for ever; a
+// folder cannot be read. Windows has no FIFOs in folders: a folder stands
+// in there.
+// A runtime's line that holds the given Java option and is too long to pass
+// directly, so that its arguments go through an argument file.
+std::string LongJavaLine(const std::string& option) {
+  std::string ini = std::string(kSection) + "javasearch=bundled:jre\nJavaArgs_1=" + option + "\n";
+  for (int i = 2; i <= 10; ++i) {
+    ini += "JavaArgs_" + std::to_string(i) + "=-Dp" + std::to_string(i) + "=" + std::string(4000, 'v') + "\n";
+  }
+  return ini + "MainClass=app.Main\n";
+}
+
+TEST_F(Faults, FilesThatAreNotRegularAreNeverWaitedOn) {
+  const std::string ini = Join(app_dir_, "tool.ini");
+  const struct {
+    const char* name;
+    std::string config;
+    std::string entry;  // made no regular file, in the application folder
+    int exit_code;
+    std::string says;  // in the launcher's output or log
+    int check_exit;
+  } cases[] = {
+      {"configuration file", "", "tool.ini", SeenExit(-100), "This file is missing: " + ini, 3},
+      {"master property file",
+       "[properties]\nMASTERPROP=m.ini\n" + std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=<WHO>\n",
+       "m.ini", 0,
+       "WARNING: DataControl::GetProperties::masterProperty=" + Join(app_dir_, "m.ini") +
+           ": not a regular file",
+       1},
+      // Before the release row, which leaves the runtime without a version.
+      {"user argument file on a line too long to pass directly", LongJavaLine("@opts.txt"),
+       "opts.txt", SeenExit(-1), "(@opts.txt) cannot be read", 2},
+      {"release file of a runtime",
+       std::string(kSection) + "javasearch=bundled:jre\nMainClass=app.Main\n",
+       Join("jre", "release"), SeenExit(-108),
+       "INFO: Launcher::Run::start::javasearch=bundled:jre: " + Join(app_dir_, "jre") +
+           ", version unknown: not a regular file",
+       2},
+  };
+  Install();
+  MakeJavaHome(Join(app_dir_, "jre"), "17", Child());
+  for (const auto& c : cases) {
+    WriteIni(c.config);
+    MakeNonRegularFile(Join(app_dir_, c.entry));
+    const RunResult r = Launch();
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.name << "\n" << r.output;
+    EXPECT_NE((r.output + LogContent()).find(c.says), std::string::npos)
+        << c.name << "\n" << r.output << LogContent();
+    const RunResult checked = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) +
+                                          " " + kb::QuoteArgument(ini));
+    EXPECT_EQ(checked.exit_code, c.check_exit) << c.name << "\n" << checked.output;
+    RemoveLogs();
+    std::error_code ignored;
+    std::filesystem::remove_all(Join(app_dir_, c.entry), ignored);
   }
 }
 

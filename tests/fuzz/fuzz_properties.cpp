@@ -1,7 +1,8 @@
 // The property list and placeholder replacement: a configuration file and a
 // master property file made from the input, GetProperties on them, then
 // ReplaceProperties on arbitrary text, checked against a plain
-// left-to-right replacement of every entry in list order.
+// left-to-right replacement of every entry in list order, and refused where
+// that would make the text longer by more than the limit.
 //
 // Input: the configuration file's text after its "[properties]" line, the
 // master file's text, and the text to replace in, separated by NUL bytes.
@@ -40,12 +41,35 @@ std::string ReplaceEach(const std::string& text, const std::string& from, const 
   return result;
 }
 
-std::string ExpectedReplacement(const std::vector<kb::PropertyEntry>& entries,
-                                std::string text) {
-  for (const kb::PropertyEntry& entry : entries) {
-    text = ReplaceEach(text, "<" + entry.name + ">", entry.value);
+std::size_t CountEach(const std::string& text, const std::string& from) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text.compare(i, from.size(), from) == 0) {
+      ++count;
+      i += from.size();
+    } else {
+      ++i;
+    }
   }
-  return text;
+  return count;
+}
+
+// False when the placeholders would make the text more than the limit
+// longer, which the launcher refuses rather than build.
+bool ExpectedReplacement(const std::vector<kb::PropertyEntry>& entries, std::string text,
+                         std::string* out) {
+  unsigned long long added = 0;
+  for (const kb::PropertyEntry& entry : entries) {
+    const std::string from = "<" + entry.name + ">";
+    if (entry.value.size() > from.size()) {
+      added += static_cast<unsigned long long>(CountEach(text, from)) *
+               (entry.value.size() - from.size());
+      if (added > kb::kMaxReplacementGrowth) return false;
+    }
+    text = ReplaceEach(text, from, entry.value);
+  }
+  *out = text;
+  return true;
 }
 
 std::string WithoutSeparators(std::string text) {
@@ -96,7 +120,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       KB_FUZZ_CHECK(entry.value.size() <= 4095);
     }
 
-    KB_FUZZ_CHECK(control.ReplaceProperties(text) == ExpectedReplacement(entries, text));
+    std::string expected;
+    const bool fits = ExpectedReplacement(entries, text, &expected);
+    KB_FUZZ_CHECK(control.ReplaceProperties(text) == (fits ? expected : text));
+    KB_FUZZ_CHECK(control.ReplacementLimitReached() == !fits);
     // Text without a placeholder start comes back as it is.
     if (text.find('<') == std::string::npos) {
       KB_FUZZ_CHECK(control.ReplaceProperties(text) == text);
@@ -105,8 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     control.FreeProperties();
     control.FreeProperties();
     KB_FUZZ_CHECK(control.Properties().size() == 1);
-    KB_FUZZ_CHECK(control.ReplaceProperties(text) ==
-                  ExpectedReplacement(control.Properties(), text));
+    // Only the empty entry is left, which can only shorten a text.
+    KB_FUZZ_CHECK(ExpectedReplacement(control.Properties(), text, &expected));
+    KB_FUZZ_CHECK(control.ReplaceProperties(text) == expected);
   }
   kb::LogFilePath().clear();
   std::error_code ignored;

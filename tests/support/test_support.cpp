@@ -1,12 +1,19 @@
 #include "support/test_support.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <utility>
 
 #include "common/command_line.h"
 #include "platform/fs.h"
@@ -126,6 +133,16 @@ void CopyFile(const std::string& from, const std::string& to) {
   fs::copy_file(fs::u8path(from), fs::u8path(to), fs::copy_options::overwrite_existing, ec);
 }
 
+void MakeNonRegularFile(const std::string& path) {
+  std::error_code ec;
+  fs::remove_all(path, ec);
+#ifdef _WIN32
+  fs::create_directory(path, ec);
+#else
+  ::mkfifo(path.c_str(), 0600);
+#endif
+}
+
 std::vector<std::string> ListDir(const std::string& path) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -168,6 +185,28 @@ std::string LogForm(const std::string& bytes) {
     out += bytes[i];
   }
   return out;
+}
+
+int RunWithUnwritableOutput(const std::string& command_line) {
+#ifdef _WIN32
+  platform::Pipe pipe;
+  if (platform::CreateChildPipe(&pipe) != 0) return -1;
+  pipe.read.Close();
+  platform::Handle output = std::move(pipe.write);
+#else
+  // A pipe without reader would end the program by SIGPIPE instead.
+  platform::Handle output(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+#endif
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  options.std_output = &output;
+  platform::Child child;
+  if (platform::StartChild(command_line, options, &child) != 0) return -1;
+  output.Close();
+  child.Wait();
+  std::int32_t code = -1;
+  child.ExitCode(&code);
+  return code;
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -72,6 +72,10 @@ bool FileExists(const std::string& path);
 void MakeDirs(const std::string& path);
 void CopyFile(const std::string& from, const std::string& to);  // keeps mode
 std::vector<std::string> ListDir(const std::string& path);  // names only
+// Puts an entry that is no regular file at the path: a FIFO that nobody
+// writes (a plain read of it waits for ever) where the system has them,
+// else (Windows) a folder. Any entry of that name is removed first.
+void MakeNonRegularFile(const std::string& path);
 
 struct RunResult {
   int exit_code = -1;       // as the system reports it (POSIX: 0-255, 128+N)
@@ -85,6 +89,10 @@ RunResult Run(const std::string& command_line);
 // What the log must hold for relayed bytes, worked out byte by byte: every
 // line feed not preceded by a carriage return gets one.
 std::string LogForm(const std::string& bytes);
+
+// Runs a command line whose standard output and error take nothing (POSIX
+// /dev/full; Windows a pipe whose reading end is closed). Its exit code.
+int RunWithUnwritableOutput(const std::string& command_line);
 
 // Splits text at "\n" (a preceding "\r" removed).
 std::vector<std::string> Lines(const std::string& text);

@@ -37,6 +37,30 @@ Bytes IconFile(const Bytes& image, std::uint16_t type = 1, std::uint16_t count =
   return file;
 }
 
+// The icon's directory entry says this width and height (0 for 256).
+Bytes WithEntrySize(Bytes file, std::uint8_t width, std::uint8_t height) {
+  file[6] = width;
+  file[7] = height;
+  return file;
+}
+
+// Sound PNG images, their CRCs worked out by zlib: 16x16 with pixels, and
+// 256x256 with its header and end chunk only.
+Bytes Png16() {
+  return {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48,
+          0x44, 0x52, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x10, 0x08, 0x06, 0x00, 0x00,
+          0x00, 0x1f, 0xf3, 0xff, 0x61, 0x00, 0x00, 0x00, 0x16, 0x49, 0x44, 0x41, 0x54, 0x78,
+          0xda, 0x63, 0xa8, 0xa7, 0x10, 0x30, 0x8c, 0x1a, 0x30, 0x6a, 0xc0, 0xa8, 0x01, 0xc3,
+          0xc5, 0x00, 0x00, 0x20, 0x88, 0xfc, 0x10, 0x13, 0xa9, 0xbc, 0x3b, 0x00, 0x00, 0x00,
+          0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+}
+Bytes Png256() {
+  return {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49,
+          0x48, 0x44, 0x52, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x08, 0x06,
+          0x00, 0x00, 0x00, 0x5c, 0x72, 0xa8, 0x66, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45,
+          0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+}
+
 Bytes BitmapImage() {
   Bytes image;
   Put32(&image, 40);  // BITMAPINFOHEADER size
@@ -91,14 +115,25 @@ TEST(BrandTest, OptionsNeedATargetAndSomethingToChange) {
 }
 
 TEST(BrandTest, IconFilesThatAreNotIconsAreRefused) {
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3};
+  const Bytes png_junk = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3, 4, 5, 6, 7};
+  Bytes png_bad_crc = Png16();
+  png_bad_crc[45] ^= 0x01;  // a byte of the pixel data
+  Bytes png_cut = Png16();
+  png_cut.resize(png_cut.size() - 12);  // no end chunk
   const struct {
     const char* what;
     Bytes file;
     bool valid;
   } cases[] = {
       {"bitmap image", IconFile(BitmapImage()), true},
-      {"png image", IconFile(png), true},
+      {"png image", IconFile(Png16()), true},
+      {"png image of 256 pixels, 0 in the directory", WithEntrySize(IconFile(Png256()), 0, 0),
+       true},
+      {"png signature followed by junk", IconFile(png_junk), false},
+      {"png image of another size than its entry", WithEntrySize(IconFile(Png16()), 32, 32),
+       false},
+      {"png image with a wrong CRC", IconFile(png_bad_crc), false},
+      {"png image without its end chunk", IconFile(png_cut), false},
       {"text", Bytes{'h', 'e', 'l', 'l', 'o', ',', ' ', 'n', 'o'}, false},
       {"empty", Bytes{}, false},
       {"cursor file", IconFile(BitmapImage(), 2), false},

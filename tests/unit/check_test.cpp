@@ -155,6 +155,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "[default]\njavamin=99\njavasearch=env:KB_CHECK_UNSET_HOME\nMainClass=a.B\n",
                     {},
                     {"error java-not-found 0"}},
+        FindingCase{"placeholders doubling at 24 levels pass the limit: the launch ends with -103",
+                    [] {
+                      std::string ini = "[properties]\n";
+                      for (int i = 0; i < 23; ++i) {
+                        ini += "P" + std::to_string(i) + "=<P" + std::to_string(i + 1) + "><P" +
+                               std::to_string(i + 1) + ">\n";
+                      }
+                      return ini + "P23=x\n[default]\nlaunchercmd=CHILD\nMainClass=<P0>\n";
+                    }(),
+                    {},
+                    {"error properties-failed 0"}},
         FindingCase{"master property file missing",
                     "[properties]\nMASTERPROP=absent.ini\n[default]\nlaunchercmd=CHILD\n",
                     {},
@@ -324,14 +335,30 @@ TEST_F(CheckTest, TheDemoConfigurationPassesWithoutFindings) {
   EXPECT_FALSE(report.program.empty());
 }
 
-TEST_F(CheckTest, TextStaysWithinEightyColumns) {
-  const Report report = Check("[properties]\nLONG=" + std::string(300, 'x') +
-                              "\n[default]\nlaunchercmd=CHILD\nMainClass=<LONG>\n"
-                              "AddtlArgs_1=" +
-                              std::string(200, 'y') + " z\n");
-  const std::string text = kb::check::ToText(report);
-  for (const std::string& line : kbtest::Lines(text)) {
-    EXPECT_LE(line.size(), 79u) << line;
+TEST_F(CheckTest, TextWrapsAtEightyColumnsAndNeverInsideAWord) {
+  const std::string jar = "/opt/" + std::string(50, 'p') + "/" + std::string(60, 'q') + ".jar";
+  std::string words;
+  for (int i = 0; i < 40; ++i) words += "word" + std::to_string(i) + " ";
+  const struct {
+    const char* label;
+    std::string ini;
+    std::string whole;  // a word longer than a line that must stay on one
+  } cases[] = {
+      {"words wrap within eighty columns",
+       "[properties]\nLONG=" + words + "\n[default]\nlaunchercmd=CHILD\nMainClass=<LONG>\n", ""},
+      {"a path longer than a line stays whole",
+       "[default]\nlaunchercmd=CHILD\nClasspath=-cp " + jar + "\nMainClass=a.B\n", jar},
+  };
+  for (const auto& c : cases) {
+    const std::string text = kb::check::ToText(Check(c.ini));
+    for (const std::string& line : kbtest::Lines(text)) {
+      // Only a word too long for any line (here the data folder's log path
+      // too) may run past the width, and nothing after it.
+      if (line.size() <= 79) continue;
+      EXPECT_EQ(line.find(' ', 79), std::string::npos) << c.label << line;
+      EXPECT_GT(line.size() - line.rfind(' ') - 1, 79u - 17u) << c.label << line;
+    }
+    if (!c.whole.empty()) EXPECT_NE(text.find(c.whole), std::string::npos) << c.label << text;
   }
 }
 
@@ -344,7 +371,7 @@ std::ostream& operator<<(std::ostream& out, const JsonCase& c) { return out << c
 
 class JsonStringTest : public ::testing::TestWithParam<JsonCase> {};
 
-TEST_P(JsonStringTest, ValidUtf8StaysAndOtherBytesAreEscaped) {
+TEST_P(JsonStringTest, ValidUtf8StaysAndOtherBytesBecomeReplacementCharacters) {
   EXPECT_EQ(kb::check::JsonString(GetParam().bytes), GetParam().json) << GetParam().label;
 }
 
@@ -357,10 +384,13 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"NUL", std::string("a\0b", 3), "\"a\\u0000b\""},
         JsonCase{"valid two, three and four bytes", "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80",
                  "\"\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80\""},
-        JsonCase{"a Latin-1 byte", "caf\xE9", "\"caf\\u00e9\""},
-        JsonCase{"truncated sequence", "\xE2\x82", "\"\\u00e2\\u0082\""},
-        JsonCase{"overlong slash", "\xC0\xAF", "\"\\u00c0\\u00af\""},
-        JsonCase{"surrogate half", "\xED\xA0\x80", "\"\\u00ed\\u00a0\\u0080\""},
-        JsonCase{"beyond U+10FFFF", "\xF4\x90\x80\x80", "\"\\u00f4\\u0090\\u0080\\u0080\""}));
+        JsonCase{"a Latin-1 byte", "caf\xE9", "\"caf\xEF\xBF\xBD\""},
+        JsonCase{"bytes are never taken for the characters of their values",
+                 "\xFC\xFF|\xC3\xBC\xC3\xBF", "\"\xEF\xBF\xBD\xEF\xBF\xBD|\xC3\xBC\xC3\xBF\""},
+        JsonCase{"truncated sequence", "\xE2\x82", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        JsonCase{"overlong slash", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        JsonCase{"surrogate half", "\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        JsonCase{"beyond U+10FFFF", "\xF4\x90\x80\x80",
+                 "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}));
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/fs.h"
@@ -137,6 +138,24 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, bool exec
   // could name a folder above the one meant.
   ::unlink(path.c_str());
   return false;
+}
+
+int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
+  // O_NONBLOCK: opening a FIFO that has no writer would otherwise wait for
+  // one for ever, and so would a terminal or some devices.
+  Handle opened(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!opened.valid()) return errno == ENOENT || errno == ENOTDIR ? kErrorFileNotFound : errno;
+  struct stat st;
+  if (::fstat(static_cast<int>(opened.get()), &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return kErrorNotRegularFile;
+  if (stamp != nullptr) {
+    stamp->size = static_cast<std::int64_t>(st.st_size);
+    stamp->written_sec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    stamp->written_nsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    stamp->id = static_cast<std::uint64_t>(st.st_ino);
+  }
+  *file = std::move(opened);
+  return 0;
 }
 
 bool IsRootPath(const std::string& path) {

@@ -1,7 +1,4 @@
-#include <errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <map>
@@ -9,52 +6,17 @@
 #include <mutex>
 #include <string>
 
-#include "platform/handle.h"
+#include "platform/fs.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
 
 namespace platform {
 namespace {
 
-// What identifies one version of a file: a rewrite changes the size or the
-// modification time (nanoseconds, so two writes in one second differ).
-struct FileStamp {
-  std::int64_t size = -1;
-  std::int64_t mtime_sec = 0;
-  std::int64_t mtime_nsec = 0;
-  std::uint64_t inode = 0;
-  bool operator==(const FileStamp& o) const {
-    return size == o.size && mtime_sec == o.mtime_sec && mtime_nsec == o.mtime_nsec &&
-           inode == o.inode;
-  }
-};
-
 struct CachedFile {
   FileStamp stamp;
   std::shared_ptr<const ProfileReader> reader;
 };
-
-bool ReadRegularFile(const std::string& path, FileStamp* stamp, std::string* bytes) {
-  const Handle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.valid()) return false;
-  const int fd = static_cast<int>(file.get());
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  stamp->size = static_cast<std::int64_t>(st.st_size);
-  stamp->mtime_sec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-  stamp->mtime_nsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
-  stamp->inode = static_cast<std::uint64_t>(st.st_ino);
-  bytes->clear();
-  bytes->reserve(static_cast<std::size_t>(st.st_size));
-  char chunk[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    bytes->append(chunk, static_cast<std::size_t>(got));
-  }
-}
 
 // The parsed file for a path, kept while the file's stamp is unchanged, so
 // that repeated lookups (2,000 numbered keys) do not re-read a large file
@@ -66,13 +28,15 @@ std::shared_ptr<const ProfileReader> ReaderFor(const std::string& path) {
   static std::map<std::string, CachedFile> cache;
   if (path.empty()) return nullptr;
 
+  // A look at the entry, which never opens it, decides whether the cached
+  // reader still holds; the read itself never waits on what it opens.
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
   FileStamp now;
   now.size = static_cast<std::int64_t>(st.st_size);
-  now.mtime_sec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-  now.mtime_nsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
-  now.inode = static_cast<std::uint64_t>(st.st_ino);
+  now.written_sec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  now.written_nsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+  now.id = static_cast<std::uint64_t>(st.st_ino);
 
   std::lock_guard<std::mutex> guard(lock);
   auto it = cache.find(path);
@@ -80,7 +44,9 @@ std::shared_ptr<const ProfileReader> ReaderFor(const std::string& path) {
 
   FileStamp read_stamp;
   std::string bytes;
-  if (!ReadRegularFile(path, &read_stamp, &bytes)) return nullptr;
+  if (ReadRegularFile(path, static_cast<std::size_t>(-1), &bytes, &read_stamp) != 0) {
+    return nullptr;
+  }
   auto reader = std::make_shared<const ProfileReader>(bytes);
   // A few files per run at most (configuration and master file); keep the
   // cache from growing without bound in long test runs all the same.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 #include "platform/handle.h"
@@ -171,6 +172,34 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes,
   // could name a folder above the one meant.
   ::DeleteFileW(wide_path.c_str());
   return false;
+}
+
+int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
+  // Backup semantics let a folder be opened too, so that it is told apart
+  // from a file that may not be read; sharing everything keeps the file
+  // usable by whoever else has it open.
+  Handle opened(win32::FromHandle(::CreateFileW(
+      win32::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+  if (!opened.valid()) return win32::LastError();
+  const HANDLE handle = win32::ToHandle(opened.get());
+  // A pipe, the console or another device: reading it could wait for ever.
+  if (::GetFileType(handle) != FILE_TYPE_DISK) return kErrorNotRegularFile;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(handle, &info)) return win32::LastError();
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return kErrorNotRegularFile;
+  if (stamp != nullptr) {
+    stamp->size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+                                            info.nFileSizeLow);
+    const std::uint64_t written =
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime;
+    stamp->written_sec = static_cast<std::int64_t>(written / 10000000u);
+    stamp->written_nsec = static_cast<std::int64_t>(written % 10000000u) * 100;
+    stamp->id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  *file = std::move(opened);
+  return 0;
 }
 
 bool IsRootPath(const std::string& path) {
