@@ -81,7 +81,8 @@ Strings JsonArgv(const std::string& json, bool* found) {
   return out;
 }
 
-// The probe's arguments, byte for byte.
+// The probe's arguments, byte for byte, in UTF-8 (Windows: the probe
+// receives and prints them in the ANSI code page).
 Strings ProbeArgs(const std::string& output) {
   Strings out;
   for (const std::string& line : Lines(output)) {
@@ -90,7 +91,7 @@ Strings ProbeArgs(const std::string& output) {
     for (std::size_t i = 5; i + 1 < line.size(); i += 2) {
       value += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
     }
-    out.push_back(value);
+    out.push_back(platform::SystemTextToUtf8(value));
   }
   return out;
 }
