@@ -7,6 +7,8 @@
 
 #include "brand/brand.h"
 #include "platform/fs.h"
+#include "platform/text.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace {
@@ -22,7 +24,8 @@ constexpr int kExitUpdateFailed = 2;
 constexpr WORD kDefaultLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
 int Fail(const std::string& message, int code = kExitBadInput) {
-  std::fprintf(stderr, "launcher_brand: %s\n", message.c_str());
+  (void)platform::WriteStdText(platform::StdStream::kError,
+                               "launcher_brand: " + message + "\n");  // nowhere else to tell
   return code;
 }
 
@@ -37,12 +40,8 @@ bool ReadWholeFile(const std::string& path, brand::Bytes* bytes) {
   return true;
 }
 
-std::u16string FromAnsi(const std::string& text) {
-  if (text.empty()) return std::u16string();
-  const int n =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+std::u16string FromUtf8(const std::string& text) {
+  const std::wstring wide = platform::win32::Wide(text);
   return std::u16string(wide.begin(), wide.end());
 }
 
@@ -50,7 +49,8 @@ std::u16string FromAnsi(const std::string& text) {
 class DataModule {
  public:
   explicit DataModule(const std::string& path)
-      : module_(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+      : module_(::LoadLibraryExW(platform::win32::Wide(path).c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE)) {}
   ~DataModule() {
     if (module_ != nullptr) ::FreeLibrary(module_);
   }
@@ -211,7 +211,7 @@ void ReplaceIcon(const std::vector<brand::IconImage>& images, std::vector<Resour
 // resources back in when the update ends, so a removal only takes effect
 // when the update starts from none and every kept resource is written again.
 bool Apply(const std::string& path, const std::vector<Resource>& resources, std::string* error) {
-  HANDLE update = ::BeginUpdateResourceA(path.c_str(), TRUE);
+  HANDLE update = ::BeginUpdateResourceW(platform::win32::Wide(path).c_str(), TRUE);
   if (update == nullptr) {
     *error = "cannot open " + path + " for the update (" + ErrorText(::GetLastError()) + ")";
     return false;
@@ -242,7 +242,8 @@ std::string BaseName(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = platform::ProgramArguments(argc, argv);
+  if (!args.empty()) args.erase(args.begin());
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "/?") {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
     return args.empty() ? kExitBadInput : 0;
@@ -250,11 +251,10 @@ int main(int argc, char** argv) {
   brand::Options options;
   std::string error;
   if (!brand::ParseOptions(args, &options, &error)) {
-    std::fprintf(stderr, "launcher_brand: %s\n%s", error.c_str(), kUsage);
-    return kExitBadInput;
+    return Fail(error + "\n" + kUsage);
   }
 
-  const DWORD attributes = ::GetFileAttributesA(options.target.c_str());
+  const DWORD attributes = ::GetFileAttributesW(platform::win32::Wide(options.target).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Fail("cannot find " + options.target);
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Fail(options.target + " is a folder");
   // Checked here because an administrator (and root under Wine) could
@@ -289,10 +289,10 @@ int main(int argc, char** argv) {
     std::uint16_t numbers[4];
     const bool has_version = brand::ParseVersion(options.version, numbers);
     brand::VersionStrings strings;
-    strings.product_name = FromAnsi(options.name);
-    strings.company = FromAnsi(options.company);
-    strings.description = FromAnsi(options.description);
-    strings.file_name = FromAnsi(BaseName(options.target));
+    strings.product_name = FromUtf8(options.name);
+    strings.company = FromUtf8(options.company);
+    strings.description = FromUtf8(options.description);
+    strings.file_name = FromUtf8(BaseName(options.target));
     brand::Bytes rebranded;
     if (version == nullptr || !brand::RebrandVersion(version->data, has_version ? numbers : nullptr,
                                                      strings, &rebranded)) {
@@ -302,10 +302,11 @@ int main(int argc, char** argv) {
   }
 
   if (!Apply(options.target, resources, &error)) return Fail(error, kExitUpdateFailed);
-  std::printf("%s: branded", options.target.c_str());
-  if (!options.name.empty()) std::printf(" as \"%s\"", options.name.c_str());
-  if (!options.version.empty()) std::printf(", version %s", options.version.c_str());
-  if (!images.empty()) std::printf(", %u icon images", static_cast<unsigned>(images.size()));
-  std::printf("\n");
+  std::string report = options.target + ": branded";
+  if (!options.name.empty()) report += " as \"" + options.name + "\"";
+  if (!options.version.empty()) report += ", version " + options.version;
+  if (!images.empty()) report += ", " + std::to_string(images.size()) + " icon images";
+  // The branding is done; a report that cannot be shown changes nothing.
+  (void)platform::WriteStdText(platform::StdStream::kOutput, report + "\n");
   return 0;
 }

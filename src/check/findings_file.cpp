@@ -88,6 +88,12 @@ void CheckKeyNames(const IniScan& scan, const Section& section, Report* report) 
 // Structure of every section, and the keys of the sections that are read.
 void CheckStructure(const IniScan& scan, Report* report) {
   const std::string& file = scan.path();
+  for (const std::size_t line : scan.utf8_lines()) {
+    Add(report, Severity::kWarning, "utf8-without-mark", file, line,
+        "this line holds UTF-8 text, but a file without a byte-order mark is read in the "
+        "ANSI code page, so these characters reach the launch as others: save plain Latin "
+        "text in the ANSI code page, anything else as UTF-16LE with a byte-order mark");
+  }
   const std::vector<Section>& sections = scan.reader().Sections();
   std::map<std::string, std::size_t> seen;  // lower-cased name -> first line
   for (std::size_t i = 0; i < sections.size(); ++i) {

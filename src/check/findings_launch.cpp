@@ -11,6 +11,7 @@
 #include "platform/fs.h"
 #include "platform/program_search.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace check {

@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "platform/fs.h"
+#include "platform/program_search.h"
 
 namespace kb {
 namespace check {
@@ -10,6 +11,40 @@ IniScan::IniScan(const std::string& path) : path_(path) {
   std::string bytes;
   if (platform::ReadRegularFile(path, static_cast<std::size_t>(-1), &bytes) != 0) return;
   Parse(bytes);
+}
+
+std::vector<std::size_t> LinesWithUtf8Sequences(const std::string& bytes) {
+  std::vector<std::size_t> lines;
+  std::size_t number = 1;
+  bool marked = false;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c == '\r' || c == '\n') {
+      // Counted as the reader counts: CR LF, a lone LF and a lone CR.
+      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+      ++i;
+      ++number;
+      marked = false;
+      continue;
+    }
+    // A lead byte followed by as many continuation bytes as it announces.
+    const std::size_t follow = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2
+                               : c >= 0xF0 && c <= 0xF4                ? 3
+                                                                       : 0;
+    std::size_t n = 0;
+    while (n < follow && i + 1 + n < bytes.size() &&
+           (static_cast<unsigned char>(bytes[i + 1 + n]) & 0xC0) == 0x80) {
+      ++n;
+    }
+    if (follow > 0 && n == follow) {
+      if (!marked) lines.push_back(number);
+      marked = true;
+      i += 1 + follow;
+    } else {
+      ++i;
+    }
+  }
+  return lines;
 }
 
 IniScan IniScan::FromBytes(const std::string& path, const std::string& bytes) {
@@ -30,7 +65,12 @@ void IniScan::Parse(const std::string& bytes) {
   // Kept: the service does not skip a UTF-8 byte-order mark, which then
   // belongs to the first line.
   utf8_bom_ = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
-  reader_ = platform::ProfileReader(bytes);
+  // Without a mark the system reads the file in its code page (Windows:
+  // ANSI): the scan reads it the same way, and notes the lines whose bytes
+  // form UTF-8 sequences, which that reading turns into other characters.
+  const std::string text = utf8_bom_ ? bytes : platform::SystemTextToUtf8(bytes);
+  if (text != bytes) utf8_lines_ = LinesWithUtf8Sequences(bytes);
+  reader_ = platform::ProfileReader(text);
 }
 
 const IniScan::Section* IniScan::FirstSection(const std::string& name) const {

@@ -6,11 +6,16 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/profile_reader.h"
 
 namespace kb {
 namespace check {
+
+// The lines (1-based, counted as ProfileReader counts them) that hold a
+// UTF-8 sequence of two or more bytes.
+std::vector<std::size_t> LinesWithUtf8Sequences(const std::string& bytes);
 
 class IniScan {
  public:
@@ -39,6 +44,10 @@ class IniScan {
   bool utf8_bom() const { return utf8_bom_; }
   // The file was UTF-16LE with a byte-order mark (scanned as UTF-8).
   bool utf16() const { return utf16_; }
+  // Lines of a file without a byte-order mark whose bytes form UTF-8
+  // sequences that the system reads as other characters (Windows: through
+  // the ANSI code page; never on POSIX, which reads bytes as they are).
+  const std::vector<std::size_t>& utf8_lines() const { return utf8_lines_; }
 
  private:
   void Parse(const std::string& bytes);
@@ -47,6 +56,7 @@ class IniScan {
   platform::ProfileReader reader_;
   bool utf8_bom_ = false;
   bool utf16_ = false;
+  std::vector<std::size_t> utf8_lines_;
 };
 
 }  // namespace check

@@ -11,6 +11,7 @@
 
 #include "check/analysis.h"
 #include "check/output.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -34,24 +35,36 @@ const char kUsage[] =
     "Exit code: 0 no findings but notes, 1 warnings, 2 errors, 3 bad usage or file,\n"
     "or a report that could not be written.\n";
 
+// A message that cannot be written has nowhere else to go.
+void Error(const std::string& message) {
+  (void)platform::WriteStdText(platform::StdStream::kError, "launcher_check: " + message);
+}
+
 int Usage(const std::string& message) {
-  std::fprintf(stderr, "launcher_check: %s\n\n%s", message.c_str(), kUsage);
+  Error(message + "\n\n" + kUsage);
   return kExitUsage;
 }
 
 // False when the text could not be written whole: a full disk, a closed
-// pipe. A lost report must never pass for one without findings.
-bool Print(const std::string& text) {
+// pipe. A lost report must never pass for one without findings. The text
+// report: on a console every character shows; elsewhere it is in the
+// system's code page, as the launcher's own messages are.
+bool Print(const std::string& text) { return platform::WriteStdText(platform::StdStream::kOutput, text); }
+
+// The JSON document is UTF-8 wherever it goes, which JSON readers expect.
+bool PrintBytes(const std::string& text) {
   const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   return std::fflush(stdout) == 0 && written && std::ferror(stdout) == 0;
 }
 
 int ReportLost() {
-  std::fprintf(stderr, "launcher_check: the report could not be written\n");
+  Error("the report could not be written\n");
   return kExitUsage;
 }
 
-int Check(int argc, char** argv) {
+int Check(int raw_argc, char** raw_argv) {
+  const std::vector<std::string> argv = platform::ProgramArguments(raw_argc, raw_argv);
+  const int argc = static_cast<int>(argv.size());
   kb::check::Request request;
   bool json = false;
   bool have_config = false;
@@ -84,10 +97,12 @@ int Check(int argc, char** argv) {
   kb::check::Report report;
   std::string error;
   if (!kb::check::Analyse(request, &report, &error)) {
-    std::fprintf(stderr, "launcher_check: %s\n", error.c_str());
+    Error(error + "\n");
     return kExitUsage;
   }
-  if (!Print(json ? kb::check::ToJson(report) : kb::check::ToText(report))) return ReportLost();
+  const bool written =
+      json ? PrintBytes(kb::check::ToJson(report)) : Print(kb::check::ToText(report));
+  if (!written) return ReportLost();
   return report.ExitCode();
 }
 
@@ -98,7 +113,7 @@ int main(int argc, char** argv) {
     return Check(argc, argv);
   } catch (const std::bad_alloc&) {
     // Caught once, here, so that the check never aborts.
-    std::fprintf(stderr, "launcher_check: out of memory\n");
+    Error("out of memory\n");
     return kExitUsage;
   }
 }

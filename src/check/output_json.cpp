@@ -46,8 +46,8 @@ std::string Escape(unsigned value) {
   return buffer;
 }
 
-// System text (Windows: the ANSI code page) as a JSON string.
-std::string Str(const std::string& text) { return JsonString(platform::SystemTextToUtf8(text)); }
+// The tool's own text, UTF-8 on both builds, as a JSON string.
+std::string Str(const std::string& text) { return JsonString(text); }
 
 std::string Line(std::size_t line) {
   return line == 0 ? "null" : IntToString(static_cast<long long>(line));
@@ -173,6 +173,9 @@ std::string ToJson(const Report& r) {
   field("command_line", r.command_known ? Str(r.command_line) : "null");
   field("argv", r.command_known ? Array(r.argv, "  ") : "null");
   field("argv_hex", r.command_known ? Array(r.argv, "  ", Hex) : "null");
+  field("short_forms", Objects(r.short_forms, [](const Report::ShortForm& s) {
+          return "\"original\": " + Str(s.original) + ", \"short\": " + Str(s.short_form);
+        }));
   field("program", StrOrNull(r.program));
   field("runner", Str(r.runner));
   field("waits", Bool(r.runner == "relayed" || r.runner == "hidden"));

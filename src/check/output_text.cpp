@@ -175,6 +175,12 @@ std::string ToText(const Report& r) {
         arg = "[" + arg + "]";
       }
       if (i == 0) arg += r.program.empty() ? "  (not found)" : "  -> " + r.program;
+      for (const Report::ShortForm& change : r.short_forms) {
+        if (r.argv[i].find(change.short_form) != std::string::npos) {
+          arg += "  (short form of " + Visible(change.original) + ")";
+          break;
+        }
+      }
       std::string index = Num(i);
       index = std::string(index.size() < 4 ? 4 - index.size() : 0, ' ') + index + "  ";
       out += index + Wrap(arg, kWidth - 1 - index.size(), index.size()) + "\n";

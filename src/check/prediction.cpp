@@ -1,12 +1,14 @@
 // The child's command line as the launch builds it: the same unit, on the
 // same option state, after the same lookups.
 #include "check/analysis.h"
+#include "check/finding_helpers.h"
 #include "common/command_line.h"
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/data_control.h"
 #include "launcher/child_command.h"
 #include "launcher/java_arg_file.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace check {
@@ -19,6 +21,22 @@ void PredictCommand(DataControl* options, const std::string& platform,
   // What the child receives: Windows' C runtime splits the line by these
   // rules, and the POSIX launcher splits it with this very function.
   report->argv = SplitCommandLine(child.command_line);
+  for (const ShortForms::Change& change : child.short_forms.changes) {
+    report->short_forms.push_back({change.original, change.short_form});
+  }
+  for (const std::string& path : child.short_forms.no_short_name) {
+    Add(report, Severity::kError, "no-short-name", "", 0,
+        "the Java runtime cannot open " + path +
+            ": it reads its command line through the ANSI code page, which cannot hold this "
+            "name, and the volume keeps no short (8.3) name to give instead");
+  }
+  for (const ShortForms::Unholdable& entry : child.short_forms.unholdable) {
+    Add(report, Severity::kWarning, "unholdable-argument", "", 0,
+        "the argument " + Quoted(entry.argument) + " holds " +
+            platform::CodePointName(entry.code_point) +
+            ", which the ANSI code page cannot hold: the Java runtime receives \"?\" in its "
+            "place");
+  }
   report->show_window = child.show_window;
   report->too_long = child.too_long;
   report->java_searched = child.java_searched;

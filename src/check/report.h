@@ -78,6 +78,13 @@ struct Report {
   bool command_known = false;  // false when the launch stops before it
   std::string command_line;
   std::vector<std::string> argv;
+  // Paths of a Java runtime's line given in their short (8.3) form, which
+  // the runtime can read through the ANSI code page: what each one was.
+  struct ShortForm {
+    std::string original;
+    std::string short_form;
+  };
+  std::vector<ShortForm> short_forms;
   std::string program;  // the file the system would start; "" if none
   // "relayed", "hidden", "uninstall", "refused" (the line is too long),
   // "no-java" or "no-properties" (placeholders pass their bound: -103)

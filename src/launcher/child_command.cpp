@@ -4,7 +4,9 @@
 #include "common/text.h"
 #include "config/data_control.h"
 #include "env/env_calls.h"
+#include "launcher/java_arg_file.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace {
@@ -114,13 +116,21 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
 
   out.pass_through = options.GetArgLine();
   line += out.pass_through;
-  out.command_line = options.ReplaceProperties(line);
+  PlacedLine placed = PlaceShortFormsInLine(options.ReplaceProperties(line), SystemPathOracle());
+  out.command_line = std::move(placed.line);
+  out.short_forms = std::move(placed.notes);
+  for (const std::string& text : ShortFormWarnings(out.short_forms)) {
+    out.warnings.push_back({kTagCommandLine, text});
+  }
+  if (placed.changed) read.Log("launch command=", out.command_line);
   out.too_long = CommandLineTooLong(out.command_line);
   return out;
 }
 
 std::string::size_type CommandLineLength(const std::string& command_line) {
-  return command_line.size();
+  // What the system counts: Windows UTF-16 code units of the line passed
+  // to CreateProcessW, POSIX bytes.
+  return platform::NativeLength(command_line);
 }
 
 bool CommandLineTooLong(const std::string& command_line) {

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "launcher/java_search.h"
+#include "launcher/short_forms.h"
 
 namespace kb {
 
@@ -64,8 +65,9 @@ struct ChildCommand {
   std::string command_line;
   // Set when the launcher command names the windowed Java runtime.
   bool show_window = false;
-  // Longer than kMaxCommandLine: the launcher refuses to start it, since a
-  // cut line would run the wrong program or arguments.
+  // Longer than kMaxCommandLine, counted in the system's units (Windows:
+  // UTF-16 code units of the line as passed): the launcher refuses to start
+  // it, since a cut line would run the wrong program or arguments.
   bool too_long = false;
   // The program as it stands in the line (rewritten, separators made
   // native); empty when "launchercmd" is absent.
@@ -83,6 +85,12 @@ struct ChildCommand {
   // What the launcher logs about the assembly ("launch command=",
   // "Launcher::Run::start::launchercmd", ...).
   std::vector<LogLine> log;
+  // What it logs as warnings (paths without a short name, arguments a Java
+  // runtime cannot receive).
+  std::vector<LogLine> warnings;
+  // The paths of a Java runtime's line given in short form, and the rest
+  // (see short_forms.h); command_line is the line as passed.
+  ShortForms short_forms;
 };
 
 // Assembles the command line from the option state, the platform tag (the

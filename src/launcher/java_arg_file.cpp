@@ -5,9 +5,11 @@
 #include "common/text.h"
 #include "env/env_calls.h"
 #include "env/java_runtime.h"
+#include "launcher/short_forms.h"
 #include "platform/exclusive_file.h"
 #include "platform/fs.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace {
@@ -166,7 +168,10 @@ bool JavaArgFileBody(const std::vector<std::string>& arguments, const std::strin
       for (const std::string& inner : ArgFileArguments(user_text)) scan.See(inner);
       continue;
     }
-    *text += QuoteForJavaArgFile(argument) + "\n";
+    // The runtime reads the file through the ANSI code page; the argument
+    // had its short forms placed with the line's. A user's file above is
+    // copied as it is: it is already written for the runtime.
+    *text += platform::ToSystemText(QuoteForJavaArgFile(argument)) + "\n";
     scan.See(argument);
   }
   return true;
@@ -221,7 +226,11 @@ LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninsta
     return out;
   }
   out.arg_file = path;
-  out.command_line = "\"" + program + "\" " + QuoteArgument("@" + path);
+  // The runtime opens the file by the name it receives through the code page.
+  ShortForms notes;
+  out.command_line = "\"" + program + "\" " +
+                     QuoteArgument("@" + ShortFormOf(path, SystemPathOracle(), &notes));
+  out.warnings = ShortFormWarnings(notes);
   return out;
 }
 

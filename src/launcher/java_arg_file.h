@@ -44,6 +44,8 @@ struct LongCommandLine {
   std::string command_line;  // the line to start, when no refusal
   std::string arg_file;      // the file to remove after the child has ended
   std::string refusal;       // why no argument file was used, when not empty
+  // About the file's own name (no short form where one is needed).
+  std::vector<std::string> warnings;
 };
 
 // Why a command line too long to start (CommandLineTooLong) cannot run
@@ -59,7 +61,9 @@ std::string WhyNoArgFile(const std::string& command_line, bool uninstall, const 
 // temporary folder that cannot be used, a user's argument file that cannot
 // be read). The arguments are those the child would get from the long line
 // (SplitCommandLine), with the user's argument files among the Java options
-// written in.
+// written in. Windows: the launcher's own arguments are written in the ANSI
+// code page, through which a Java runtime reads the file, and the file is
+// named by its short form when the code page cannot hold its name.
 LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninstall,
                                    const TempFolder& temp, const std::string& working_folder);
 

@@ -1,13 +1,17 @@
 // Entry point of both launchers: the console one (kind 200) and, built with
 // KB_LAUNCHER_KIND=100 for the GUI subsystem, the windowed one.
 #include <new>
+#include <string>
+#include <vector>
 
+#include "common/command_line.h"
 #include "common/constants.h"
 #include "common/exit_codes.h"
 #include "env/env_calls.h"
 #include "launcher/run.h"
 #include "log/log.h"
 #include "platform/signal_scope.h"
+#include "platform/text.h"
 
 #ifndef KB_LAUNCHER_KIND
 #define KB_LAUNCHER_KIND 200
@@ -16,7 +20,9 @@ static_assert(KB_LAUNCHER_KIND == kb::kKindConsole || KB_LAUNCHER_KIND == kb::kK
               "a launcher is either the console or the windowed kind");
 
 // A GUI-subsystem build enters here too: the C runtime's windowed start-up
-// calls main with the parsed arguments as the console one does.
+// calls main with the parsed arguments as the console one does. The
+// arguments are taken again through the platform, which gives them in
+// UTF-8 (Windows: from the wide command line, so no character is lost).
 int main(int argc, char** argv) {
   // First of all: a request to end that arrives while no child runs (before
   // its start, or once it has ended) waits for the last log line, which
@@ -27,7 +33,11 @@ int main(int argc, char** argv) {
     if (!kb::InitApplication()) {
       result = kb::kExitFrameworkInit;
     } else {
-      kb::Run run(kb::BuildArgLine(argc, argv), KB_LAUNCHER_KIND, 0);
+      const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+      std::vector<const char*> pointers;
+      for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+      kb::Run run(kb::BuildArgLine(static_cast<int>(pointers.size()), pointers.data()),
+                  KB_LAUNCHER_KIND, 0);
       result = run.start();
     }
   } catch (const std::bad_alloc&) {

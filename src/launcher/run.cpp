@@ -15,8 +15,10 @@
 #include "log/log.h"
 #include "platform/exclusive_file.h"
 #include "platform/fs.h"
+#include "launcher/short_forms.h"
 #include "platform/handle.h"
 #include "platform/system.h"
+#include "platform/text.h"
 #include "process/exe_proc.h"
 
 namespace kb {
@@ -42,6 +44,21 @@ void ApplyStartDir(const std::string& start_dir, const std::string& launcher_dir
 
 void LogAssembly(const ChildCommand& child) {
   for (const ChildCommand::LogLine& line : child.log) LogInfo(line.tag, line.text);
+  for (const ChildCommand::LogLine& line : child.warnings) LogWarning(line.tag, line.text);
+}
+
+// A Java runtime reads its current folder through the ANSI code page: a
+// start folder that the page cannot hold is entered again through its short
+// form, so that the child can read it. Other programs keep the long name.
+void EnterShortStartFolder(const std::string& command_line) {
+  const std::string here = platform::GetCurrentDir();
+  if (platform::FirstUnholdable(here) == 0 || !IsJavaRuntimeLine(command_line)) return;
+  ShortForms notes;
+  const std::string short_form = ShortFormOf(here, SystemPathOracle(), &notes);
+  if (short_form != here && platform::SetCurrentDir(short_form)) {
+    LogInfo("Launcher::Run::start::startdir", short_form);
+  }
+  for (const std::string& text : ShortFormWarnings(notes)) LogWarning(kTagCommandLine, text);
 }
 
 }  // namespace
@@ -112,6 +129,7 @@ int Run::start() {
     options.FreeProperties();
     return kMsgJavaMissing;
   }
+  EnterShortStartFolder(child.command_line);
   const int result = RunChild(options, child);
 
   guard.CloseOwnMutex();
@@ -154,6 +172,7 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
     }
     LogInfo(kTagArgFile,
             shorter.arg_file + " holds the arguments of a command line of " + length + " characters");
+    for (const std::string& text : shorter.warnings) LogWarning(kTagArgFile, text);
     command_line = std::move(shorter.command_line);
     arg_file = std::move(shorter.arg_file);
   }

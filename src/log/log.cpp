@@ -6,6 +6,7 @@
 #include "platform/append_file.h"
 #include "platform/fs.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace {
@@ -130,15 +131,16 @@ void LogOpen(const std::string& text) {
   // Opened first: the name may change when this launch claims its own file.
   platform::AppendFile file = OpenLogFile();
   if (!file.is_open()) return;
-  const bool written =
-      file.Write(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " + folder + "\n" +
-                            "logfile= " + LogFilePath() + "\n"));
+  const bool written = file.Write(
+      platform::ToSystemText(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " +
+                                        folder + "\n" + "logfile= " + LogFilePath() + "\n")));
   if (!written) ReportLoss(file.error());
 }
 
 void LogWrite(const std::string& level, const std::string& tag, const std::string& text) {
   if (LogFilePath().empty()) return;
-  Append(ToTextMode(GetTimeStamp() + level + " " + tag + "=" + text + "\n"));
+  // Stored in the system's code page, as the log always was.
+  Append(platform::ToSystemText(ToTextMode(GetTimeStamp() + level + " " + tag + "=" + text + "\n")));
 }
 
 void LogWarning(const std::string& tag, const std::string& text) {

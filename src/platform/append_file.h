@@ -1,6 +1,6 @@
 // A file opened for appending, written without any buffering.
 //
-// Windows: CreateFileA with FILE_APPEND_DATA and share read, write and
+// Windows: CreateFileW with FILE_APPEND_DATA and share read, write and
 // delete. POSIX: O_WRONLY|O_APPEND|O_CLOEXEC with mode 0600 for a file it
 // creates. Bytes are written exactly as given: no line-end translation here.
 #pragma once

@@ -1,7 +1,7 @@
 // The one child process of a launch: how it is started, waited for and
 // read back.
 //
-// Windows: CreateProcessA with a null application name, WaitForSingleObject,
+// Windows: CreateProcessW with a null application name, WaitForSingleObject,
 // GetExitCodeProcess. POSIX: posix_spawn of the argument vector that
 // SplitCommandLine makes of the command line (the program looked up in PATH
 // when it holds no "/"), waitid and waitpid.

@@ -1,5 +1,6 @@
 // File-system services: folders, paths, existence tests, whole-file reads
-// and writes. Paths are 8-bit strings in the native separator.
+// and writes. Paths are UTF-8 strings in the native separator (Windows
+// converts them for the wide services).
 #pragma once
 
 #include <cstddef>
@@ -11,14 +12,14 @@
 
 namespace platform {
 
-// Creates a folder with all its missing parents (SHCreateDirectoryExA;
+// Creates a folder with all its missing parents (SHCreateDirectoryExW;
 // POSIX: mkdir -p with mode 0700 for every folder created).
 // Returns 0 when created, 183 when an entry of that name exists, 161 for an
 // empty or relative path, another system error code otherwise.
 int CreateDirectoryTree(const std::string& path);
 
 enum class PathKind { kMissing, kFile, kDirectory };
-// What the path names now (GetFileAttributesA; POSIX: stat). A failed
+// What the path names now (GetFileAttributesW; POSIX: stat). A failed
 // query is kMissing.
 PathKind GetPathKind(const std::string& path);
 
@@ -37,7 +38,7 @@ std::string GetCurrentDir();
 // Changes the process's working directory. False on failure.
 bool SetCurrentDir(const std::string& path);
 
-// Absolute form of a path (GetFullPathNameA; POSIX: the same from the text
+// Absolute form of a path (GetFullPathNameW; POSIX: the same from the text
 // alone, relative paths put below the current folder and "." and ".."
 // folded away without following links or needing the folders to exist).
 // Empty on failure.
@@ -72,6 +73,14 @@ std::string FindEntry(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& bytes,
                     bool executable);
 
+// The short (8.3) form of an existing path, which a program reading the
+// ANSI code page can receive whatever the long names hold. Returns 0 with
+// the form in *short_path, or the system error code (2 for a path that does
+// not exist). A volume without short names answers a long name back, which
+// the caller recognises by asking FirstUnholdable again. POSIX: the path
+// itself, always 0.
+int ShortPathName(const std::string& path, std::string* short_path);
+
 // What tells one version of a file from another: a rewrite changes the
 // size or the time of the last write (to the nanosecond on POSIX, 100 ns on
 // Windows), a replacement the file's id (POSIX inode; Windows file index).
@@ -90,7 +99,7 @@ struct FileStamp {
 // when it is a regular file; links are followed. What is tested is what was
 // opened, so nothing can be swapped in between. POSIX: open with O_NONBLOCK
 // (a FIFO without a writer, a terminal or a device answers at once), then
-// fstat on the descriptor. Windows: CreateFileA, which never waits for a
+// fstat on the descriptor. Windows: CreateFileW, which never waits for a
 // pipe's server, then the handle must be a disk file that is no folder.
 // Returns 0 with *file open (and *stamp filled when not null),
 // kErrorNotRegularFile for an entry of any other kind, or the system error

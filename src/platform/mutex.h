@@ -1,6 +1,6 @@
 // Named mutexes in the user's session namespace.
 //
-// Windows: OpenMutexA(SYNCHRONIZE) to probe, CreateMutexA to create. POSIX:
+// Windows: OpenMutexW(SYNCHRONIZE) to probe, CreateMutexW to create. POSIX:
 // one lock file per name in a private per-user folder ($XDG_RUNTIME_DIR/
 // kestrelbay, else /tmp/kestrelbay-<uid>; mode 0700, owner checked, links not
 // followed). A name exists while some process holds a shared lock on its

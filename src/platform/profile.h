@@ -1,6 +1,9 @@
 // Reading INI ("profile") files with the answers of
-// GetPrivateProfileStringA. Windows calls the service itself; POSIX uses
-// ProfileReader (profile_reader.h), which gives the same bytes.
+// GetPrivateProfileString. Windows calls the wide service, which reads an
+// ANSI file through the ANSI code page and a UTF-16LE file as it is, and
+// answers in UTF-8, sizes and counts in UTF-16 units; POSIX uses
+// ProfileReader (profile_reader.h), which answers the ANSI service's bytes
+// (a UTF-16LE file's text in UTF-8), counted in bytes.
 #pragma once
 
 #include <cstddef>

@@ -12,7 +12,7 @@ namespace platform {
 // `launcher_dir` is the folder of the launcher that would start it,
 // `work_dir` the absolute folder the child would start in.
 //
-// Windows (CreateProcessA with a null application name): ".exe" is added
+// Windows (CreateProcessW with a null application name): ".exe" is added
 // to a file name without an extension; a name with a folder part is taken
 // against `work_dir`; a bare name is searched in the launcher's folder,
 // `work_dir`, the system folder, the 16-bit system folder, the Windows

@@ -20,7 +20,7 @@ bool SetEnvVar(const std::string& name, const std::string& value);
 bool UnsetEnvVar(const std::string& name);
 
 // Full path of the running executable; empty on failure.
-// Windows: GetModuleFileNameA. POSIX: the real path of /proc/self/exe.
+// Windows: GetModuleFileNameW. POSIX: the real path of /proc/self/exe.
 std::string ExecutablePath();
 
 // The application name that an executable's path gives. Windows: the file

@@ -10,7 +10,7 @@ namespace platform {
 // that the table does not hold.
 std::string LoadResourceString(int id);
 
-// Shows a message and waits for the user to close it (MessageBoxA with no
+// Shows a message and waits for the user to close it (MessageBoxW with no
 // owner, type 0). POSIX: the caption and message on standard error, without
 // waiting.
 void ShowMessageBox(const std::string& text, const std::string& caption);

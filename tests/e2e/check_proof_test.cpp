@@ -81,7 +81,8 @@ Strings JsonArgv(const std::string& json, bool* found) {
   return out;
 }
 
-// The probe's arguments, byte for byte.
+// The probe's arguments, byte for byte, in UTF-8 (Windows: the probe
+// receives and prints them in the ANSI code page).
 Strings ProbeArgs(const std::string& output) {
   Strings out;
   for (const std::string& line : Lines(output)) {
@@ -90,7 +91,7 @@ Strings ProbeArgs(const std::string& output) {
     for (std::size_t i = 5; i + 1 < line.size(); i += 2) {
       value += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
     }
-    out.push_back(value);
+    out.push_back(platform::SystemTextToUtf8(value));
   }
   return out;
 }
@@ -222,9 +223,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "[default]\nlaunchercmd=PROBE\n",
                   {"-wait", "\nfirst", "", "last\r\n", "\v", "\f", ""},
                   ""},
+        // A Windows command line is UTF-16 and holds no invalid UTF-8; the
+        // ANSI file's byte is the code page's character there.
         ProofCase{"bytes beyond ASCII, valid UTF-8 or not",
                   "[default]\nlaunchercmd=PROBE\nAddtlArgs_1=caf\xE9\n",
-                  {"\xC3\xA4", "\xE9t\xE9"},
+                  {"\xC3\xA4", kbtest::IsWindows() ? "\u00e9t\u00e9" : "\xE9t\xE9"},
                   ""},
         ProofCase{"a UTF-16 file",
                   "[default]\r\nlaunchercmd=PROBE\r\nMainClass=app.Main\r\n",

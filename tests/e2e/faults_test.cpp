@@ -182,19 +182,31 @@ TEST_F(Faults, TwoThousandNumberedArgumentsAllArrive) {
   EXPECT_EQ(args.back(), "-D2000");
 }
 
+// Characters the code page holds (the test child reads it on Windows), in
+// a UTF-16 file, which both builds read as text.
 TEST_F(Faults, BytesAboveAsciiInPathsAndValuesArriveUnchanged) {
-  app_dir_ = dir_ / "app\xc3\xa9-\xe4";
+  app_dir_ = dir_ / "app\u00e9-\u00e4";
   MakeDirs(app_dir_);
   Install();
-  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
-           "\nlauncherargs=caf\xc3\xa9 --tc-cwd\n");
-  const RunResult r = Launch("\xfc\xdf");
+  const std::string ini = std::string(kSection) + "launchercmd=" + Child() +
+                          "\nlauncherargs=caf\u00e9 --tc-cwd\n";
+  std::string utf16 = "\xFF\xFE";
+  // The text is Latin-1: one or two UTF-8 bytes per character.
+  for (std::size_t i = 0; i < ini.size(); ++i) {
+    unsigned code = static_cast<unsigned char>(ini[i]);
+    if (code >= 0xC0) code = ((code & 0x1F) << 6) | (static_cast<unsigned char>(ini[++i]) & 0x3F);
+    utf16 += static_cast<char>(code & 0xFF);
+    utf16 += static_cast<char>(code >> 8);
+  }
+  WriteIni(utf16);
+  const RunResult r = Launch("\u00fc\u00df");
   ASSERT_EQ(r.exit_code, 0) << r.output;
   const std::vector<std::string> args = ChildArgs(r.output);
   ASSERT_GE(args.size(), 3u);
-  EXPECT_EQ(args[0], "caf\xc3\xa9");
-  EXPECT_EQ(args[2], "\xfc\xdf");
-  EXPECT_NE(r.output.find("CWD=" + app_dir_), std::string::npos);
+  EXPECT_EQ(args[0], "caf\u00e9");
+  EXPECT_EQ(args[2], "\u00fc\u00df");
+  // The child reports its folder through the launcher's own services.
+  EXPECT_NE(r.output.find("CWD=" + app_dir_), std::string::npos) << r.output;
 }
 
 TEST_F(Faults, OptionWordsInsideAnArgumentStayPartOfIt) {

@@ -6,6 +6,8 @@
 
 #include "common/command_line.h"
 #include "env/env_calls.h"
+#include "platform/exclusive_file.h"
+#include "platform/program_search.h"
 #include "platform/system.h"
 
 namespace kbtest {
@@ -65,7 +67,8 @@ std::string LauncherTest::LogContent(const std::string& launcher) const {
 
 void LauncherTest::RemoveLogs() const {
   for (std::string path = LogPath(); !path.empty(); path = LogPath()) {
-    std::remove(path.c_str());
+    // A log that cannot be removed would be found again for ever.
+    if (platform::RemoveFile(path) != 0) break;
   }
 }
 
@@ -80,7 +83,7 @@ std::vector<std::string> LauncherTest::LogLines() const {
 std::vector<std::string> LauncherTest::ChildArgs(const std::string& output) {
   std::vector<std::string> args;
   for (const std::string& line : Lines(output)) {
-    if (line.rfind("ARG=", 0) == 0) args.push_back(line.substr(4));
+    if (line.rfind("ARG=", 0) == 0) args.push_back(platform::SystemTextToUtf8(line.substr(4)));
   }
   return args;
 }

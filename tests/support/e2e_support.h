@@ -43,7 +43,8 @@ class LauncherTest : public ::testing::Test {
   // Removes the log files of the data folder (between runs of one test).
   void RemoveLogs() const;
 
-  // The "ARG=" lines of the test child's output.
+  // The "ARG=" lines of the test child's output, in UTF-8 (the child
+  // prints in the system's code page).
   static std::vector<std::string> ChildArgs(const std::string& output);
 
   ScratchDir dir_;

@@ -62,17 +62,17 @@ ScratchDir::ScratchDir() {
   fs::create_directories(dir);
   // Resolve links (/tmp may be one) so that paths compare equal to what the
   // launcher reports.
-  path_ = fs::canonical(dir).string();
+  path_ = fs::canonical(dir).u8string();
 }
 
 ScratchDir::~ScratchDir() {
   std::error_code ec;
   // Make everything writable again so that permission tests clean up.
-  for (auto it = fs::recursive_directory_iterator(path_, ec);
+  for (auto it = fs::recursive_directory_iterator(fs::u8path(path_), ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
-  fs::remove_all(path_, ec);
+  fs::remove_all(fs::u8path(path_), ec);
 }
 
 void SetEnv(const std::string& name, const std::string& value) {
@@ -80,17 +80,17 @@ void SetEnv(const std::string& name, const std::string& value) {
 }
 void UnsetEnv(const std::string& name) { platform::UnsetEnvVar(name); }
 
-ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
-  const char* old = std::getenv(name.c_str());
-  had_ = old != nullptr;
-  if (had_) old_ = old;
+// An empty value cannot be kept on Windows (setting it removes the
+// variable), so empty and unset are one state here.
+ScopedEnv::ScopedEnv(const std::string& name, const std::string& value)
+    : name_(name), old_(platform::GetEnvVar(name.c_str())) {
+  had_ = !old_.empty();
   SetEnv(name, value);
 }
 
-ScopedEnv::ScopedEnv(const std::string& name) : name_(name) {
-  const char* old = std::getenv(name.c_str());
-  had_ = old != nullptr;
-  if (had_) old_ = old;
+ScopedEnv::ScopedEnv(const std::string& name)
+    : name_(name), old_(platform::GetEnvVar(name.c_str())) {
+  had_ = !old_.empty();
   UnsetEnv(name);
 }
 
@@ -108,29 +108,29 @@ ScopedCwd::ScopedCwd(const std::string& path) : old_(platform::GetCurrentDir()) 
 ScopedCwd::~ScopedCwd() { platform::SetCurrentDir(old_); }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   if (!in) return std::string();
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return fs::exists(fs::symlink_status(path, ec));
+  return fs::exists(fs::symlink_status(fs::u8path(path), ec));
 }
 
 void MakeDirs(const std::string& path) {
   std::error_code ec;
-  fs::create_directories(path, ec);
+  fs::create_directories(fs::u8path(path), ec);
 }
 
 void CopyFile(const std::string& from, const std::string& to) {
   std::error_code ec;
-  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  fs::copy_file(fs::u8path(from), fs::u8path(to), fs::copy_options::overwrite_existing, ec);
 }
 
 void MakeNonRegularFile(const std::string& path) {
@@ -146,8 +146,8 @@ void MakeNonRegularFile(const std::string& path) {
 std::vector<std::string> ListDir(const std::string& path) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(path, ec)) {
-    names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(fs::u8path(path), ec)) {
+    names.push_back(entry.path().filename().u8string());
   }
   return names;
 }

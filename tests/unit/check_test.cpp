@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "env/env_calls.h"
 #include "log/log.h"
+#include "support/java_homes.h"
 #include "support/test_support.h"
 
 namespace {
@@ -173,6 +174,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "\xEF\xBB\xBF[default]\nid=x\n[wx6]\nlaunchercmd=CHILD\n",
                     {},
                     {"warning utf8-bom 1", "warning outside-section 2"}},
+        // Windows reads a file without a mark in the ANSI code page, so the
+        // UTF-8 sequences become other characters; POSIX reads the bytes.
+        FindingCase{"UTF-8 text in a file without a byte-order mark",
+                    "[default]\nlaunchercmd=CHILD\n\nAddtlArgs_1=Caf\xC3\xA9-\xE2\x82\xAC\n",
+                    {},
+                    kbtest::IsWindows() ? std::vector<std::string>{"warning utf8-without-mark 4"}
+                                        : std::vector<std::string>{}},
         FindingCase{"program not found",
                     "[default]\nlaunchercmd=HERE/nothing/java\n",
                     {},
@@ -249,6 +257,30 @@ TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
   // An empty override is consumed but leaves the file's value.
   EXPECT_EQ(key("Classpath"), "-cp a|default|default|7");
   EXPECT_EQ(key("launcherargs"), "|absent||0");
+}
+
+// A Java runtime's line: the check shows it as passed, with each original
+// path, and says what Java cannot receive (Windows; POSIX passes bytes).
+TEST_F(CheckTest, JavaLineShowsShortFormsAndWhatCannotBeHeld) {
+  kbtest::MakeJavaHome(scratch_ / "jre", "17");
+  const std::string data = scratch_ / "data-\u65e5\u672c.txt";
+  kbtest::WriteFile(data, "x");
+  const Report report = Check("[default]\nlaunchercmd=HERE/jre/bin/java\n",
+                              {data, "file-\u65e5\u672c.txt"});
+  ASSERT_EQ(report.argv.size(), 3u);
+  if (!kbtest::IsWindows()) {
+    EXPECT_EQ(report.argv[1], data);
+    EXPECT_TRUE(report.short_forms.empty());
+    EXPECT_EQ(Findings(report, false), std::vector<std::string>{});
+    return;
+  }
+  ASSERT_EQ(report.short_forms.size(), 1u);
+  EXPECT_EQ(report.short_forms[0].original, data);
+  EXPECT_EQ(report.argv[1], report.short_forms[0].short_form);
+  EXPECT_NE(report.command_line.find(report.short_forms[0].short_form), std::string::npos);
+  EXPECT_EQ(report.argv[2], "file-\u65e5\u672c.txt");
+  EXPECT_EQ(Findings(report, false), std::vector<std::string>{"warning unholdable-argument 0"});
+  EXPECT_NE(Message(report, "unholdable-argument", 0).find("U+65E5"), std::string::npos);
 }
 
 TEST_F(CheckTest, DescribesTheLauncherItPredicts) {

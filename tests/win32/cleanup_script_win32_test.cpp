@@ -21,9 +21,10 @@ TEST(CleanupScriptCmdTest, RemovesExactlyTheCleanDirectoryAndItself) {
   const std::string saved_log = kb::LogFilePath();
   kb::LogFilePath().clear();
   kbtest::ScopedEnv variable("KBTEST_VAR", "run 1");
-  // "\xfc" is u-umlaut in the ANSI code page and 0x81 in cmd's OEM one.
+  // "ü" is 0x81 in cmd's OEM code page; "€" and "日本" are in no OEM
+  // code page but 65001, and are named by their short forms.
   const std::string names[] = {"run 1%KBTEST_VAR%", "run 1&mkdir pwned", "run^1 & (x)",
-                               "\xfc" "ber"};
+                               "\u00fc" "ber", "run\u20ac", "\u65e5\u672c"};
   kbtest::MakeDirs(dir / "run 1");  // what %KBTEST_VAR% would expand to
   kbtest::WriteFile(dir / "keep", "keep");
   for (const std::string& name : names) {
@@ -45,16 +46,17 @@ TEST(CleanupScriptCmdTest, RemovesExactlyTheCleanDirectoryAndItself) {
   kb::LogFilePath() = saved_log;
 }
 
-// A character with no exact OEM form would reach cmd as a look-alike:
-// no script is written, and the log says why.
+// A character with no exact OEM form would reach cmd as a look-alike: a
+// script whose own name (after the application's) has no short form yet
+// gets no script, and the log says why.
 TEST(CleanupScriptCmdTest, PathWithoutAnExactConsoleFormGetsNoScript) {
   kbtest::ScratchDir dir;
   kbtest::ScratchDir logs;
   const std::string saved_log = kb::LogFilePath();
   kb::LogFilePath() = logs / "clean.log";
-  const std::string name = "run\x80";  // the euro sign in the ANSI code page
-  ASSERT_TRUE(::CreateDirectoryA((dir / name).c_str(), nullptr));
-  EXPECT_EQ(kb::CreateCleanProc(dir / name, "tool"), "");
+  const std::string name = "run";
+  kbtest::MakeDirs(dir / name);
+  EXPECT_EQ(kb::CreateCleanProc(dir / name, "tool\u20ac"), "");
   kb::LogFilePath() = saved_log;
   EXPECT_EQ(kbtest::ListDir(dir.path()).size(), 1u);
   EXPECT_NE(kbtest::ReadFile(logs / "clean.log")

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_search.h"
 #include "support/test_support.h"
 
 namespace {
@@ -15,7 +16,10 @@ namespace {
 std::vector<std::string> PrintedArguments(const std::string& output) {
   std::vector<std::string> arguments;
   for (const std::string& line : kbtest::Lines(output)) {
-    if (line.compare(0, 4, "ARG=") == 0) arguments.push_back(line.substr(4));
+    // The child prints what it received in the ANSI code page.
+    if (line.compare(0, 4, "ARG=") == 0) {
+      arguments.push_back(platform::SystemTextToUtf8(line.substr(4)));
+    }
   }
   return arguments;
 }
@@ -43,7 +47,7 @@ TEST(CommandLineWin32Test, RuntimeSplitsLikeSplitCommandLine) {
       "a^b %PATH% 'q r' *.ini",
       "\\\\server\\share\\ \"\\\\server\\share dir\\\\\"",
       "-Dk=\"v w\" -cp lib\\a.jar;lib\\b.jar app.Main",
-      "\xe9t\xe9 \x80\xff",
+      "\u00e9t\u00e9 \u20ac\u00ff",
       "\\\"\\\\\"\\\\\\\"",
   };
   const std::string program = "\"" + kbtest::Child() + "\"";

@@ -1,7 +1,11 @@
 // The pure INI reader against the real GetPrivateProfileStringA, in the same
 // process, over a corpus of ordinary and hostile files: every section and
 // key seen in a file (plus absent names, letter-case and blank variants), at
-// several buffer sizes. Counts and bytes must be identical.
+// several buffer sizes. Counts and bytes must be identical. The launcher's
+// own lookups go through the wide service: its whole answers must be the
+// ANSI service's, converted to UTF-8.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +18,7 @@
 
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
+#include "platform/program_search.h"
 #include "support/test_support.h"
 
 namespace {
@@ -98,6 +103,30 @@ std::vector<std::string> Variants(const std::set<std::string>& names,
   return result;
 }
 
+// The ANSI service itself, the reference of the pure reader.
+unsigned long AnsiString(const std::string& section, const std::string& key, std::size_t size,
+                         const std::string& file, std::string* value) {
+  value->clear();
+  std::vector<char> buffer(size == 0 ? 1 : size, '\0');
+  const DWORD count = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), nullptr,
+                                                 buffer.data(), static_cast<DWORD>(size),
+                                                 file.c_str());
+  if (count > 0 && count < buffer.size()) value->assign(buffer.data(), count);
+  return count;
+}
+
+unsigned long AnsiKeyNames(const std::string& section, std::size_t size, const std::string& file,
+                           std::string* names) {
+  names->clear();
+  std::vector<char> buffer(size == 0 ? 1 : size, '\0');
+  const DWORD count = ::GetPrivateProfileStringA(section.c_str(), nullptr, nullptr, buffer.data(),
+                                                 static_cast<DWORD>(size), file.c_str());
+  if (count > 0 && count <= buffer.size()) names->assign(buffer.data(), count);
+  return count;
+}
+
+std::string U8(const std::string& ansi) { return platform::SystemTextToUtf8(ansi); }
+
 struct Tally {
   long files = 0;
   long lookups = 0;
@@ -118,7 +147,7 @@ void CompareFile(const std::string& label, const std::string& path, const std::s
   for (const std::string& section : section_probes) {
     for (std::size_t size : list_sizes) {
       std::string real, mine;
-      const unsigned long real_count = platform::ReadProfileKeyNames(section, size, path, &real);
+      const unsigned long real_count = AnsiKeyNames(section, size, path, &real);
       const unsigned long my_count = reader.ReadKeyNames(section, size, &mine);
       ++tally->lists;
       if (real_count != my_count || real != mine) {
@@ -131,8 +160,7 @@ void CompareFile(const std::string& label, const std::string& path, const std::s
     for (const std::string& key : key_probes) {
       for (std::size_t size : value_sizes) {
         std::string real, mine;
-        const unsigned long real_count =
-            platform::ReadProfileString(section, key, size, path, &real);
+        const unsigned long real_count = AnsiString(section, key, size, path, &real);
         const unsigned long my_count = reader.ReadString(section, key, size, &mine);
         ++tally->lookups;
         if (real_count != my_count || real != mine) {
@@ -140,6 +168,17 @@ void CompareFile(const std::string& label, const std::string& path, const std::s
           ADD_FAILURE() << label << " [" << Escaped(section) << "] " << Escaped(key) << " size "
                         << size << ": service " << real_count << " \"" << Escaped(real)
                         << "\", reader " << my_count << " \"" << Escaped(mine) << "\"";
+        }
+        // A whole answer of the launcher's wide lookup: the same characters.
+        if (size == 4096 && real_count + 1 < size) {
+          std::string wide;
+          platform::ReadProfileString(U8(section), U8(key), size, path, &wide);
+          if (wide != U8(real)) {
+            ++tally->mismatches;
+            ADD_FAILURE() << label << " [" << Escaped(section) << "] " << Escaped(key)
+                          << ": ANSI service \"" << Escaped(real) << "\", wide \""
+                          << Escaped(wide) << "\"";
+          }
         }
       }
     }
@@ -173,10 +212,9 @@ std::string Utf16LeFile(const std::string& latin1) {
   return out;
 }
 
-// A UTF-16LE file: the reader answers in UTF-8 where the service answers in
-// the ANSI code page, so names go to the service in ANSI and its answers
-// come back converted. Only whole answers are compared: a cut falls on a
-// different character when one character takes two UTF-8 bytes.
+// A UTF-16LE file: the reader and the launcher's wide lookups both answer
+// in UTF-8. Only whole answers are compared: a cut falls on a different
+// character when one character takes two UTF-8 bytes.
 void CompareUtf16File(const std::string& label, const std::string& path,
                       const std::string& latin1, Tally* tally) {
   const platform::ProfileReader reader(Utf16LeFile(latin1));
@@ -185,23 +223,23 @@ void CompareUtf16File(const std::string& label, const std::string& path,
   ++tally->files;
   for (const std::string& section : Variants(sections, {"", "nope", "s"})) {
     std::string real, mine;
-    platform::ReadProfileKeyNames(section, 1 << 16, path, &real);
+    platform::ReadProfileKeyNames(AnsiToUtf8(section), 1 << 16, path, &real);
     const unsigned long my_count = reader.ReadKeyNames(AnsiToUtf8(section), 1 << 16, &mine);
     ++tally->lists;
-    if (AnsiToUtf8(real) != mine || my_count != mine.size()) {
+    if (real != mine || my_count != mine.size()) {
       ++tally->mismatches;
       ADD_FAILURE() << label << " list [" << Escaped(section) << "]: service \""
-                    << Escaped(AnsiToUtf8(real)) << "\", reader \"" << Escaped(mine) << "\"";
+                    << Escaped(real) << "\", reader \"" << Escaped(mine) << "\"";
     }
     for (const std::string& key : Variants(keys, {"", "nope", "k"})) {
-      platform::ReadProfileString(section, key, 1 << 16, path, &real);
+      platform::ReadProfileString(AnsiToUtf8(section), AnsiToUtf8(key), 1 << 16, path, &real);
       const unsigned long count =
           reader.ReadString(AnsiToUtf8(section), AnsiToUtf8(key), 1 << 16, &mine);
       ++tally->lookups;
-      if (AnsiToUtf8(real) != mine || count != mine.size()) {
+      if (real != mine || count != mine.size()) {
         ++tally->mismatches;
         ADD_FAILURE() << label << " [" << Escaped(section) << "] " << Escaped(key)
-                      << ": service \"" << Escaped(AnsiToUtf8(real)) << "\", reader \""
+                      << ": service \"" << Escaped(real) << "\", reader \""
                       << Escaped(mine) << "\"";
       }
     }

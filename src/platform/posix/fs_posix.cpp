@@ -163,4 +163,9 @@ bool IsRootPath(const std::string& path) {
   return path.find_first_not_of('/') == std::string::npos;
 }
 
+int ShortPathName(const std::string& path, std::string* short_path) {
+  *short_path = path;
+  return 0;
+}
+
 }  // namespace platform

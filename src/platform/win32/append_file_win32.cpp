@@ -1,5 +1,6 @@
 #include "platform/append_file.h"
 #include "platform/io.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -10,8 +11,8 @@ int AppendFile::Open(const std::string& path, AppendMode mode, AppendFile* file)
   // when another process appends to the same file; sharing read, write and
   // delete lets viewers and other launchers keep the file open meanwhile.
   // No security attributes: the handle is not inherited by children.
-  HANDLE handle = ::CreateFileA(
-      path.c_str(), FILE_APPEND_DATA,
+  HANDLE handle = ::CreateFileW(
+      win32::Wide(path).c_str(), FILE_APPEND_DATA,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       mode == AppendMode::kNew ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return win32::LastError();

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -11,7 +12,7 @@ namespace {
 // Children are given exactly this record; its size field is part of what
 // they receive.
 constexpr DWORD kStartupInfoSize = 68;
-static_assert(sizeof(STARTUPINFOA) == kStartupInfoSize, "STARTUPINFOA size");
+static_assert(sizeof(STARTUPINFOW) == kStartupInfoSize, "STARTUPINFOW size");
 
 }  // namespace
 
@@ -49,7 +50,7 @@ void Child::Close() { state_.reset(); }
 
 int StartChild(const std::string& command_line, const StartOptions& options,
                Child* child) {
-  STARTUPINFOA startup;
+  STARTUPINFOW startup;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = kStartupInfoSize;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -62,13 +63,14 @@ int StartChild(const std::string& command_line, const StartOptions& options,
   }
   // CreateProcess may write into the command-line buffer, so it gets a
   // private, writable copy; the caller's string stays untouched.
-  std::vector<char> line(command_line.begin(), command_line.end());
-  line.push_back('\0');
+  const std::wstring wide = win32::Wide(command_line);
+  std::vector<wchar_t> line(wide.begin(), wide.end());
+  line.push_back(L'\0');
   PROCESS_INFORMATION info;
   ZeroMemory(&info, sizeof info);
   // A null application name lets the system take the program from the
   // command line's first token and search for it as a shell would.
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr,
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr,
                         options.inherit_handles ? TRUE : FALSE, 0, nullptr,
                         nullptr, &startup, &info)) {
     return win32::LastError();

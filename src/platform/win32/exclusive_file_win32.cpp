@@ -4,6 +4,7 @@
 #include "platform/exclusive_file.h"
 #include "platform/handle.h"
 #include "platform/io.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 // RtlGenRandom (exported by advapi32 as SystemFunction036): the system's
@@ -34,8 +35,10 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
     if (!RandomName(&random)) return win32::LastError();
     const std::string candidate = folder + "\\" + prefix + random + suffix;
     // CREATE_NEW fails on any existing entry of that name, a link included.
-    Handle file(win32::FromHandle(::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    const std::wstring wide_candidate = win32::Wide(candidate);
+    Handle file(win32::FromHandle(::CreateFileW(wide_candidate.c_str(), GENERIC_WRITE, 0,
+                                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                                nullptr)));
     if (!file.valid()) {
       error = win32::LastError();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
@@ -45,7 +48,7 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
     const int write_error = win32::LastError();
     const bool closed = file.Close();
     if (!written || !closed) {
-      ::DeleteFileA(candidate.c_str());
+      ::DeleteFileW(wide_candidate.c_str());
       return write_error != 0 ? write_error : ERROR_WRITE_FAULT;
     }
     *path = candidate;
@@ -55,7 +58,7 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
 }
 
 int RemoveFile(const std::string& path) {
-  return ::DeleteFileA(path.c_str()) ? 0 : win32::LastError();
+  return ::DeleteFileW(win32::Wide(path).c_str()) ? 0 : win32::LastError();
 }
 
 }  // namespace platform

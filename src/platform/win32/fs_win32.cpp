@@ -3,11 +3,13 @@
 #include <io.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <utility>
 #include <vector>
 
 #include "platform/handle.h"
 #include "platform/io.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -32,20 +34,20 @@ int CreateDirectoryTree(const std::string& path) {
   // without loading shell32; paths with "/" are left to the shell, which
   // reads them by rules of its own.
   if (IsAbsolutePath(path) && path.find('/') == std::string::npos &&
-      ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      ::GetFileAttributesW(win32::Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
     return kErrorAlreadyExists;
   }
-  using CreateTree = int(WINAPI*)(HWND, LPCSTR, const SECURITY_ATTRIBUTES*);
+  using CreateTree = int(WINAPI*)(HWND, LPCWSTR, const SECURITY_ATTRIBUTES*);
   static const CreateTree create =
-      win32::LateBound<CreateTree>("shell32.dll", "SHCreateDirectoryExA");
+      win32::LateBound<CreateTree>("shell32.dll", "SHCreateDirectoryExW");
   if (create == nullptr) return static_cast<int>(ERROR_PROC_NOT_FOUND);
   // The shell call answers the error code itself (GetLastError after it is
   // not meaningful), including 161 for empty and relative paths.
-  return create(nullptr, path.c_str(), nullptr);
+  return create(nullptr, win32::Wide(path).c_str(), nullptr);
 }
 
 PathKind GetPathKind(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(win32::Wide(path).c_str());
   // INVALID_FILE_ATTRIBUTES has every bit set, the directory bit included,
   // so it must be ruled out before the bit is looked at.
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
@@ -54,10 +56,11 @@ PathKind GetPathKind(const std::string& path) {
 }
 
 std::string WhyNotRunnable(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const std::wstring wide = win32::Wide(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return "it does not exist";
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "it is not a regular file";
-  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ,
+  const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "it cannot be read";
@@ -76,35 +79,35 @@ std::string WhyNotRunnable(const std::string& path) {
 }
 
 bool PathExists(const std::string& path) {
-  return _access(path.c_str(), 0) == 0;
+  return _waccess(win32::Wide(path).c_str(), 0) == 0;
 }
 
 std::string GetCurrentDir() {
-  std::vector<char> buffer(kPathBufferSize, '\0');
-  DWORD length = ::GetCurrentDirectoryA(kPathBufferSize, buffer.data());
+  std::vector<wchar_t> buffer(kPathBufferSize, L'\0');
+  DWORD length = ::GetCurrentDirectoryW(kPathBufferSize, buffer.data());
   if (length == 0) return std::string();
   if (length >= kPathBufferSize) {
     // Too long for the usual buffer: the answer is the size needed,
     // terminator included. Read it whole rather than report a failure.
-    buffer.assign(length, '\0');
-    length = ::GetCurrentDirectoryA(length, buffer.data());
+    buffer.assign(length, L'\0');
+    length = ::GetCurrentDirectoryW(length, buffer.data());
     if (length == 0 || length >= buffer.size()) return std::string();
   }
-  return std::string(buffer.data(), length);
+  return win32::Utf8(buffer.data(), length);
 }
 
 bool SetCurrentDir(const std::string& path) {
-  return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
+  return ::SetCurrentDirectoryW(win32::Wide(path).c_str()) != FALSE;
 }
 
 std::string FullPathName(const std::string& path) {
   if (path.empty()) return std::string();
-  char buffer[kPathBufferSize] = {};
+  wchar_t buffer[kPathBufferSize] = {};
   const DWORD length =
-      ::GetFullPathNameA(path.c_str(), kPathBufferSize, buffer, nullptr);
+      ::GetFullPathNameW(win32::Wide(path).c_str(), kPathBufferSize, buffer, nullptr);
   // On overflow the answer is the size needed, larger than the buffer.
   if (length == 0 || length >= kPathBufferSize) return std::string();
-  return std::string(buffer, length);
+  return win32::Utf8(buffer, length);
 }
 
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
@@ -146,27 +149,28 @@ std::string FindEntry(const std::string& path) {
   const std::string full = FullPathName(path);
   const std::size_t cut = full.find_last_of("\\/");
   if (cut == std::string::npos || cut + 1 == full.size()) return std::string();
-  WIN32_FIND_DATAA found;
-  HANDLE search = ::FindFirstFileA(full.c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW(win32::Wide(full).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return std::string();
   ::FindClose(search);
   // The found name replaces the last part, so its letter case is the one
   // on disk.
-  return full.substr(0, cut + 1) + found.cFileName;
+  return full.substr(0, cut + 1) + win32::Utf8(found.cFileName, wcslen(found.cFileName));
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes,
                     bool executable) {
   // CREATE_NEW: an entry that appeared since the caller chose the name is
   // never overwritten. Windows has no execute bit; `executable` is unused.
-  Handle file(win32::FromHandle(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+  const std::wstring wide_path = win32::Wide(path);
+  Handle file(win32::FromHandle(::CreateFileW(wide_path.c_str(), GENERIC_WRITE, 0, nullptr,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
   if (!file.valid()) return false;
   const bool ok = WriteAll(file, bytes.data(), bytes.size());
   if (file.Close() && ok) return true;
   // A cut-off file must not stay behind: a script that ends inside a path
   // could name a folder above the one meant.
-  ::DeleteFileA(path.c_str());
+  ::DeleteFileW(wide_path.c_str());
   return false;
 }
 
@@ -174,8 +178,8 @@ int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
   // Backup semantics let a folder be opened too, so that it is told apart
   // from a file that may not be read; sharing everything keeps the file
   // usable by whoever else has it open.
-  Handle opened(win32::FromHandle(::CreateFileA(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  Handle opened(win32::FromHandle(::CreateFileW(
+      win32::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
   if (!opened.valid()) return win32::LastError();
   const HANDLE handle = win32::ToHandle(opened.get());
@@ -204,6 +208,17 @@ bool IsRootPath(const std::string& path) {
   if (path.size() == 2 && HasDrivePrefix(path)) return true;
   const std::size_t root = RootLength(path);
   return root != 0 && root == path.size();
+}
+
+}  // namespace platform
+
+namespace platform {
+
+int ShortPathName(const std::string& path, std::string* short_path) {
+  std::wstring wide;
+  const int error = win32::ShortPath(win32::Wide(path), &wide);
+  if (error == 0) *short_path = win32::Utf8(wide);
+  return error;
 }
 
 }  // namespace platform

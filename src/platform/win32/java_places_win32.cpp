@@ -1,9 +1,11 @@
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "platform/handle.h"
 #include "platform/java_places.h"
 #include "platform/system.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -14,7 +16,7 @@ class RegKey {
  public:
   RegKey(const std::string& path, RegistryView view) {
     const REGSAM wow = view == RegistryView::k64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | wow, &key_) !=
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Wide(path).c_str(), 0, KEY_READ | wow, &key_) !=
         ERROR_SUCCESS) {
       key_ = nullptr;
     }
@@ -30,7 +32,7 @@ class RegKey {
   HKEY key_ = nullptr;
 };
 
-// GetFinalPathNameByHandleA answers "\\?\C:\x" or "\\?\UNC\srv\share\x".
+// GetFinalPathNameByHandleW answers "\\?\C:\x" or "\\?\UNC\srv\share\x".
 std::string WithoutLongPathPrefix(const std::string& path) {
   if (path.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\\\" + path.substr(8);
   if (path.compare(0, 4, "\\\\?\\") == 0) return path.substr(4);
@@ -41,13 +43,13 @@ std::string WithoutLongPathPrefix(const std::string& path) {
 
 std::vector<std::string> ListFolder(const std::string& path) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &data);
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileW(win32::Wide(path + "\\*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return names;
   do {
-    const std::string name = data.cFileName;
+    const std::string name = win32::Utf8(data.cFileName, wcslen(data.cFileName));
     if (name != "." && name != "..") names.push_back(name);
-  } while (::FindNextFileA(find, &data) != FALSE);
+  } while (::FindNextFileW(find, &data) != FALSE);
   ::FindClose(find);
   return names;
 }
@@ -57,23 +59,26 @@ std::string ResolveLinks(const std::string& path) {
   // FILE_FLAG_BACKUP_SEMANTICS lets a folder be opened as well as a file;
   // no access rights are needed to ask for its name.
   Handle file(win32::FromHandle(
-      ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      ::CreateFileW(win32::Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
   if (!file.valid()) return std::string();
-  char buffer[MAX_PATH * 4];
-  const DWORD n = ::GetFinalPathNameByHandleA(win32::ToHandle(file.get()), buffer, sizeof buffer,
-                                              FILE_NAME_NORMALIZED);
-  if (n == 0 || n >= sizeof buffer) {
-    char full[MAX_PATH];
-    const DWORD m = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    return m == 0 || m >= sizeof full ? std::string() : std::string(full, m);
+  wchar_t buffer[MAX_PATH * 4];
+  const DWORD n = ::GetFinalPathNameByHandleW(win32::ToHandle(file.get()), buffer,
+                                              MAX_PATH * 4, FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= MAX_PATH * 4) {
+    wchar_t full[MAX_PATH];
+    const DWORD m = ::GetFullPathNameW(win32::Wide(path).c_str(), MAX_PATH, full, nullptr);
+    return m == 0 || m >= MAX_PATH ? std::string() : win32::Utf8(full, m);
   }
-  return WithoutLongPathPrefix(std::string(buffer, n));
+  return WithoutLongPathPrefix(win32::Utf8(buffer, n));
 }
 
 bool SameFileName(const std::string& a, const std::string& b) {
-  return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+  const std::wstring wide_a = win32::Wide(a);
+  const std::wstring wide_b = win32::Wide(b);
+  return ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, wide_a.data(),
+                          static_cast<int>(wide_a.size()), wide_b.data(),
+                          static_cast<int>(wide_b.size())) == CSTR_EQUAL;
 }
 
 const char* ExecutableSuffix() { return ".exe"; }
@@ -107,12 +112,12 @@ std::vector<std::string> RegistrySubkeys(const std::string& path, RegistryView v
   RegKey key(path, view);
   if (key.get() == nullptr) return names;
   for (DWORD index = 0;; ++index) {
-    char name[256];  // the longest key name the registry allows is 255
-    DWORD size = sizeof name;
+    wchar_t name[256];  // the longest key name the registry allows is 255
+    DWORD size = 256;
     const LONG rc =
-        ::RegEnumKeyExA(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
+        ::RegEnumKeyExW(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
     if (rc != ERROR_SUCCESS) break;
-    names.emplace_back(name, size);
+    names.push_back(win32::Utf8(name, size));
   }
   return names;
 }
@@ -120,23 +125,25 @@ std::vector<std::string> RegistrySubkeys(const std::string& path, RegistryView v
 std::string RegistryString(const std::string& path, const std::string& name, RegistryView view) {
   RegKey key(path, view);
   if (key.get() == nullptr) return std::string();
+  const std::wstring wide_name = win32::Wide(name);
   DWORD type = 0;
   DWORD size = 0;
-  if (::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
+  if (::RegQueryValueExW(key.get(), wide_name.c_str(), nullptr, &type, nullptr, &size) !=
           ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0) {
     return std::string();
   }
-  std::string value(size, '\0');
-  if (::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type,
+  // The size is in bytes; an odd one is rounded up so nothing is cut.
+  std::wstring value((size + 1) / sizeof(wchar_t), L'\0');
+  if (::RegQueryValueExW(key.get(), wide_name.c_str(), nullptr, &type,
                          reinterpret_cast<BYTE*>(&value[0]), &size) != ERROR_SUCCESS) {
     return std::string();
   }
   // The stored value need not end in a NUL, and may end in more than one.
-  value.resize(size);
-  const std::string::size_type nul = value.find('\0');
-  if (nul != std::string::npos) value.resize(nul);
-  return value;
+  value.resize(size / sizeof(wchar_t));
+  const std::wstring::size_type nul = value.find(L'\0');
+  if (nul != std::wstring::npos) value.resize(nul);
+  return win32::Utf8(value);
 }
 
 }  // namespace platform

@@ -1,14 +1,15 @@
 #include "platform/mutex.h"
 
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
 
 int ProbeNamedMutex(const std::string& name, bool* exists) {
-  // OpenMutexA only opens: a probe of a free name leaves it free, so a
+  // OpenMutexW only opens: a probe of a free name leaves it free, so a
   // launcher checking at the same moment cannot mistake the probe for a
   // running application.
-  HANDLE mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+  HANDLE mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, win32::Wide(name).c_str());
   *exists = mutex != nullptr;
   if (mutex != nullptr) {
     ::CloseHandle(mutex);
@@ -24,11 +25,11 @@ int CreateNamedMutex(const std::string& name, bool initially_owned, Handle* mute
   // successful call means "existed": start from 0 so a new name reads 0.
   ::SetLastError(ERROR_SUCCESS);
   HANDLE created =
-      ::CreateMutexA(nullptr, initially_owned ? TRUE : FALSE, name.c_str());
+      ::CreateMutexW(nullptr, initially_owned ? TRUE : FALSE, win32::Wide(name).c_str());
   // Read at once: any later call may overwrite it.
   const int error = win32::LastError();
   if (existed != nullptr) *existed = created != nullptr && error == ERROR_ALREADY_EXISTS;
-  // CreateMutexA fails with NULL, not INVALID_HANDLE_VALUE.
+  // CreateMutexW fails with NULL, not INVALID_HANDLE_VALUE.
   *mutex = Handle(win32::FromNullable(created));
   if (created != nullptr) return 0;
   // A failure that left no code behind is still a failure.

@@ -6,12 +6,13 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/profile.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
 namespace {
 
-// GetPrivateProfileStringA takes a DWORD size; a caller's size_t beyond it
+// GetPrivateProfileStringW takes a DWORD size; a caller's size_t beyond it
 // cannot be a real buffer.
 DWORD ToDword(std::size_t size) {
   return size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(size);
@@ -29,7 +30,7 @@ bool IsReadableFile(const std::string& file) {
   static std::mutex lock;
   static std::map<std::string, WIN32_FILE_ATTRIBUTE_DATA> regular;
   WIN32_FILE_ATTRIBUTE_DATA now;
-  if (!::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &now) ||
+  if (!::GetFileAttributesExW(win32::Wide(file).c_str(), GetFileExInfoStandard, &now) ||
       (now.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return false;
   }
@@ -52,16 +53,20 @@ bool IsReadableFile(const std::string& file) {
 
 }  // namespace
 
+// The wide service reads an ANSI file through the ANSI code page and a
+// UTF-16LE file as it is, so both give their characters; sizes and counts
+// are in UTF-16 units, and the text handed back is UTF-8.
 unsigned long ReadProfileString(const std::string& section, const std::string& key,
                                 std::size_t size, const std::string& file,
                                 std::string* value) {
   value->clear();
   if (!IsReadableFile(file)) return 0;
-  // A one-byte scratch keeps the pointer valid for a zero size.
-  std::vector<char> buffer(size == 0 ? 1 : size, '\0');
-  const DWORD count = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), nullptr,
-                                                 buffer.data(), ToDword(size), file.c_str());
-  if (count > 0 && count < buffer.size()) value->assign(buffer.data(), count);
+  // A one-unit scratch keeps the pointer valid for a zero size.
+  std::vector<wchar_t> buffer(size == 0 ? 1 : size, L'\0');
+  const DWORD count = ::GetPrivateProfileStringW(
+      win32::Wide(section).c_str(), win32::Wide(key).c_str(), nullptr, buffer.data(),
+      ToDword(size), win32::Wide(file).c_str());
+  if (count > 0 && count < buffer.size()) *value = win32::Utf8(buffer.data(), count);
   return count;
 }
 
@@ -69,13 +74,15 @@ unsigned long ReadProfileKeyNames(const std::string& section, std::size_t size,
                                   const std::string& file, std::string* names) {
   names->clear();
   if (!IsReadableFile(file)) return 0;
-  std::vector<char> buffer(size == 0 ? 1 : size, '\0');
+  std::vector<wchar_t> buffer(size == 0 ? 1 : size, L'\0');
   // A null key asks for the section's key names. Under Wine a cut list
-  // leaves the buffer's last byte unwritten, so only `count` bytes are
-  // taken, never a walk to a double NUL.
-  const DWORD count = ::GetPrivateProfileStringA(section.c_str(), nullptr, nullptr,
-                                                 buffer.data(), ToDword(size), file.c_str());
-  if (count > 0 && count <= buffer.size()) names->assign(buffer.data(), count);
+  // leaves the buffer's last unit unwritten, so only `count` units are
+  // taken, never a walk to a double NUL. The NULs between names convert
+  // to NUL bytes.
+  const DWORD count = ::GetPrivateProfileStringW(win32::Wide(section).c_str(), nullptr, nullptr,
+                                                 buffer.data(), ToDword(size),
+                                                 win32::Wide(file).c_str());
+  if (count > 0 && count <= buffer.size()) *names = win32::Utf8(buffer.data(), count);
   return count;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/fs.h"
 #include "platform/program_search.h"
 #include "platform/system.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -16,14 +17,14 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 }
 
 bool IsFile(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(win32::Wide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
-  char buffer[MAX_PATH + 1] = {};
+std::string SystemFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
+  wchar_t buffer[MAX_PATH + 1] = {};
   const UINT n = query(buffer, MAX_PATH);
-  return n > 0 && n <= MAX_PATH ? std::string(buffer, n) : std::string();
+  return n > 0 && n <= MAX_PATH ? win32::Utf8(buffer, n) : std::string();
 }
 
 }  // namespace
@@ -41,8 +42,8 @@ std::string FindProgram(const std::string& program, const std::string& launcher_
     const std::string path = IsRootedPath(name) ? name : InFolder(work_dir, name);
     return IsFile(path) ? path : std::string();
   }
-  std::vector<std::string> folders = {launcher_dir, work_dir, SystemFolder(&::GetSystemDirectoryA)};
-  const std::string windows = SystemFolder(&::GetWindowsDirectoryA);
+  std::vector<std::string> folders = {launcher_dir, work_dir, SystemFolder(&::GetSystemDirectoryW)};
+  const std::string windows = SystemFolder(&::GetWindowsDirectoryW);
   if (!windows.empty()) {
     folders.push_back(InFolder(windows, "System"));
     folders.push_back(windows);

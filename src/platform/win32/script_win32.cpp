@@ -1,8 +1,10 @@
 #include <cstdint>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "platform/script.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -21,26 +23,29 @@ std::string BatchQuote(const std::string& path) {
   return quoted;
 }
 
-// The ANSI text in the OEM code page. False when a character has no exact
-// OEM form: best-fit would turn it into a look-alike ("ü" into "u"), and
-// the script would then name another folder.
-bool ToOemExactly(const std::string& ansi, std::string* oem) {
-  oem->clear();
-  if (ansi.empty()) return true;
-  const int size = static_cast<int>(ansi.size());
-  const int wide_length =
-      ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), size, nullptr, 0);
-  if (wide_length <= 0) return false;
-  std::vector<wchar_t> wide(static_cast<std::size_t>(wide_length));
-  ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), size, wide.data(), wide_length);
-  BOOL used_default = FALSE;
-  const int oem_length = ::WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                               wide_length, nullptr, 0, nullptr, &used_default);
-  if (oem_length <= 0 || used_default) return false;
-  oem->resize(static_cast<std::size_t>(oem_length));
-  ::WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide.data(), wide_length, &(*oem)[0],
-                        oem_length, nullptr, &used_default);
-  return !used_default;
+// The path in the OEM code page, in which cmd reads a batch file. A path
+// with a character the page cannot hold is named by its short (8.3) form,
+// which every page holds; a best-fit look-alike ("u" for "ü") would name
+// another folder, so without a short form there is no exact one: false.
+// A path that does not exist yet (the script itself) gets the short form
+// of its folder and keeps its own name.
+bool ToOemExactly(const std::string& path, std::string* oem) {
+  std::wstring wide = win32::Wide(path);
+  if (win32::FirstUnholdable(CP_OEMCP, wide) != 0) {
+    std::wstring short_form;
+    if (win32::ShortPath(wide, &short_form) != 0) {
+      const std::wstring::size_type cut = wide.find_last_of(L'\\');
+      if (cut == std::wstring::npos ||
+          win32::ShortPath(wide.substr(0, cut), &short_form) != 0) {
+        return false;
+      }
+      short_form += wide.substr(cut);
+    }
+    wide = short_form;
+  }
+  bool exact = false;
+  *oem = win32::ToCodePage(CP_OEMCP, wide, &exact);
+  return exact;
 }
 
 // What makes a folder itself, whatever the spelling that reached it: its
@@ -52,7 +57,8 @@ struct FolderIdentity {
   std::string volume;
   std::string final_path;  // without the "\\?\" prefix
   bool operator==(const FolderIdentity& o) const {
-    return index == o.index && lstrcmpiA(volume.c_str(), o.volume.c_str()) == 0;
+    return index == o.index && lstrcmpiW(win32::Wide(volume).c_str(),
+                                         win32::Wide(o.volume).c_str()) == 0;
   }
 };
 
@@ -60,21 +66,21 @@ bool Identify(const std::string& path, FolderIdentity* id) {
   if (path.empty()) return false;
   // No access rights are needed to read the identity; backup semantics let
   // a folder be opened at all.
-  HANDLE handle = ::CreateFileA(path.c_str(), 0,
+  HANDLE handle = ::CreateFileW(win32::Wide(path).c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  char final_path[MAX_PATH * 4] = {};
+  wchar_t final_path[MAX_PATH * 4] = {};
   const bool ok =
       ::GetFileInformationByHandle(handle, &info) != FALSE &&
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-      ::GetFinalPathNameByHandleA(handle, final_path, sizeof final_path,
+      ::GetFinalPathNameByHandleW(handle, final_path, MAX_PATH * 4,
                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS) - 1 <
-          sizeof final_path - 1;
+          MAX_PATH * 4 - 1;
   ::CloseHandle(handle);
   if (!ok) return false;
-  std::string full = final_path;
+  std::string full = win32::Utf8(final_path, wcslen(final_path));
   if (full.compare(0, 4, "\\\\?\\") == 0) full.erase(0, 4);
   std::string volume;
   if (full.compare(0, 4, "UNC\\") == 0) {

@@ -1,10 +1,11 @@
 #include "platform/system.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -31,31 +32,44 @@ char PathSeparator() { return '\\'; }
 char ForeignSeparator() { return '/'; }
 
 std::string GetEnvVar(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? std::string() : std::string(value);
+  const std::wstring wide_name = win32::Wide(name);
+  std::vector<wchar_t> buffer(256, L'\0');
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ::SetLastError(ERROR_SUCCESS);
+    const DWORD n = ::GetEnvironmentVariableW(wide_name.c_str(), buffer.data(),
+                                              static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::string();
+    // Too small: the answer is the size needed, terminator included.
+    if (n < buffer.size()) return win32::Utf8(buffer.data(), n);
+    buffer.assign(n, L'\0');
+  }
+  return std::string();
 }
 
-// The C runtime keeps its own copy of the environment for getenv, while
-// CreateProcessA hands children the system's block: both are updated so
-// that the launcher and its children see the same value.
+// The C runtime keeps its own copies of the environment for getenv, while
+// CreateProcessW hands children the system's block: both are updated so
+// that the launcher, the runtime and its children see the same value.
 bool SetEnvVar(const std::string& name, const std::string& value) {
   if (name.empty() || name.find('=') != std::string::npos) return false;
   // The C runtime cannot hold an empty value (it removes the variable), so
   // an empty value removes it from the system's block too, as "set X=" does:
   // the launcher and its children must agree.
   if (value.empty()) return UnsetEnvVar(name);
-  const bool crt_ok = _putenv_s(name.c_str(), value.c_str()) == 0;
+  const std::wstring wide_name = win32::Wide(name);
+  const std::wstring wide_value = win32::Wide(value);
+  const bool crt_ok = _wputenv_s(wide_name.c_str(), wide_value.c_str()) == 0;
   const bool os_ok =
-      ::SetEnvironmentVariableA(name.c_str(), value.c_str()) != FALSE;
+      ::SetEnvironmentVariableW(wide_name.c_str(), wide_value.c_str()) != FALSE;
   return crt_ok && os_ok;
 }
 
 bool UnsetEnvVar(const std::string& name) {
   if (name.empty() || name.find('=') != std::string::npos) return false;
+  const std::wstring wide_name = win32::Wide(name);
   // An empty value removes the variable from the C runtime's copy.
-  const bool crt_ok = _putenv_s(name.c_str(), "") == 0;
+  const bool crt_ok = _wputenv_s(wide_name.c_str(), L"") == 0;
   // Removing a variable that is not set is not a failure.
-  const bool os_ok = ::SetEnvironmentVariableA(name.c_str(), nullptr) != FALSE ||
+  const bool os_ok = ::SetEnvironmentVariableW(wide_name.c_str(), nullptr) != FALSE ||
                      ::GetLastError() == ERROR_ENVVAR_NOT_FOUND;
   return crt_ok && os_ok;
 }
@@ -70,14 +84,14 @@ std::string ApplicationNameOf(const std::string& executable_path) {
 }
 
 std::string ExecutablePath() {
-  // GetModuleFileNameA truncates silently (answering the buffer size) when
+  // GetModuleFileNameW truncates silently (answering the buffer size) when
   // the path does not fit; a longer buffer is tried before giving up, so a
   // deep install folder still yields the whole path.
   for (DWORD size = kPathBufferSize; size <= kLongestPath; size *= 2) {
-    std::vector<char> buffer(size, '\0');
-    const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), size);
+    std::vector<wchar_t> buffer(size, L'\0');
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), size);
     if (length == 0) return std::string();
-    if (length < size) return std::string(buffer.data(), length);
+    if (length < size) return win32::Utf8(buffer.data(), length);
   }
   return std::string();
 }
@@ -136,17 +150,12 @@ std::string LocalAppDataRoot(const std::string& base, double major_version) {
 }
 
 void WriteStdErrLine(const std::string& text) {
-  // Through the C runtime's stream (text mode: the line feed reaches the
-  // console as CR LF), flushed so it interleaves with other writers.
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
-  std::fflush(stderr);
+  // WriteStdText ends the line with CR LF. A message that
+  // cannot be written has nowhere else to go.
+  (void)WriteStdText(StdStream::kError, text + "\n");
 }
 
-std::string UserHomeFolder() {
-  const char* profile = std::getenv("USERPROFILE");
-  return profile != nullptr ? std::string(profile) : std::string();
-}
+std::string UserHomeFolder() { return GetEnvVar("USERPROFILE"); }
 
 char ClassPathSeparator() { return ';'; }
 
@@ -158,11 +167,11 @@ void PrepareProcess() {
 
 std::string SystemErrorText(int error) {
   if (error == 0) return std::string();
-  char buffer[512];
-  const DWORD size = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, static_cast<DWORD>(error), 0, buffer,
-                                      sizeof buffer, nullptr);
-  std::string text(buffer, size);
+  // Wide: the system's text may be in a language the code page cannot hold.
+  wchar_t buffer[512];
+  const DWORD size = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, static_cast<DWORD>(error), 0, buffer, 512, nullptr);
+  std::string text = win32::Utf8(buffer, size);
   // The system's text ends in a period and CR LF.
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
                            text.back() == '.')) {

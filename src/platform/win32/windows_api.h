@@ -48,10 +48,14 @@ template <typename Function>
 Function LateBound(const char* library, const char* name) {
   HMODULE module = ::GetModuleHandleA(library);
   if (module == nullptr) {
-    char folder[MAX_PATH + 1] = {};
-    const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+    // Wide calls: the system folder's name need not be in the code page.
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length > MAX_PATH) return nullptr;
-    module = ::LoadLibraryA((std::string(folder, length) + "\\" + library).c_str());
+    std::wstring path(folder, length);
+    path += L'\\';
+    for (const char* p = library; *p != '\0'; ++p) path += static_cast<wchar_t>(*p);  // ASCII
+    module = ::LoadLibraryW(path.c_str());
     if (module == nullptr) return nullptr;
   }
   // Through void*: GetProcAddress answers one generic function type.

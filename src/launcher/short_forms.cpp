@@ -1,0 +1,135 @@
+#include "launcher/short_forms.h"
+
+#include "common/command_line.h"
+#include "env/java_runtime.h"
+#include "platform/fs.h"
+#include "platform/text.h"
+
+namespace kb {
+namespace {
+
+class SystemOracle : public PathOracle {
+ public:
+  char32_t FirstUnholdable(const std::string& text) const override {
+    return platform::FirstUnholdable(text);
+  }
+  bool Exists(const std::string& path) const override { return platform::PathExists(path); }
+  int ShortForm(const std::string& path, std::string* short_form) const override {
+    return platform::ShortPathName(path, short_form);
+  }
+};
+
+// Where the path-like text of an argument starts: after a leading "@", the
+// first "=", or the first ":" of an option; 0 for the whole argument.
+std::string::size_type ValueStart(const std::string& argument) {
+  if (!argument.empty() && argument[0] == '@') return 1;
+  const std::string::size_type eq = argument.find('=');
+  if (eq != std::string::npos) return eq + 1;
+  if (!argument.empty() && argument[0] == '-') {
+    const std::string::size_type colon = argument.find(':');
+    if (colon != std::string::npos) return colon + 1;
+  }
+  return 0;
+}
+
+// Each ";"-separated entry of the value given in its short form.
+std::string ShortEntries(const std::string& value, const PathOracle& oracle, ShortForms* notes) {
+  std::string out;
+  std::string::size_type start = 0;
+  for (;;) {
+    const std::string::size_type end = value.find(';', start);
+    const std::string entry =
+        value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    out += ShortFormOf(entry, oracle, notes);
+    if (end == std::string::npos) return out;
+    out += ';';
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+const PathOracle& SystemPathOracle() {
+  static const SystemOracle oracle;
+  return oracle;
+}
+
+std::string ShortFormOf(const std::string& path, const PathOracle& oracle, ShortForms* notes) {
+  if (path.empty() || oracle.FirstUnholdable(path) == 0 || !oracle.Exists(path)) return path;
+  std::string short_form;
+  // A volume without short names answers the long name, which the page
+  // still cannot hold.
+  if (oracle.ShortForm(path, &short_form) != 0 || short_form.empty() ||
+      oracle.FirstUnholdable(short_form) != 0) {
+    notes->no_short_name.push_back(path);
+    return path;
+  }
+  notes->changes.push_back({path, short_form});
+  return short_form;
+}
+
+std::vector<std::string> PlaceShortForms(const std::vector<std::string>& arguments,
+                                         const PathOracle& oracle, ShortForms* notes) {
+  std::vector<std::string> out;
+  out.reserve(arguments.size());
+  for (const std::string& argument : arguments) {
+    if (oracle.FirstUnholdable(argument) == 0) {
+      out.push_back(argument);
+      continue;
+    }
+    const std::size_t missing_before = notes->no_short_name.size();
+    std::string placed;
+    if (oracle.Exists(argument)) {
+      placed = ShortFormOf(argument, oracle, notes);
+    } else {
+      const std::string::size_type start = ValueStart(argument);
+      placed = argument.substr(0, start) + ShortEntries(argument.substr(start), oracle, notes);
+    }
+    // A path without a short name has its own warning already.
+    const char32_t left = oracle.FirstUnholdable(placed);
+    if (left != 0 && notes->no_short_name.size() == missing_before) {
+      notes->unholdable.push_back({argument, left});
+    }
+    out.push_back(placed);
+  }
+  return out;
+}
+
+bool IsJavaRuntimeLine(const std::string& line) {
+  const std::vector<std::string> arguments = SplitCommandLine(line);
+  JavaRuntime runtime;
+  return !arguments.empty() && IdentifyJavaRuntime(arguments.front(), &runtime);
+}
+
+PlacedLine PlaceShortFormsInLine(const std::string& line, const PathOracle& oracle) {
+  PlacedLine out;
+  out.line = line;
+  if (oracle.FirstUnholdable(line) == 0 || !IsJavaRuntimeLine(line)) return out;
+  const std::vector<std::string> arguments = SplitCommandLine(line);
+  const std::vector<std::string> placed = PlaceShortForms(arguments, oracle, &out.notes);
+  if (placed == arguments) return out;
+  // The program with plain quotes, as the line gives it; the arguments
+  // quoted so that the child splits them back exactly.
+  out.line = "\"" + placed.front() + "\" " +
+             JoinArguments(std::vector<std::string>(placed.begin() + 1, placed.end()));
+  out.changed = true;
+  return out;
+}
+
+std::vector<std::string> ShortFormWarnings(const ShortForms& notes) {
+  std::vector<std::string> lines;
+  for (const std::string& path : notes.no_short_name) {
+    lines.push_back("no short (8.3) name for " + path +
+                    ": the volume keeps none, and the Java runtime reads its command line "
+                    "through the ANSI code page, which cannot hold this name");
+  }
+  for (const ShortForms::Unholdable& entry : notes.unholdable) {
+    lines.push_back("the argument \"" + entry.argument + "\" holds " +
+                    platform::CodePointName(entry.code_point) +
+                    ", which the ANSI code page cannot hold; it is passed as it is, and the "
+                    "Java runtime receives \"?\" in its place");
+  }
+  return lines;
+}
+
+}  // namespace kb
