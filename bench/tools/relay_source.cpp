@@ -8,7 +8,7 @@
 
 #include "platform/handle.h"
 #include "platform/io.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;

@@ -14,7 +14,6 @@
 #include "platform/mutex.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
-#include "platform/system.h"
 
 namespace kb {
 namespace check {

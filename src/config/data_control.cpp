@@ -10,7 +10,6 @@
 #include "log/log.h"
 #include "platform/fs.h"
 #include "platform/profile_reader.h"
-#include "platform/system.h"
 
 namespace kb {
 namespace {

@@ -11,7 +11,6 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/profile.h"
-#include "platform/system.h"
 
 namespace kb {
 namespace {

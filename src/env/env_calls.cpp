@@ -8,7 +8,9 @@
 #include "common/text.h"
 #include "log/log.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "platform/running_program.h"
+#include "platform/system_version.h"
+#include "platform/user_folders.h"
 
 namespace kb {
 namespace {

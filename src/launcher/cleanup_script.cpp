@@ -6,9 +6,10 @@
 
 #include "common/text.h"
 #include "log/log.h"
+#include "platform/folder_identity.h"
 #include "platform/fs.h"
 #include "platform/script.h"
-#include "platform/system.h"
+#include "platform/user_folders.h"
 
 namespace kb {
 namespace {

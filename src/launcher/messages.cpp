@@ -7,7 +7,8 @@
 #include "common/text.h"
 #include "config/data_control.h"
 #include "log/log.h"
-#include "platform/system.h"
+#include "platform/error_codes.h"
+#include "platform/running_program.h"
 #include "platform/ui.h"
 
 namespace kb {

@@ -17,7 +17,6 @@
 #include "platform/fs.h"
 #include "launcher/short_forms.h"
 #include "platform/handle.h"
-#include "platform/system.h"
 #include "platform/text.h"
 #include "process/exe_proc.h"
 

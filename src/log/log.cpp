@@ -5,7 +5,6 @@
 #include "env/env_calls.h"
 #include "platform/append_file.h"
 #include "platform/fs.h"
-#include "platform/system.h"
 #include "platform/text.h"
 
 namespace kb {

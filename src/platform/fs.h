@@ -12,6 +12,11 @@
 
 namespace platform {
 
+// Native path separator ('\\' on Windows, '/' on POSIX) and the other one,
+// which NormalizeSlashes turns into the native one.
+char PathSeparator();
+char ForeignSeparator();
+
 // Creates a folder with all its missing parents (SHCreateDirectoryExW;
 // POSIX: mkdir -p with mode 0700 for every folder created).
 // Returns 0 when created, 183 when an entry of that name exists, 161 for an

@@ -1,6 +1,7 @@
 // The places where Java runtimes are installed, and the file-system
 // questions a search over them asks: folder listings, link resolution, the
-// search path and the Windows registry.
+// search path. The Windows registry, which names installations too, is in
+// registry.h.
 #pragma once
 
 #include <string>
@@ -36,21 +37,8 @@ std::vector<std::string> SearchPathFolders();
 // "/usr/lib/jvm" and "/usr/java". Windows: none (the registry names them).
 std::vector<std::string> SystemJavaFolders();
 
-// True where a system registry exists (Windows).
-bool HasRegistry();
-
-// The registry views of HKEY_LOCAL_MACHINE: a 32-bit process on 64-bit
-// Windows sees the 32-bit one unless it asks for the other.
-enum class RegistryView { k64, k32 };
-
-// Names of the subkeys of HKEY_LOCAL_MACHINE\<path> in that view, in the
-// registry's order. Empty when the key is missing or cannot be read; always
-// empty on POSIX.
-std::vector<std::string> RegistrySubkeys(const std::string& path, RegistryView view);
-
-// The string value `name` of HKEY_LOCAL_MACHINE\<path> in that view (an
-// expandable string is returned unexpanded). Empty when missing, not a
-// string, or on POSIX.
-std::string RegistryString(const std::string& path, const std::string& name, RegistryView view);
+// The separator between class-path entries that the Java runtime expects:
+// ';' on Windows, ':' on POSIX.
+char ClassPathSeparator();
 
 }  // namespace platform

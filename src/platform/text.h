@@ -44,4 +44,8 @@ std::size_t NativeLength(const std::string& utf8);
 enum class StdStream { kOutput, kError };
 bool WriteStdText(StdStream stream, const std::string& utf8);
 
+// The text in UTF-8. Windows: converted from the ANSI code page. POSIX:
+// unchanged (the system's text already is UTF-8 where it is text at all).
+std::string SystemTextToUtf8(const std::string& text);
+
 }  // namespace platform

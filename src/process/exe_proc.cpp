@@ -9,7 +9,7 @@
 #include "platform/handle.h"
 #include "platform/child.h"
 #include "platform/io.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
 #include "platform/signal_scope.h"
 #include "platform/worker.h"
 

@@ -9,7 +9,7 @@
 #include "common/constants.h"
 #include "platform/mutex.h"
 #include "platform/child.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
 #include "support/e2e_support.h"
 
 namespace kbtest {

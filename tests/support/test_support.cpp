@@ -16,11 +16,12 @@
 #include <utility>
 
 #include "common/command_line.h"
-#include "platform/fs.h"
 #include "platform/child.h"
+#include "platform/environment.h"
+#include "platform/fs.h"
 #include "platform/io.h"
-#include "platform/process.h"
-#include "platform/system.h"
+#include "platform/pipe.h"
+#include "platform/running_program.h"
 
 namespace fs = std::filesystem;
 

@@ -43,9 +43,9 @@
 #endif
 
 #include "common/command_line.h"
-#include "platform/fs.h"
 #include "platform/child.h"
-#include "platform/system.h"
+#include "platform/fs.h"
+#include "platform/running_program.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "common/command_line.h"
 #include "log/log.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "platform/running_program.h"
 #include "support/test_support.h"
 
 namespace {

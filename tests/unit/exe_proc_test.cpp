@@ -13,9 +13,9 @@
 #include "log/log.h"
 #include "platform/append_file.h"
 #include "platform/child.h"
+#include "platform/environment.h"
 #include "platform/io.h"
-#include "platform/process.h"
-#include "platform/system.h"
+#include "platform/pipe.h"
 #include "platform/worker.h"
 #include "support/test_support.h"
 

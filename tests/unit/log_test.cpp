@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "env/env_calls.h"
-#include "platform/system.h"
 #include "support/test_support.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "platform/mutex.h"
 #include "platform/child.h"
 #include "platform/io.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
 #include "support/test_support.h"
 
 namespace {

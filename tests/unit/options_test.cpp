@@ -10,7 +10,7 @@
 #include "config/data_control.h"
 #include "env/env_calls.h"
 #include "log/log.h"
-#include "platform/system.h"
+#include "platform/fs.h"
 #include "support/test_support.h"
 
 namespace {

@@ -6,8 +6,9 @@
 #include <string>
 
 #include "platform/append_file.h"
+#include "platform/environment.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "platform/user_folders.h"
 #include "support/test_support.h"
 
 namespace {

@@ -14,10 +14,11 @@
 #include <io.h>
 
 #include "platform/child.h"
+#include "platform/environment.h"
 #include "platform/io.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
+#include "platform/running_program.h"
 #include "platform/worker.h"
-#include "platform/system.h"
 
 namespace {
 

@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "platform/environment.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "platform/running_program.h"
+#include "platform/system_version.h"
 #include "platform/ui.h"
 
 namespace {

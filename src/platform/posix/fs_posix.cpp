@@ -168,4 +168,7 @@ int ShortPathName(const std::string& path, std::string* short_path) {
   return 0;
 }
 
+char PathSeparator() { return '/'; }
+char ForeignSeparator() { return '\\'; }
+
 }  // namespace platform

@@ -18,7 +18,7 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/mutex.h"
-#include "platform/system.h"
+#include "platform/user_folders.h"
 
 namespace platform {
 namespace {

@@ -30,4 +30,6 @@ bool WriteStdText(StdStream stream, const std::string& utf8) {
   return true;
 }
 
+std::string SystemTextToUtf8(const std::string& text) { return text; }
+
 }  // namespace platform

@@ -221,4 +221,7 @@ int ShortPathName(const std::string& path, std::string* short_path) {
   return error;
 }
 
+char PathSeparator() { return '\\'; }
+char ForeignSeparator() { return '/'; }
+
 }  // namespace platform

@@ -17,7 +17,7 @@
 
 #include "common/command_line.h"
 #include "env/env_calls.h"
-#include "platform/system.h"
+#include "platform/error_codes.h"
 #include "support/e2e_support.h"
 
 namespace kbtest {
