@@ -19,8 +19,8 @@ namespace {
 // split one run's log (or data) over two places.
 std::string FixedLocation(const std::string& path) {
   if (path.empty() || platform::IsAbsolutePath(path)) return path;
-  const std::string full = platform::FullPathName(path);
-  return full.empty() ? path : full;
+  std::string full;
+  return platform::FullPathName(path, &full) == 0 ? full : path;
 }
 
 // A value of blanks names no place: it means the default, as an empty one

@@ -26,8 +26,8 @@ std::vector<std::string> PropertyNames(const std::string& file) {
 // The folder of the configuration file with a trailing separator, or "" when
 // its full path cannot be worked out.
 std::string FolderOf(const std::string& file) {
-  const std::string full = platform::FullPathName(file);
-  if (full.empty()) return std::string();
+  std::string full;
+  if (platform::FullPathName(file, &full) != 0) return std::string();
   const std::string::size_type last = full.rfind(platform::PathSeparator());
   if (last == std::string::npos) return std::string();
   return full.substr(0, last + 1);
@@ -79,8 +79,8 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
       master.clear();
     } else {
       master = folder + master;
-      const std::string full = platform::FullPathName(master);
-      if (!full.empty()) master = full;
+      std::string full;
+      if (platform::FullPathName(master, &full) == 0) master = full;
     }
   }
   master_file_ = master;

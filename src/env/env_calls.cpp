@@ -32,7 +32,11 @@ std::string& ExecutableOverride() {
 }
 
 std::string LauncherExecutable() {
-  return ExecutableOverride().empty() ? platform::ExecutablePath() : ExecutableOverride();
+  if (!ExecutableOverride().empty()) return ExecutableOverride();
+  std::string path;
+  // Without its own path the launcher has no folder and no name: callers
+  // meet that as an empty path.
+  return platform::ExecutablePath(&path) == 0 ? path : std::string();
 }
 
 std::tm LocalNow() {
@@ -166,7 +170,11 @@ std::string GetTimeStamp() {
   return buffer;
 }
 
-std::string GetCurrentDir() { return platform::GetCurrentDir(); }
+std::string GetCurrentDir() {
+  std::string dir;
+  // A folder that cannot be read is logged and used as empty.
+  return platform::GetCurrentDir(&dir) == 0 ? dir : std::string();
+}
 
 std::string GetLauncherDir() {
   const std::string exe = LauncherExecutable();
@@ -187,7 +195,7 @@ std::string NormalizeSlashes(const std::string& path) {
 
 double GetWinVerNum(int selector) {
   platform::VersionInfo version;
-  if (!platform::QueryVersion(&version)) {
+  if (platform::QueryVersion(&version) != 0) {
     LogInfo("EnvCalls::GetWinVerNum", "GetVersionEx NULL");
     return 0.0;
   }

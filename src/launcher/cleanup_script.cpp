@@ -116,7 +116,10 @@ std::string CreateCleanProc(const std::string& clean_dir,
   std::string folder;
   if (!found.empty()) {
     folder = NormalizeAbsolutePath(found);
-    if (folder.empty()) folder = NormalizeAbsolutePath(platform::FullPathName(found));
+    std::string full;
+    if (folder.empty() && platform::FullPathName(found, &full) == 0) {
+      folder = NormalizeAbsolutePath(full);
+    }
   }
   if (!folder.empty()) {
     const std::string reason = CleanRefusalReason(folder);
@@ -145,7 +148,9 @@ std::string CreateCleanProc(const std::string& clean_dir,
                                 " or of the script " + path);
     return std::string();
   }
-  if (!platform::WriteWholeFile(path, text, true)) return std::string();
+  // The path tried is in the log already; a file that cannot be created
+  // adds no line of its own.
+  if (platform::WriteWholeFile(path, text, true) != 0) return std::string();
   LogInfo(kTagCleanFile, path);
   return path;
 }

@@ -79,7 +79,7 @@ LineSink SetStdErrWriterForTesting(LineSink sink) {
 
 std::string LostLogWarning(const std::string& path, int error) {
   std::string reason = "error " + IntToString(error);
-  const std::string text = platform::SystemErrorText(error);
+  const std::string text = platform::ErrorText(error);
   if (!text.empty()) reason = text + " (" + reason + ")";
   return "WARNING: the log file " + path + " cannot be written: " + reason +
          "; the run goes on without it";

@@ -20,8 +20,8 @@ constexpr int kErrorAlreadyExists = 183; // ERROR_ALREADY_EXISTS
 constexpr int kErrorNotRegularFile = 222;
 
 // The system's own words for an error code, on one line without a final
-// period or line end ("Not a directory"; Windows: FormatMessageA). Empty
-// when the system has none.
-std::string SystemErrorText(int error);
+// period or line end ("Not a directory"; Windows: FormatMessageW). The one
+// place that makes such text. Empty for 0 and when the system has none.
+std::string ErrorText(int error);
 
 }  // namespace platform

@@ -17,17 +17,19 @@ namespace platform {
 // end is closed answers -1 with ERROR_BROKEN_PIPE.
 long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error);
 
-// Writes every byte (looping over partial writes). False on failure.
+// Writes every byte (looping over partial writes). Returns 0 or the system
+// error code of the write that failed (the rest is then dropped).
 // POSIX: a non-blocking target that is full (EAGAIN) is waited for with
 // poll and the write goes on. Windows: a console before Windows 8 refuses
 // large writes with ERROR_NOT_ENOUGH_MEMORY; the piece is then retried in
 // halves until it is taken (or a single byte is refused).
-bool WriteAll(const Handle& handle, const char* data, std::size_t size);
+[[nodiscard]] int WriteAll(const Handle& handle, const char* data, std::size_t size);
 
 // Appends two pieces as one append where the system can: POSIX one writev
 // (looping over partial writes); Windows one WriteFile per non-empty piece.
-bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
-              std::size_t rest_size);
+// Returns as the single-piece form does.
+[[nodiscard]] int WriteAll(const Handle& handle, const char* head, std::size_t head_size,
+                           const char* rest, std::size_t rest_size);
 
 enum class StdOutState { kValid, kInvalid, kNull };
 // The launcher's own standard output (GetStdHandle(STD_OUTPUT_HANDLE)).

@@ -6,9 +6,10 @@
 
 namespace platform {
 
-// Full path of the running executable; empty on failure.
-// Windows: GetModuleFileNameW. POSIX: the real path of /proc/self/exe.
-std::string ExecutablePath();
+// Full path of the running executable into *path. Returns 0 or the system
+// error code (*path empty). Windows: GetModuleFileNameW. POSIX: the real
+// path of /proc/self/exe.
+[[nodiscard]] int ExecutablePath(std::string* path);
 
 // The application name that an executable's path gives. Windows: the file
 // name (after the last "\" or "/") without its extension. POSIX: the whole
@@ -23,7 +24,9 @@ std::string ApplicationNameOf(const std::string& executable_path);
 // not end the launcher by SIGPIPE. Windows: no error dialogs from the system.
 void PrepareProcess();
 
-// Writes one line (text + line end) to standard error, unbuffered.
+// Writes one line (text + line end) to standard error, unbuffered. The
+// last resort for a message: a failure has nowhere else to be told, so
+// none is answered.
 void WriteStdErrLine(const std::string& text);
 
 }  // namespace platform

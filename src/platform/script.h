@@ -25,7 +25,7 @@ const char* CleanupScriptExtension();
 // by its folder's). Returns 0, or 1113 (ERROR_NO_UNICODE_TRANSLATION) when
 // a path has no exact form there: cmd would then act on another folder, so
 // no script may be written. POSIX: always 0.
-int CleanupScriptText(const std::string& parent, const std::string& clean_dir,
+[[nodiscard]] int CleanupScriptText(const std::string& parent, const std::string& clean_dir,
                       const std::string& script_path, std::string* text);
 
 }  // namespace platform

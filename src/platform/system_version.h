@@ -13,8 +13,9 @@ struct VersionInfo {
 // Windows: GetVersionExA with the extended record (size 156), then with the
 // plain record (size 148, service pack fields stay 0). POSIX: the kernel
 // release's major and minor numbers, service pack 0.
-// Returns false when the version cannot be read at all.
-bool QueryVersion(VersionInfo* out);
+// Returns 0, or the system error code when the version cannot be read at
+// all (*out unchanged).
+[[nodiscard]] int QueryVersion(VersionInfo* out);
 
 // Outcome of the WOW64 test (is this 32-bit process running on a 64-bit
 // system?). Windows: IsWow64Process looked up at run time in the loaded

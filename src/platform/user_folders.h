@@ -7,7 +7,8 @@
 namespace platform {
 
 // The temporary directory candidate from the environment: Windows "TMP",
-// then "TEMP"; POSIX also "TMPDIR", then "/tmp". Empty when none is set.
+// then "TEMP"; POSIX also "TMPDIR", then "/tmp". Empty when none is set
+// (an ordinary answer, which the caller replaces by its own default).
 std::string TempDirFromEnvironment();
 
 // The per-user local application-data folder, with a trailing separator,
@@ -19,7 +20,8 @@ std::string TempDirFromEnvironment();
 std::string LocalAppDataRoot(const std::string& base, double major_version);
 
 // The user's own profile (home) folder: Windows "USERPROFILE"; POSIX "HOME",
-// else the password database. Empty when it cannot be worked out.
+// else the password database. Empty when none is known (an ordinary
+// answer: a service account may have none).
 std::string UserHomeFolder();
 
 }  // namespace platform

@@ -125,7 +125,9 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
     return -1;
   }
   std::int32_t code = 0;
-  child.ExitCode(&code);
+  // Not examined: a status that cannot be read leaves the code 0, which is
+  // logged and returned like any other.
+  (void)child.ExitCode(&code);
   LogInfoLong(kTagDisplayExitCode, code);
   // Asked to end once the child had ended: the request decides the result.
   if (signals.StopExitCode() != 0) return signals.StopExitCode();

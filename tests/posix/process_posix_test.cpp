@@ -382,7 +382,7 @@ TEST(ProcessPosixTest, SourceMadeNonBlockingEndsTheEchoOnceEmpty) {
     platform::Pipe echo;
     ASSERT_EQ(platform::CreateChildPipe(&source), 0);
     ASSERT_EQ(platform::CreateChildPipe(&echo), 0);
-    ASSERT_TRUE(platform::WriteAll(source.write, "abc", 3));
+    ASSERT_EQ(platform::WriteAll(source.write, "abc", 3), 0);
     const int source_fd = static_cast<int>(source.read.get());
     ASSERT_EQ(::fcntl(source_fd, F_SETFL, ::fcntl(source_fd, F_GETFL) | O_NONBLOCK), 0);
     platform::EchoingReader reader(source.read, &echo.write);

@@ -15,6 +15,8 @@
 #include <sstream>
 #include <utility>
 
+#include <gtest/gtest.h>
+
 #include "common/command_line.h"
 #include "platform/child.h"
 #include "platform/environment.h"
@@ -30,7 +32,8 @@ namespace kbtest {
 bool IsWindows() { return platform::PathSeparator() == '\\'; }
 
 std::string ExeDir() {
-  const std::string exe = platform::ExecutablePath();
+  std::string exe;
+  EXPECT_EQ(platform::ExecutablePath(&exe), 0);
   return exe.substr(0, exe.find_last_of("\\/"));
 }
 
@@ -77,9 +80,9 @@ ScratchDir::~ScratchDir() {
 }
 
 void SetEnv(const std::string& name, const std::string& value) {
-  platform::SetEnvVar(name, value);
+  EXPECT_EQ(platform::SetEnvVar(name, value), 0) << name;
 }
-void UnsetEnv(const std::string& name) { platform::UnsetEnvVar(name); }
+void UnsetEnv(const std::string& name) { EXPECT_EQ(platform::UnsetEnvVar(name), 0) << name; }
 
 // An empty value cannot be kept on Windows (setting it removes the
 // variable), so empty and unset are one state here.
@@ -103,10 +106,11 @@ ScopedEnv::~ScopedEnv() {
   }
 }
 
-ScopedCwd::ScopedCwd(const std::string& path) : old_(platform::GetCurrentDir()) {
-  platform::SetCurrentDir(path);
+ScopedCwd::ScopedCwd(const std::string& path) {
+  EXPECT_EQ(platform::GetCurrentDir(&old_), 0);
+  EXPECT_EQ(platform::SetCurrentDir(path), 0) << path;
 }
-ScopedCwd::~ScopedCwd() { platform::SetCurrentDir(old_); }
+ScopedCwd::~ScopedCwd() { EXPECT_EQ(platform::SetCurrentDir(old_), 0) << old_; }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(fs::u8path(path), std::ios::binary);
@@ -157,7 +161,7 @@ RunResult Run(const std::string& command_line) {
   RunResult result;
   platform::Pipe pipe;
   if (platform::CreateChildPipe(&pipe) != 0) return result;
-  platform::MakeNotInheritable(pipe.read);
+  if (platform::MakeNotInheritable(pipe.read) != 0) return result;
   platform::StartOptions options;
   options.inherit_handles = true;
   options.std_output = &pipe.write;
@@ -172,9 +176,9 @@ RunResult Run(const std::string& command_line) {
     if (n <= 0) break;
     result.output.append(buffer, static_cast<std::size_t>(n));
   }
-  child.Wait();
+  EXPECT_EQ(child.Wait(), 0);
   std::int32_t code = -1;
-  child.ExitCode(&code);
+  EXPECT_EQ(child.ExitCode(&code), 0);
   result.exit_code = code;
   return result;
 }
@@ -204,9 +208,9 @@ int RunWithUnwritableOutput(const std::string& command_line) {
   platform::Child child;
   if (platform::StartChild(command_line, options, &child) != 0) return -1;
   output.Close();
-  child.Wait();
+  EXPECT_EQ(child.Wait(), 0);
   std::int32_t code = -1;
-  child.ExitCode(&code);
+  EXPECT_EQ(child.ExitCode(&code), 0);
   return code;
 }
 

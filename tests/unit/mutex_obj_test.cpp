@@ -30,7 +30,8 @@ class HolderProcess {
   bool Start(const std::string& arguments) {
     start_error_ = platform::CreateChildPipe(&pipe_);
     if (start_error_ != 0) return false;
-    platform::MakeNotInheritable(pipe_.read);
+    start_error_ = platform::MakeNotInheritable(pipe_.read);
+    if (start_error_ != 0) return false;
     platform::StartOptions options;
     options.inherit_handles = true;
     options.std_output = &pipe_.write;
@@ -66,9 +67,9 @@ class HolderProcess {
   int Finish() {
     while (!ReadLine().empty()) {
     }
-    child_.Wait();
+    EXPECT_EQ(child_.Wait(), 0);
     std::int32_t code = -1;
-    child_.ExitCode(&code);
+    EXPECT_EQ(child_.ExitCode(&code), 0);
     return code;
   }
 

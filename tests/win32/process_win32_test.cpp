@@ -61,7 +61,9 @@ int RunAsChildIfAsked() {
 const int kChildModeChecked = RunAsChildIfAsked();
 
 std::string ChildCommand(const std::string& actions) {
-  return "\"" + platform::ExecutablePath() + "\" " + kChildFlag + " " + actions;
+  std::string self;
+  EXPECT_EQ(platform::ExecutablePath(&self), 0);
+  return "\"" + self + "\" " + kChildFlag + " " + actions;
 }
 
 struct Captured {
@@ -141,13 +143,13 @@ TEST(ProcessWin32, ExitStatusIsSigned32Bit) {
 
 TEST(ProcessWin32, ChildSeesVariablesSetThroughTheLayer) {
   const std::string name = "KB_WIN32_CHILD_VAR";
-  ASSERT_TRUE(platform::SetEnvVar(name, "from parent"));
+  ASSERT_EQ(platform::SetEnvVar(name, "from parent"), 0);
   EXPECT_EQ(RunCaptured("env:" + name).output, "from parent|");
-  ASSERT_TRUE(platform::UnsetEnvVar(name));
+  ASSERT_EQ(platform::UnsetEnvVar(name), 0);
   EXPECT_EQ(RunCaptured("env:" + name).output, "(unset)|");
   // An empty value: the launcher reads it as unset, and so must the child.
-  ASSERT_TRUE(platform::SetEnvVar(name, "again"));
-  ASSERT_TRUE(platform::SetEnvVar(name, ""));
+  ASSERT_EQ(platform::SetEnvVar(name, "again"), 0);
+  ASSERT_EQ(platform::SetEnvVar(name, ""), 0);
   EXPECT_EQ(platform::GetEnvVar(name.c_str()), "");
   EXPECT_EQ(RunCaptured("env:" + name).output, "(unset)|");
 }

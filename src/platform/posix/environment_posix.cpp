@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
@@ -10,10 +11,10 @@ std::string GetEnvVar(const char* name) {
   return value ? std::string(value) : std::string();
 }
 
-bool SetEnvVar(const std::string& name, const std::string& value) {
-  return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+int SetEnvVar(const std::string& name, const std::string& value) {
+  return ::setenv(name.c_str(), value.c_str(), 1) == 0 ? 0 : errno;
 }
 
-bool UnsetEnvVar(const std::string& name) { return ::unsetenv(name.c_str()) == 0; }
+int UnsetEnvVar(const std::string& name) { return ::unsetenv(name.c_str()) == 0 ? 0 : errno; }
 
 }  // namespace platform

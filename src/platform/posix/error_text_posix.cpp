@@ -5,7 +5,7 @@
 
 namespace platform {
 
-std::string SystemErrorText(int error) {
+std::string ErrorText(int error) {
   // strerror's buffer is shared; the launcher is single-threaded when it asks.
   return error == 0 ? std::string() : std::string(std::strerror(error));
 }

@@ -51,12 +51,11 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
       if (error == EEXIST) continue;
       return error;
     }
-    const bool written = WriteAll(file, bytes.data(), bytes.size());
-    const int write_error = errno;
+    const int write_error = WriteAll(file, bytes.data(), bytes.size());
     const bool closed = file.Close();
-    if (!written || !closed) {
+    if (write_error != 0 || !closed) {
       ::unlink(candidate.c_str());
-      return written ? EIO : write_error;
+      return write_error != 0 ? write_error : EIO;
     }
     *path = candidate;
     return 0;

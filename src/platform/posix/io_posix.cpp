@@ -39,13 +39,14 @@ bool NonBlocking(int fd) {
 }
 
 // write(2) or writev(2) of the pieces, advanced over partial writes.
-bool WritePieces(int fd, struct iovec* pieces, int count) {
+// 0 or the errno value of the write that failed.
+int WritePieces(int fd, struct iovec* pieces, int count) {
   for (;;) {
     while (count > 0 && pieces->iov_len == 0) {
       ++pieces;
       --count;
     }
-    if (count == 0) return true;
+    if (count == 0) return 0;
     std::size_t total = 0;
     for (int i = 0; i < count; ++i) total += pieces[i].iov_len;
     ssize_t n = Refused(IoCall::kWrite, total);
@@ -58,7 +59,7 @@ bool WritePieces(int fd, struct iovec* pieces, int count) {
         WaitUntil(fd, POLLOUT);
         continue;
       }
-      return false;
+      return errno;
     }
     // Partial write: drop what was taken, piece by piece.
     for (std::size_t done = static_cast<std::size_t>(n); done > 0;) {
@@ -87,13 +88,13 @@ long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error) 
   }
 }
 
-bool WriteAll(const Handle& handle, const char* data, std::size_t size) {
+int WriteAll(const Handle& handle, const char* data, std::size_t size) {
   struct iovec piece = {const_cast<char*>(data), size};
   return WritePieces(Fd(handle), &piece, 1);
 }
 
-bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
-              std::size_t rest_size) {
+int WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
+             std::size_t rest_size) {
   struct iovec pieces[2] = {{const_cast<char*>(head), head_size},
                             {const_cast<char*>(rest), rest_size}};
   return WritePieces(Fd(handle), pieces, 2);
@@ -170,7 +171,7 @@ long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
     }
   }
   const long n = ReadSome(source_, buffer, size, error);
-  if (n > 0 && echo_ != nullptr && !WriteAll(*echo_, buffer, static_cast<std::size_t>(n))) {
+  if (n > 0 && echo_ != nullptr && WriteAll(*echo_, buffer, static_cast<std::size_t>(n)) != 0) {
     echo_ = nullptr;
   }
   return n;

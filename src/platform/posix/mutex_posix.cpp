@@ -106,7 +106,9 @@ Handle OpenLockFolder(bool create, int* error, MutexFolderReport* report) {
     report->reason = why;
   }
   const std::string fallback = FallbackFolder();
-  if (create) CreateDirectoryTree(fallback.substr(0, fallback.rfind('/')));
+  // Not examined: opening the folder below tells every failure, and an
+  // existing parent (183) is no failure at all.
+  if (create) (void)CreateDirectoryTree(fallback.substr(0, fallback.rfind('/')));
   std::string fallback_why;
   dir = OpenPrivateFolder(fallback, create, error, &fallback_why);
   if (report != nullptr) {

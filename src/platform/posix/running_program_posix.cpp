@@ -10,11 +10,13 @@
 
 namespace platform {
 
-std::string ExecutablePath() {
+int ExecutablePath(std::string* path) {
+  path->clear();
   char buffer[PATH_MAX + 1];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
-  if (n <= 0) return std::string();
-  return std::string(buffer, static_cast<std::size_t>(n));
+  if (n < 0) return errno;
+  path->assign(buffer, static_cast<std::size_t>(n));
+  return 0;
 }
 
 std::string ApplicationNameOf(const std::string& executable_path) {

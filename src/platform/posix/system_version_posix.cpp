@@ -1,14 +1,15 @@
 #include <sys/utsname.h>
 
+#include <cerrno>
 #include <string>
 
 #include "platform/system_version.h"
 
 namespace platform {
 
-bool QueryVersion(VersionInfo* out) {
+int QueryVersion(VersionInfo* out) {
   struct utsname name;
-  if (::uname(&name) != 0) return false;
+  if (::uname(&name) != 0) return errno;
   unsigned major = 0;
   unsigned minor = 0;
   const char* p = name.release;
@@ -18,7 +19,7 @@ bool QueryVersion(VersionInfo* out) {
     while (*p >= '0' && *p <= '9') minor = minor * 10 + static_cast<unsigned>(*p++ - '0');
   }
   *out = VersionInfo{major, minor, 0, 0};
-  return true;
+  return 0;
 }
 
 Wow64Answer QueryWow64() {

@@ -7,7 +7,7 @@
 
 namespace platform {
 
-std::string SystemErrorText(int error) {
+std::string ErrorText(int error) {
   if (error == 0) return std::string();
   // Wide: the system's text may be in a language the code page cannot hold.
   wchar_t buffer[512];

@@ -44,10 +44,9 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
       return error;
     }
-    const bool written = WriteAll(file, bytes.data(), bytes.size());
-    const int write_error = win32::LastError();
+    const int write_error = WriteAll(file, bytes.data(), bytes.size());
     const bool closed = file.Close();
-    if (!written || !closed) {
+    if (write_error != 0 || !closed) {
       ::DeleteFileW(wide_candidate.c_str());
       return write_error != 0 ? write_error : ERROR_WRITE_FAULT;
     }

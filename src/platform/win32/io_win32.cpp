@@ -19,7 +19,12 @@ bool WriteOnce(HANDLE target, const char* data, DWORD size, DWORD* written, DWOR
       return false;
     }
   }
-  if (::WriteFile(target, data, size, written, nullptr) && *written > 0) return true;
+  if (::WriteFile(target, data, size, written, nullptr)) {
+    if (*written > 0) return true;
+    // Nothing taken without a failure: the last error says nothing.
+    *error = ERROR_WRITE_FAULT;
+    return false;
+  }
   *error = ::GetLastError();
   return false;
 }
@@ -39,7 +44,7 @@ long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error) 
   return static_cast<long>(read);
 }
 
-bool WriteAll(const Handle& handle, const char* data, std::size_t size) {
+int WriteAll(const Handle& handle, const char* data, std::size_t size) {
   HANDLE target = win32::ToHandle(handle.get());
   // Consoles before Windows 8 take at most a few tens of kilobytes per
   // write and refuse more with ERROR_NOT_ENOUGH_MEMORY; the limit found is
@@ -50,19 +55,20 @@ bool WriteAll(const Handle& handle, const char* data, std::size_t size) {
     DWORD written = 0;
     DWORD error = 0;
     if (!WriteOnce(target, data, piece, &written, &error)) {
-      if (error != ERROR_NOT_ENOUGH_MEMORY || piece == 1) return false;
+      if (error != ERROR_NOT_ENOUGH_MEMORY || piece == 1) return static_cast<int>(error);
       limit = piece / 2;
       continue;
     }
     data += written;
     size -= written;
   }
-  return true;
+  return 0;
 }
 
-bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
-              std::size_t rest_size) {
-  return WriteAll(handle, head, head_size) && WriteAll(handle, rest, rest_size);
+int WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
+             std::size_t rest_size) {
+  if (const int error = WriteAll(handle, head, head_size)) return error;
+  return WriteAll(handle, rest, rest_size);
 }
 
 StdOutState GetStdOutput(Handle* out, int* error) {
@@ -92,7 +98,7 @@ void CloseStdOutput(Handle* out) {
 
 long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
   const long n = ReadSome(source_, buffer, size, error);
-  if (n > 0 && echo_ != nullptr && !WriteAll(*echo_, buffer, static_cast<std::size_t>(n))) {
+  if (n > 0 && echo_ != nullptr && WriteAll(*echo_, buffer, static_cast<std::size_t>(n)) != 0) {
     echo_ = nullptr;
   }
   return n;

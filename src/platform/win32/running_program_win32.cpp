@@ -16,17 +16,21 @@ constexpr DWORD kLongestPath = 32768;
 
 }  // namespace
 
-std::string ExecutablePath() {
+int ExecutablePath(std::string* path) {
+  path->clear();
   // GetModuleFileNameW truncates silently (answering the buffer size) when
   // the path does not fit; a longer buffer is tried before giving up, so a
   // deep install folder still yields the whole path.
   for (DWORD size = kPathBufferSize; size <= kLongestPath; size *= 2) {
     std::vector<wchar_t> buffer(size, L'\0');
     const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), size);
-    if (length == 0) return std::string();
-    if (length < size) return win32::Utf8(buffer.data(), length);
+    if (length == 0) return win32::LastError();
+    if (length < size) {
+      *path = win32::Utf8(buffer.data(), length);
+      return 0;
+    }
   }
-  return std::string();
+  return ERROR_INSUFFICIENT_BUFFER;
 }
 
 std::string ApplicationNameOf(const std::string& executable_path) {

@@ -19,7 +19,7 @@ using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 }  // namespace
 
-bool QueryVersion(VersionInfo* out) {
+int QueryVersion(VersionInfo* out) {
   OSVERSIONINFOEXA info;
   ZeroMemory(&info, sizeof info);
   info.dwOSVersionInfoSize = kVersionRecordExSize;
@@ -34,12 +34,12 @@ bool QueryVersion(VersionInfo* out) {
     ok = ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
   }
 #pragma GCC diagnostic pop
-  if (!ok) return false;
+  if (!ok) return win32::LastError();
   out->major = info.dwMajorVersion;
   out->minor = info.dwMinorVersion;
   out->sp_major = info.wServicePackMajor;
   out->sp_minor = info.wServicePackMinor;
-  return true;
+  return 0;
 }
 
 Wow64Answer QueryWow64() {
