@@ -33,9 +33,11 @@ long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error);
 
 enum class StdOutState { kValid, kInvalid, kNull };
 // The launcher's own standard output (GetStdHandle(STD_OUTPUT_HANDLE)).
-// kInvalid / kNull carry the system error code in *error. POSIX: a
-// close-on-exec duplicate of descriptor 1 when it is open, else kInvalid
-// with EBADF; never kNull.
+// kInvalid / kNull carry the last error in *error. The three answers stay
+// apart because the launch logs each its own way, and a missing handle
+// (kNull) need not come with any error code at all (*error may be 0), so
+// no single code could stand for it. POSIX: a close-on-exec duplicate of
+// descriptor 1 when it is open, else kInvalid with EBADF; never kNull.
 StdOutState GetStdOutput(Handle* out, int* error);
 
 // Closes the launcher's standard output for good, as the relay does when it

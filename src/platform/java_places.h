@@ -10,12 +10,14 @@
 namespace platform {
 
 // Names of the entries of a folder, "." and ".." left out, in no particular
-// order. Empty when the folder cannot be read.
+// order. Empty when the folder cannot be read: a search over places where
+// a runtime may be installed takes a missing or closed folder as one that
+// holds none, so absence is an ordinary answer here.
 std::vector<std::string> ListFolder(const std::string& path);
 
 // The path with every symbolic link resolved (POSIX realpath; Windows the
 // final path of the opened file, without its "\\?\" prefix). Empty when the
-// path does not exist.
+// path does not exist (an ordinary answer for a candidate runtime).
 std::string ResolveLinks(const std::string& path);
 
 // True when two file names name the same file by their spelling: letter

@@ -7,7 +7,8 @@
 namespace platform {
 
 // The file that starting `program` (the first token of a command line)
-// would run, or "" when there is none. Nothing is started or created.
+// would run, or "" when there is none (an ordinary answer, which the tool
+// reports). Nothing is started or created.
 // `launcher_dir` is the folder of the launcher that would start it,
 // `work_dir` the absolute folder the child would start in.
 //

@@ -15,8 +15,8 @@ bool HasRegistry();
 enum class RegistryView { k64, k32 };
 
 // Names of the subkeys of HKEY_LOCAL_MACHINE\<path> in that view, in the
-// registry's order. Empty when the key is missing or cannot be read; always
-// empty on POSIX.
+// registry's order. Empty when the key is missing or cannot be read (an
+// ordinary answer: no runtime is registered there); always empty on POSIX.
 std::vector<std::string> RegistrySubkeys(const std::string& path, RegistryView view);
 
 // The string value `name` of HKEY_LOCAL_MACHINE\<path> in that view (an

@@ -18,7 +18,9 @@ struct VersionInfo {
 [[nodiscard]] int QueryVersion(VersionInfo* out);
 
 // Outcome of the WOW64 test (is this 32-bit process running on a 64-bit
-// system?). Windows: IsWow64Process looked up at run time in the loaded
+// system?). An answer, not an error code: each failed step is its own
+// outcome, which the caller reports by name, and none comes with a code
+// worth showing. Windows: IsWow64Process looked up at run time in the loaded
 // KERNEL32. POSIX: the pointer width of the process and the machine.
 enum class Wow64Answer {
   kNoKernelHandle,  // the module "KERNEL32" is not loaded
