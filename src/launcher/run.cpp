@@ -114,7 +114,7 @@ int Run::start() {
   if (options.ReplacementLimitReached()) return PropertiesFailed(&options);
   ApplyStartDir(start_dir, launcher_directory_);
 
-  MutexObj guard(platform_tag, ini_file);
+  MutexObj guard(platform_tag, ini_file, ShowUserMessageBox);
   if (guard.IsRunning(options.autorun) == kExitAlreadyRunning) return kExitAlreadyRunning;
 
   const ChildCommand child = BuildChildCommand(options, platform_tag, ini_file, kind_);
