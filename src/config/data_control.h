@@ -109,12 +109,6 @@ class DataControl {
   // The master property file whose names were read (made absolute beside
   // the configuration file when it was relative); "" without one.
   std::string GetMasterFile() const { return master_file_; }
-  // Benchmarks and tests: a list of any length (a file's key list holds only
-  // as many names as fit 260 bytes). The trailing empty entry is kept.
-  void SetPropertiesForTesting(std::vector<PropertyEntry> entries) {
-    entries.emplace_back();
-    properties_ = std::move(entries);
-  }
 
   int autorun = 0;
 
