@@ -23,22 +23,22 @@ DataControl::DataControl(const std::string& argument_line)
 DataControl::DataControl(OptionState options) : DataControl(std::move(options), false) {}
 
 DataControl::DataControl(OptionState options, bool apply)
-    : options_(std::move(options)),
-      properties_(1),
-      log_(ChooseLogPlace(options_.log_location, options_.data_location, ApplicationName())) {
+    : options_(std::move(options)), properties_(1) {
   autorun = options_.autorun;
-  if (!apply) {
-    // One decision for the launch and for a prediction of it: read again
-    // when an argument file is to be written.
-    temp_ = DecideTempFolder(options_.temp_location, false);
-    return;
+  if (apply) {
+    NoMessage() = options_.no_message;
+    // A log the user named hears of the checks below at once. Without one
+    // nothing is logged until the launcher-made name is set, at the end: it
+    // is claimed at its first write, once LogOpen has made its folder.
+    UseLog(LogPlace{options_.log_location, false});
   }
-  NoMessage() = options_.no_message;
-  // The temporary folder's checks log to a log the user named. A
-  // launcher-made one is claimed only once LogOpen has made its folder.
-  UseLog(log_.launcher_made ? LogPlace{} : log_);
-  temp_ = DecideTempFolder(options_.temp_location, true);
-  UseLog(log_);
+  // One decision for the launch and for a prediction of it: read again
+  // when an argument file is to be written.
+  temp_ = DecideTempFolder(options_.temp_location, apply);
+  data_location_ = options_.data_location.empty() ? GetDataLocation(std::string())
+                                                  : options_.data_location;
+  log_ = ChooseLogPlace(options_.log_location, data_location_, ApplicationName());
+  if (apply) UseLog(log_);
 }
 
 DataControl::~DataControl() { FreeProperties(); }

@@ -56,7 +56,7 @@ class DataControl {
   std::string GetArgLine() const;
   std::vector<std::string> GetArguments() const { return options_.arguments.Left(); }
   std::string GetCleanDir() const { return options_.clean_dir; }
-  std::string GetDataDir() const { return options_.data_location; }
+  std::string GetDataDir() const { return data_location_; }
   int IsConsole() const { return options_.console; }
   int IsCleanup() const { return options_.cleanup; }
   // The temporary folder chosen by "-templocation" or the default one,
@@ -123,6 +123,7 @@ class DataControl {
   // empty entry that the next property is written into.
   std::vector<PropertyEntry> properties_;
   TempFolder temp_;
+  std::string data_location_;
   LogPlace log_;
   std::string master_file_;
   std::size_t values_growth_ = 0;

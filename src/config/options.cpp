@@ -5,7 +5,6 @@
 #include "common/command_line.h"
 #include "common/constants.h"
 #include "common/text.h"
-#include "env/env_calls.h"
 #include "platform/fs.h"
 #include "platform/system.h"
 
@@ -100,7 +99,6 @@ OptionState ParseOptions(const std::string& argument_line) {
   out.cleanup = args.Find(kOptNoCleanup, true) >= 0 ? 0 : 1;
   out.clean_dir = OwnLocation(args.ValueOf(kOptCleanDir, &found, true));
   out.data_location = FixedLocation(OwnLocation(args.ValueOf(kOptDataLocation, &found, false)));
-  if (out.data_location.empty()) out.data_location = GetDataLocation(std::string());
   out.autorun = args.Find(kOptAutorun, true) >= 0 ? 1 : 0;
   return out;
 }

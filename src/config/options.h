@@ -58,13 +58,13 @@ struct OptionState {
   // "-templocation"; "" for the environment's candidate.
   std::string temp_location;
   std::string clean_dir;
-  // "-datalocation", else the default data folder.
+  // "-datalocation"; "" for the default data folder.
   std::string data_location;
 };
 
 // Parses the options out of an argument line (BuildArgLine's form), in
 // their fixed order: every consumed option changes what the later searches
-// see. Reads the start folder and the environment; writes nothing.
+// see. Reads only the start folder (to fix relative locations).
 OptionState ParseOptions(const std::string& argument_line);
 
 }  // namespace kb
