@@ -39,10 +39,20 @@ void BM_JoinNumberedValues(benchmark::State& state) {
 }
 BENCHMARK(BM_JoinNumberedValues)->Arg(500)->Arg(1000)->Arg(2000)->Complexity(benchmark::oN);
 
+// The options with exactly `count` properties P0..Pn.
+kb::DataControl& OptionsWithProperties(int count) {
+  const std::string ini =
+      WriteTemp("kb_config_bench_properties.ini", kbbench::PropertiesIni(count));
+  kb::DataControl& options = Options();
+  options.FreeProperties();
+  options.GetProperties(ini);
+  std::remove(ini.c_str());
+  return options;
+}
+
 void BM_ReplacePropertiesByCount(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
-  kb::DataControl& options = Options();
-  options.SetPropertiesForTesting(kbbench::Properties(count));
+  kb::DataControl& options = OptionsWithProperties(count);
   const std::string line = kbbench::CommandLine(count, 32 * 1024);
   for (auto _ : state) benchmark::DoNotOptimize(options.ReplaceProperties(line));
   state.SetComplexityN(count);
@@ -51,8 +61,7 @@ BENCHMARK(BM_ReplacePropertiesByCount)->Arg(125)->Arg(250)->Arg(500)->Complexity
 
 void BM_ReplacePropertiesByText(benchmark::State& state) {
   const std::size_t bytes = static_cast<std::size_t>(state.range(0));
-  kb::DataControl& options = Options();
-  options.SetPropertiesForTesting(kbbench::Properties(500));
+  kb::DataControl& options = OptionsWithProperties(500);
   const std::string line = kbbench::CommandLine(500, bytes);
   for (auto _ : state) benchmark::DoNotOptimize(options.ReplaceProperties(line));
   state.SetComplexityN(static_cast<int64_t>(bytes));

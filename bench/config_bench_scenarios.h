@@ -21,14 +21,15 @@ inline std::string NumberedIni(int keys, int value_bytes) {
   return text;
 }
 
-// `count` properties P0..Pn and a command line of about `text_bytes` bytes
-// in which every property's placeholder occurs.
-inline std::vector<kb::PropertyEntry> Properties(int count) {
-  std::vector<kb::PropertyEntry> list;
+// A configuration file with `count` properties P0..Pn, read as a launch
+// reads them, and a command line of about `text_bytes` bytes in which every
+// property's placeholder occurs.
+inline std::string PropertiesIni(int count) {
+  std::string text = "[properties]\r\n";
   for (int i = 0; i < count; ++i) {
-    list.push_back({"P" + std::to_string(i), "value_" + std::to_string(i)});
+    text += "P" + std::to_string(i) + "=value_" + std::to_string(i) + "\r\n";
   }
-  return list;
+  return text;
 }
 inline std::string CommandLine(int count, std::size_t text_bytes) {
   std::string text;

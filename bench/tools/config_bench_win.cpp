@@ -51,16 +51,24 @@ int main() {
   }
   Report("JoinNumberedValues/keys", keys, ns);
 
+  // Exactly `count` properties P0..Pn, read as a launch reads them.
+  const auto use_properties = [&](int count) {
+    const std::string ini = temp + sep + "kb_config_bench_properties.ini";
+    std::ofstream(ini, std::ios::binary) << kbbench::PropertiesIni(count);
+    options.FreeProperties();
+    options.GetProperties(ini);
+    std::remove(ini.c_str());
+  };
   const int counts[3] = {125, 250, 500};
   for (int i = 0; i < 3; ++i) {
-    options.SetPropertiesForTesting(kbbench::Properties(counts[i]));
+    use_properties(counts[i]);
     const std::string line = kbbench::CommandLine(counts[i], 32 * 1024);
     ns[i] = NanosPerCall([&] { options.ReplaceProperties(line); });
   }
   Report("ReplaceProperties/count", counts, ns);
 
   const int bytes[3] = {8 * 1024, 16 * 1024, 32 * 1024};
-  options.SetPropertiesForTesting(kbbench::Properties(500));
+  use_properties(500);
   for (int i = 0; i < 3; ++i) {
     const std::string line = kbbench::CommandLine(500, static_cast<std::size_t>(bytes[i]));
     ns[i] = NanosPerCall([&] { options.ReplaceProperties(line); });

@@ -6,6 +6,7 @@
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/data_control.h"
+#include "config/options.h"
 #include "config/ini_file.h"
 #include "env/env_calls.h"
 #include "instance/mutex_obj.h"
@@ -99,7 +100,7 @@ KeyValue ReadLaunchKey(DataControl* values, const std::string& platform, const s
 // are consumed in the same order.
 void ReadKeys(const std::string& arg_line, const std::string& platform, const std::string& file,
               const IniScan& scan, Report* report) {
-  DataControl values(arg_line, DataControl::InspectOnly{});
+  DataControl values(ParseOptions(arg_line));
   values.GetProperties(file);
   for (const char* key : {kKeyStartDir, kKeyLauncherCmd, kKeyLauncherArgs}) {
     report->keys.push_back(ReadLaunchKey(&values, platform, key, file, scan));
@@ -304,7 +305,7 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
 
   const IniScan scan(config);
   const std::string arg_line = ArgLineOf(request.launcher_args);
-  DataControl options(arg_line, DataControl::InspectOnly{});
+  DataControl options(ParseOptions(arg_line));
   report->log_file = options.GetLogPath();
   report->temp_folder = options.GetTempLocation();
   if (!SamePath(report->launcher_reads, config)) {

@@ -1,21 +1,15 @@
-// DataControl: the launcher's own options, taken out of its argument line,
-// and the configuration lookups with the property list that fills the
-// "<name>" placeholders.
-//
-// The argument line is split into arguments once, by the C runtime's
-// argument rules, and options are then matched against whole arguments:
-// an option or override is an argument equal to the option text, letter
-// case ignored. So "x-waitress", "--max-wait-time", "-JavaArgs_10" for the
-// override "-JavaArgs_1", and a file name that holds " -launchercmd " are
-// never taken for options. Removal takes out exactly the option's arguments;
-// every other argument reaches the child as it was received.
+// DataControl: the launcher's own options (see config/options.h), the
+// configuration lookups with their command-line overrides, and the property
+// list that fills the "<name>" placeholders.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
+#include "config/options.h"
 #include "env/env_calls.h"
+#include "log/log.h"
 
 namespace kb {
 
@@ -39,37 +33,32 @@ constexpr std::size_t kMaxReplacementGrowth = std::size_t(1) << 20;
 
 class DataControl {
  public:
-  // Splits the argument line (BuildArgLine's form) into arguments and parses
-  // the options out of them. Sets LogFilePath() and NoMessage(), creates the
-  // temporary folder (a failure is kept in GetTempFolder()). Cannot fail.
+  // The launch's options: ParseOptions, then the result applied to the
+  // process. Sets NoMessage(), makes the log place the process's log (see
+  // UseLog) and creates the temporary folder (a failure is kept in
+  // GetTempFolder()). Cannot fail.
   explicit DataControl(const std::string& argument_line);
-  // The same parse for a tool that predicts a launch: nothing outside the
-  // object changes. LogFilePath() and NoMessage() keep their values, and no
-  // folder is created: the temporary folder is judged as the launch would
-  // judge it (DecideTempFolder without creating).
-  struct InspectOnly {};
-  DataControl(const std::string& argument_line, InspectOnly);
+  // Options already parsed, applied to nothing: for a tool that predicts a
+  // launch. The temporary folder is judged as the launch would judge it
+  // (DecideTempFolder without creating).
+  explicit DataControl(OptionState options);
   ~DataControl();
   DataControl(const DataControl&) = delete;
   DataControl& operator=(const DataControl&) = delete;
 
-  // Index of the first argument equal to `option` (letter case ignored), or
-  // -1. With remove non-zero that argument is taken out.
+  // ArgumentList::Find and ValueOf on the arguments the parse left, with
+  // remove non-zero consuming.
   int FindOption(const std::string& option, int remove);
-  // The argument after the first `option`, exactly as received, whatever it
-  // looks like (even another option); empty when `option` is the last
-  // argument. *found is 1 when the option is present, else 0. With remove
-  // non-zero the option and its value are taken out.
   std::string GetOptionValue(const std::string& option, int* found, int remove);
 
   // The pass-through text: the arguments that are left, joined as
   // BuildArgLine joins them, so that the child splits them back unchanged.
   std::string GetArgLine() const;
-  const std::vector<std::string>& GetArguments() const { return arguments_; }
-  std::string GetCleanDir() const { return clean_dir_; }
+  std::vector<std::string> GetArguments() const { return options_.arguments.Left(); }
+  std::string GetCleanDir() const { return options_.clean_dir; }
   std::string GetDataDir() const { return data_location_; }
-  int IsConsole() const { return console_; }
-  int IsCleanup() const { return cleanup_; }
+  int IsConsole() const { return options_.console; }
+  int IsCleanup() const { return options_.cleanup; }
   // The temporary folder chosen by "-templocation" or the default one,
   // named even when unusable.
   std::string GetTempLocation() const { return temp_.path; }
@@ -78,11 +67,12 @@ class DataControl {
   const TempFolder& GetTempFolder() const { return temp_; }
   // The log path and "-nomessage" as the parse found them (what a launch
   // puts into LogFilePath() and NoMessage()).
-  std::string GetLogPath() const { return log_path_; }
-  bool GetNoMessage() const { return no_message_; }
+  std::string GetLogPath() const { return log_.path; }
+  bool GetNoMessage() const { return options_.no_message; }
 
   // Command-line override "-<key> value" (consumed even when its value is
-  // empty), else ReadIniValue (section, then "default") with placeholders
+  // empty, so that a second read of the key finds the next override or
+  // the file), else ReadIniValue (section, then "default") with placeholders
   // replaced: the value, " " for present-but-empty, "" when absent.
   // Placeholders may make the values read through here at most
   // kMaxReplacementGrowth characters longer in all; past that a value is
@@ -119,32 +109,22 @@ class DataControl {
   // The master property file whose names were read (made absolute beside
   // the configuration file when it was relative); "" without one.
   std::string GetMasterFile() const { return master_file_; }
-  // Benchmarks and tests: a list of any length (a file's key list holds only
-  // as many names as fit 260 bytes). The trailing empty entry is kept.
-  void SetPropertiesForTesting(std::vector<PropertyEntry> entries) {
-    entries.emplace_back();
-    properties_ = std::move(entries);
-  }
 
   int autorun = 0;
 
  private:
-  void ParseOptions(bool apply);
+  DataControl(OptionState options, bool apply);
   void LoadMasterProperties(std::string master, const std::string& folder);
   bool HasProperty(const std::string& name) const;
   void AddProperty(const std::string& name, const std::string& file);
 
-  std::vector<std::string> arguments_;
+  OptionState options_;
   // Never empty: the first entry always exists, and the last one is the
   // empty entry that the next property is written into.
   std::vector<PropertyEntry> properties_;
-  int console_ = 1;
-  int cleanup_ = 1;
   TempFolder temp_;
   std::string data_location_;
-  std::string clean_dir_;
-  std::string log_path_;
-  bool no_message_ = false;
+  LogPlace log_;
   std::string master_file_;
   std::size_t values_growth_ = 0;
   bool replacement_limit_reached_ = false;

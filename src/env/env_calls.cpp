@@ -1,9 +1,5 @@
 #include "env/env_calls.h"
 
-#include <cstdio>
-#include <ctime>
-#include <utility>
-
 #include "common/constants.h"
 #include "common/text.h"
 #include "log/log.h"
@@ -14,11 +10,6 @@
 
 namespace kb {
 namespace {
-
-std::function<std::time_t()>& Clock() {
-  static std::function<std::time_t()> clock = [] { return std::time(nullptr); };
-  return clock;
-}
 
 std::string& AppName() {
   static std::string name;
@@ -39,17 +30,7 @@ std::string LauncherExecutable() {
   return platform::ExecutablePath(&path) == 0 ? path : std::string();
 }
 
-std::tm LocalNow() {
-  const std::time_t now = Clock()();
-  std::tm parts{};
-  const std::tm* local = std::localtime(&now);
-  if (local) parts = *local;
-  return parts;
-}
-
 }  // namespace
-
-void SetClockForTesting(std::function<std::time_t()> clock) { Clock() = std::move(clock); }
 
 const std::string& ApplicationName() { return AppName(); }
 void SetApplicationNameForTesting(const std::string& name) { AppName() = name; }
@@ -142,32 +123,6 @@ std::string GetDataLocation(const std::string& base) {
   const std::string sep(1, platform::PathSeparator());
   return platform::LocalAppDataRoot(base, GetWinVerNum(1)) + kVendorFolder + sep +
          kProductFolder;
-}
-
-std::string GetLogFileName() {
-  return ApplicationName() + kLogNameSeparator + GetDateTimeStamp() + kLogExtension;
-}
-
-std::string GetDateTimeStamp() {
-  const std::tm t = LocalNow();
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%d-%d-%d-%d.%d.%d", t.tm_year + 1900, t.tm_mon + 1,
-                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-  return buffer;
-}
-
-std::string GetTimeStamp() {
-  // Formatted here rather than by asctime, whose day field differs between C
-  // runtimes (a leading blank in glibc, a leading zero in Microsoft's).
-  static const char kDays[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char kMonths[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const std::tm t = LocalNow();
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%s %s %02d %02d:%02d:%02d %d\n",
-                kDays[(t.tm_wday % 7 + 7) % 7], kMonths[(t.tm_mon % 12 + 12) % 12], t.tm_mday,
-                t.tm_hour, t.tm_min, t.tm_sec, t.tm_year + 1900);
-  return buffer;
 }
 
 std::string GetCurrentDir() {

@@ -2,9 +2,6 @@
 // operations; a location that cannot be worked out comes back empty.
 #pragma once
 
-#include <cstdint>
-#include <ctime>
-#include <functional>
 #include <string>
 
 // BuildArgLine, which the entry point calls beside these queries, lives with
@@ -38,12 +35,6 @@ std::string GetTemp();
 // Per-user data folder below the given base (empty: the user's profile or
 // home); not checked, not created.
 std::string GetDataLocation(const std::string& base);
-// "<application name>_<date-time stamp>.log".
-std::string GetLogFileName();
-// "%d-%d-%d-%d.%d.%d": year, month, day, hour, minute, second, unpadded.
-std::string GetDateTimeStamp();
-// asctime form with a two-digit day, line feed included (25 characters).
-std::string GetTimeStamp();
 std::string GetCurrentDir();
 // Folder of the launcher executable, without trailing separator.
 std::string GetLauncherDir();
@@ -69,8 +60,5 @@ bool InitApplication();
 bool InitApplicationAs(const std::string& launcher_path);
 // For tests: sets the application name directly.
 void SetApplicationNameForTesting(const std::string& name);
-
-// The clock behind both time stamps; tests inject a fixed time.
-void SetClockForTesting(std::function<std::time_t()> clock);
 
 }  // namespace kb

@@ -7,7 +7,6 @@
 #include "common/text.h"
 #include "config/ini_file.h"
 #include "env/env_calls.h"
-#include "launcher/messages.h"
 #include "log/log.h"
 #include "platform/error_codes.h"
 #include "platform/mutex.h"
@@ -74,8 +73,8 @@ std::vector<std::string> NoRunWithEntriesAsWritten(const std::string& list) {
   return entries;
 }
 
-MutexObj::MutexObj(std::string section_name, std::string ini_file)
-    : section(std::move(section_name)), iniFile(std::move(ini_file)) {}
+MutexObj::MutexObj(std::string section_name, std::string ini_file, ConflictBox show_box)
+    : section(std::move(section_name)), iniFile(std::move(ini_file)), showBox(show_box) {}
 
 MutexObj::~MutexObj() { CloseOwnMutex(); }
 
@@ -114,7 +113,7 @@ void MutexObj::ReportConflict(const std::string& written, int silent) const {
   message = ReplaceAll(message, "#2",
                        DisplayName(ReadValue(kKeyNoRunWithDisplayPrefix + own_id), own_name));
   LogWarning(kTagIsRunning, message);
-  if (silent != 1) ShowUserMessageBox(message, kMessageCaption);
+  if (silent != 1 && showBox != nullptr) showBox(message, kMessageCaption);
 }
 
 void MutexObj::CreateOwnMutex() {

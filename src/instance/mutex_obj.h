@@ -14,10 +14,15 @@
 
 namespace kb {
 
+// Shows the conflict message in a box (text, caption) and waits for it to be
+// closed; the launcher hands in its user-message box.
+using ConflictBox = void (*)(const std::string& text, const std::string& caption);
+
 class MutexObj {
  public:
-  // Copies the configuration section and file; no own mutex, lastError 0.
-  MutexObj(std::string section, std::string ini_file);
+  // Copies the configuration section and file and the box that shows a
+  // conflict; no own mutex, lastError 0.
+  MutexObj(std::string section, std::string ini_file, ConflictBox show_box);
   virtual ~MutexObj();
   MutexObj(const MutexObj&) = delete;
   MutexObj& operator=(const MutexObj&) = delete;
@@ -29,8 +34,8 @@ class MutexObj {
   // "norunwith_display_<id>"; where one is absent or empty, "#1" is the
   // entry as written and "#2" the "id" as read, or the application name
   // without an "id") is logged as a warning under
-  // "MutexObj::IsRunning", shown in a box captioned "Error" unless silent is
-  // exactly 1, and 183 is returned without creating the own mutex.
+  // "MutexObj::IsRunning", shown through the box captioned "Error" unless
+  // silent is exactly 1, and 183 is returned without creating the own mutex.
   // Otherwise the own mutex is created (when "id" is set) and held, and the
   // result is 0.
   int IsRunning(int silent);
@@ -51,6 +56,7 @@ class MutexObj {
 
   std::string section;
   std::string iniFile;
+  ConflictBox showBox;
   std::string ownMutexName;
   platform::Handle ownMutex;
   int lastError = 0;

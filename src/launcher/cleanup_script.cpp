@@ -1,7 +1,6 @@
 #include "launcher/cleanup_script.h"
 
 #include <cstdlib>
-#include <utility>
 #include <vector>
 
 #include "common/text.h"
@@ -18,14 +17,8 @@ constexpr char kTagCleanRoot[] = "Launcher::Run::start::cleanroot";
 constexpr char kTagCleanFile[] = "Run::CreateCleanProc::cleanfile";
 constexpr char kTagRefused[] = "Run::CreateCleanProc::refused";
 
-std::function<int()>& NumberSource() {
-  static std::function<int()> source;
-  return source;
-}
-
-int DrawNumber() {
-  const std::function<int()>& source = NumberSource();
-  return source ? source() : std::rand();
+int DrawNumber(const std::function<int()>& numbers) {
+  return numbers ? numbers() : std::rand();
 }
 
 std::string RootOf(const std::string& path) {
@@ -104,12 +97,8 @@ std::string CleanRefusalReason(const std::string& folder) {
   return std::string();
 }
 
-std::function<int()> SetCleanNumberSourceForTesting(std::function<int()> source) {
-  return std::exchange(NumberSource(), std::move(source));
-}
-
-std::string CreateCleanProc(const std::string& clean_dir,
-                            const std::string& application_name) {
+std::string CreateCleanProc(const std::string& clean_dir, const std::string& application_name,
+                            const std::function<int()>& numbers) {
   // The search answers with the full path; the script must name that path,
   // not the text as given, since it will run from another folder.
   const std::string found = platform::FindEntry(clean_dir);
@@ -135,7 +124,7 @@ std::string CreateCleanProc(const std::string& clean_dir,
   std::string path;
   do {
     const std::string name = "clean_" + application_name + "_" +
-                             IntToString(DrawNumber()) +
+                             IntToString(DrawNumber(numbers)) +
                              platform::CleanupScriptExtension();
     path = JoinPath(parent, name);
   } while (platform::PathExists(path));

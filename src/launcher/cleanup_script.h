@@ -10,16 +10,17 @@ namespace kb {
 
 // Finds the clean directory (a relative one against the current folder),
 // writes "clean_<application name>_<n><ext>" into its parent folder and
-// returns the script's full path; <n> comes from rand(), which the launcher
-// never seeds, drawn again while an entry of that name exists. The script
+// returns the script's full path; <n> comes from `numbers`, rand() when it
+// is empty (the launcher never seeds it), drawn again while an entry of
+// that name exists. The script
 // names the directory by the full path that the search found, so it removes
 // the right folder wherever it is run from.
 //
 // Empty result, and no script, when the directory is not found, when the
 // file cannot be created, or when the directory is a file-system root, the
 // user's home folder or a folder that holds it (refused with a warning).
-std::string CreateCleanProc(const std::string& clean_dir,
-                            const std::string& application_name);
+std::string CreateCleanProc(const std::string& clean_dir, const std::string& application_name,
+                            const std::function<int()>& numbers = {});
 
 // The absolute form of a path with "." and ".." parts resolved and repeated
 // separators folded, in the native separator. The root keeps its separator
@@ -35,9 +36,5 @@ std::string ParentFolder(const std::string& normalized);
 // it is a file-system root, the user's home folder or a folder holding it.
 // Empty when it may go.
 std::string CleanRefusalReason(const std::string& folder);
-
-// Test seam: the number source of the script names (rand() when empty).
-// Returns the source it replaced.
-std::function<int()> SetCleanNumberSourceForTesting(std::function<int()> source);
 
 }  // namespace kb

@@ -16,17 +16,6 @@ namespace {
 
 constexpr char kTagMessageDisplay[] = "MessageDisplay";
 
-MessageSink g_box_sink = nullptr;
-LineSink g_stderr_sink = nullptr;
-
-void WriteStdErr(const std::string& line) {
-  if (g_stderr_sink != nullptr) {
-    g_stderr_sink(line);
-  } else {
-    platform::WriteStdErrLine(line);
-  }
-}
-
 bool IsFoldable(char c) { return c == '\n' || c == '\r' || c == '\t'; }
 
 }  // namespace
@@ -61,20 +50,8 @@ std::string MessageAsOneLine(const std::string& message) {
   return TrimRightChars(line, " ");
 }
 
-void ShowUserMessageBox(const std::string& text, const std::string& caption) {
-  if (g_box_sink != nullptr) {
-    g_box_sink(text, caption);
-  } else {
-    platform::ShowMessageBox(text, caption);
-  }
-}
-
-MessageSink SetMessageBoxForTesting(MessageSink sink) {
-  return std::exchange(g_box_sink, sink);
-}
-
-LineSink SetStdErrWriterForTesting(LineSink sink) {
-  return std::exchange(g_stderr_sink, sink);
+MessageOutlets SystemOutlets() {
+  return MessageOutlets{platform::ShowMessageBox, platform::WriteStdErrLine};
 }
 
 std::string LostLogWarning(const std::string& path, int error) {
@@ -86,21 +63,29 @@ std::string LostLogWarning(const std::string& path, int error) {
 }
 
 void WarnLostLog(const std::string& path, int error) {
+  WarnLostLog(path, error, SystemOutlets());
+}
+
+void WarnLostLog(const std::string& path, int error, const MessageOutlets& outlets) {
   if (NoMessage()) return;
-  WriteStdErr(LostLogWarning(path, error));
+  outlets.stderr_line(LostLogWarning(path, error));
 }
 
 void MessageDisplay(int kind, int code, std::string detail) {
+  MessageDisplay(kind, code, std::move(detail), SystemOutlets());
+}
+
+void MessageDisplay(int kind, int code, std::string detail, const MessageOutlets& outlets) {
   const std::string text = platform::LoadResourceString(MessageStringId(code));
   if (text.empty()) return;
   const std::string message = text + " " + detail;
   if (!NoMessage()) {
     if (kind == kKindWindowed) {
-      ShowUserMessageBox(message, kMessageCaption);
+      outlets.box(message, kMessageCaption);
     } else if (kind == kKindConsole) {
       // A console user would otherwise learn nothing of a failure that
       // comes before the log folder exists.
-      WriteStdErr(MessageAsOneLine(message));
+      outlets.stderr_line(MessageAsOneLine(message));
     }
   }
   LogInfo(kTagMessageDisplay, message);

@@ -96,7 +96,8 @@ int Run::start() {
   if (ini_file.empty()) return kExitConfigMissing;
 
   // Only a console has a standard error that someone reads.
-  SetLogLossSink(kind_ == kKindConsole ? WarnLostLog : nullptr);
+  const LogLossSink warn_on_stderr = WarnLostLog;
+  SetLogLossSink(kind_ == kKindConsole ? warn_on_stderr : nullptr);
   LogOpen(kLauncherBannerName);
   LogInfo("LRun::start::templocation", temp_location_);
   LogInfo("LRun::start::USERHOME", data_location);
@@ -115,7 +116,7 @@ int Run::start() {
   if (options.ReplacementLimitReached()) return PropertiesFailed(&options);
   ApplyStartDir(start_dir, launcher_directory_);
 
-  MutexObj guard(platform_tag, ini_file);
+  MutexObj guard(platform_tag, ini_file, SystemOutlets().box);
   if (guard.IsRunning(options.autorun) == kExitAlreadyRunning) return kExitAlreadyRunning;
 
   const ChildCommand child = BuildChildCommand(options, platform_tag, ini_file, kind_);

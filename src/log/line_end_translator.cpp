@@ -90,23 +90,20 @@ bool HasSse2() {
 #endif
 }
 
-bool g_portable_only = false;
-
-bool UseSse2() {
+bool UseSse2(bool portable) {
   static const bool sse2 = HasSse2();
-  return sse2 && !g_portable_only;
+  return sse2 && !portable;
 }
 
-const char* FindLineFeed(const char* p, const char* end) {
+const char* FindLineFeed(const char* p, const char* end, bool portable) {
 #ifdef KB_LINE_FEED_SSE2
-  if (UseSse2()) return FindLineFeedSse2(p, end);
+  if (UseSse2(portable)) return FindLineFeedSse2(p, end);
 #endif
+  static_cast<void>(portable);
   return FindLineFeedPortable(p, end);
 }
 
 }  // namespace
-
-void LineEndTranslator::UsePortableScanForTesting(bool portable) { g_portable_only = portable; }
 
 std::size_t LineEndTranslator::Split(const char* data, std::size_t size, char* out,
                                      std::size_t* rest_size, std::size_t copy_head_below) {
@@ -117,7 +114,7 @@ std::size_t LineEndTranslator::Split(const char* data, std::size_t size, char* o
   // the child's before it.
   const char* lf = data;
   for (;; ++lf) {
-    lf = FindLineFeed(lf, end);
+    lf = FindLineFeed(lf, end, portable_);
     if (lf == end) break;
     const bool after_cr = lf == data ? after_cr_ : lf[-1] == '\r';
     if (!after_cr) break;
@@ -141,11 +138,11 @@ std::size_t LineEndTranslator::Translate(const char* data, std::size_t size, cha
   char* const start = out;
   const char* const end = data + size;
 #ifdef KB_LINE_FEED_SSE2
-  if (UseSse2()) out = CopyAddingCrSse2(&data, end, out, &after_cr_);
+  if (UseSse2(portable_)) out = CopyAddingCrSse2(&data, end, out, &after_cr_);
 #endif
   // Copy whole runs between line feeds at once: most output has few of them.
   while (data < end) {
-    const char* run_end = FindLineFeed(data, end);
+    const char* run_end = FindLineFeed(data, end, portable_);
     const std::size_t run = static_cast<std::size_t>(run_end - data);
     if (run > 0) {
       std::memcpy(out, data, run);

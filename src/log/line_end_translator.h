@@ -8,8 +8,15 @@
 
 namespace kb {
 
+// How line feeds are found: with vector instructions where the processor
+// has them, or by the portable scan that every processor runs.
+enum class LineFeedScan { kFastest, kPortable };
+
 class LineEndTranslator {
  public:
+  explicit LineEndTranslator(LineFeedScan scan = LineFeedScan::kFastest)
+      : portable_(scan == LineFeedScan::kPortable) {}
+
   // Worst case of the translated rest for `size` input bytes.
   static constexpr std::size_t MaxOutput(std::size_t size) { return size * 2; }
 
@@ -23,13 +30,10 @@ class LineEndTranslator {
   std::size_t Split(const char* data, std::size_t size, char* out, std::size_t* rest_size,
                     std::size_t copy_head_below = 0);
 
-  // Line feeds are found with vector instructions where the processor has
-  // them; this makes every translator use the portable scan instead.
-  static void UsePortableScanForTesting(bool portable);
-
  private:
   std::size_t Translate(const char* data, std::size_t size, char* out);
 
+  bool portable_ = false;
   bool after_cr_ = false;
 };
 

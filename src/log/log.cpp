@@ -2,7 +2,7 @@
 
 #include "common/constants.h"
 #include "common/text.h"
-#include "env/env_calls.h"
+#include "log/time_stamp.h"
 #include "platform/append_file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -76,9 +76,21 @@ std::string& LogFilePath() {
   return path;
 }
 
-void SetLauncherLogPath(const std::string& path) {
-  LogFilePath() = path;
-  OwnPath() = path;
+LogPlace ChooseLogPlace(const std::string& named, const std::string& data_folder,
+                        const std::string& application) {
+  if (!named.empty()) return LogPlace{named, false};
+  return LogPlace{data_folder + platform::PathSeparator() + LauncherLogName(application), true};
+}
+
+std::string LauncherLogName(const std::string& application) {
+  return application + kLogNameSeparator + GetDateTimeStamp() + kLogExtension;
+}
+
+void UseLog(const LogPlace& place) {
+  LogFilePath() = place.path;
+  // A name the launcher makes is claimed exclusively when first written; a
+  // name the user gives is opened as named.
+  OwnPath() = place.launcher_made ? place.path : std::string();
   ClaimedPath().clear();
 }
 
@@ -111,15 +123,9 @@ std::string ToTextMode(const std::string& text) {
 }
 
 void LogOpen(const std::string& text) {
-  std::string& path = LogFilePath();
-  const char sep = platform::PathSeparator();
-  std::string folder;
-  if (!path.empty() && path != kPresentButEmpty) {
-    folder = BeforeLast(path, sep);
-  } else {
-    folder = GetDataLocation(std::string());
-    SetLauncherLogPath(folder + sep + GetLogFileName());
-  }
+  const std::string& path = LogFilePath();
+  if (path.empty()) return;
+  const std::string folder = BeforeLast(path, platform::PathSeparator());
   g_loss_armed = true;
   const int created = platform::CreateDirectoryTree(folder);
   if (created != platform::kErrorSuccess && created != platform::kErrorFileExists &&

@@ -18,21 +18,33 @@ namespace kb {
 // The one process-wide log path. Empty means logging is off.
 std::string& LogFilePath();
 
-// Sets LogFilePath() to a name the launcher made itself (data folder, date
-// and time). Such a file is never written through a symbolic link planted
-// in its place, and each launch has one of its own: the first write creates
-// it exclusively, and when another launch made the same name in the same
-// second this one goes on in "<name>_2.log" (then _3, ...), which
-// LogFilePath() then names. Any other path (-applogloc) is used as named,
-// links followed, and shared with every launch that names it.
-void SetLauncherLogPath(const std::string& path);
+// Where a launch logs. A file the user names ("-applogloc") is used as
+// named, links followed, and shared with every launch that names it.
+// Without one the launcher makes the name, "<data folder>/<application>_
+// <date-time stamp>.log"; such a file is never written through a symbolic
+// link planted in its place, and each launch has one of its own: the first
+// write creates it exclusively, and when another launch made the same name
+// in the same second this one goes on in "<name>_2.log" (then _3, ...),
+// which LogFilePath() then names.
+struct LogPlace {
+  std::string path;
+  bool launcher_made = false;
+};
+// The place for a user-named path (empty: none) and, without one, the
+// launcher-made name in data_folder for the application.
+LogPlace ChooseLogPlace(const std::string& named, const std::string& data_folder,
+                        const std::string& application);
+// "<application>_<date-time stamp>.log".
+std::string LauncherLogName(const std::string& application);
+// Makes the place the process's log; an empty path turns logging off.
+void UseLog(const LogPlace& place);
 
 // Opens the current log for appending as the rules above say; not open when
 // logging is off or the file cannot be opened.
 platform::AppendFile OpenLogFile();
 
-// Resolves the log path if it is empty or one blank, creates its folder and
-// writes the four-line banner ("<text> started.... ", "path= ", "logfile= ").
+// Creates the log's folder and writes the four-line banner ("<text> started.... ", "path= ", "logfile= ").
+// Nothing while logging is off.
 void LogOpen(const std::string& text);
 void LogWrite(const std::string& level, const std::string& tag,
               const std::string& text);

@@ -46,17 +46,16 @@ class CleanupScriptTest : public ::testing::Test {
     dir_path_ = dir_.path();
   }
   void TearDown() override {
-    kb::SetCleanNumberSourceForTesting(nullptr);
     kb::LogFilePath() = saved_log_;
   }
   // Numbers handed out in this order by the script-name source.
   void Numbers(std::vector<int> numbers) {
     auto queue = std::make_shared<std::deque<int>>(numbers.begin(), numbers.end());
-    kb::SetCleanNumberSourceForTesting([queue] {
+    numbers_ = [queue] {
       const int n = queue->front();
       queue->pop_front();
       return n;
-    });
+    };
   }
   std::vector<std::string> Entries() const {
     std::vector<std::string> entries;
@@ -70,12 +69,13 @@ class CleanupScriptTest : public ::testing::Test {
   ScratchDir logs_;
   std::string saved_log_;
   std::string dir_path_;
+  std::function<int()> numbers_;  // empty: rand()
 };
 
 TEST_F(CleanupScriptTest, WritesTheFourLinesBesideTheCleanDirectory) {
   kbtest::MakeDirs(dir_ / "run1");
   Numbers({41});
-  const std::string script = kb::CreateCleanProc(dir_ / "run1", "tool_console");
+  const std::string script = kb::CreateCleanProc(dir_ / "run1", "tool_console", numbers_);
   EXPECT_EQ(script, dir_ / ("clean_tool_console_41" + Ext()));
   EXPECT_EQ(kbtest::ReadFile(script), ExpectedScript(dir_path_, dir_ / "run1", script));
   EXPECT_EQ(Entries(), (std::vector<std::string>{
@@ -93,7 +93,7 @@ TEST_F(CleanupScriptTest, ScriptCutOffByAFailedWriteIsRemoved) {
   kbtest::MakeDirs(dir_ / "run1");
   Numbers({5});
   platform::SetIoFaultHookForTesting(RefuseWrites);
-  const std::string script = kb::CreateCleanProc(dir_ / "run1", "tool");
+  const std::string script = kb::CreateCleanProc(dir_ / "run1", "tool", numbers_);
   platform::SetIoFaultHookForTesting(nullptr);
   EXPECT_EQ(script, "");
   // A script ending inside its folder's path would remove a folder above it.
@@ -106,7 +106,7 @@ TEST_F(CleanupScriptTest, NameNumberComesFromTheUnseededRand) {
   std::srand(1);  // the state of a process that never seeds
   const int first = std::rand();
   std::srand(1);
-  const std::string script = kb::CreateCleanProc(dir_ / "run1", "app");
+  const std::string script = kb::CreateCleanProc(dir_ / "run1", "app", numbers_);
   EXPECT_EQ(script, dir_ / ("clean_app_" + std::to_string(first) + Ext()));
 }
 
@@ -115,7 +115,7 @@ TEST_F(CleanupScriptTest, TakenNamesAreDrawnAgainAndLeftUntouched) {
   kbtest::WriteFile(dir_ / ("clean_t_7" + Ext()), "keep me");
   kbtest::MakeDirs(dir_ / ("clean_t_9" + Ext()));  // any entry counts, a folder too
   Numbers({7, 9, 7, 1234});
-  const std::string script = kb::CreateCleanProc(dir_ / "run1", "t");
+  const std::string script = kb::CreateCleanProc(dir_ / "run1", "t", numbers_);
   EXPECT_EQ(script, dir_ / ("clean_t_1234" + Ext()));
   EXPECT_EQ(kbtest::ReadFile(dir_ / ("clean_t_7" + Ext())), "keep me");
   EXPECT_EQ(kbtest::ReadFile(script), ExpectedScript(dir_path_, dir_ / "run1", script));
@@ -127,7 +127,7 @@ TEST_F(CleanupScriptTest, NothingIsWrittenForADirectoryTheSearchCannotFind) {
        {dir_ / "missing", (dir_ / "run1") + kbtest::Sep(), std::string(), std::string("no_such_rel")}) {
     SCOPED_TRACE(given);
     Numbers({5});
-    EXPECT_EQ(kb::CreateCleanProc(given, "tool"), "");
+    EXPECT_EQ(kb::CreateCleanProc(given, "tool", numbers_), "");
   }
   EXPECT_EQ(Entries(), std::vector<std::string>(4, "INFO: Launcher::Run::start::cleanroot="));
   EXPECT_EQ(kbtest::ListDir(dir_.path()), std::vector<std::string>{"run1"});
@@ -140,7 +140,7 @@ TEST_F(CleanupScriptTest, RelativeDirectoryIsNamedByItsFullPath) {
   std::string script;
   {
     kbtest::ScopedCwd cwd(dir_ / "work");
-    script = kb::CreateCleanProc("run1", "tool");
+    script = kb::CreateCleanProc("run1", "tool", numbers_);
   }
   EXPECT_EQ(script, dir_ / "work" / ("clean_tool_3" + Ext()));
   // Run from anywhere, the script removes work/run1, not a run1 beside it.
@@ -151,7 +151,8 @@ TEST_F(CleanupScriptTest, RelativeDirectoryIsNamedByItsFullPath) {
 TEST_F(CleanupScriptTest, DotsInTheGivenPathAreResolvedBeforeWriting) {
   kbtest::MakeDirs(dir_ / "a" / "run1");
   Numbers({8});
-  const std::string script = kb::CreateCleanProc(dir_ / "a" / ".." / "a" / "run1", "tool");
+  const std::string script =
+      kb::CreateCleanProc(dir_ / "a" / ".." / "a" / "run1", "tool", numbers_);
   EXPECT_EQ(script, dir_ / "a" / ("clean_tool_8" + Ext()));
   EXPECT_EQ(kbtest::ReadFile(script), ExpectedScript(dir_ / "a", dir_ / "a" / "run1", script));
 }
@@ -161,7 +162,7 @@ TEST_F(CleanupScriptTest, SpecialCharactersArePassedLiterallyToTheScript) {
   const std::string name = IsWindows() ? "run 1%PATH%&x'y^!" : "run 1%PATH%&x'y\"$(id)`z`";
   kbtest::MakeDirs(dir_ / name);
   Numbers({77});
-  const std::string script = kb::CreateCleanProc(dir_ / name, "tool");
+  const std::string script = kb::CreateCleanProc(dir_ / name, "tool", numbers_);
   ASSERT_EQ(script, dir_ / ("clean_tool_77" + Ext()));
   const std::string clean = dir_ / name;
   std::string written;
@@ -198,7 +199,7 @@ TEST_F(CleanupScriptTest, HomeAndTheFoldersHoldingItAreRefused) {
     SCOPED_TRACE(c.given);
     kbtest::WriteFile(logs_ / "clean.log", "");
     Numbers({1});
-    EXPECT_EQ(kb::CreateCleanProc(c.given, "tool"), "");
+    EXPECT_EQ(kb::CreateCleanProc(c.given, "tool", numbers_), "");
     const std::vector<std::string> entries = Entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].rfind("WARNING: Run::CreateCleanProc::refused=the clean directory " +
@@ -210,7 +211,7 @@ TEST_F(CleanupScriptTest, HomeAndTheFoldersHoldingItAreRefused) {
   EXPECT_EQ(kbtest::ListDir(dir_ / "home"), std::vector<std::string>{"me"});
   // A folder inside the home folder may go.
   Numbers({2});
-  EXPECT_EQ(kb::CreateCleanProc(dir_ / "home" / "me" / "inner", "tool"),
+  EXPECT_EQ(kb::CreateCleanProc(dir_ / "home" / "me" / "inner", "tool", numbers_),
             dir_ / "home" / "me" / ("clean_tool_2" + Ext()));
 }
 
@@ -221,7 +222,7 @@ TEST_F(CleanupScriptTest, RootGetsNoScript) {
     SCOPED_TRACE(given);
     kbtest::WriteFile(logs_ / "clean.log", "");
     Numbers({1});
-    EXPECT_EQ(kb::CreateCleanProc(given, "tool"), "");
+    EXPECT_EQ(kb::CreateCleanProc(given, "tool", numbers_), "");
     for (const std::string& entry : Entries()) {
       EXPECT_EQ(entry.find("cleanfile"), std::string::npos) << entry;
     }
@@ -261,7 +262,7 @@ TEST_F(CleanupScriptTest, DirectoryBelowTheRootIsHeldByTheRootItself) {
   std::filesystem::create_directory(folder, error);
   if (error) GTEST_SKIP() << "cannot create a folder in " << root;
   Numbers({12345});
-  const std::string script = kb::CreateCleanProc(folder, "tool");
+  const std::string script = kb::CreateCleanProc(folder, "tool", numbers_);
   const std::string text = kbtest::ReadFile(script);
   std::filesystem::remove(script, error);
   std::filesystem::remove(folder, error);

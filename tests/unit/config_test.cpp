@@ -5,6 +5,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "config/data_control.h"
 #include "config/ini_file.h"
@@ -112,6 +113,48 @@ TEST_F(ConfigTest, OverrideValueIsNotSubstituted) {
   EXPECT_EQ(data.GetConfigValue("wx6", "MainClass", ini), "<P>");
   EXPECT_EQ(data.GetConfigValue("wx6", "MainClass", ini), "x");
 }
+
+// Reads of overrides in sequence: what each read answers and what is left
+// for the child after all of them.
+struct OverrideCase {
+  const char* label;
+  std::string pass;
+  std::vector<std::string> keys;
+  std::vector<std::string> values;
+  std::string left;
+};
+std::ostream& operator<<(std::ostream& out, const OverrideCase& c) { return out << c.label; }
+
+class OverrideReadsTest : public ConfigTest, public ::testing::WithParamInterface<OverrideCase> {};
+
+TEST_P(OverrideReadsTest, EachReadAnswersAsTheOverridesLeftIt) {
+  const OverrideCase& c = GetParam();
+  const std::string ini =
+      Ini("tool.ini", "[wx6]\nstartdir=file\nMainClass=Main\nclasspath=cp\n");
+  DataControl data(Line(c.pass));
+  std::vector<std::string> values;
+  for (const std::string& key : c.keys) values.push_back(data.GetConfigValue("wx6", key, ini));
+  EXPECT_EQ(values, c.values) << c.label;
+  EXPECT_EQ(data.GetArgLine(), "-datalocation " + (scratch_ / "data") + " " + c.left) << c.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Config, OverrideReadsTest,
+    ::testing::Values(
+        OverrideCase{"a key read twice: the override, then the file", "-startdir w x ",
+                     {"startdir", "startdir"}, {"w", "file"}, "x "},
+        OverrideCase{"a repeated override: one per read", "-startdir w -startdir v x ",
+                     {"startdir", "startdir", "startdir"}, {"w", "v", "file"}, "x "},
+        OverrideCase{"a value that is another option's text",
+                     "-mainclass -classpath x y ", {"mainclass", "classpath"},
+                     {"-classpath", "cp"}, "x y "},
+        OverrideCase{"the other option read first: the next argument left is the value",
+                     "-mainclass -classpath x y ", {"classpath", "mainclass"}, {"x", "y"}, ""},
+        OverrideCase{"an option left last by a read has no value",
+                     "-mainclass -classpath x ", {"classpath", "mainclass", "mainclass"},
+                     {"x", "Main", "Main"}, ""},
+        OverrideCase{"a value that is the key's own option", "-startdir -startdir w ",
+                     {"startdir", "startdir"}, {"-startdir", "file"}, "w "}));
 
 struct JoinCase {
   const char* label;

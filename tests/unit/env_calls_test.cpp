@@ -1,4 +1,5 @@
 #include "env/env_calls.h"
+#include "log/time_stamp.h"
 
 #include <gtest/gtest.h>
 
@@ -72,10 +73,8 @@ TEST_F(EnvCallsTest, StampsAtFixedTimes) {
 TEST_F(EnvCallsTest, LogFileNameIsApplicationNameAndStamp) {
   const std::time_t at = LocalTime(2027, 3, 1, 9, 5, 7);
   kb::SetClockForTesting([at] { return at; });
-  kb::SetApplicationNameForTesting("run");
-  EXPECT_EQ(kb::GetLogFileName(), "run_2027-3-1-9.5.7.log");
-  kb::SetApplicationNameForTesting("tool_console");
-  EXPECT_EQ(kb::GetLogFileName(), "tool_console_2027-3-1-9.5.7.log");
+  EXPECT_EQ(kb::LauncherLogName("run"), "run_2027-3-1-9.5.7.log");
+  EXPECT_EQ(kb::LauncherLogName("tool_console"), "tool_console_2027-3-1-9.5.7.log");
 }
 
 TEST(NormalizeSlashesTest, ForeignSeparatorsBecomeNative) {

@@ -28,9 +28,9 @@ TEST(LineEndTranslatorTest, KeepsChildCrLfAcrossChunkBoundaries) {
   const std::string inputs[] = {"a\r\nb\nc\rd\r\r\n\n", "\r\n\r\n", "\n\n\r", "x\r", "\r",
                                 "ab\r\ncd\r\n",         long_input};
   // Stores the input cut into three chunks, heads copied below the limit.
-  const auto stored_form = [](const std::string& input, std::size_t cut1, std::size_t cut2,
-                              std::size_t copy_head_below) {
-    kb::LineEndTranslator translator;
+  const auto stored_form = [](kb::LineFeedScan scan, const std::string& input, std::size_t cut1,
+                              std::size_t cut2, std::size_t copy_head_below) {
+    kb::LineEndTranslator translator(scan);
     char out[160];
     std::string stored;
     for (const std::string& chunk :
@@ -44,12 +44,13 @@ TEST(LineEndTranslatorTest, KeepsChildCrLfAcrossChunkBoundaries) {
     return stored;
   };
   for (const bool portable : {false, true}) {
-    kb::LineEndTranslator::UsePortableScanForTesting(portable);
+    const kb::LineFeedScan scan =
+        portable ? kb::LineFeedScan::kPortable : kb::LineFeedScan::kFastest;
     for (const std::string& input : inputs) {
       for (std::size_t cut1 = 0; cut1 <= input.size(); ++cut1) {
         for (std::size_t cut2 = cut1; cut2 <= input.size(); ++cut2) {
           for (const std::size_t copy_head_below : {std::size_t{0}, std::size_t{3}}) {
-            ASSERT_EQ(stored_form(input, cut1, cut2, copy_head_below), LogForm(input))
+            ASSERT_EQ(stored_form(scan, input, cut1, cut2, copy_head_below), LogForm(input))
                 << "cuts at " << cut1 << ", " << cut2 << ", heads copied below " << copy_head_below
                 << (portable ? ", portable scan" : "");
           }
@@ -57,7 +58,6 @@ TEST(LineEndTranslatorTest, KeepsChildCrLfAcrossChunkBoundaries) {
       }
     }
   }
-  kb::LineEndTranslator::UsePortableScanForTesting(false);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "env/env_calls.h"
+#include "log/time_stamp.h"
 #include "support/test_support.h"
 
 namespace {
@@ -102,21 +103,20 @@ void RecordLoss(const std::string& path, int error) { g_losses.push_back({path, 
 // (the options' parse) may precede the folder LogOpen creates.
 TEST_F(LogTest, FirstLostLineIsToldOncePerRun) {
   kbtest::WriteFile(dir_ / "plain", "a file where a folder should be");
-  kbtest::ScopedEnv profile("USERPROFILE", dir_ / "plain");
-  kbtest::ScopedEnv xdg("XDG_DATA_HOME", dir_ / "plain");
   struct Case {
     const char* label;
-    std::string path;  // " ": the launcher-made default below the data folder
+    kb::LogPlace place;
     std::size_t told;
   };
   const std::string under_file = kbtest::Join(dir_ / "plain", "run.log");
-  for (const Case& c : {Case{"named below a file", under_file, 1},
-                        Case{"default below a file", " ", 1},
-                        Case{"written", dir_ / "ok.log", 0}}) {
+  for (const Case& c : {Case{"named below a file", kb::LogPlace{under_file, false}, 1},
+                        Case{"launcher-made below a file",
+                             kb::ChooseLogPlace("", dir_ / "plain", "setup"), 1},
+                        Case{"written", kb::LogPlace{dir_ / "ok.log", false}, 0}}) {
     SCOPED_TRACE(c.label);
     g_losses.clear();
     kb::SetLogLossSink(RecordLoss);
-    kb::LogFilePath() = c.path;
+    kb::UseLog(c.place);
     kb::LogInfo("before", "the options' parse");
     EXPECT_TRUE(g_losses.empty());
     kb::LogOpen("Launcher");
@@ -156,12 +156,10 @@ TEST_F(LogTest, RelativePathGetsNoBannerButEntriesLandBesideTheCurrentFolder) {
   EXPECT_EQ(content, "Sun Dec 06 18:08:47 2026\r\nINFO: Launcher::main=3\r\n");
 }
 
-TEST_F(LogTest, BlankPathIsReplacedByTheDefaultLogInTheDataFolder) {
-  kbtest::ScopedEnv profile("USERPROFILE", dir_.path());
-  kbtest::ScopedEnv xdg("XDG_DATA_HOME", dir_.path());
-  kb::LogFilePath() = " ";
+TEST_F(LogTest, WithoutANamedPathTheLauncherNamesTheLogInTheDataFolder) {
+  const std::string folder = dir_ / "data";
+  kb::UseLog(kb::ChooseLogPlace("", folder, "setup"));
   kb::LogOpen("Launcher");
-  const std::string folder = kb::GetDataLocation("");
   EXPECT_EQ(kb::LogFilePath(), kbtest::Join(folder, "setup_2026-12-6-18.8.47.log"));
   const std::string content = ReadFile(kb::LogFilePath());
   EXPECT_NE(content.find("Launcher started.... \r\npath= " + folder + "\r\n"), std::string::npos);
@@ -170,12 +168,11 @@ TEST_F(LogTest, BlankPathIsReplacedByTheDefaultLogInTheDataFolder) {
 // Launches in the same second make the same name; each writes a file of its
 // own, while a file the user names stays shared (see the test above).
 TEST_F(LogTest, LaunchesInTheSameSecondGetFilesOfTheirOwn) {
-  kbtest::ScopedEnv profile("USERPROFILE", dir_.path());
-  kbtest::ScopedEnv xdg("XDG_DATA_HOME", dir_.path());
-  const std::string base = kbtest::Join(kb::GetDataLocation(""), "setup_2026-12-6-18.8.47");
+  const std::string folder = dir_ / "data";
+  const std::string base = kbtest::Join(folder, "setup_2026-12-6-18.8.47");
   const std::string expected[] = {base + ".log", base + "_2.log", base + "_3.log"};
   for (const std::string& file : expected) {
-    kb::LogFilePath() = " ";  // a new launch
+    kb::UseLog(kb::ChooseLogPlace("", folder, "setup"));  // a new launch
     kb::LogOpen("Launcher");
     kb::LogInfo("Launcher::main", 0);
     EXPECT_EQ(kb::LogFilePath(), file);

@@ -24,6 +24,7 @@ void RecordBox(const std::string& text, const std::string& caption) {
   g_boxes.push_back({text, caption});
 }
 void RecordStdErr(const std::string& line) { g_stderr_lines.push_back(line); }
+const kb::MessageOutlets kRecorded{RecordBox, RecordStdErr};
 
 class MessageDisplayTest : public ::testing::Test {
  protected:
@@ -34,12 +35,8 @@ class MessageDisplayTest : public ::testing::Test {
     kb::NoMessage() = false;
     g_boxes.clear();
     g_stderr_lines.clear();
-    kb::SetMessageBoxForTesting(RecordBox);
-    kb::SetStdErrWriterForTesting(RecordStdErr);
   }
   void TearDown() override {
-    kb::SetMessageBoxForTesting(nullptr);
-    kb::SetStdErrWriterForTesting(nullptr);
     kb::LogFilePath() = saved_log_;
     kb::NoMessage() = saved_no_message_;
   }
@@ -98,7 +95,7 @@ TEST_F(MessageDisplayTest, ConsoleKindLogsAndWritesOneLineToStdErrButShowsNoBox)
     SCOPED_TRACE(c.code);
     kbtest::WriteFile(dir_ / "messages.log", "");
     g_stderr_lines.clear();
-    kb::MessageDisplay(200, c.code, c.detail);
+    kb::MessageDisplay(200, c.code, c.detail, kRecorded);
     EXPECT_EQ(Entries(), std::vector<std::string>{"INFO: MessageDisplay=" + c.logged});
     EXPECT_EQ(g_stderr_lines, std::vector<std::string>{c.line});
   }
@@ -106,7 +103,7 @@ TEST_F(MessageDisplayTest, ConsoleKindLogsAndWritesOneLineToStdErrButShowsNoBox)
 }
 
 TEST_F(MessageDisplayTest, UsageTextKeepsItsLinesInTheLogAndIsOneLineOnStdErr) {
-  kb::MessageDisplay(200, -1000, "");
+  kb::MessageDisplay(200, -1000, "", kRecorded);
   const std::string log = kbtest::ReadFile(dir_ / "messages.log");
   EXPECT_NE(log.find("INFO: MessageDisplay=Following argument can be used: \r\n -console\t\tprint"),
             std::string::npos);
@@ -119,29 +116,29 @@ TEST_F(MessageDisplayTest, UsageTextKeepsItsLinesInTheLogAndIsOneLineOnStdErr) {
 // "-nomessage" silences every line of the launcher's own on standard error:
 // the message and the warning of a log that cannot be written.
 TEST_F(MessageDisplayTest, NoMessageSilencesStdErrButNotTheLog) {
-  kb::WarnLostLog("/srv/logs/run.log", 0);
+  kb::WarnLostLog("/srv/logs/run.log", 0, kRecorded);
   EXPECT_EQ(g_stderr_lines, std::vector<std::string>{kb::LostLogWarning("/srv/logs/run.log", 0)});
   EXPECT_EQ(kb::LostLogWarning("/srv/logs/run.log", 0),
             "WARNING: the log file /srv/logs/run.log cannot be written: error 0; the run goes "
             "on without it");
   g_stderr_lines.clear();
   kb::NoMessage() = true;
-  kb::MessageDisplay(200, -100, "/srv/tool.ini");
-  kb::WarnLostLog("/srv/logs/run.log", 2);
+  kb::MessageDisplay(200, -100, "/srv/tool.ini", kRecorded);
+  kb::WarnLostLog("/srv/logs/run.log", 2, kRecorded);
   EXPECT_TRUE(g_stderr_lines.empty());
   EXPECT_EQ(Entries(),
             std::vector<std::string>{"INFO: MessageDisplay=This file is missing: /srv/tool.ini"});
 }
 
 TEST_F(MessageDisplayTest, WindowedKindShowsABoxUnlessNoMessage) {
-  kb::MessageDisplay(100, -101, "");
+  kb::MessageDisplay(100, -101, "", kRecorded);
   ASSERT_EQ(g_boxes.size(), 1u);
   EXPECT_EQ(g_boxes[0].caption, "Error");
   EXPECT_EQ(g_boxes[0].text, "This application does not support your platform. ");
   EXPECT_TRUE(g_stderr_lines.empty());
 
   kb::NoMessage() = true;
-  kb::MessageDisplay(100, -103, "");
+  kb::MessageDisplay(100, -103, "", kRecorded);
   EXPECT_EQ(g_boxes.size(), 1u);
   EXPECT_EQ(Entries(), (std::vector<std::string>{
                            "INFO: MessageDisplay=This application does not support your platform. ",
@@ -150,7 +147,7 @@ TEST_F(MessageDisplayTest, WindowedKindShowsABoxUnlessNoMessage) {
 
 TEST_F(MessageDisplayTest, CodeWithoutTableTextDoesNothingAtAll) {
   for (int kind : {100, 200}) {
-    kb::MessageDisplay(kind, -106, "detail");
+    kb::MessageDisplay(kind, -106, "detail", kRecorded);
   }
   EXPECT_FALSE(kbtest::FileExists(dir_ / "messages.log"));
   EXPECT_TRUE(g_boxes.empty());

@@ -12,7 +12,6 @@
 #include "common/constants.h"
 #include "config/data_control.h"
 #include "env/env_calls.h"
-#include "launcher/messages.h"
 #include "log/log.h"
 #include "platform/mutex.h"
 #include "platform/child.h"
@@ -112,7 +111,6 @@ class MutexObjTest : public ::testing::Test {
     saved_log_ = kb::LogFilePath();
     kb::LogFilePath() = dir_ / "guard.log";
     g_boxes.clear();
-    kb::SetMessageBoxForTesting(RecordBox);
     kb::SetApplicationNameForTesting("tool_console");
     app_a_ = UniqueId("appa");
     app_b_ = UniqueId("appb");
@@ -120,7 +118,6 @@ class MutexObjTest : public ::testing::Test {
     self_ = UniqueId("app1");
   }
   void TearDown() override {
-    kb::SetMessageBoxForTesting(nullptr);
     kb::LogFilePath() = saved_log_;
   }
   // Writes the configuration file with these lines in section "wx6".
@@ -163,7 +160,7 @@ TEST_F(MutexObjTest, ConflictWithAnotherProcessIsRefusedWithDisplayNames) {
   const std::string upper = Upper(app_b_);
   kb::MutexObj guard("wx6", Ini("norunwith=" + upper + "\nid=" + self_ +
                                 "\nnorunwith_display_" + app_b_ + "=Setup B\nnorunwith_display_" +
-                                self_ + "=Tool A\n"));
+                                self_ + "=Tool A\n"), RecordBox);
   EXPECT_EQ(guard.IsRunning(0), 183);
   const std::string message = "The Tool A cannot be invoked while the Setup B is running.";
   EXPECT_EQ(Warnings(), std::vector<std::string>{"WARNING: MutexObj::IsRunning=" + message});
@@ -191,7 +188,7 @@ TEST_F(MutexObjTest, OnlySilentOneSuppressesTheBox) {
     SCOPED_TRACE(std::to_string(c.silent) + (c.no_message ? " -nomessage" : ""));
     g_boxes.clear();
     kb::NoMessage() = c.no_message;
-    kb::MutexObj guard("wx6", ini);
+    kb::MutexObj guard("wx6", ini, RecordBox);
     EXPECT_EQ(guard.IsRunning(c.silent), 183);
     EXPECT_EQ(g_boxes.size(), c.silent == 1 ? 0u : 1u);
   }
@@ -222,7 +219,7 @@ TEST_F(MutexObjTest, ListWalkTrimsOnlyTheEndAndSkipsEmptyEntries) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.list);
-    kb::MutexObj guard("wx6", Ini("norunwith=" + c.list + "\n"));
+    kb::MutexObj guard("wx6", Ini("norunwith=" + c.list + "\n"), RecordBox);
     EXPECT_EQ(guard.IsRunning(1), c.expected);
   }
   Release(app_b_);
@@ -242,7 +239,7 @@ TEST_F(MutexObjTest, FirstRunningEntryInListOrderIsReported) {
   auto holder_c = Hold(app_c_);
   kb::MutexObj guard("wx6", Ini("norunwith=" + app_a_ + "," + app_c_ + "," + app_b_ + "\nid=" +
                                 self_ + "\nnorunwith_display_" + app_b_ + "=Bee\nnorunwith_display_" +
-                                app_c_ + "=Sea\nnorunwith_display_" + self_ + "=\n"));
+                                app_c_ + "=Sea\nnorunwith_display_" + self_ + "=\n"), RecordBox);
   EXPECT_EQ(guard.IsRunning(1), 183);
   // A display key written without a value is no display name: the id as
   // read stands in.
@@ -257,7 +254,7 @@ TEST_F(MutexObjTest, FirstRunningEntryInListOrderIsReported) {
 TEST_F(MutexObjTest, OwnMutexIsHeldUntilClosedAndSeenByOtherProcesses) {
   std::string mixed = self_;
   mixed[0] = 'A';  // "App1-...": the name uses the lower case
-  kb::MutexObj guard("wx6", Ini("id=" + mixed + "  \n"));
+  kb::MutexObj guard("wx6", Ini("id=" + mixed + "  \n"), RecordBox);
   EXPECT_EQ(guard.IsRunning(0), 0);
   EXPECT_EQ(guard.OwnMutexName(), NameOf(self_));
   EXPECT_TRUE(guard.HoldsOwnMutex());
@@ -280,19 +277,19 @@ TEST_F(MutexObjTest, OwnMutexIsHeldUntilClosedAndSeenByOtherProcesses) {
 TEST_F(MutexObjTest, SameApplicationListedInItsOwnListRunsOnce) {
   const std::string ini = Ini("id=" + self_ + "\nnorunwith=" + self_ + "\n");
   {
-    kb::MutexObj first("wx6", ini);
+    kb::MutexObj first("wx6", ini, RecordBox);
     ASSERT_EQ(first.IsRunning(1), 0);
-    kb::MutexObj second("wx6", ini);
+    kb::MutexObj second("wx6", ini, RecordBox);
     EXPECT_EQ(second.IsRunning(1), 183);
     EXPECT_EQ(second.LastError(), 183);
     EXPECT_FALSE(second.HoldsOwnMutex());
   }
   // Both gone: the destructor let go of the name.
   EXPECT_FALSE(Exists(self_));
-  kb::MutexObj third("wx6", ini);
+  kb::MutexObj third("wx6", ini, RecordBox);
   EXPECT_EQ(third.IsRunning(1), 0);
   // Without itself in the list, launches of one application run side by side.
-  kb::MutexObj fourth("wx6", Ini("id=" + self_ + "\n"));
+  kb::MutexObj fourth("wx6", Ini("id=" + self_ + "\n"), RecordBox);
   EXPECT_EQ(fourth.IsRunning(1), 0);
   EXPECT_TRUE(fourth.HoldsOwnMutex());
 }
@@ -303,7 +300,7 @@ TEST_F(MutexObjTest, NameOfAHolderThatEndsAbnormallyDisappears) {
   Release(app_b_);
   EXPECT_NE(holder->Finish(), 0);
   EXPECT_FALSE(Exists(app_b_));
-  kb::MutexObj guard("wx6", Ini("norunwith=" + app_b_ + "\n"));
+  kb::MutexObj guard("wx6", Ini("norunwith=" + app_b_ + "\n"), RecordBox);
   EXPECT_EQ(guard.IsRunning(0), 0);
   EXPECT_TRUE(Warnings().empty());
 }
@@ -311,7 +308,7 @@ TEST_F(MutexObjTest, NameOfAHolderThatEndsAbnormallyDisappears) {
 TEST_F(MutexObjTest, ProbingNeverCreatesTheName) {
   const std::string ini = Ini("norunwith=" + app_b_ + "\n");
   for (int i = 0; i < 3; ++i) {
-    kb::MutexObj guard("wx6", ini);
+    kb::MutexObj guard("wx6", ini, RecordBox);
     EXPECT_EQ(guard.IsRunning(0), 0);
     EXPECT_FALSE(Exists(app_b_));
   }

@@ -8,8 +8,10 @@
 
 #include "common/command_line.h"
 #include "config/data_control.h"
+#include "config/options.h"
 #include "env/env_calls.h"
 #include "log/log.h"
+#include "log/time_stamp.h"
 #include "platform/fs.h"
 #include "support/test_support.h"
 
@@ -28,7 +30,7 @@ class OptionsTest : public ::testing::Test {
     kb::NoMessage() = false;
   }
   std::string DefaultLog(const std::string& data) const {
-    return kbtest::Join(data, kb::GetLogFileName());
+    return kbtest::Join(data, kb::LauncherLogName(kb::ApplicationName()));
   }
 
   kbtest::ScratchDir scratch_;
@@ -86,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(OptionsTest, AppLogLocWithQuotedPathAndAutorun) {
   const std::string log = kbtest::Join(scratch_.path(), "my logs") + kbtest::Sep() + "run.log";
   DataControl options(kb::JoinArguments({"-applogloc", log, "-autorun", "data.txt"}));
-  EXPECT_EQ(kb::LogFilePath(), log);
+  EXPECT_EQ(options.GetLogPath(), log);
   EXPECT_EQ(options.autorun, 1);
   EXPECT_EQ(options.GetArguments(), (Args{"-applogloc", log, "data.txt"}));
 }
@@ -94,14 +96,14 @@ TEST_F(OptionsTest, AppLogLocWithQuotedPathAndAutorun) {
 TEST_F(OptionsTest, AppLogLocWithoutValueFallsBackToTheDataLocation) {
   const std::string data = scratch_ / "data";
   DataControl options("-datalocation " + data + " -applogloc ");
-  EXPECT_EQ(kb::LogFilePath(), DefaultLog(data));
+  EXPECT_EQ(options.GetLogPath(), DefaultLog(data));
   EXPECT_EQ(options.GetArgLine(), "-datalocation " + data + " -applogloc ");
 }
 
 TEST_F(OptionsTest, AppLogLocTakesTheNextOptionAsItsPath) {
   kbtest::ScopedCwd cwd(scratch_.path());
   DataControl options("-applogloc -autorun ");
-  EXPECT_EQ(kb::LogFilePath(), scratch_ / "-autorun");
+  EXPECT_EQ(options.GetLogPath(), scratch_ / "-autorun");
   EXPECT_EQ(options.autorun, 1);
   EXPECT_EQ(options.GetArguments(), Args{"-applogloc"});
 }
@@ -110,18 +112,20 @@ TEST_F(OptionsTest, RelativeLocationsAreFixedAgainstTheStartFolder) {
   kbtest::MakeDirs(scratch_ / "logs");
   const std::string log = "logs" + kbtest::Sep() + "run.log";
   for (const Args& given : {Args{"-applogloc", log}, Args{"-datalocation", "data"}}) {
+    std::string log_path;
     {
       kbtest::ScopedCwd cwd(scratch_.path());
       DataControl options(kb::JoinArguments(given));
       // The child still gets the option as it was given.
       EXPECT_EQ(options.GetArguments(), given);
+      log_path = options.GetLogPath();
     }
     // Changing folder afterwards must move neither the log nor the data.
     kbtest::ScopedCwd elsewhere(scratch_ / "logs");
     if (given[0] == "-applogloc") {
-      EXPECT_EQ(kb::LogFilePath(), kbtest::Join(scratch_ / "logs", "run.log"));
+      EXPECT_EQ(log_path, kbtest::Join(scratch_ / "logs", "run.log"));
     } else {
-      EXPECT_EQ(kb::LogFilePath(), DefaultLog(scratch_ / "data"));
+      EXPECT_EQ(log_path, DefaultLog(scratch_ / "data"));
     }
   }
 }
@@ -134,7 +138,7 @@ TEST_F(OptionsTest, OwnLocationsUseTheNativeSeparator) {
   const Args arguments = {"-applogloc", given + "/run.log", "-templocation", given + "/t",
                           "-cleandir", given + "/c", "-datalocation", given + "/d"};
   DataControl options(kb::JoinArguments(arguments));
-  EXPECT_EQ(kb::LogFilePath(), kbtest::Join(own, "run.log"));
+  EXPECT_EQ(options.GetLogPath(), kbtest::Join(own, "run.log"));
   EXPECT_EQ(options.GetTempLocation(), kbtest::Join(own, "t"));
   EXPECT_TRUE(kbtest::FileExists(kbtest::Join(own, "t")));
   EXPECT_EQ(options.GetCleanDir(), kbtest::Join(own, "c"));
@@ -148,7 +152,7 @@ TEST_F(OptionsTest, DataLocationStaysAndNamesTheDefaultLog) {
   const std::string data = scratch_ / "data";
   DataControl options("-datalocation " + data + " ");
   EXPECT_EQ(options.GetDataDir(), data);
-  EXPECT_EQ(kb::LogFilePath(), DefaultLog(data));
+  EXPECT_EQ(options.GetLogPath(), DefaultLog(data));
   EXPECT_EQ(options.GetArgLine(), "-datalocation " + data + " ");
 }
 
@@ -163,7 +167,7 @@ TEST_F(OptionsTest, DefaultLocationsWhenAbsentEmptyOrBlank) {
     DataControl options(kb::JoinArguments(given));
     EXPECT_EQ(options.GetDataDir(), kb::GetDataLocation(""));
     EXPECT_FALSE(options.GetDataDir().empty());
-    EXPECT_EQ(kb::LogFilePath(), DefaultLog(options.GetDataDir()));
+    EXPECT_EQ(options.GetLogPath(), DefaultLog(options.GetDataDir()));
     EXPECT_EQ(options.GetTempLocation(), kb::GetTemp());
     EXPECT_EQ(options.GetCleanDir(), "");
     EXPECT_FALSE(kbtest::FileExists(scratch_ / " "));
@@ -187,7 +191,7 @@ TEST_F(OptionsTest, DefaultsWhenNoOptionIsGiven) {
   EXPECT_EQ(options.IsCleanup(), 1);
   EXPECT_EQ(options.autorun, 0);
   EXPECT_EQ(options.GetCleanDir(), "");
-  EXPECT_FALSE(kb::NoMessage());
+  EXPECT_FALSE(options.GetNoMessage());
 }
 
 TEST_F(OptionsTest, CleanDirTakesAFollowingOptionAsItsValue) {
@@ -207,13 +211,13 @@ TEST_F(OptionsTest, ProcessWideValuesAreRewrittenByEveryParse) {
   EXPECT_EQ(kb::LogFilePath(), DefaultLog(data));
 }
 
-TEST_F(OptionsTest, InspectionParsesAlikeAndChangesNothingOutside) {
+TEST_F(OptionsTest, ParsedOptionsApplyNothingUntilALaunchTakesThem) {
   const std::string temp = scratch_ / "t";
   const Args arguments = {"-nomessage", "-applogloc", scratch_ / "x.log", "-templocation", temp,
                           "a"};
   const std::string before = scratch_ / "before.log";
   kb::LogFilePath() = before;
-  DataControl seen(kb::JoinArguments(arguments), DataControl::InspectOnly{});
+  DataControl seen(kb::ParseOptions(kb::JoinArguments(arguments)));
   EXPECT_EQ(kb::LogFilePath(), before);
   EXPECT_FALSE(kb::NoMessage());
   EXPECT_FALSE(kbtest::FileExists(temp));
@@ -234,12 +238,12 @@ TEST_F(OptionsTest, TempLocationIsCreatedWithItsParents) {
   EXPECT_EQ(options.GetArguments(), Args{"x"});
 }
 
-TEST_F(OptionsTest, InspectionLeavesTheDefaultTempFolderUncreated) {
+TEST_F(OptionsTest, ParsedOptionsLeaveTheDefaultTempFolderUncreated) {
   // Without "-templocation" a launch validates (and creates) the
   // environment's folder; an inspection must not.
   const std::string env_temp = scratch_ / "never";
   kbtest::ScopedEnv tmp("TMP", env_temp);
-  DataControl seen("x ", DataControl::InspectOnly{});
+  DataControl seen(kb::ParseOptions("x "));
   EXPECT_FALSE(kbtest::FileExists(env_temp));
   EXPECT_EQ(seen.GetTempLocation(), env_temp);
   EXPECT_EQ(seen.GetLogPath(), DefaultLog(seen.GetDataDir()));
@@ -294,7 +298,8 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"empty value", "-opt \"\" c", 1, "", 1, "c "}));
 
 TEST_F(OptionsTest, FindOptionReportsTheIndexOfAWholeArgument) {
-  DataControl probe("x-ab -ab -ab ");
+  // Counted over what the parse left: "-wait" is not counted.
+  DataControl probe("-wait x-ab -ab -ab ");
   EXPECT_EQ(probe.FindOption("-AB", 0), 1);
   EXPECT_EQ(probe.FindOption("-a", 0), -1);
   EXPECT_EQ(probe.FindOption("-ab", 1), 1);

@@ -17,6 +17,7 @@
 
 #include "common/command_line.h"
 #include "env/env_calls.h"
+#include "log/time_stamp.h"
 #include "platform/error_codes.h"
 #include "support/e2e_support.h"
 
