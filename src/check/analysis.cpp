@@ -272,7 +272,7 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
              request.config_file;
     return false;
   }
-  opened.Close();
+  (void)opened.Close();  // only opened to be tested
   report->config_file = config;
   report->platform_given = !request.platform.empty();
   report->platform = report->platform_given ? request.platform : GetOs();

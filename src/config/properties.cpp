@@ -91,7 +91,7 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
     if (platform::OpenRegularFile(master, &file, nullptr) == platform::kErrorNotRegularFile) {
       LogWarning("DataControl::GetProperties::masterProperty", master + ": not a regular file");
     }
-    file.Close();
+    (void)file.Close();  // only read: a failed close loses nothing
     names = PropertyNames(master);
   }
   for (const std::string& name : names) {

@@ -54,7 +54,7 @@ void RelayToLogAndConsole(int kind, platform::Pipe* pipe, platform::ChildSignalS
   const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;
   if (echo) signals->WatchEcho(out);
   ReadFromPipe(pipe->read, echo ? &out : nullptr);
-  pipe->read.Close();
+  (void)pipe->read.Close();  // a read end's close loses nothing
   platform::CloseStdOutput(&out);
 }
 
@@ -113,7 +113,7 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
   signals.Watch(child, &pipe.read);
   // Our copy of the write end must go, or the pipe would never report its
   // end once the child has finished.
-  if (!pipe.write.Close()) {
+  if (pipe.write.Close() != 0) {
     LogError(kTagReadFromPipe, kTextClosingHandleFailed);
   } else {
     RelayToLogAndConsole(kind, &pipe, &signals);

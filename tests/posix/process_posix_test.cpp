@@ -115,7 +115,7 @@ TEST(ProcessPosixTest, NewSessionOnlyWhenAsked) {
     options.new_session = new_session;
     platform::Child child;
     ASSERT_EQ(platform::StartChild("cat /proc/self/stat", options, &child), 0);
-    pipe.write.Close();
+    EXPECT_EQ(pipe.write.Close(), 0);
     std::string stat;
     char buffer[4096];
     int error = 0;
@@ -199,7 +199,7 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
                                      options, &child),
                 0);
       scope.Watch(child, &pipe.read);
-      pipe.write.Close();
+      EXPECT_EQ(pipe.write.Close(), 0);
       ASSERT_EQ(child.Wait(), 0);
       ASSERT_EQ(::raise(sig), 0);
       EXPECT_EQ(scope.StopExitCode(), 128 + sig);
@@ -336,7 +336,7 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
     ASSERT_EQ(platform::StartChild(ChildLine("--tc-quiet --tc-bytes=" + std::to_string(size)),
                                    options, &child),
               0);
-    source.write.Close();
+    EXPECT_EQ(source.write.Close(), 0);
     std::string echoed;
     std::thread late_reader([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -356,7 +356,7 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
       relayed.append(chunk.data(), static_cast<std::size_t>(n));
     }
     EXPECT_TRUE(reader.echoing());
-    echo.write.Close();
+    EXPECT_EQ(echo.write.Close(), 0);
     late_reader.join();
     ASSERT_EQ(child.Wait(), 0);
     EXPECT_EQ(relayed.size(), size);
@@ -392,7 +392,7 @@ TEST(ProcessPosixTest, SourceMadeNonBlockingEndsTheEchoOnceEmpty) {
     EXPECT_EQ(std::string(chunk, 3), "abc");
     EXPECT_EQ(reader.Next(chunk, sizeof chunk, &error), -1);
     EXPECT_EQ(error, EAGAIN);
-    echo.write.Close();
+    EXPECT_EQ(echo.write.Close(), 0);
     ASSERT_EQ(platform::ReadSome(echo.read, chunk, sizeof chunk, &error), 3);
     EXPECT_EQ(std::string(chunk, 3), "abc");
   }

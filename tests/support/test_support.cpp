@@ -168,7 +168,7 @@ RunResult Run(const std::string& command_line) {
   platform::Child child;
   if (platform::StartChild(command_line, options, &child) != 0) return result;
   result.started = true;
-  pipe.write.Close();
+  EXPECT_EQ(pipe.write.Close(), 0);
   char buffer[65536];
   int error = 0;
   for (;;) {
@@ -198,7 +198,7 @@ int RunWithUnwritableOutput(const std::string& command_line) {
 #ifdef _WIN32
   platform::Pipe pipe;
   if (platform::CreateChildPipe(&pipe) != 0) return -1;
-  pipe.read.Close();
+  EXPECT_EQ(pipe.read.Close(), 0);
   platform::Handle output = std::move(pipe.write);
 #else
   // A pipe without reader would end the program by SIGPIPE instead.
@@ -209,7 +209,7 @@ int RunWithUnwritableOutput(const std::string& command_line) {
   options.std_output = &output;
   platform::Child child;
   if (platform::StartChild(command_line, options, &child) != 0) return -1;
-  output.Close();
+  EXPECT_EQ(output.Close(), 0);
   EXPECT_EQ(child.Wait(), 0);
   std::int32_t code = -1;
   EXPECT_EQ(child.ExitCode(&code), 0);

@@ -319,7 +319,7 @@ TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
     platform::Pipe pipe;
     ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
     ASSERT_EQ(platform::MakeNotInheritable(pipe.read), 0);
-    if (read_first == 0) pipe.read.Close();  // nobody will ever read the output
+    if (read_first == 0) EXPECT_EQ(pipe.read.Close(), 0);  // nobody will ever read the output
     platform::StartOptions options;
     options.inherit_handles = true;
     options.std_output = &pipe.write;
@@ -327,7 +327,7 @@ TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
     ASSERT_EQ(platform::StartChild(kb::QuoteArgument(kbtest::BuiltProgram("unit_tests")), options,
                                    &launcher),
               0);
-    pipe.write.Close();
+    EXPECT_EQ(pipe.write.Close(), 0);
     std::string echoed;
     char buffer[1000];
     int error = 0;
@@ -336,7 +336,7 @@ TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
       if (n <= 0) break;
       echoed.append(buffer, static_cast<std::size_t>(n));
     }
-    pipe.read.Close();
+    EXPECT_EQ(pipe.read.Close(), 0);
     ASSERT_EQ(launcher.Wait(), 0);
     EXPECT_TRUE(echoed == Pattern(read_first));
     EXPECT_EQ(kbtest::ReadFile(scratch_ / "result.txt"), "9");

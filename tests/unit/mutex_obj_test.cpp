@@ -37,7 +37,7 @@ class HolderProcess {
     const std::string line = "\"" + kbtest::BuiltProgram("mutex_holder") + "\" " + arguments;
     start_error_ = platform::StartChild(line, options, &child_);
     if (start_error_ != 0) return false;
-    pipe_.write.Close();
+    EXPECT_EQ(pipe_.write.Close(), 0);
     return true;
   }
   int start_error() const { return start_error_; }

@@ -89,7 +89,7 @@ Captured RunCaptured(const std::string& actions) {
   result.start_error = platform::StartChild(ChildCommand(actions), options, &child);
   if (result.start_error != 0) return result;
   EXPECT_TRUE(child.started());
-  pipe.write.Close();
+  EXPECT_EQ(pipe.write.Close(), 0);
   char buffer[260];
   for (;;) {
     result.last_read =

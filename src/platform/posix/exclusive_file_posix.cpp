@@ -52,10 +52,10 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
       return error;
     }
     const int write_error = WriteAll(file, bytes.data(), bytes.size());
-    const bool closed = file.Close();
-    if (write_error != 0 || !closed) {
+    const int close_error = file.Close();
+    if (write_error != 0 || close_error != 0) {
       ::unlink(candidate.c_str());
-      return write_error != 0 ? write_error : EIO;
+      return write_error != 0 ? write_error : close_error;
     }
     *path = candidate;
     return 0;

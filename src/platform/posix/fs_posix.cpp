@@ -143,7 +143,8 @@ int WriteWholeFile(const std::string& path, const std::string& bytes, bool execu
   Handle file(fd);
   int error = WriteAll(file, bytes.data(), bytes.size());
   // close(2) may report a write that the file system took late.
-  if (!file.Close() && error == 0) error = errno;
+  const int close_error = file.Close();
+  if (error == 0) error = close_error;
   if (error == 0) return 0;
   // A cut-off file must not stay behind: a script that ends inside a path
   // could name a folder above the one meant.

@@ -175,7 +175,8 @@ int WriteWholeFile(const std::string& path, const std::string& bytes,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
   if (!file.valid()) return win32::LastError();
   int error = WriteAll(file, bytes.data(), bytes.size());
-  if (!file.Close() && error == 0) error = win32::LastError();
+  const int close_error = file.Close();
+  if (error == 0) error = close_error;
   if (error == 0) return 0;
   // A cut-off file must not stay behind: a script that ends inside a path
   // could name a folder above the one meant.

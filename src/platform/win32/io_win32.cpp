@@ -93,7 +93,8 @@ void CloseStdOutput(Handle* out) {
   // GetStdHandle from answering a value the system may have given since to
   // another object (the log file).
   ::SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
-  out->Close();
+  // The relay has reported every failed echo already.
+  (void)out->Close();
 }
 
 long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
