@@ -195,6 +195,7 @@ long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
     (void)posix::PollLettingRequestsIn(nullptr, 0, &now);  // EINTR is the point
   }
   const int source = Fd(source_);
+  bool source_ready = false;
   for (;;) {
     // Asked to stop once the child had ended: what the pipe still holds
     // reaches the log only, and an empty pipe ends the relay.
@@ -220,9 +221,14 @@ long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
         case EINTR:
           break;
         case EAGAIN:
-          // No data yet, or no room in the echo: wait for the one, then
-          // the other.
-          if (WaitLettingRequestsIn(source, POLLIN)) WaitLettingRequestsIn(Fd(*echo_), POLLOUT);
+          // No data yet, or no room in the echo. A refusal once the source
+          // showed data means the echo is full.
+          if (!source_ready) {
+            source_ready = WaitLettingRequestsIn(source, POLLIN);
+          } else {
+            source_ready = false;
+            WaitLettingRequestsIn(Fd(*echo_), POLLOUT);
+          }
           break;
         case EPIPE:
           echo_ = nullptr;  // nobody reads our output any more
