@@ -1,6 +1,6 @@
 // Passing termination requests on to the child, and remembering a request
 // that came once the child had ended. The handler does nothing else: the
-// relay looks at that record itself (see RelayGate).
+// relay looks at that record itself (see ShutRequestsOut).
 //
 // The state lives in globals because the handler needs it; one scope at a
 // time, on the thread that starts and waits for the child.
