@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -241,6 +242,46 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
     }
   }
   platform::SetIoFaultHookForTesting(nullptr);
+}
+
+// The relay shuts the requests out except while it waits, and a relay
+// that always finds output waiting never waits: a request must still reach
+// the child at the relay's next chunk, not once the output pauses.
+TEST(ProcessPosixTest, RequestWhileOutputWaitsIsPassedOnAtOnce) {
+  const int size = 200000;
+  platform::Pipe pipe;
+  ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
+  ASSERT_GE(::fcntl(static_cast<int>(pipe.read.get()), F_SETPIPE_SZ, 2 * size), 2 * size);
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  options.std_output = &pipe.write;
+  platform::ChildSignalScope scope;
+  platform::Child child;
+  ASSERT_EQ(platform::StartChild(ChildLine("--tc-quiet --tc-bytes=" + std::to_string(size) +
+                                           " --tc-sleep=20000"),
+                                 options, &child),
+            0);
+  scope.Watch(child);
+  pipe.write.Close();
+  int waiting = 0;
+  while (::ioctl(static_cast<int>(pipe.read.get()), FIONREAD, &waiting) == 0 && waiting < size) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(waiting, size);
+  {
+    platform::EchoingReader reader(pipe.read, nullptr, &scope);
+    char buffer[16];
+    int error = 0;
+    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &error), 16);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &error), 16);
+    // Without the request passed on, this waits for the child's sleep.
+    ASSERT_EQ(child.Wait(), 0);
+  }
+  std::int32_t code = 0;
+  ASSERT_EQ(child.ExitCode(&code), 0);
+  EXPECT_EQ(code, 128 + SIGTERM);
+  EXPECT_EQ(scope.StopExitCode(), 0);
 }
 
 // Once the scope has ended, a request must not end the launcher before its
