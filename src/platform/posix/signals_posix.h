@@ -25,12 +25,12 @@ void SignalsForChild(sigset_t* mask, sigset_t* to_default);
 // it may belong to another process. Returns 0 or the system error code.
 int ReapEnded(pid_t pid, int* status);
 
-// The relay's wait. Between ShutRequestsOut and
-// LetRequestsBackIn the requests a scope handles are blocked on the calling
-// thread, and come in only during PollLettingRequestsIn: the handler then
-// runs inside the wait, which answers -1 with EINTR, so a request that
-// arrives between the relay's look at the scope and its wait is never
-// missed. One relay at a time, on the thread that watches the child.
+// The relay's wait. Between ShutRequestsOut and LetRequestsBackIn the
+// requests a scope handles are blocked on the calling thread, and come in
+// only during PollLettingRequestsIn: the handler then runs inside the wait,
+// which answers -1 with EINTR, so a request that arrives between the
+// relay's look at the scope and its wait is never missed. One relay at a
+// time, on the thread that watches the child.
 void ShutRequestsOut();
 void LetRequestsBackIn();
 // ppoll(2) with the mask found at ShutRequestsOut. With a zero timeout and
