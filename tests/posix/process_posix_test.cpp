@@ -257,9 +257,9 @@ TEST(ProcessPosixTest, RequestWhileOutputWaitsIsPassedOnAtOnce) {
   options.std_output = &pipe.write;
   platform::ChildSignalScope scope;
   platform::Child child;
-  ASSERT_EQ(platform::StartChild(ChildLine("--tc-quiet --tc-bytes=" + std::to_string(size) +
-                                           " --tc-sleep=20000"),
-                                 options, &child),
+  ASSERT_EQ(platform::StartChild(
+                ChildLine("--tc-quiet --tc-bytes=" + std::to_string(size) + " --tc-sleep=20000"),
+                options, &child),
             0);
   scope.Watch(child);
   pipe.write.Close();

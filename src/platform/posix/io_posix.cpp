@@ -211,7 +211,8 @@ long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
         // the same chunk.
         std::size_t got = 0;
         while (got < static_cast<std::size_t>(teed)) {
-          const long n = ReadSome(source_, buffer + got, static_cast<std::size_t>(teed) - got, error);
+          const long n =
+              ReadSome(source_, buffer + got, static_cast<std::size_t>(teed) - got, error);
           if (n <= 0) return got > 0 ? static_cast<long>(got) : n;
           got += static_cast<std::size_t>(n);
         }

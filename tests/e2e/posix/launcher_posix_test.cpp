@@ -181,10 +181,10 @@ TEST_F(PosixLauncher, TerminationAfterTheChildEndedStopsTheRelay) {
     const bool unread_output = c.unread_output != Unread::kNone;
     SCOPED_TRACE(std::to_string(c.sig) + " unread output " +
                  std::to_string(static_cast<int>(c.unread_output)));
-    const std::string exe = Configure(unread_output
-                                          ? "--tc-quiet --tc-grandchild=30000 --tc-bytes=100000 "
-                                            "--tc-out=END-OF-OUTPUT"
-                                          : "--tc-quiet --tc-grandchild=30000 --tc-out=up");
+    const std::string exe =
+        Configure(unread_output ? "--tc-quiet --tc-grandchild=30000 --tc-bytes=100000 "
+                                  "--tc-out=END-OF-OUTPUT"
+                                : "--tc-quiet --tc-grandchild=30000 --tc-out=up");
     int unread[2] = {-1, -1};
     std::string output = ">/dev/null";
     if (unread_output) {
@@ -217,8 +217,7 @@ TEST_F(PosixLauncher, TerminationAfterTheChildEndedStopsTheRelay) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "INFO: Launcher::main=" + std::to_string(128 + c.sig))
         << LogContent();
-    EXPECT_NE(LogContent().find(unread_output ? "END-OF-OUTPUT\r\n" : "up\r\n"),
-              std::string::npos);
+    EXPECT_NE(LogContent().find(unread_output ? "END-OF-OUTPUT\r\n" : "up\r\n"), std::string::npos);
     RemoveLogs();
   }
 }
