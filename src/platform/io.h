@@ -12,6 +12,8 @@
 
 namespace platform {
 
+class ChildSignalScope;
+
 // Blocking read of at most size bytes. Returns the count, 0 at the end of
 // the data, -1 on failure (*error set). Windows: a pipe whose every write
 // end is closed answers -1 with ERROR_BROKEN_PIPE.
@@ -52,25 +54,43 @@ void CloseStdOutput(Handle* out);
 // before handing it over, so that nothing is read ahead of the echo.
 // POSIX: while the echo is a pipe, tee(2) duplicates the waiting bytes into
 // it without a copy and the read then takes exactly those bytes; any other
-// echo (or a tee(2) that answers EINVAL) gets read then write. Windows:
-// ReadFile then WriteFile.
+// echo (or a tee(2) that answers EINVAL) gets read then write. The reader
+// waits for data and for room on the echo only in ppoll(2), never inside a
+// read or write, so that it can look at the scope that watches the child
+// (see below). Windows: ReadFile then WriteFile.
 class EchoingReader {
  public:
-  // echo may be null: no echo. Both handles must outlive the reader.
-  EchoingReader(const Handle& source, const Handle* echo) : source_(source), echo_(echo) {}
+  // echo may be null: no echo. `requests`, when given, watches the child
+  // that writes into source. POSIX: while the reader lives, the scope's
+  // requests are blocked on this thread and come in only while the reader
+  // waits. Once the scope has a request to stop (StopExitCode), the reader
+  // drops the echo and hands over only what is already waiting in source:
+  // a process the child left holding the pipe, or a standard output that
+  // nobody reads, no longer holds it up. Windows: no effect. The handles
+  // and the scope must outlive the reader. POSIX: source is made
+  // non-blocking (it is the reader's alone).
+  EchoingReader(const Handle& source, const Handle* echo,
+                const ChildSignalScope* requests = nullptr);
+  ~EchoingReader();
+  EchoingReader(const EchoingReader&) = delete;
+  EchoingReader& operator=(const EchoingReader&) = delete;
 
   // The next chunk of at most size bytes: the count, 0 at the end of the
   // data, -1 on a failed read (*error set). A failed echo ends the echo for
   // good (echoing() turns false); the chunk is still read and returned.
-  // A source made non-blocking meanwhile (POSIX: a late request to stop)
-  // answers -1 with EAGAIN once it is empty, exactly as ReadSome does.
+  // After a request to stop, -1 with EAGAIN once source is empty while a
+  // writer still holds it.
   long Next(char* buffer, std::size_t size, int* error);
   bool echoing() const { return echo_ != nullptr; }
 
  private:
   const Handle& source_;
   const Handle* echo_;
+  const ChildSignalScope* requests_;
   bool try_tee_ = true;
+  // POSIX: the echo is a pipe, socket or terminal, which a reader can
+  // leave full: it is written only as much as a wait showed room for.
+  bool echo_can_stall_ = false;
 };
 
 // Test hook: the system calls that tests make fail. Before each call of

@@ -16,7 +16,6 @@
 #pragma once
 
 #include "platform/child.h"
-#include "platform/handle.h"
 
 namespace platform {
 
@@ -30,21 +29,12 @@ class ChildSignalScope {
   ChildSignalScope(const ChildSignalScope&) = delete;
   ChildSignalScope& operator=(const ChildSignalScope&) = delete;
 
-  // Starts handling requests for this child. `output`, when given, is the
-  // read end of the pipe that carries the child's output: POSIX: a
-  // termination request (SIGTERM, SIGHUP, SIGINT, SIGQUIT) that arrives
-  // once the child has ended, while a process it left behind still holds
-  // the pipe, makes that read end non-blocking. A relay then reads what is
-  // already in the pipe and its next read fails as "would block" (EAGAIN)
-  // instead of waiting for that process: the relay ends. Windows: no effect.
-  void Watch(const Child& child, const Handle* output = nullptr);
-
-  // `echo` is where the relay copies the child's output (the launcher's own
-  // standard output). POSIX: the request that makes the relay end (see
-  // Watch) also puts /dev/null in place of that descriptor, so that an echo
-  // held up by a full standard output that nobody reads goes on at once;
-  // what the relay still reads reaches the log only. Windows: no effect.
-  void WatchEcho(const Handle& echo);
+  // Starts handling requests for this child: POSIX: a request passes on
+  // to it while it runs; one that arrives once it has ended is only
+  // recorded (StopExitCode). The handler touches nothing else: a relay that
+  // reads the child's output asks StopExitCode itself (see EchoingReader).
+  // Windows: no effect.
+  void Watch(const Child& child);
 
   // POSIX: 128 + N when termination request N arrived after the child had
   // ended (the launcher then ends with that code), else 0. Windows: 0.

@@ -19,14 +19,17 @@ namespace {
 // Copies the child's output until every writer has closed the pipe. Each
 // chunk reaches the echo and the log before the next read, so nothing is
 // held back. A failed echo only ends the echo: the log still gets every byte.
-void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo) {
+// A request to stop that comes once the child has ended (POSIX) ends the
+// echo and, once the pipe is drained into the log, the relay.
+void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo,
+                  const platform::ChildSignalScope& signals) {
   struct Buffers {
     char chunk[kRelayChunkSize];
     RelayLog log;
   };
   // Heap, not stack: 192 KiB is more than a worker-sized stack should hold.
   std::unique_ptr<Buffers> buffers(new Buffers);
-  platform::EchoingReader reader(source, echo);
+  platform::EchoingReader reader(source, echo, &signals);
   for (;;) {
     int error = 0;
     const long count = reader.Next(buffers->chunk, kRelayChunkSize, &error);
@@ -36,7 +39,8 @@ void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo) 
   buffers->log.Finish();
 }
 
-void RelayToLogAndConsole(int kind, platform::Pipe* pipe, platform::ChildSignalScope* signals) {
+void RelayToLogAndConsole(int kind, platform::Pipe* pipe,
+                          const platform::ChildSignalScope& signals) {
   platform::Handle out;
   int error = 0;
   // Only the console launcher echoes. A windowed one started from the desktop
@@ -52,8 +56,7 @@ void RelayToLogAndConsole(int kind, platform::Pipe* pipe, platform::ChildSignalS
   }
   LogInfo(kTagReadFromPipe, kTextStandardOutput);
   const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;
-  if (echo) signals->WatchEcho(out);
-  ReadFromPipe(pipe->read, echo ? &out : nullptr);
+  ReadFromPipe(pipe->read, echo ? &out : nullptr, signals);
   (void)pipe->read.Close();  // a read end's close loses nothing
   platform::CloseStdOutput(&out);
 }
@@ -110,13 +113,13 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
     LogError(kTagDisplay, error);
     return -1;
   }
-  signals.Watch(child, &pipe.read);
+  signals.Watch(child);
   // Our copy of the write end must go, or the pipe would never report its
   // end once the child has finished.
   if (pipe.write.Close() != 0) {
     LogError(kTagReadFromPipe, kTextClosingHandleFailed);
   } else {
-    RelayToLogAndConsole(kind, &pipe, &signals);
+    RelayToLogAndConsole(kind, &pipe, signals);
   }
 
   error = child.Wait();

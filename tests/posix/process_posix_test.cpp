@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -180,44 +181,107 @@ TEST(ProcessPosixTest, RequestDuringTheStartIsHeldThenPassedOn) {
                          "13: taken as a request to stop";
 }
 
+int RefuseTee(platform::IoCall call, std::size_t) {
+  return call == platform::IoCall::kTee ? EINVAL : 0;
+}
+
 // Once the child has been reaped its id may belong to anyone: a request
 // then is never passed on but ends the relay, which stops waiting for a
-// process the child left holding the pipe.
+// process the child left holding the pipe, and drops the echo. Both ways
+// of echoing: tee(2), and read then write.
 TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
-  for (const int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
-    SCOPED_TRACE(sig);
-    platform::Pipe pipe;
-    ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
-    platform::StartOptions options;
-    options.inherit_handles = true;
-    options.std_output = &pipe.write;
-    std::string read;
-    {
-      platform::ChildSignalScope scope;
-      platform::Child child;
-      ASSERT_EQ(platform::StartChild(ChildLine("--tc-quiet --tc-grandchild=20000 --tc-out=up"),
-                                     options, &child),
-                0);
-      scope.Watch(child, &pipe.read);
-      EXPECT_EQ(pipe.write.Close(), 0);
-      ASSERT_EQ(child.Wait(), 0);
-      ASSERT_EQ(::raise(sig), 0);
-      EXPECT_EQ(scope.StopExitCode(), 128 + sig);
-      char buffer[64];
+  for (const bool tee_refused : {false, true}) {
+    for (const int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
+      SCOPED_TRACE(std::to_string(sig) + (tee_refused ? " tee refused" : ""));
+      platform::SetIoFaultHookForTesting(tee_refused ? RefuseTee : nullptr);
+      platform::Pipe pipe;
+      platform::Pipe echo;
+      ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
+      ASSERT_EQ(platform::CreateChildPipe(&echo), 0);
+      platform::StartOptions options;
+      options.inherit_handles = true;
+      options.std_output = &pipe.write;
+      std::string read;
+      long n = 0;
       int error = 0;
-      long n;
-      while ((n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error)) > 0) {
-        read.append(buffer, static_cast<std::size_t>(n));
+      {
+        platform::ChildSignalScope scope;
+        platform::Child child;
+        ASSERT_EQ(platform::StartChild(ChildLine("--tc-quiet --tc-grandchild=20000 --tc-out=up"),
+                                       options, &child),
+                  0);
+        scope.Watch(child);
+        EXPECT_EQ(pipe.write.Close(), 0);
+        ASSERT_EQ(child.Wait(), 0);
+        ASSERT_EQ(::raise(sig), 0);
+        EXPECT_EQ(scope.StopExitCode(), 128 + sig);
+        {
+          platform::EchoingReader reader(pipe.read, &echo.write, &scope);
+          char buffer[64];
+          while ((n = reader.Next(buffer, sizeof buffer, &error)) > 0) {
+            read.append(buffer, static_cast<std::size_t>(n));
+          }
+          EXPECT_FALSE(reader.echoing());
+        }
+        // The reader shut the requests out only while it lived: the wait
+        // for the child that follows a relay must still pass them on.
+        sigset_t mask;
+        ASSERT_EQ(pthread_sigmask(SIG_SETMASK, nullptr, &mask), 0);
+        EXPECT_FALSE(sigismember(&mask, sig));
       }
       EXPECT_EQ(n, -1);
       EXPECT_EQ(error, EAGAIN);
+      // What was in the pipe already is still read, for the log alone.
+      EXPECT_EQ(read, "up\n");
+      EXPECT_EQ(echo.write.Close(), 0);
+      char buffer[16];
+      EXPECT_EQ(platform::ReadSome(echo.read, buffer, sizeof buffer, &error), 0);
+      struct sigaction now;
+      sigaction(sig, nullptr, &now);
+      EXPECT_EQ(now.sa_handler, SIG_DFL);
     }
-    // What was in the pipe already is still read.
-    EXPECT_EQ(read, "up\n");
-    struct sigaction now;
-    sigaction(sig, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, SIG_DFL);
   }
+  platform::SetIoFaultHookForTesting(nullptr);
+}
+
+// The relay shuts the requests out except while it waits, and a relay
+// that always finds output waiting never waits: a request must still reach
+// the child at the relay's next chunk, not once the output pauses.
+TEST(ProcessPosixTest, RequestWhileOutputWaitsIsPassedOnAtOnce) {
+  const int size = 200000;
+  platform::Pipe pipe;
+  ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
+  ASSERT_GE(::fcntl(static_cast<int>(pipe.read.get()), F_SETPIPE_SZ, 2 * size), 2 * size);
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  options.std_output = &pipe.write;
+  platform::ChildSignalScope scope;
+  platform::Child child;
+  ASSERT_EQ(platform::StartChild(
+                ChildLine("--tc-quiet --tc-bytes=" + std::to_string(size) + " --tc-sleep=20000"),
+                options, &child),
+            0);
+  scope.Watch(child);
+  EXPECT_EQ(pipe.write.Close(), 0);
+  int waiting = 0;
+  while (::ioctl(static_cast<int>(pipe.read.get()), FIONREAD, &waiting) == 0 && waiting < size) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(waiting, size);
+  {
+    platform::EchoingReader reader(pipe.read, nullptr, &scope);
+    char buffer[16];
+    int error = 0;
+    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &error), 16);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &error), 16);
+    // Without the request passed on, this waits for the child's sleep.
+    ASSERT_EQ(child.Wait(), 0);
+  }
+  std::int32_t code = 0;
+  ASSERT_EQ(child.ExitCode(&code), 0);
+  EXPECT_EQ(code, 128 + SIGTERM);
+  EXPECT_EQ(scope.StopExitCode(), 0);
 }
 
 // Once the scope has ended, a request must not end the launcher before its
@@ -303,10 +367,6 @@ TEST(ProcessPosixTest, WorkerRunsAndJoins) {
   EXPECT_NE(worker.Join(), 0);
 }
 
-int RefuseTee(platform::IoCall call, std::size_t) {
-  return call == platform::IoCall::kTee ? EINVAL : 0;
-}
-
 // The echo's system calls, counted and let through.
 int g_tee_calls = 0;
 int g_write_calls = 0;
@@ -367,34 +427,6 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
       EXPECT_GT(g_tee_calls, 0);
       EXPECT_EQ(g_write_calls, 0);
     }
-  }
-  platform::SetIoFaultHookForTesting(nullptr);
-}
-
-// A late request to stop makes the relay's source non-blocking while a
-// process left behind still holds its write end: the echo hands over what
-// is waiting, then reports EAGAIN instead of waiting on.
-TEST(ProcessPosixTest, SourceMadeNonBlockingEndsTheEchoOnceEmpty) {
-  for (const bool tee_refused : {false, true}) {
-    SCOPED_TRACE(tee_refused);
-    platform::SetIoFaultHookForTesting(tee_refused ? RefuseTee : nullptr);
-    platform::Pipe source;
-    platform::Pipe echo;
-    ASSERT_EQ(platform::CreateChildPipe(&source), 0);
-    ASSERT_EQ(platform::CreateChildPipe(&echo), 0);
-    ASSERT_EQ(platform::WriteAll(source.write, "abc", 3), 0);
-    const int source_fd = static_cast<int>(source.read.get());
-    ASSERT_EQ(::fcntl(source_fd, F_SETFL, ::fcntl(source_fd, F_GETFL) | O_NONBLOCK), 0);
-    platform::EchoingReader reader(source.read, &echo.write);
-    char chunk[16];
-    int error = 0;
-    ASSERT_EQ(reader.Next(chunk, sizeof chunk, &error), 3);
-    EXPECT_EQ(std::string(chunk, 3), "abc");
-    EXPECT_EQ(reader.Next(chunk, sizeof chunk, &error), -1);
-    EXPECT_EQ(error, EAGAIN);
-    EXPECT_EQ(echo.write.Close(), 0);
-    ASSERT_EQ(platform::ReadSome(echo.read, chunk, sizeof chunk, &error), 3);
-    EXPECT_EQ(std::string(chunk, 3), "abc");
   }
   platform::SetIoFaultHookForTesting(nullptr);
 }

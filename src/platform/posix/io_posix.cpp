@@ -1,11 +1,16 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 
 #include "platform/io.h"
+#include "platform/posix/signals_posix.h"
+#include "platform/signal_scope.h"
 
 namespace platform {
 namespace {
@@ -26,16 +31,56 @@ int Refused(IoCall call, std::size_t size) {
 // Waits until fd is ready for events (or reports an error or hang-up,
 // which the next call on it then shows). A parent that set O_NONBLOCK on
 // our standard output and reads late must not lose the rest of the output.
-// A signal ends the wait early, so that the caller looks again at what the
-// handler may have changed.
 void WaitUntil(int fd, short events) {
   struct pollfd entry = {fd, events, 0};
   ::poll(&entry, 1, -1);
 }
 
-bool NonBlocking(int fd) {
-  const int flags = ::fcntl(fd, F_GETFL);
-  return flags >= 0 && (flags & O_NONBLOCK) != 0;
+// The relay's wait for one descriptor, which lets the scope's requests in.
+// False when one came (or another signal's handler ran): the caller looks
+// at the scope again before it waits on.
+bool WaitLettingRequestsIn(int fd, short events) {
+  struct pollfd entry = {fd, events, 0};
+  return posix::PollLettingRequestsIn(&entry, 1, nullptr) >= 0 || errno != EINTR;
+}
+
+bool StopAsked(const ChildSignalScope* requests) {
+  return requests != nullptr && requests->StopExitCode() != 0;
+}
+
+// Kinds of output that a reader can leave full for good. A file or
+// /dev/null always takes a write in the end.
+bool CanStall(int fd) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0) return true;
+  return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ||
+         (S_ISCHR(info.st_mode) && ::isatty(fd));
+}
+
+// Writes the chunk onto the echo. False when the echo is to end: a write
+// failed, or a request to stop came while it waited for room. An echo that
+// can stall is written only after a wait has shown room, a pipe's guarantee
+// at a time (a free buffer takes PIPE_BUF bytes whole): a write never
+// blocks with the requests shut out.
+bool Echo(int fd, const char* data, std::size_t size, bool can_stall,
+          const ChildSignalScope* requests) {
+  while (size > 0) {
+    if (StopAsked(requests)) return false;
+    if (can_stall && !WaitLettingRequestsIn(fd, POLLOUT)) continue;
+    const std::size_t piece = can_stall && size > PIPE_BUF ? PIPE_BUF : size;
+    ssize_t n = Refused(IoCall::kWrite, piece);
+    if (n == 0) n = ::write(fd, data, piece);
+    if (n > 0) {
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EAGAIN) {
+      // Standard output made non-blocking by the parent: wait for room.
+      WaitLettingRequestsIn(fd, POLLOUT);
+    } else if (n == 0 || errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // write(2) or writev(2) of the pieces, advanced over partial writes.
@@ -130,53 +175,92 @@ void CloseStdOutput(Handle* out) {
   }
 }
 
+EchoingReader::EchoingReader(const Handle& source, const Handle* echo,
+                             const ChildSignalScope* requests)
+    : source_(source), echo_(echo), requests_(requests) {
+  // Reads that find the pipe empty come back to the wait below, where a
+  // request can end them.
+  const int flags = ::fcntl(Fd(source_), F_GETFL);
+  if (flags >= 0) ::fcntl(Fd(source_), F_SETFL, flags | O_NONBLOCK);
+  if (echo_ != nullptr) echo_can_stall_ = CanStall(Fd(*echo_));
+  if (requests_ != nullptr) posix::ShutRequestsOut();
+}
+
+EchoingReader::~EchoingReader() {
+  if (requests_ != nullptr) posix::LetRequestsBackIn();
+}
+
 long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
-  while (echo_ != nullptr && try_tee_) {
-    ssize_t teed = Refused(IoCall::kTee, size);
-    if (teed == 0) teed = ::tee(Fd(source_), Fd(*echo_), size, 0);
-    if (teed == 0) return 0;  // every writer has closed the pipe
-    if (teed > 0) {
-      // The duplicated bytes are still waiting in the pipe, and nobody else
-      // reads it: take exactly those, so the echo and the log see the same
-      // chunk.
-      std::size_t got = 0;
-      while (got < static_cast<std::size_t>(teed)) {
-        const long n = ReadSome(source_, buffer + got, static_cast<std::size_t>(teed) - got, error);
-        if (n <= 0) return got > 0 ? static_cast<long>(got) : n;
-        got += static_cast<std::size_t>(n);
+  if (requests_ != nullptr) {
+    // Takes in a request that waits, so that it passes on to the child at
+    // once also while the output streams and no wait is ever needed.
+    const struct timespec now = {0, 0};
+    (void)posix::PollLettingRequestsIn(nullptr, 0, &now);  // EINTR is the point
+  }
+  const int source = Fd(source_);
+  bool source_ready = false;
+  for (;;) {
+    // Asked to stop once the child had ended: what the pipe still holds
+    // reaches the log only, and an empty pipe ends the relay.
+    const bool stop = StopAsked(requests_);
+    if (stop) echo_ = nullptr;
+    if (echo_ != nullptr && try_tee_) {
+      ssize_t teed = Refused(IoCall::kTee, size);
+      if (teed == 0) teed = ::tee(source, Fd(*echo_), size, SPLICE_F_NONBLOCK);
+      if (teed == 0) return 0;  // every writer has closed the pipe
+      if (teed > 0) {
+        // The duplicated bytes are still waiting in the pipe, and nobody
+        // else reads it: take exactly those, so the echo and the log see
+        // the same chunk.
+        std::size_t got = 0;
+        while (got < static_cast<std::size_t>(teed)) {
+          const long n =
+              ReadSome(source_, buffer + got, static_cast<std::size_t>(teed) - got, error);
+          if (n <= 0) return got > 0 ? static_cast<long>(got) : n;
+          got += static_cast<std::size_t>(n);
+        }
+        return static_cast<long>(got);
       }
-      return static_cast<long>(got);
-    }
-    switch (errno) {
-      case EINTR:
-        break;
-      case EAGAIN:
-        // A source made non-blocking is asked to stop once it is empty:
-        // the plain read below ends the relay as it would without tee(2).
-        if (NonBlocking(Fd(source_))) {
+      switch (errno) {
+        case EINTR:
+          break;
+        case EAGAIN:
+          // No data yet, or no room in the echo. A refusal once the source
+          // showed data means the echo is full.
+          if (!source_ready) {
+            source_ready = WaitLettingRequestsIn(source, POLLIN);
+          } else {
+            source_ready = false;
+            WaitLettingRequestsIn(Fd(*echo_), POLLOUT);
+          }
+          break;
+        case EPIPE:
+          echo_ = nullptr;  // nobody reads our output any more
+          break;
+        default:
+          // EINVAL: standard output is not a pipe (or tee(2) is not offered
+          // here). Anything else is met again, and reported, by read or
+          // write.
           try_tee_ = false;
           break;
-        }
-        // A non-blocking standard output makes tee(2) non-blocking on both
-        // sides: wait for data, then for room.
-        WaitUntil(Fd(source_), POLLIN);
-        WaitUntil(Fd(*echo_), POLLOUT);
-        break;
-      case EPIPE:
-        echo_ = nullptr;  // nobody reads our output any more
-        break;
-      default:
-        // EINVAL: standard output is not a pipe (or tee(2) is not offered
-        // here). Anything else is met again, and reported, by read or write.
-        try_tee_ = false;
-        break;
+      }
+      continue;
     }
+    const ssize_t n = ::read(source, buffer, size);
+    if (n >= 0) {
+      if (n > 0 && echo_ != nullptr &&
+          !Echo(Fd(*echo_), buffer, static_cast<std::size_t>(n), echo_can_stall_, requests_)) {
+        echo_ = nullptr;
+      }
+      return static_cast<long>(n);
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN || stop) {
+      *error = errno;
+      return -1;
+    }
+    WaitLettingRequestsIn(source, POLLIN);
   }
-  const long n = ReadSome(source_, buffer, size, error);
-  if (n > 0 && echo_ != nullptr && WriteAll(*echo_, buffer, static_cast<std::size_t>(n)) != 0) {
-    echo_ = nullptr;
-  }
-  return n;
 }
 
 void SetIoFaultHookForTesting(IoFaultHook hook) { g_fault_hook = hook; }

@@ -1,12 +1,11 @@
-// Passing termination requests on to the child, and ending the launcher's
-// wait for a child that has ended.
+// Passing termination requests on to the child, and remembering a request
+// that came once the child had ended. The handler does nothing else: the
+// relay looks at that record itself (see ShutRequestsOut).
 //
 // The state lives in globals because the handler needs it; one scope at a
 // time, on the thread that starts and waits for the child.
-#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,15 +28,6 @@ constexpr int kRequestCount = 4;
 
 volatile sig_atomic_t g_target_pid = 0;
 volatile sig_atomic_t g_stop_signal = 0;
-// The read end of the child's output pipe, identified by its inode as well:
-// once the relay has closed it, the number may name another file.
-volatile sig_atomic_t g_output_fd = -1;
-dev_t g_output_dev = 0;
-ino_t g_output_ino = 0;
-// The relay's echo (the launcher's own output), identified the same way.
-volatile sig_atomic_t g_echo_fd = -1;
-dev_t g_echo_dev = 0;
-ino_t g_echo_ino = 0;
 
 // The requests this scope blocked that were not blocked before it.
 sigset_t g_held;
@@ -55,6 +45,9 @@ struct sigaction g_saved_pipe;
 bool g_pipe_installed = false;
 // SIGPIPE ignored by the launcher for itself, not inherited so.
 bool g_pipe_ignored_by_launcher = false;
+// The mask a relay waits with: the one it found, the requests let in.
+sigset_t g_relay_wait_mask;
+bool g_relay_shut = false;
 
 sigset_t RequestSet() {
   sigset_t set;
@@ -81,46 +74,6 @@ bool TargetEnded(pid_t pid) {
   return info.si_pid == pid;
 }
 
-// Whether fd still names the file it named when it was recorded.
-bool StillNames(int fd, dev_t dev, ino_t ino) {
-  struct stat info;
-  return fd >= 0 && ::fstat(fd, &info) == 0 && info.st_dev == dev && info.st_ino == ino;
-}
-
-bool Identify(int fd, dev_t* dev, ino_t* ino) {
-  struct stat info;
-  if (::fstat(fd, &info) != 0) return false;
-  *dev = info.st_dev;
-  *ino = info.st_ino;
-  return true;
-}
-
-// Lets the relay drain the pipe and then see "would block" rather than wait
-// for a process that the child left holding it.
-void EndOutputReads() {
-  const int fd = g_output_fd;
-  if (!StillNames(fd, g_output_dev, g_output_ino)) return;
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-}
-
-// Puts /dev/null where the echo was. An echo waiting for room on a standard
-// output that nobody reads is interrupted by the request: a write(2) or
-// tee(2) that had moved nothing yet is restarted (SA_RESTART) and now meets
-// /dev/null or, for tee(2), EINVAL, after which the relay reads and writes;
-// one that had moved some bytes returns their count; a poll(2) returns
-// EINTR. Either way the echo goes on at once into /dev/null, and the relay
-// reaches the end of the drained pipe.
-void ReleaseEcho() {
-  const int fd = g_echo_fd;
-  if (!StillNames(fd, g_echo_dev, g_echo_ino)) return;
-  const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (null_fd < 0) return;
-  ::dup3(null_fd, fd, O_CLOEXEC);
-  ::close(null_fd);
-  g_echo_fd = -1;
-}
-
 void OnRequest(int signal_number) {
   const int saved_errno = errno;
   const pid_t pid = static_cast<pid_t>(g_target_pid);
@@ -128,8 +81,6 @@ void OnRequest(int signal_number) {
     if (IsForwarded(signal_number)) ::kill(pid, signal_number);
   } else {
     if (g_stop_signal == 0) g_stop_signal = signal_number;
-    EndOutputReads();
-    ReleaseEcho();
   }
   errno = saved_errno;
 }
@@ -185,6 +136,22 @@ int ReapEnded(pid_t pid, int* status) {
   return error;
 }
 
+void ShutRequestsOut() {
+  const sigset_t requests = RequestSet();
+  Block(requests, &g_relay_wait_mask);
+  g_relay_shut = true;
+}
+
+void LetRequestsBackIn() {
+  if (!g_relay_shut) return;
+  g_relay_shut = false;
+  SetMask(g_relay_wait_mask);
+}
+
+int PollLettingRequestsIn(struct pollfd* fds, nfds_t count, const struct timespec* timeout) {
+  return ::ppoll(fds, count, timeout, g_relay_shut ? &g_relay_wait_mask : nullptr);
+}
+
 }  // namespace posix
 
 ChildSignalScope::ChildSignalScope() {
@@ -204,15 +171,9 @@ ChildSignalScope::ChildSignalScope() {
   g_holding = true;
   g_target_pid = 0;
   g_stop_signal = 0;
-  g_output_fd = -1;
-  g_echo_fd = -1;
 }
 
-void ChildSignalScope::Watch(const Child& child, const Handle* output) {
-  if (output != nullptr && output->valid() &&
-      Identify(static_cast<int>(output->get()), &g_output_dev, &g_output_ino)) {
-    g_output_fd = static_cast<int>(output->get());
-  }
+void ChildSignalScope::Watch(const Child& child) {
   g_target_pid = child.state() != nullptr ? child.state()->pid : 0;
 
   struct sigaction handle = {};
@@ -236,19 +197,6 @@ void ChildSignalScope::Watch(const Child& child, const Handle* output) {
   // Requests held back since construction are delivered here.
   g_holding = false;
   SetMask(g_mask_before);
-}
-
-void ChildSignalScope::WatchEcho(const Handle& echo) {
-  if (!echo.valid()) return;
-  const sigset_t requests = RequestSet();
-  sigset_t old;
-  Block(requests, &old);
-  if (Identify(static_cast<int>(echo.get()), &g_echo_dev, &g_echo_ino)) {
-    g_echo_fd = static_cast<int>(echo.get());
-    // Asked to stop before the echo was known: it starts released.
-    if (g_stop_signal != 0) ReleaseEcho();
-  }
-  SetMask(old);
 }
 
 int ChildSignalScope::StopExitCode() const {
@@ -276,8 +224,6 @@ ChildSignalScope::~ChildSignalScope() {
   if (g_pipe_installed) ::sigaction(SIGPIPE, &g_saved_pipe, nullptr);
   g_pipe_installed = false;
   g_target_pid = 0;
-  g_output_fd = -1;
-  g_echo_fd = -1;
   g_holding = false;
   SetMask(mask_after);
 }

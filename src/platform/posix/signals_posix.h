@@ -2,8 +2,11 @@
 // launcher's signal state.
 #pragma once
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/types.h>
+
+#include <ctime>
 
 namespace platform {
 namespace posix {
@@ -21,6 +24,20 @@ void SignalsForChild(sigset_t* mask, sigset_t* to_default);
 // watching it forgets it first, so no request is ever sent to the id once
 // it may belong to another process. Returns 0 or the system error code.
 int ReapEnded(pid_t pid, int* status);
+
+// The relay's wait. Between ShutRequestsOut and LetRequestsBackIn the
+// requests a scope handles are blocked on the calling thread, and come in
+// only during PollLettingRequestsIn: the handler then runs inside the wait,
+// which answers -1 with EINTR, so a request that arrives between the
+// relay's look at the scope and its wait is never missed. One relay at a
+// time, on the thread that watches the child.
+void ShutRequestsOut();
+void LetRequestsBackIn();
+// ppoll(2) with the mask found at ShutRequestsOut. With a zero timeout and
+// no descriptors it only takes in a request that is waiting: a relay that
+// never has to wait (the child writes without pause) still passes each
+// request on at once.
+int PollLettingRequestsIn(struct pollfd* fds, nfds_t count, const struct timespec* timeout);
 
 }  // namespace posix
 }  // namespace platform

@@ -97,6 +97,12 @@ void CloseStdOutput(Handle* out) {
   (void)out->Close();
 }
 
+EchoingReader::EchoingReader(const Handle& source, const Handle* echo,
+                             const ChildSignalScope* requests)
+    : source_(source), echo_(echo), requests_(requests) {}
+
+EchoingReader::~EchoingReader() = default;
+
 long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
   const long n = ReadSome(source_, buffer, size, error);
   if (n > 0 && echo_ != nullptr && WriteAll(*echo_, buffer, static_cast<std::size_t>(n)) != 0) {

@@ -26,9 +26,7 @@ ChildSignalScope::~ChildSignalScope() {
   ::SetConsoleCtrlHandler(IgnoreInterrupts, FALSE);
 }
 
-void ChildSignalScope::Watch(const Child& /*child*/, const Handle* /*output*/) {}
-
-void ChildSignalScope::WatchEcho(const Handle& /*echo*/) {}
+void ChildSignalScope::Watch(const Child& /*child*/) {}
 
 int ChildSignalScope::StopExitCode() const { return 0; }
 

@@ -2,6 +2,7 @@
 // full device, file modes and planted symbolic links.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -167,29 +168,41 @@ TEST_F(PosixLauncher, TerminationBeforeTheChildStartsEndsTheLauncherWithoutAChil
 // The child ends at once and leaves a process holding the pipe for 30 s: a
 // request then ends the launcher, and its last log entry says so. Also when
 // the relay is stuck echoing to a standard output that nobody reads: the
-// child wrote more than that pipe holds. What the relay read still reaches
-// the log.
+// child wrote more than that pipe (or socket, which tee(2) cannot fill)
+// holds. What the relay read still reaches the log.
 TEST_F(PosixLauncher, TerminationAfterTheChildEndedStopsTheRelay) {
+  enum class Unread { kNone, kPipe, kSocket };
   struct Case {
     int sig;
-    bool unread_output;
+    Unread unread_output;
   };
-  for (const Case& c : {Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGINT, false},
-                        Case{SIGQUIT, false}, Case{SIGTERM, true}}) {
-    SCOPED_TRACE(std::to_string(c.sig) + (c.unread_output ? " unread output" : ""));
-    const std::string exe = Configure(c.unread_output
-                                          ? "--tc-quiet --tc-grandchild=30000 --tc-bytes=100000 "
-                                            "--tc-out=END-OF-OUTPUT"
-                                          : "--tc-quiet --tc-grandchild=30000 --tc-out=up");
+  for (const Case& c : {Case{SIGTERM, Unread::kNone}, Case{SIGHUP, Unread::kNone},
+                        Case{SIGINT, Unread::kNone}, Case{SIGQUIT, Unread::kNone},
+                        Case{SIGTERM, Unread::kPipe}, Case{SIGTERM, Unread::kSocket}}) {
+    const bool unread_output = c.unread_output != Unread::kNone;
+    SCOPED_TRACE(std::to_string(c.sig) + " unread output " +
+                 std::to_string(static_cast<int>(c.unread_output)));
+    const std::string exe =
+        Configure(unread_output ? "--tc-quiet --tc-grandchild=30000 --tc-bytes=100000 "
+                                  "--tc-out=END-OF-OUTPUT"
+                                : "--tc-quiet --tc-grandchild=30000 --tc-out=up");
     int unread[2] = {-1, -1};
     std::string output = ">/dev/null";
-    if (c.unread_output) {
-      ASSERT_EQ(pipe2(unread, O_CLOEXEC), 0);
+    if (unread_output) {
+      if (c.unread_output == Unread::kPipe) {
+        ASSERT_EQ(pipe2(unread, O_CLOEXEC), 0);
+      } else {
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, unread), 0);
+        // Small enough that the relay stalls on it, and the child, whose
+        // output the pipe and the relay's chunk then hold, still ends.
+        const int size = 16384;
+        ASSERT_EQ(setsockopt(unread[1], SOL_SOCKET, SO_SNDBUF, &size, sizeof size), 0);
+      }
       ASSERT_EQ(fcntl(unread[1], F_SETFD, 0), 0);
       output = ">&" + std::to_string(unread[1]) + " " + std::to_string(unread[1]) + ">&-";
     }
     const pid_t group = StartShell("exec " + kb::QuoteArgument(exe) + " " + output + " 2>&1");
-    if (c.unread_output) close(unread[1]);
+    if (unread_output) close(unread[1]);
     WaitForRelayStart();
     WaitForChildEnd(group);
     kill(group, c.sig);
@@ -198,15 +211,14 @@ TEST_F(PosixLauncher, TerminationAfterTheChildEndedStopsTheRelay) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     kill(-group, SIGKILL);  // the process left holding the pipe
-    if (c.unread_output) close(unread[0]);
+    if (unread_output) close(unread[0]);
     ASSERT_TRUE(WIFEXITED(status)) << "still running or killed: " << status;
     EXPECT_EQ(WEXITSTATUS(status), 128 + c.sig);
     const std::vector<std::string> lines = LogLines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "INFO: Launcher::main=" + std::to_string(128 + c.sig))
         << LogContent();
-    EXPECT_NE(LogContent().find(c.unread_output ? "END-OF-OUTPUT\r\n" : "up\r\n"),
-              std::string::npos);
+    EXPECT_NE(LogContent().find(unread_output ? "END-OF-OUTPUT\r\n" : "up\r\n"), std::string::npos);
     RemoveLogs();
   }
 }
