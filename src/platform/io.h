@@ -14,10 +14,11 @@ namespace platform {
 
 class ChildSignalScope;
 
-// Blocking read of at most size bytes. Returns the count, 0 at the end of
-// the data, -1 on failure (*error set). Windows: a pipe whose every write
-// end is closed answers -1 with ERROR_BROKEN_PIPE.
-long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error);
+// Blocking read of at most size bytes. Returns 0 with the count in *count
+// (0 at the end of the data), or the system error code with *count 0.
+// Windows: a pipe whose every write end is closed answers ERROR_BROKEN_PIPE.
+[[nodiscard]] int ReadSome(const Handle& handle, char* buffer, std::size_t size,
+                           std::size_t* count);
 
 // Writes every byte (looping over partial writes). Returns 0 or the system
 // error code of the write that failed (the rest is then dropped).
@@ -75,12 +76,12 @@ class EchoingReader {
   EchoingReader(const EchoingReader&) = delete;
   EchoingReader& operator=(const EchoingReader&) = delete;
 
-  // The next chunk of at most size bytes: the count, 0 at the end of the
-  // data, -1 on a failed read (*error set). A failed echo ends the echo for
-  // good (echoing() turns false); the chunk is still read and returned.
-  // After a request to stop, -1 with EAGAIN once source is empty while a
-  // writer still holds it.
-  long Next(char* buffer, std::size_t size, int* error);
+  // The next chunk of at most size bytes: 0 with the count in *count (0 at
+  // the end of the data), or the system error code of a failed read with
+  // *count 0. A failed echo ends the echo for good (echoing() turns false);
+  // the chunk is still read and returned. After a request to stop, EAGAIN
+  // once source is empty while a writer still holds it.
+  [[nodiscard]] int Next(char* buffer, std::size_t size, std::size_t* count);
   bool echoing() const { return echo_ != nullptr; }
 
  private:

@@ -31,10 +31,11 @@ void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo,
   std::unique_ptr<Buffers> buffers(new Buffers);
   platform::EchoingReader reader(source, echo, &signals);
   for (;;) {
-    int error = 0;
-    const long count = reader.Next(buffers->chunk, kRelayChunkSize, &error);
-    if (count <= 0) break;
-    buffers->log.LogText(buffers->chunk, static_cast<std::size_t>(count));
+    std::size_t count = 0;
+    // A failed read ends the relay as the end of the data does (a broken
+    // pipe is how Windows reports that end).
+    if (reader.Next(buffers->chunk, kRelayChunkSize, &count) != 0 || count == 0) break;
+    buffers->log.LogText(buffers->chunk, count);
   }
   buffers->log.Finish();
 }

@@ -119,9 +119,8 @@ TEST(ProcessPosixTest, NewSessionOnlyWhenAsked) {
     EXPECT_EQ(pipe.write.Close(), 0);
     std::string stat;
     char buffer[4096];
-    int error = 0;
-    long n;
-    while ((n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error)) > 0)
+    std::size_t n = 0;
+    while (platform::ReadSome(pipe.read, buffer, sizeof buffer, &n) == 0 && n > 0)
       stat.append(buffer, n);
     ASSERT_EQ(child.Wait(), 0);
     // pid (comm) state ppid pgrp session ...
@@ -202,7 +201,7 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
       options.inherit_handles = true;
       options.std_output = &pipe.write;
       std::string read;
-      long n = 0;
+      std::size_t n = 0;
       int error = 0;
       {
         platform::ChildSignalScope scope;
@@ -218,8 +217,8 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
         {
           platform::EchoingReader reader(pipe.read, &echo.write, &scope);
           char buffer[64];
-          while ((n = reader.Next(buffer, sizeof buffer, &error)) > 0) {
-            read.append(buffer, static_cast<std::size_t>(n));
+          while ((error = reader.Next(buffer, sizeof buffer, &n)) == 0 && n > 0) {
+            read.append(buffer, n);
           }
           EXPECT_FALSE(reader.echoing());
         }
@@ -229,13 +228,14 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
         ASSERT_EQ(pthread_sigmask(SIG_SETMASK, nullptr, &mask), 0);
         EXPECT_FALSE(sigismember(&mask, sig));
       }
-      EXPECT_EQ(n, -1);
+      EXPECT_EQ(n, 0u);
       EXPECT_EQ(error, EAGAIN);
       // What was in the pipe already is still read, for the log alone.
       EXPECT_EQ(read, "up\n");
       EXPECT_EQ(echo.write.Close(), 0);
       char buffer[16];
-      EXPECT_EQ(platform::ReadSome(echo.read, buffer, sizeof buffer, &error), 0);
+      EXPECT_EQ(platform::ReadSome(echo.read, buffer, sizeof buffer, &n), 0);
+      EXPECT_EQ(n, 0u);
       struct sigaction now;
       sigaction(sig, nullptr, &now);
       EXPECT_EQ(now.sa_handler, SIG_DFL);
@@ -271,10 +271,12 @@ TEST(ProcessPosixTest, RequestWhileOutputWaitsIsPassedOnAtOnce) {
   {
     platform::EchoingReader reader(pipe.read, nullptr, &scope);
     char buffer[16];
-    int error = 0;
-    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &error), 16);
+    std::size_t n = 0;
+    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &n), 0);
+    ASSERT_EQ(n, 16u);
     ASSERT_EQ(::raise(SIGTERM), 0);
-    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &error), 16);
+    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &n), 0);
+    ASSERT_EQ(n, 16u);
     // Without the request passed on, this waits for the child's sleep.
     ASSERT_EQ(child.Wait(), 0);
   }
@@ -401,19 +403,17 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
     std::thread late_reader([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       char buffer[65536];
-      int error = 0;
-      long n;
-      while ((n = platform::ReadSome(echo.read, buffer, sizeof buffer, &error)) > 0) {
-        echoed.append(buffer, static_cast<std::size_t>(n));
+      std::size_t n = 0;
+      while (platform::ReadSome(echo.read, buffer, sizeof buffer, &n) == 0 && n > 0) {
+        echoed.append(buffer, n);
       }
     });
     platform::EchoingReader reader(source.read, &echo.write);
     std::string relayed;
     std::vector<char> chunk(65536);
-    int error = 0;
-    long n;
-    while ((n = reader.Next(chunk.data(), chunk.size(), &error)) > 0) {
-      relayed.append(chunk.data(), static_cast<std::size_t>(n));
+    std::size_t n = 0;
+    while (reader.Next(chunk.data(), chunk.size(), &n) == 0 && n > 0) {
+      relayed.append(chunk.data(), n);
     }
     EXPECT_TRUE(reader.echoing());
     EXPECT_EQ(echo.write.Close(), 0);

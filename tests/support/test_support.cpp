@@ -170,11 +170,10 @@ RunResult Run(const std::string& command_line) {
   result.started = true;
   EXPECT_EQ(pipe.write.Close(), 0);
   char buffer[65536];
-  int error = 0;
   for (;;) {
-    const long n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error);
-    if (n <= 0) break;
-    result.output.append(buffer, static_cast<std::size_t>(n));
+    std::size_t n = 0;
+    if (platform::ReadSome(pipe.read, buffer, sizeof buffer, &n) != 0 || n == 0) break;
+    result.output.append(buffer, n);
   }
   // Not examined: a Unix program that Wine starts (Z:\bin\...) leaves no
   // process to wait for, and the exit code then stays -1 for the caller.

@@ -330,11 +330,12 @@ TEST_F(ExeProcTest, BrokenPipeEchoKeepsLogging) {
     EXPECT_EQ(pipe.write.Close(), 0);
     std::string echoed;
     char buffer[1000];
-    int error = 0;
     while (echoed.size() < read_first) {
-      const long n = platform::ReadSome(pipe.read, buffer, read_first - echoed.size(), &error);
-      if (n <= 0) break;
-      echoed.append(buffer, static_cast<std::size_t>(n));
+      std::size_t n = 0;
+      if (platform::ReadSome(pipe.read, buffer, read_first - echoed.size(), &n) != 0 || n == 0) {
+        break;
+      }
+      echoed.append(buffer, n);
     }
     EXPECT_EQ(pipe.read.Close(), 0);
     ASSERT_EQ(launcher.Wait(), 0);

@@ -52,9 +52,8 @@ class HolderProcess {
         return line;
       }
       char chunk[256];
-      int error = 0;
-      const long n = platform::ReadSome(pipe_.read, chunk, sizeof chunk, &error);
-      if (n <= 0) {
+      std::size_t n = 0;
+      if (platform::ReadSome(pipe_.read, chunk, sizeof chunk, &n) != 0 || n == 0) {
         std::string rest;
         rest.swap(buffer_);
         return rest;

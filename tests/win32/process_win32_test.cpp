@@ -69,7 +69,7 @@ std::string ChildCommand(const std::string& actions) {
 struct Captured {
   int start_error = -1;
   std::string output;
-  long last_read = 0;
+  std::size_t last_read = 0;
   int read_error = 0;
   std::int32_t exit_code = 0;
 };
@@ -92,10 +92,9 @@ Captured RunCaptured(const std::string& actions) {
   EXPECT_EQ(pipe.write.Close(), 0);
   char buffer[260];
   for (;;) {
-    result.last_read =
-        platform::ReadSome(pipe.read, buffer, sizeof buffer, &result.read_error);
-    if (result.last_read <= 0) break;
-    result.output.append(buffer, static_cast<std::size_t>(result.last_read));
+    result.read_error = platform::ReadSome(pipe.read, buffer, sizeof buffer, &result.last_read);
+    if (result.read_error != 0 || result.last_read == 0) break;
+    result.output.append(buffer, result.last_read);
   }
   EXPECT_EQ(child.Wait(), 0);
   EXPECT_EQ(child.ExitCode(&result.exit_code), 0);
@@ -116,7 +115,7 @@ TEST(ProcessWin32, ChildOutputArrivesWholeThroughThePipe) {
   EXPECT_EQ(run.output.substr(100000), "tail-on-stderr");
   // The end of the data is a failed read with a broken pipe, once the child
   // has ended and no copy of the write end is left.
-  EXPECT_EQ(run.last_read, -1);
+  EXPECT_EQ(run.last_read, 0u);
   EXPECT_EQ(run.read_error, kErrorBrokenPipe);
   EXPECT_EQ(run.exit_code, 3);
 }

@@ -122,14 +122,15 @@ int WritePieces(int fd, struct iovec* pieces, int count) {
 
 }  // namespace
 
-long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error) {
+int ReadSome(const Handle& handle, char* buffer, std::size_t size, std::size_t* count) {
+  *count = 0;
   for (;;) {
     const ssize_t n = ::read(Fd(handle), buffer, size);
-    if (n >= 0) return static_cast<long>(n);
-    if (errno != EINTR) {
-      *error = errno;
-      return -1;
+    if (n >= 0) {
+      *count = static_cast<std::size_t>(n);
+      return 0;
     }
+    if (errno != EINTR) return errno;
   }
 }
 
@@ -190,7 +191,8 @@ EchoingReader::~EchoingReader() {
   if (requests_ != nullptr) posix::LetRequestsBackIn();
 }
 
-long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
+int EchoingReader::Next(char* buffer, std::size_t size, std::size_t* count) {
+  *count = 0;
   if (requests_ != nullptr) {
     // Takes in a request that waits, so that it passes on to the child at
     // once also while the output streams and no wait is ever needed.
@@ -207,19 +209,26 @@ long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
     if (echo_ != nullptr && try_tee_) {
       ssize_t teed = Refused(IoCall::kTee, size);
       if (teed == 0) teed = ::tee(source, Fd(*echo_), size, SPLICE_F_NONBLOCK);
-      if (teed == 0) return 0;  // every writer has closed the pipe
+      if (teed == 0) return 0;  // every writer has closed the pipe: the end
       if (teed > 0) {
         // The duplicated bytes are still waiting in the pipe, and nobody
         // else reads it: take exactly those, so the echo and the log see
         // the same chunk.
         std::size_t got = 0;
         while (got < static_cast<std::size_t>(teed)) {
-          const long n =
-              ReadSome(source_, buffer + got, static_cast<std::size_t>(teed) - got, error);
-          if (n <= 0) return got > 0 ? static_cast<long>(got) : n;
-          got += static_cast<std::size_t>(n);
+          std::size_t n = 0;
+          const int error =
+              ReadSome(source_, buffer + got, static_cast<std::size_t>(teed) - got, &n);
+          // What was read is handed over first; the next call meets the
+          // failure again.
+          if (error != 0 || n == 0) {
+            *count = got;
+            return got > 0 ? 0 : error;
+          }
+          got += n;
         }
-        return static_cast<long>(got);
+        *count = got;
+        return 0;
       }
       switch (errno) {
         case EINTR:
@@ -252,13 +261,11 @@ long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
           !Echo(Fd(*echo_), buffer, static_cast<std::size_t>(n), echo_can_stall_, requests_)) {
         echo_ = nullptr;
       }
-      return static_cast<long>(n);
+      *count = static_cast<std::size_t>(n);
+      return 0;
     }
     if (errno == EINTR) continue;
-    if (errno != EAGAIN || stop) {
-      *error = errno;
-      return -1;
-    }
+    if (errno != EAGAIN || stop) return errno;
     WaitLettingRequestsIn(source, POLLIN);
   }
 }

@@ -31,17 +31,18 @@ bool WriteOnce(HANDLE target, const char* data, DWORD size, DWORD* written, DWOR
 
 }  // namespace
 
-long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error) {
+int ReadSome(const Handle& handle, char* buffer, std::size_t size, std::size_t* count) {
+  *count = 0;
   DWORD read = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, kLargestTransfer));
   if (!::ReadFile(win32::ToHandle(handle.get()), buffer, wanted, &read, nullptr)) {
     // ERROR_BROKEN_PIPE is the usual end of a child's output: every write
     // end is closed. It is reported as a failure like any other; callers
     // stop reading either way.
-    *error = win32::LastError();
-    return -1;
+    return win32::LastError();
   }
-  return static_cast<long>(read);
+  *count = read;
+  return 0;
 }
 
 int WriteAll(const Handle& handle, const char* data, std::size_t size) {
@@ -103,12 +104,10 @@ EchoingReader::EchoingReader(const Handle& source, const Handle* echo,
 
 EchoingReader::~EchoingReader() = default;
 
-long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
-  const long n = ReadSome(source_, buffer, size, error);
-  if (n > 0 && echo_ != nullptr && WriteAll(*echo_, buffer, static_cast<std::size_t>(n)) != 0) {
-    echo_ = nullptr;
-  }
-  return n;
+int EchoingReader::Next(char* buffer, std::size_t size, std::size_t* count) {
+  const int error = ReadSome(source_, buffer, size, count);
+  if (*count > 0 && echo_ != nullptr && WriteAll(*echo_, buffer, *count) != 0) echo_ = nullptr;
+  return error;
 }
 
 void SetIoFaultHookForTesting(IoFaultHook hook) { g_fault_hook = hook; }
