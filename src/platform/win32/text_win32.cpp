@@ -87,7 +87,8 @@ int WriteStdText(StdStream stream, const std::string& text) {
   const bool console = valid && ::GetConsoleMode(handle, &mode) != FALSE;
   switch (win32::ChooseStreamWrite(valid, type, console)) {
     case win32::StreamWrite::kNone:
-      return valid ? ERROR_INVALID_HANDLE : win32::LastError();
+      // No stream: GetStdHandle answers null without setting an error.
+      return ERROR_INVALID_HANDLE;
     case win32::StreamWrite::kConsoleWide: {
       const std::wstring wide = win32::Wide(utf8);
       std::size_t done = 0;
