@@ -12,7 +12,6 @@
 #include "config/data_control.h"
 #include "env/env_calls.h"
 #include "platform/fs.h"
-#include "platform/system.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "platform/handle.h"
 #include "platform/io.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   std::size_t offset = 0;
   for (unsigned long long left = count; left > 0;) {
     const std::size_t n = chunk < left ? chunk : static_cast<std::size_t>(left);
-    if (!platform::WriteAll(out, block.data() + offset, n)) return 4;
+    if (platform::WriteAll(out, block.data() + offset, n) != 0) return 4;
     offset = (offset + n) % period;
     left -= n;
   }

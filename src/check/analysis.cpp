@@ -15,7 +15,6 @@
 #include "platform/mutex.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
-#include "platform/system.h"
 
 namespace kb {
 namespace check {
@@ -250,8 +249,9 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     *error = "unknown platform \"" + request.platform + "\": use win or wx6";
     return false;
   }
-  const std::string config = platform::FullPathName(request.config_file);
-  switch (config.empty() ? platform::PathKind::kMissing : platform::GetPathKind(config)) {
+  std::string config;
+  const int full_error = platform::FullPathName(request.config_file, &config);
+  switch (full_error != 0 ? platform::PathKind::kMissing : platform::GetPathKind(config)) {
     case platform::PathKind::kMissing:
       *error = "no such file: " + request.config_file;
       return false;
@@ -272,7 +272,7 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
              request.config_file;
     return false;
   }
-  opened.Close();
+  (void)opened.Close();  // only opened to be tested
   report->config_file = config;
   report->platform_given = !request.platform.empty();
   report->platform = report->platform_given ? request.platform : GetOs();
@@ -289,7 +289,9 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
   } else if (launcher.find_first_of("\\/") == std::string::npos) {
     launcher = FolderOf(config) + Sep() + launcher;
   } else {
-    launcher = platform::FullPathName(launcher);
+    const std::string given = launcher;
+    // A path without a full form is refused below as an empty one.
+    if (platform::FullPathName(given, &launcher) != 0) launcher.clear();
   }
   if (launcher.empty() || !InitApplicationAs(launcher)) {
     *error = "cannot use the launcher path: " + request.launcher;
@@ -329,8 +331,9 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     report->working_folder_reason = "the folder the launcher is started from";
   } else {
     const std::string dir = NormalizeSlashes(start_dir);
-    const std::string full = platform::IsAbsolutePath(dir) ? dir : platform::FullPathName(dir);
-    report->working_folder = full.empty() ? dir : full;
+    std::string full = dir;
+    if (!platform::IsAbsolutePath(dir) && platform::FullPathName(dir, &full) != 0) full = dir;
+    report->working_folder = full;
     report->working_folder_reason = "startdir";
     if (platform::GetPathKind(report->working_folder) != platform::PathKind::kDirectory) {
       // The change of folder fails silently: the child starts wherever the

@@ -9,8 +9,8 @@
 #include "common/text.h"
 #include "launcher/child_command.h"
 #include "platform/fs.h"
+#include "platform/java_places.h"
 #include "platform/program_search.h"
-#include "platform/system.h"
 #include "platform/text.h"
 
 namespace kb {

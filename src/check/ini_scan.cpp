@@ -2,7 +2,7 @@
 
 #include "common/text.h"
 #include "platform/fs.h"
-#include "platform/program_search.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace check {

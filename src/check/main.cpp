@@ -49,7 +49,9 @@ int Usage(const std::string& message) {
 // pipe. A lost report must never pass for one without findings. The text
 // report: on a console every character shows; elsewhere it is in the
 // system's code page, as the launcher's own messages are.
-bool Print(const std::string& text) { return platform::WriteStdText(platform::StdStream::kOutput, text); }
+bool Print(const std::string& text) {
+  return platform::WriteStdText(platform::StdStream::kOutput, text) == 0;
+}
 
 // The JSON document is UTF-8 wherever it goes, which JSON readers expect.
 bool PrintBytes(const std::string& text) {

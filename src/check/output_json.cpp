@@ -2,7 +2,6 @@
 
 #include "check/output.h"
 #include "common/text.h"
-#include "platform/program_search.h"
 
 namespace kb {
 namespace check {

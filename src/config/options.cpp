@@ -6,7 +6,6 @@
 #include "common/constants.h"
 #include "common/text.h"
 #include "platform/fs.h"
-#include "platform/system.h"
 
 namespace kb {
 namespace {
@@ -16,8 +15,8 @@ namespace {
 // split one run's log (or data) over two places.
 std::string FixedLocation(const std::string& path) {
   if (path.empty() || platform::IsAbsolutePath(path)) return path;
-  const std::string full = platform::FullPathName(path);
-  return full.empty() ? path : full;
+  std::string full;
+  return platform::FullPathName(path, &full) == 0 ? full : path;
 }
 
 // The value of one of the launcher's own location options as the launcher

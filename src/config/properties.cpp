@@ -11,7 +11,6 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/profile.h"
-#include "platform/system.h"
 
 namespace kb {
 namespace {
@@ -27,8 +26,8 @@ std::vector<std::string> PropertyNames(const std::string& file) {
 // The folder of the configuration file with a trailing separator, or "" when
 // its full path cannot be worked out.
 std::string FolderOf(const std::string& file) {
-  const std::string full = platform::FullPathName(file);
-  if (full.empty()) return std::string();
+  std::string full;
+  if (platform::FullPathName(file, &full) != 0) return std::string();
   const std::string::size_type last = full.rfind(platform::PathSeparator());
   if (last == std::string::npos) return std::string();
   return full.substr(0, last + 1);
@@ -80,8 +79,8 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
       master.clear();
     } else {
       master = folder + master;
-      const std::string full = platform::FullPathName(master);
-      if (!full.empty()) master = full;
+      std::string full;
+      if (platform::FullPathName(master, &full) == 0) master = full;
     }
   }
   master_file_ = master;
@@ -92,7 +91,7 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
     if (platform::OpenRegularFile(master, &file, nullptr) == platform::kErrorNotRegularFile) {
       LogWarning("DataControl::GetProperties::masterProperty", master + ": not a regular file");
     }
-    file.Close();
+    (void)file.Close();  // only read: a failed close loses nothing
     names = PropertyNames(master);
   }
   for (const std::string& name : names) {

@@ -4,7 +4,9 @@
 #include "common/text.h"
 #include "log/log.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "platform/running_program.h"
+#include "platform/system_version.h"
+#include "platform/user_folders.h"
 
 namespace kb {
 namespace {
@@ -21,7 +23,11 @@ std::string& ExecutableOverride() {
 }
 
 std::string LauncherExecutable() {
-  return ExecutableOverride().empty() ? platform::ExecutablePath() : ExecutableOverride();
+  if (!ExecutableOverride().empty()) return ExecutableOverride();
+  std::string path;
+  // Without its own path the launcher has no folder and no name: callers
+  // meet that as an empty path.
+  return platform::ExecutablePath(&path) == 0 ? path : std::string();
 }
 
 }  // namespace
@@ -119,7 +125,11 @@ std::string GetDataLocation(const std::string& base) {
          kProductFolder;
 }
 
-std::string GetCurrentDir() { return platform::GetCurrentDir(); }
+std::string GetCurrentDir() {
+  std::string dir;
+  // A folder that cannot be read is logged and used as empty.
+  return platform::GetCurrentDir(&dir) == 0 ? dir : std::string();
+}
 
 std::string GetLauncherDir() {
   const std::string exe = LauncherExecutable();
@@ -140,7 +150,7 @@ std::string NormalizeSlashes(const std::string& path) {
 
 double GetWinVerNum(int selector) {
   platform::VersionInfo version;
-  if (!platform::QueryVersion(&version)) {
+  if (platform::QueryVersion(&version) != 0) {
     LogInfo("EnvCalls::GetWinVerNum", "GetVersionEx NULL");
     return 0.0;
   }

@@ -5,7 +5,6 @@
 #include "common/text.h"
 #include "platform/fs.h"
 #include "platform/java_places.h"
-#include "platform/system.h"
 
 namespace kb {
 namespace {

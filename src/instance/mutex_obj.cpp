@@ -129,6 +129,8 @@ void MutexObj::CreateOwnMutex() {
   }
 }
 
-void MutexObj::CloseOwnMutex() { ownMutex.Close(); }
+// The name goes with the process in any case, so a failed close has no
+// consequence worth a word.
+void MutexObj::CloseOwnMutex() { (void)ownMutex.Close(); }
 
 }  // namespace kb

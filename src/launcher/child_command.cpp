@@ -5,7 +5,8 @@
 #include "config/data_control.h"
 #include "env/env_calls.h"
 #include "launcher/java_arg_file.h"
-#include "platform/system.h"
+#include "platform/fs.h"
+#include "platform/java_places.h"
 #include "platform/text.h"
 
 namespace kb {

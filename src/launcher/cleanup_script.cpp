@@ -5,9 +5,10 @@
 
 #include "common/text.h"
 #include "log/log.h"
+#include "platform/folder_identity.h"
 #include "platform/fs.h"
 #include "platform/script.h"
-#include "platform/system.h"
+#include "platform/user_folders.h"
 
 namespace kb {
 namespace {
@@ -104,7 +105,10 @@ std::string CreateCleanProc(const std::string& clean_dir, const std::string& app
   std::string folder;
   if (!found.empty()) {
     folder = NormalizeAbsolutePath(found);
-    if (folder.empty()) folder = NormalizeAbsolutePath(platform::FullPathName(found));
+    std::string full;
+    if (folder.empty() && platform::FullPathName(found, &full) == 0) {
+      folder = NormalizeAbsolutePath(full);
+    }
   }
   if (!folder.empty()) {
     const std::string reason = CleanRefusalReason(folder);
@@ -133,7 +137,9 @@ std::string CreateCleanProc(const std::string& clean_dir, const std::string& app
                                 " or of the script " + path);
     return std::string();
   }
-  if (!platform::WriteWholeFile(path, text, true)) return std::string();
+  // The path tried is in the log already; a file that cannot be created
+  // adds no line of its own.
+  if (platform::WriteWholeFile(path, text, true) != 0) return std::string();
   LogInfo(kTagCleanFile, path);
   return path;
 }

@@ -8,7 +8,6 @@
 #include "launcher/short_forms.h"
 #include "platform/exclusive_file.h"
 #include "platform/fs.h"
-#include "platform/system.h"
 #include "platform/text.h"
 
 namespace kb {

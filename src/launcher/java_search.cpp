@@ -5,9 +5,10 @@
 
 #include "common/text.h"
 #include "env/env_calls.h"
+#include "platform/environment.h"
 #include "platform/fs.h"
 #include "platform/java_places.h"
-#include "platform/system.h"
+#include "platform/registry.h"
 
 namespace kb {
 namespace {

@@ -7,7 +7,8 @@
 #include "common/text.h"
 #include "config/data_control.h"
 #include "log/log.h"
-#include "platform/system.h"
+#include "platform/error_codes.h"
+#include "platform/running_program.h"
 #include "platform/ui.h"
 
 namespace kb {
@@ -55,7 +56,7 @@ MessageOutlets SystemOutlets() {
 
 std::string LostLogWarning(const std::string& path, int error) {
   std::string reason = "error " + IntToString(error);
-  const std::string text = platform::SystemErrorText(error);
+  const std::string text = platform::ErrorText(error);
   if (!text.empty()) reason = text + " (" + reason + ")";
   return "WARNING: the log file " + path + " cannot be written: " + reason +
          "; the run goes on without it";

@@ -17,7 +17,6 @@
 #include "platform/fs.h"
 #include "launcher/short_forms.h"
 #include "platform/handle.h"
-#include "platform/system.h"
 #include "platform/text.h"
 #include "process/exe_proc.h"
 
@@ -28,16 +27,18 @@ std::string Sep() { return std::string(1, platform::PathSeparator()); }
 
 // The working directory the child starts in: the launcher's folder by
 // default, the current one for a present-but-empty "startdir", else the
-// configured folder.
+// configured folder. The change's result is not examined: a folder that
+// cannot be entered leaves the child in the current one, and the start
+// itself says whether that child can run.
 void ApplyStartDir(const std::string& start_dir, const std::string& launcher_dir) {
   if (start_dir.empty()) {
-    platform::SetCurrentDir(launcher_dir);
+    (void)platform::SetCurrentDir(launcher_dir);
     LogInfo("Launcher::Run::start::startdir(launchhome)", launcher_dir);
   } else if (start_dir == kPresentButEmpty) {
     LogInfo("Launcher::Run::start::startdir(workingdir)", GetCurrentDir());
   } else {
     const std::string dir = NormalizeSlashes(start_dir);
-    platform::SetCurrentDir(dir);
+    (void)platform::SetCurrentDir(dir);
     LogInfo("Launcher::Run::start::startdir", dir);
   }
 }
@@ -51,11 +52,11 @@ void LogAssembly(const ChildCommand& child) {
 // start folder that the page cannot hold is entered again through its short
 // form, so that the child can read it. Other programs keep the long name.
 void EnterShortStartFolder(const std::string& command_line) {
-  const std::string here = platform::GetCurrentDir();
+  const std::string here = GetCurrentDir();
   if (platform::FirstUnholdable(here) == 0 || !IsJavaRuntimeLine(command_line)) return;
   ShortForms notes;
   const std::string short_form = ShortFormOf(here, SystemPathOracle(), &notes);
-  if (short_form != here && platform::SetCurrentDir(short_form)) {
+  if (short_form != here && platform::SetCurrentDir(short_form) == 0) {
     LogInfo("Launcher::Run::start::startdir", short_form);
   }
   for (const std::string& text : ShortFormWarnings(notes)) LogWarning(kTagCommandLine, text);
@@ -181,7 +182,9 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
     std::string directory = temp_location_;
     if (directory.empty()) directory = GetDataLocation(std::string());
     if (directory.empty()) directory = Sep();
-    platform::SetCurrentDir(directory);
+    // Not examined: the uninstaller is started wherever this leaves the
+    // launcher, only so that it holds no handle on the folder it removes.
+    (void)platform::SetCurrentDir(directory);
     LogInfo("Launcher::Run::start::Run as uninstall", command_line);
     return execute(command_line);
   }

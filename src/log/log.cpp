@@ -5,7 +5,6 @@
 #include "log/time_stamp.h"
 #include "platform/append_file.h"
 #include "platform/fs.h"
-#include "platform/system.h"
 #include "platform/text.h"
 
 namespace kb {
@@ -67,7 +66,7 @@ platform::AppendFile ClaimOwnFile(int* error) {
 void Append(const std::string& bytes) {
   platform::AppendFile file = OpenLogFile();
   if (!file.is_open()) return;
-  if (!file.Write(bytes)) ReportLoss(file.error());
+  if (const int error = file.Write(bytes)) ReportLoss(error);
 }
 
 }  // namespace
@@ -137,10 +136,10 @@ void LogOpen(const std::string& text) {
   // Opened first: the name may change when this launch claims its own file.
   platform::AppendFile file = OpenLogFile();
   if (!file.is_open()) return;
-  const bool written = file.Write(
+  const int error = file.Write(
       platform::ToSystemText(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " +
                                         folder + "\n" + "logfile= " + LogFilePath() + "\n")));
-  if (!written) ReportLoss(file.error());
+  if (error != 0) ReportLoss(error);
 }
 
 void LogWrite(const std::string& level, const std::string& tag, const std::string& text) {

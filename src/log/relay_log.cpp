@@ -13,8 +13,9 @@ void RelayLog::LogText(const char* data, std::size_t size) {
   // (Windows writes each piece with a call of its own).
   const std::size_t head = translator_.Split(data, size, translated_, &rest, kCopiedHead);
   if (!file_.is_open()) file_ = OpenLogFile();
-  if (file_.is_open() && !file_.Write(data, head, translated_, rest)) {
-    ReportLogLoss(file_.error());
+  if (!file_.is_open()) return;
+  if (const int error = file_.Write(data, head, translated_, rest)) {
+    ReportLogLoss(error);
     file_.Close();
   }
 }
@@ -23,7 +24,9 @@ void RelayLog::Finish() {
   if (open_line_) {
     open_line_ = false;
     if (!file_.is_open()) file_ = OpenLogFile();
-    file_.Write("\r\n", 2);
+    // The closing line end only tidies the file's last line; its loss is
+    // not worth a report of its own.
+    (void)file_.Write("\r\n", 2);
   }
   file_.Close();
   translator_ = LineEndTranslator();

@@ -27,25 +27,24 @@ class AppendFile {
  public:
   AppendFile() = default;
   // Opens the file into *file. Returns 0 or the system error code.
-  static int Open(const std::string& path, AppendMode mode, AppendFile* file);
+  [[nodiscard]] static int Open(const std::string& path, AppendMode mode, AppendFile* file);
 
   bool is_open() const { return handle_.valid(); }
-  // Appends all bytes with as many system writes as needed. False when any
-  // write fails (the rest is then dropped).
-  bool Write(const char* data, std::size_t size);
-  bool Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
+  // Appends all bytes with as many system writes as needed. Returns 0 or
+  // the system error code of the write that failed (the rest is then
+  // dropped); a file that is not open answers EBADF / ERROR_INVALID_HANDLE.
+  [[nodiscard]] int Write(const char* data, std::size_t size);
+  [[nodiscard]] int Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
   // Appends two pieces, as one system write where the platform can
   // (POSIX writev; Windows one write per non-empty piece).
-  bool Write(const char* head, std::size_t head_size, const char* rest, std::size_t rest_size);
-  void Close() { handle_.Close(); }
-  // The system error code of the last failed Write (0 before any).
-  int error() const { return error_; }
+  [[nodiscard]] int Write(const char* head, std::size_t head_size, const char* rest,
+                          std::size_t rest_size);
+  // Closing a file opened only for appending loses nothing that a write
+  // did not already report, so there is no answer to examine.
+  void Close() { (void)handle_.Close(); }
 
  private:
-  bool Written(bool ok);
-
   Handle handle_;
-  int error_ = 0;
 };
 
 }  // namespace platform

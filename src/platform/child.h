@@ -52,10 +52,10 @@ class Child {
   // Waits without time limit for the child to end. POSIX: the child is
   // reaped only after a ChildSignalScope has stopped passing signals to its
   // id, so a signal never reaches another process that reuses the id.
-  int Wait();
+  [[nodiscard]] int Wait();
   // The exit status after Wait: Windows the 32-bit status as a signed
   // value; POSIX the exit code, or 128 + N for a child ended by signal N.
-  int ExitCode(std::int32_t* code) const;
+  [[nodiscard]] int ExitCode(std::int32_t* code) const;
   // Releases the child without waiting (it runs on).
   void Close();
   // The platform's record of the child; null when none is started.
@@ -72,7 +72,7 @@ class Child {
 // inherited: a signal the launcher found ignored stays ignored, every other
 // one is at its default, and signals a ChildSignalScope holds back are not
 // blocked in the child.
-int StartChild(const std::string& command_line, const StartOptions& options,
+[[nodiscard]] int StartChild(const std::string& command_line, const StartOptions& options,
                Child* child);
 
 }  // namespace platform

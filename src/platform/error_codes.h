@@ -1,7 +1,11 @@
-// The Windows error numbers that callers compare results against. The
-// Windows build answers them itself; the POSIX layer gives the same numbers
-// for the same outcomes, and errno values for everything else.
+// System error codes: every fallible platform call answers 0 or one of
+// them. These are the Windows error numbers that callers compare results
+// against. The Windows build answers them itself; the POSIX layer gives the
+// same numbers for the same outcomes, and errno values for everything else.
+// The one text for a code is made here too.
 #pragma once
+
+#include <string>
 
 namespace platform {
 
@@ -14,5 +18,10 @@ constexpr int kErrorAlreadyExists = 183; // ERROR_ALREADY_EXISTS
 // An entry that exists but is no regular file (a folder, a FIFO, a pipe, a
 // device): ERROR_BAD_FILE_TYPE. No errno value comes near it.
 constexpr int kErrorNotRegularFile = 222;
+
+// The system's own words for an error code, on one line without a final
+// period or line end ("Not a directory"; Windows: FormatMessageW). The one
+// place that makes such text. Empty for 0 and when the system has none.
+std::string ErrorText(int error);
 
 }  // namespace platform

@@ -13,10 +13,10 @@ namespace platform {
 // replaced by another random one a few times. Returns 0 and the file's path
 // in *path, or the system error code (the last one met). A file that could
 // not be written whole is removed again.
-int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
+[[nodiscard]] int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
                         const std::string& suffix, const std::string& bytes, std::string* path);
 
 // Removes a file. Returns 0 or the system error code.
-int RemoveFile(const std::string& path);
+[[nodiscard]] int RemoveFile(const std::string& path);
 
 }  // namespace platform

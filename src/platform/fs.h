@@ -12,18 +12,24 @@
 
 namespace platform {
 
+// Native path separator ('\\' on Windows, '/' on POSIX) and the other one,
+// which NormalizeSlashes turns into the native one.
+char PathSeparator();
+char ForeignSeparator();
+
 // Creates a folder with all its missing parents (SHCreateDirectoryExW;
 // POSIX: mkdir -p with mode 0700 for every folder created).
 // Returns 0 when created, 183 when an entry of that name exists, 161 for an
 // empty or relative path, another system error code otherwise.
-int CreateDirectoryTree(const std::string& path);
+[[nodiscard]] int CreateDirectoryTree(const std::string& path);
 
 enum class PathKind { kMissing, kFile, kDirectory };
-// What the path names now (GetFileAttributesW; POSIX: stat). A failed
-// query is kMissing.
+// What the path names now (GetFileAttributesW; POSIX: stat). A question,
+// not a fallible call: a failed query is kMissing.
 PathKind GetPathKind(const std::string& path);
 
-// Why the file at `path` cannot be started as a program, or "" when it can.
+// Why the file at `path` cannot be started as a program, or "" when it can
+// (an ordinary answer, no failure).
 // POSIX: a regular file (links followed) that this user may execute.
 // Windows: a regular file that is not empty and begins as an executable
 // image does ("MZ"); an empty or foreign file fails with error 193 there.
@@ -33,16 +39,20 @@ std::string WhyNotRunnable(const std::string& path);
 // True when some file-system entry of that name exists (_access mode 0).
 bool PathExists(const std::string& path);
 
-// The process's current directory; empty when it cannot be read.
-std::string GetCurrentDir();
-// Changes the process's working directory. False on failure.
-bool SetCurrentDir(const std::string& path);
+// The process's current directory into *dir. Returns 0 or the system error
+// code (*dir empty).
+[[nodiscard]] int GetCurrentDir(std::string* dir);
+// Changes the process's working directory. Returns 0 or the system error
+// code.
+[[nodiscard]] int SetCurrentDir(const std::string& path);
 
 // Absolute form of a path (GetFullPathNameW; POSIX: the same from the text
 // alone, relative paths put below the current folder and "." and ".."
-// folded away without following links or needing the folders to exist).
-// Empty on failure.
-std::string FullPathName(const std::string& path);
+// folded away without following links or needing the folders to exist)
+// into *full. Returns 0, or the system error code with *full empty (161
+// for an empty path on both platforms; Windows: a path too long for
+// MAX_PATH).
+[[nodiscard]] int FullPathName(const std::string& path, std::string* full);
 
 // True for a character that ends a folder's name in a path: "\" and "/"
 // on Windows; only "/" on POSIX, where a backslash is part of a name.
@@ -64,13 +74,15 @@ bool IsRootedPath(const std::string& path);
 
 // Searches for an existing entry by name, as a directory search does
 // (CFileFind): the full path of the entry found, or empty when there is
-// none. A name ending in a separator finds nothing.
+// none (an ordinary answer: the search has no failure of its own). A name
+// ending in a separator finds nothing.
 std::string FindEntry(const std::string& path);
 
 // Creates a new file (failing if it cannot be created) and writes the bytes
 // unchanged. POSIX: mode 0700 when executable is set, else 0600. A file
-// that could not be written whole is removed again.
-bool WriteWholeFile(const std::string& path, const std::string& bytes,
+// that could not be written whole is removed again. Returns 0 or the system
+// error code of the step that failed (80 or EEXIST for an existing entry).
+[[nodiscard]] int WriteWholeFile(const std::string& path, const std::string& bytes,
                     bool executable);
 
 // The short (8.3) form of an existing path, which a program reading the
@@ -79,7 +91,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes,
 // not exist). A volume without short names answers a long name back, which
 // the caller recognises by asking FirstUnholdable again. POSIX: the path
 // itself, always 0.
-int ShortPathName(const std::string& path, std::string* short_path);
+[[nodiscard]] int ShortPathName(const std::string& path, std::string* short_path);
 
 // What tells one version of a file from another: a rewrite changes the
 // size or the time of the last write (to the nanosecond on POSIX, 100 ns on

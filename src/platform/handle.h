@@ -9,8 +9,9 @@
 
 namespace platform {
 
-// Closes a native handle value. Implemented once per platform.
-bool CloseNative(std::intptr_t value);
+// Closes a native handle value. Returns 0 or the system error code.
+// Implemented once per platform.
+[[nodiscard]] int CloseNative(std::intptr_t value);
 
 class Handle {
  public:
@@ -18,12 +19,13 @@ class Handle {
 
   Handle() = default;
   explicit Handle(std::intptr_t value) : value_(value) {}
-  ~Handle() { Close(); }
+  // Nobody is left to hear of a failed close.
+  ~Handle() { (void)Close(); }
 
   Handle(Handle&& other) noexcept : value_(other.Release()) {}
   Handle& operator=(Handle&& other) noexcept {
     if (this != &other) {
-      Close();
+      (void)Close();
       value_ = other.Release();
     }
     return *this;
@@ -38,10 +40,13 @@ class Handle {
     value_ = kInvalid;
     return v;
   }
-  // Closes the handle if it is open. Returns false only when the system
-  // refused to close an open handle; the handle is forgotten either way.
-  bool Close() {
-    if (value_ == kInvalid) return true;
+  // Closes the handle if it is open. Returns 0, or the system error code
+  // when the system refused to close an open handle; the handle is
+  // forgotten either way. Only the close of a write end says something
+  // (the last writer gone, data the file system took late); a caller that
+  // closes anything else may leave the answer unexamined.
+  [[nodiscard]] int Close() {
+    if (value_ == kInvalid) return 0;
     return CloseNative(Release());
   }
 

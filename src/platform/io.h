@@ -14,28 +14,33 @@ namespace platform {
 
 class ChildSignalScope;
 
-// Blocking read of at most size bytes. Returns the count, 0 at the end of
-// the data, -1 on failure (*error set). Windows: a pipe whose every write
-// end is closed answers -1 with ERROR_BROKEN_PIPE.
-long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error);
+// Blocking read of at most size bytes. Returns 0 with the count in *count
+// (0 at the end of the data), or the system error code with *count 0.
+// Windows: a pipe whose every write end is closed answers ERROR_BROKEN_PIPE.
+[[nodiscard]] int ReadSome(const Handle& handle, char* buffer, std::size_t size,
+                           std::size_t* count);
 
-// Writes every byte (looping over partial writes). False on failure.
+// Writes every byte (looping over partial writes). Returns 0 or the system
+// error code of the write that failed (the rest is then dropped).
 // POSIX: a non-blocking target that is full (EAGAIN) is waited for with
 // poll and the write goes on. Windows: a console before Windows 8 refuses
 // large writes with ERROR_NOT_ENOUGH_MEMORY; the piece is then retried in
 // halves until it is taken (or a single byte is refused).
-bool WriteAll(const Handle& handle, const char* data, std::size_t size);
+[[nodiscard]] int WriteAll(const Handle& handle, const char* data, std::size_t size);
 
 // Appends two pieces as one append where the system can: POSIX one writev
 // (looping over partial writes); Windows one WriteFile per non-empty piece.
-bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
-              std::size_t rest_size);
+// Returns as the single-piece form does.
+[[nodiscard]] int WriteAll(const Handle& handle, const char* head, std::size_t head_size,
+                           const char* rest, std::size_t rest_size);
 
 enum class StdOutState { kValid, kInvalid, kNull };
 // The launcher's own standard output (GetStdHandle(STD_OUTPUT_HANDLE)).
-// kInvalid / kNull carry the system error code in *error. POSIX: a
-// close-on-exec duplicate of descriptor 1 when it is open, else kInvalid
-// with EBADF; never kNull.
+// kInvalid / kNull carry the last error in *error. The three answers stay
+// apart because the launch logs each its own way, and a missing handle
+// (kNull) need not come with any error code at all (*error may be 0), so
+// no single code could stand for it. POSIX: a close-on-exec duplicate of
+// descriptor 1 when it is open, else kInvalid with EBADF; never kNull.
 StdOutState GetStdOutput(Handle* out, int* error);
 
 // Closes the launcher's standard output for good, as the relay does when it
@@ -71,12 +76,12 @@ class EchoingReader {
   EchoingReader(const EchoingReader&) = delete;
   EchoingReader& operator=(const EchoingReader&) = delete;
 
-  // The next chunk of at most size bytes: the count, 0 at the end of the
-  // data, -1 on a failed read (*error set). A failed echo ends the echo for
-  // good (echoing() turns false); the chunk is still read and returned.
-  // After a request to stop, -1 with EAGAIN once source is empty while a
-  // writer still holds it.
-  long Next(char* buffer, std::size_t size, int* error);
+  // The next chunk of at most size bytes: 0 with the count in *count (0 at
+  // the end of the data), or the system error code of a failed read with
+  // *count 0. A failed echo ends the echo for good (echoing() turns false);
+  // the chunk is still read and returned. After a request to stop, EAGAIN
+  // once source is empty while a writer still holds it.
+  [[nodiscard]] int Next(char* buffer, std::size_t size, std::size_t* count);
   bool echoing() const { return echo_ != nullptr; }
 
  private:

@@ -1,6 +1,7 @@
 // The places where Java runtimes are installed, and the file-system
 // questions a search over them asks: folder listings, link resolution, the
-// search path and the Windows registry.
+// search path. The Windows registry, which names installations too, is in
+// registry.h.
 #pragma once
 
 #include <string>
@@ -9,12 +10,14 @@
 namespace platform {
 
 // Names of the entries of a folder, "." and ".." left out, in no particular
-// order. Empty when the folder cannot be read.
+// order. Empty when the folder cannot be read: a search over places where
+// a runtime may be installed takes a missing or closed folder as one that
+// holds none, so absence is an ordinary answer here.
 std::vector<std::string> ListFolder(const std::string& path);
 
 // The path with every symbolic link resolved (POSIX realpath; Windows the
 // final path of the opened file, without its "\\?\" prefix). Empty when the
-// path does not exist.
+// path does not exist (an ordinary answer for a candidate runtime).
 std::string ResolveLinks(const std::string& path);
 
 // True when two file names name the same file by their spelling: letter
@@ -36,21 +39,8 @@ std::vector<std::string> SearchPathFolders();
 // "/usr/lib/jvm" and "/usr/java". Windows: none (the registry names them).
 std::vector<std::string> SystemJavaFolders();
 
-// True where a system registry exists (Windows).
-bool HasRegistry();
-
-// The registry views of HKEY_LOCAL_MACHINE: a 32-bit process on 64-bit
-// Windows sees the 32-bit one unless it asks for the other.
-enum class RegistryView { k64, k32 };
-
-// Names of the subkeys of HKEY_LOCAL_MACHINE\<path> in that view, in the
-// registry's order. Empty when the key is missing or cannot be read; always
-// empty on POSIX.
-std::vector<std::string> RegistrySubkeys(const std::string& path, RegistryView view);
-
-// The string value `name` of HKEY_LOCAL_MACHINE\<path> in that view (an
-// expandable string is returned unexpanded). Empty when missing, not a
-// string, or on POSIX.
-std::string RegistryString(const std::string& path, const std::string& name, RegistryView view);
+// The separator between class-path entries that the Java runtime expects:
+// ';' on Windows, ':' on POSIX.
+char ClassPathSeparator();
 
 }  // namespace platform

@@ -19,13 +19,13 @@ namespace platform {
 // Tells whether a mutex of that name exists, without ever creating it.
 // Returns 0 when the probe could tell (*exists says which), else the system
 // error code of the failed probe (*exists false).
-int ProbeNamedMutex(const std::string& name, bool* exists);
+[[nodiscard]] int ProbeNamedMutex(const std::string& name, bool* exists);
 
 // Creates the named mutex, or opens it when it exists already (*existed
 // true; Windows reports 183 for that). The handle put in *mutex keeps the
 // name alive until it is closed or the process ends. Returns 0, or the
 // system error code with *mutex invalid. existed may be null.
-int CreateNamedMutex(const std::string& name, bool initially_owned, Handle* mutex,
+[[nodiscard]] int CreateNamedMutex(const std::string& name, bool initially_owned, Handle* mutex,
                      bool* existed);
 
 // What a caller should tell the user about where names live.
@@ -39,6 +39,6 @@ struct MutexFolderReport {
 // be kept and probed, else the system error code of the last folder tried
 // (the guard then cannot work). Windows: the system keeps the names; always
 // 0 with an empty report.
-int CheckMutexFolder(MutexFolderReport* report);
+[[nodiscard]] int CheckMutexFolder(MutexFolderReport* report);
 
 }  // namespace platform

@@ -13,7 +13,9 @@ namespace platform {
 
 // (section, key) into a buffer of `size` bytes with a null default: the value
 // cut to size - 1 bytes. Returns the count copied; 0 for a missing key, a
-// missing file and an empty value alike.
+// missing file and an empty value alike. The count is the service's own
+// answer, which the launcher's configuration rules are written against; it
+// has no failure apart from that.
 unsigned long ReadProfileString(const std::string& section,
                                 const std::string& key, std::size_t size,
                                 const std::string& file, std::string* value);

@@ -1,6 +1,5 @@
-// Where the system would find the program of a child's command line, and
-// the conversion of 8-bit system text to UTF-8: questions a tool asks to
-// describe a launch without starting it.
+// Where the system would find the program of a child's command line: a
+// question a tool asks to describe a launch without starting it.
 #pragma once
 
 #include <string>
@@ -8,7 +7,8 @@
 namespace platform {
 
 // The file that starting `program` (the first token of a command line)
-// would run, or "" when there is none. Nothing is started or created.
+// would run, or "" when there is none (an ordinary answer, which the tool
+// reports). Nothing is started or created.
 // `launcher_dir` is the folder of the launcher that would start it,
 // `work_dir` the absolute folder the child would start in.
 //
@@ -22,9 +22,5 @@ namespace platform {
 // counts.
 std::string FindProgram(const std::string& program, const std::string& launcher_dir,
                         const std::string& work_dir);
-
-// The text in UTF-8. Windows: converted from the ANSI code page. POSIX:
-// unchanged (the system's text already is UTF-8 where it is text at all).
-std::string SystemTextToUtf8(const std::string& text);
 
 }  // namespace platform

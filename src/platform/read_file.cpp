@@ -19,15 +19,15 @@ int ReadRegularFile(const std::string& path, std::size_t max_bytes, std::string*
   }
   char chunk[65536];
   while (bytes->size() < max_bytes) {
-    int read_error = 0;
-    const long got =
-        ReadSome(file, chunk, std::min(sizeof chunk, max_bytes - bytes->size()), &read_error);
-    if (got < 0) {
+    std::size_t got = 0;
+    const int read_error =
+        ReadSome(file, chunk, std::min(sizeof chunk, max_bytes - bytes->size()), &got);
+    if (read_error != 0) {
       bytes->clear();
-      return read_error != 0 ? read_error : kErrorNotRegularFile;
+      return read_error;
     }
     if (got == 0) break;
-    bytes->append(chunk, static_cast<std::size_t>(got));
+    bytes->append(chunk, got);
   }
   if (stamp != nullptr) *stamp = opened;
   return 0;

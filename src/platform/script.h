@@ -1,4 +1,5 @@
-// The cleanup script's language and the folders it must never remove.
+// The cleanup script's language. Which folders it must never remove is
+// asked of folder_identity.h.
 //
 // Windows: a batch file (".bat", CR LF line ends, paths in double quotes with
 // every "%" doubled so that cmd does not expand it). POSIX: a shell script
@@ -24,26 +25,7 @@ const char* CleanupScriptExtension();
 // by its folder's). Returns 0, or 1113 (ERROR_NO_UNICODE_TRANSLATION) when
 // a path has no exact form there: cmd would then act on another folder, so
 // no script may be written. POSIX: always 0.
-int CleanupScriptText(const std::string& parent, const std::string& clean_dir,
+[[nodiscard]] int CleanupScriptText(const std::string& parent, const std::string& clean_dir,
                       const std::string& script_path, std::string* text);
-
-// True when the existing folder is the root of a file system or volume, or
-// where one is mounted (Windows: it is its own volume mount point, e.g.
-// "C:\", "\\srv\share\"; POSIX: it is its own ".." like "/", or its
-// device differs from its parent's, like /dev/shm). A path that cannot be
-// examined is not a root.
-bool IsFileSystemRoot(const std::string& path);
-
-// True when both paths name the same existing folder, compared by identity,
-// not by spelling (POSIX: device and inode; Windows: the file index
-// together with the volume of the folder's final path), so a link, a "..",
-// a drive alias, "\\.\" or a short name does not hide it.
-bool SameFolder(const std::string& a, const std::string& b);
-
-// True when the existing folder is `path` or holds it, found through the
-// folders that really hold `path` (POSIX: its ".." chain; Windows: the
-// folders of its final path), so a link in the spelling of `path` does not
-// hide them. Compared by identity as SameFolder does.
-bool HoldsFolder(const std::string& folder, const std::string& path);
 
 }  // namespace platform

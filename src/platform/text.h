@@ -39,9 +39,13 @@ std::size_t NativeLength(const std::string& utf8);
 // Writes text to standard output or standard error. Windows: on a console
 // through the console's wide service, so every character shows; otherwise
 // the bytes ToSystemText gives; each line feed as CR LF either way, as the
-// C runtime's text mode writes it. POSIX: the bytes unchanged. False when
-// the write failed.
+// C runtime's text mode writes it. POSIX: the bytes unchanged. Returns 0
+// or the system error code of the failed write.
 enum class StdStream { kOutput, kError };
-bool WriteStdText(StdStream stream, const std::string& utf8);
+[[nodiscard]] int WriteStdText(StdStream stream, const std::string& utf8);
+
+// The text in UTF-8. Windows: converted from the ANSI code page. POSIX:
+// unchanged (the system's text already is UTF-8 where it is text at all).
+std::string SystemTextToUtf8(const std::string& text);
 
 }  // namespace platform

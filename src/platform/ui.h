@@ -7,7 +7,8 @@ namespace platform {
 
 // A text of the launcher's string table by id (Windows: the executable's own
 // RT_STRING resources; POSIX: the same table compiled in). Empty for an id
-// that the table does not hold.
+// that the table does not hold (an ordinary answer: callers fall back to
+// their own text).
 std::string LoadResourceString(int id);
 
 // Shows a message and waits for the user to close it (MessageBoxW with no

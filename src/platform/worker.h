@@ -19,10 +19,10 @@ class Worker {
 
   // Starts function(argument) on a new thread into *worker. Returns 0 or
   // the system error code (the worker is then not started()).
-  static int Start(Function function, void* argument, Worker* worker);
+  [[nodiscard]] static int Start(Function function, void* argument, Worker* worker);
   bool started() const { return state_ != nullptr; }
   // Waits for the thread to end and releases it. 0 or the system error code.
-  int Join();
+  [[nodiscard]] int Join();
 
  private:
   std::unique_ptr<State> state_;

@@ -9,7 +9,7 @@
 #include "platform/handle.h"
 #include "platform/child.h"
 #include "platform/io.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
 #include "platform/signal_scope.h"
 #include "platform/worker.h"
 
@@ -31,10 +31,11 @@ void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo,
   std::unique_ptr<Buffers> buffers(new Buffers);
   platform::EchoingReader reader(source, echo, &signals);
   for (;;) {
-    int error = 0;
-    const long count = reader.Next(buffers->chunk, kRelayChunkSize, &error);
-    if (count <= 0) break;
-    buffers->log.LogText(buffers->chunk, static_cast<std::size_t>(count));
+    std::size_t count = 0;
+    // A failed read ends the relay as the end of the data does (a broken
+    // pipe is how Windows reports that end).
+    if (reader.Next(buffers->chunk, kRelayChunkSize, &count) != 0 || count == 0) break;
+    buffers->log.LogText(buffers->chunk, count);
   }
   buffers->log.Finish();
 }
@@ -57,7 +58,7 @@ void RelayToLogAndConsole(int kind, platform::Pipe* pipe,
   LogInfo(kTagReadFromPipe, kTextStandardOutput);
   const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;
   ReadFromPipe(pipe->read, echo ? &out : nullptr, signals);
-  pipe->read.Close();
+  (void)pipe->read.Close();  // a read end's close loses nothing
   platform::CloseStdOutput(&out);
 }
 
@@ -116,7 +117,7 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
   signals.Watch(child);
   // Our copy of the write end must go, or the pipe would never report its
   // end once the child has finished.
-  if (!pipe.write.Close()) {
+  if (pipe.write.Close() != 0) {
     LogError(kTagReadFromPipe, kTextClosingHandleFailed);
   } else {
     RelayToLogAndConsole(kind, &pipe, signals);
@@ -128,7 +129,9 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
     return -1;
   }
   std::int32_t code = 0;
-  child.ExitCode(&code);
+  // Not examined: a status that cannot be read leaves the code 0, which is
+  // logged and returned like any other.
+  (void)child.ExitCode(&code);
   LogInfoLong(kTagDisplayExitCode, code);
   // Asked to end once the child had ended: the request decides the result.
   if (signals.StopExitCode() != 0) return signals.StopExitCode();

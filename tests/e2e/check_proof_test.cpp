@@ -15,7 +15,7 @@
 #include "common/text.h"
 #include "env/java_runtime.h"
 #include "platform/java_places.h"
-#include "platform/program_search.h"
+#include "platform/text.h"
 #include "support/e2e_support.h"
 #include "support/java_homes.h"
 

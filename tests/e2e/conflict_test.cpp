@@ -9,7 +9,7 @@
 #include "common/constants.h"
 #include "platform/mutex.h"
 #include "platform/child.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
 #include "support/e2e_support.h"
 
 namespace kbtest {
@@ -74,7 +74,7 @@ TEST_F(Conflict, LeadingBlankMakesADifferentNameSoNoConflict) {
   WriteIni("[wx6]\nlaunchercmd=" + Child() + "\nlauncherargs=started\nnorunwith=appA, appB\n");
   const RunResult r = Launch("-autorun");
   EXPECT_EQ(r.exit_code, 0) << LogContent("tool_console");
-  holder.Wait();
+  EXPECT_EQ(holder.Wait(), 0);
 }
 
 TEST_F(Conflict, OwnIdInTheListAllowsOnlyOneCopy) {
@@ -83,7 +83,7 @@ TEST_F(Conflict, OwnIdInTheListAllowsOnlyOneCopy) {
            "holder.ini");
   const RunResult r = Launch("-autorun", "holder_console");
   EXPECT_EQ(r.exit_code, 183);
-  holder.Wait();
+  EXPECT_EQ(holder.Wait(), 0);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include "common/command_line.h"
 #include "platform/fs.h"
-#include "platform/system.h"
 #include "support/e2e_support.h"
 
 namespace kbtest {

@@ -81,9 +81,9 @@ TEST_F(PosixMutexTest, FolderIsCreatedPrivateAndNamesExistWhileHeld) {
   platform::Handle second = Create("app/one", false, &error);
   ASSERT_TRUE(second.valid());
   EXPECT_EQ(error, 183);
-  first.Close();
+  EXPECT_EQ(first.Close(), 0);
   EXPECT_EQ(Probe("app/one"), ProbeResult::kExists);  // the second holder keeps it
-  second.Close();
+  EXPECT_EQ(second.Close(), 0);
   EXPECT_EQ(Probe("app/one", &error), ProbeResult::kAbsent);
   EXPECT_EQ(error, 0);
 }
@@ -162,7 +162,7 @@ TEST_F(PosixMutexTest, UntrustworthyFolderIsReplacedByThePrivateFallback) {
     EXPECT_EQ(ModeOf(fallback_), 0700u);
     EXPECT_TRUE(kbtest::FileExists(fallback_ + "/" + HexFileName("x")));
     EXPECT_EQ(Probe("x"), ProbeResult::kExists);
-    held.Close();
+    EXPECT_EQ(held.Close(), 0);
     EXPECT_EQ(Probe("x"), ProbeResult::kAbsent);
   }
   EXPECT_TRUE(kbtest::ListDir(dir_ / "real").empty());

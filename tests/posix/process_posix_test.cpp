@@ -15,9 +15,9 @@
 #include "log/log.h"
 #include "platform/child.h"
 #include "platform/io.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
+#include "platform/running_program.h"
 #include "platform/signal_scope.h"
-#include "platform/system.h"
 #include "platform/worker.h"
 #include "process/exe_proc.h"
 #include "support/test_support.h"
@@ -116,12 +116,11 @@ TEST(ProcessPosixTest, NewSessionOnlyWhenAsked) {
     options.new_session = new_session;
     platform::Child child;
     ASSERT_EQ(platform::StartChild("cat /proc/self/stat", options, &child), 0);
-    pipe.write.Close();
+    EXPECT_EQ(pipe.write.Close(), 0);
     std::string stat;
     char buffer[4096];
-    int error = 0;
-    long n;
-    while ((n = platform::ReadSome(pipe.read, buffer, sizeof buffer, &error)) > 0)
+    std::size_t n = 0;
+    while (platform::ReadSome(pipe.read, buffer, sizeof buffer, &n) == 0 && n > 0)
       stat.append(buffer, n);
     ASSERT_EQ(child.Wait(), 0);
     // pid (comm) state ppid pgrp session ...
@@ -202,7 +201,7 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
       options.inherit_handles = true;
       options.std_output = &pipe.write;
       std::string read;
-      long n = 0;
+      std::size_t n = 0;
       int error = 0;
       {
         platform::ChildSignalScope scope;
@@ -211,15 +210,15 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
                                        options, &child),
                   0);
         scope.Watch(child);
-        pipe.write.Close();
+        EXPECT_EQ(pipe.write.Close(), 0);
         ASSERT_EQ(child.Wait(), 0);
         ASSERT_EQ(::raise(sig), 0);
         EXPECT_EQ(scope.StopExitCode(), 128 + sig);
         {
           platform::EchoingReader reader(pipe.read, &echo.write, &scope);
           char buffer[64];
-          while ((n = reader.Next(buffer, sizeof buffer, &error)) > 0) {
-            read.append(buffer, static_cast<std::size_t>(n));
+          while ((error = reader.Next(buffer, sizeof buffer, &n)) == 0 && n > 0) {
+            read.append(buffer, n);
           }
           EXPECT_FALSE(reader.echoing());
         }
@@ -229,13 +228,14 @@ TEST(ProcessPosixTest, RequestAfterTheChildEndedStopsTheRelay) {
         ASSERT_EQ(pthread_sigmask(SIG_SETMASK, nullptr, &mask), 0);
         EXPECT_FALSE(sigismember(&mask, sig));
       }
-      EXPECT_EQ(n, -1);
+      EXPECT_EQ(n, 0u);
       EXPECT_EQ(error, EAGAIN);
       // What was in the pipe already is still read, for the log alone.
       EXPECT_EQ(read, "up\n");
-      echo.write.Close();
+      EXPECT_EQ(echo.write.Close(), 0);
       char buffer[16];
-      EXPECT_EQ(platform::ReadSome(echo.read, buffer, sizeof buffer, &error), 0);
+      EXPECT_EQ(platform::ReadSome(echo.read, buffer, sizeof buffer, &n), 0);
+      EXPECT_EQ(n, 0u);
       struct sigaction now;
       sigaction(sig, nullptr, &now);
       EXPECT_EQ(now.sa_handler, SIG_DFL);
@@ -262,7 +262,7 @@ TEST(ProcessPosixTest, RequestWhileOutputWaitsIsPassedOnAtOnce) {
                 options, &child),
             0);
   scope.Watch(child);
-  pipe.write.Close();
+  EXPECT_EQ(pipe.write.Close(), 0);
   int waiting = 0;
   while (::ioctl(static_cast<int>(pipe.read.get()), FIONREAD, &waiting) == 0 && waiting < size) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -271,10 +271,12 @@ TEST(ProcessPosixTest, RequestWhileOutputWaitsIsPassedOnAtOnce) {
   {
     platform::EchoingReader reader(pipe.read, nullptr, &scope);
     char buffer[16];
-    int error = 0;
-    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &error), 16);
+    std::size_t n = 0;
+    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &n), 0);
+    ASSERT_EQ(n, 16u);
     ASSERT_EQ(::raise(SIGTERM), 0);
-    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &error), 16);
+    ASSERT_EQ(reader.Next(buffer, sizeof buffer, &n), 0);
+    ASSERT_EQ(n, 16u);
     // Without the request passed on, this waits for the child's sleep.
     ASSERT_EQ(child.Wait(), 0);
   }
@@ -396,27 +398,25 @@ TEST(ProcessPosixTest, NonBlockingEchoWaitsForALateReader) {
     ASSERT_EQ(platform::StartChild(ChildLine("--tc-quiet --tc-bytes=" + std::to_string(size)),
                                    options, &child),
               0);
-    source.write.Close();
+    EXPECT_EQ(source.write.Close(), 0);
     std::string echoed;
     std::thread late_reader([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       char buffer[65536];
-      int error = 0;
-      long n;
-      while ((n = platform::ReadSome(echo.read, buffer, sizeof buffer, &error)) > 0) {
-        echoed.append(buffer, static_cast<std::size_t>(n));
+      std::size_t n = 0;
+      while (platform::ReadSome(echo.read, buffer, sizeof buffer, &n) == 0 && n > 0) {
+        echoed.append(buffer, n);
       }
     });
     platform::EchoingReader reader(source.read, &echo.write);
     std::string relayed;
     std::vector<char> chunk(65536);
-    int error = 0;
-    long n;
-    while ((n = reader.Next(chunk.data(), chunk.size(), &error)) > 0) {
-      relayed.append(chunk.data(), static_cast<std::size_t>(n));
+    std::size_t n = 0;
+    while (reader.Next(chunk.data(), chunk.size(), &n) == 0 && n > 0) {
+      relayed.append(chunk.data(), n);
     }
     EXPECT_TRUE(reader.echoing());
-    echo.write.Close();
+    EXPECT_EQ(echo.write.Close(), 0);
     late_reader.join();
     ASSERT_EQ(child.Wait(), 0);
     EXPECT_EQ(relayed.size(), size);

@@ -7,8 +7,7 @@
 #include "common/command_line.h"
 #include "env/env_calls.h"
 #include "platform/exclusive_file.h"
-#include "platform/program_search.h"
-#include "platform/system.h"
+#include "platform/text.h"
 
 namespace kbtest {
 

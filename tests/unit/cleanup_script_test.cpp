@@ -13,7 +13,6 @@
 #include "log/log.h"
 #include "platform/fs.h"
 #include "platform/io.h"
-#include "platform/system.h"
 #include "support/test_support.h"
 
 namespace {

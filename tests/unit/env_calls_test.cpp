@@ -9,7 +9,7 @@
 #include "common/command_line.h"
 #include "log/log.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "platform/running_program.h"
 #include "support/test_support.h"
 
 namespace {
@@ -192,15 +192,22 @@ TEST(FullPathNameTest, ResolvesFromTheTextAlone) {
   const struct {
     std::string path;
     std::string full;
+    int error;
   } cases[] = {
       // No folder "sub" exists: nothing is asked of the file system.
-      {"sub" + s + ".." + s + "m.ini", scratch / "m.ini"},
-      {"." + s + "a" + s + "." + s + "b", scratch / "a" + s + "b"},
-      {".." + s + "y", kbtest::Join(parent, "y")},
-      {scratch / "gone" + s + ".." + s + "b", scratch / "b"},
-      {"d" + s, scratch / "d" + s},
+      {"sub" + s + ".." + s + "m.ini", scratch / "m.ini", 0},
+      {"." + s + "a" + s + "." + s + "b", scratch / "a" + s + "b", 0},
+      {".." + s + "y", kbtest::Join(parent, "y"), 0},
+      {scratch / "gone" + s + ".." + s + "b", scratch / "b", 0},
+      {"d" + s, scratch / "d" + s, 0},
+      // A failure answers its code and leaves no stale text behind.
+      {"", "", platform::kErrorBadPathname},
   };
-  for (const auto& c : cases) EXPECT_EQ(platform::FullPathName(c.path), c.full) << c.path;
+  for (const auto& c : cases) {
+    std::string full = "stale";
+    EXPECT_EQ(platform::FullPathName(c.path, &full), c.error) << c.path;
+    EXPECT_EQ(full, c.full) << c.path;
+  }
 }
 
 TEST(ApplicationNameTest, WhatAnExecutablePathGives) {

@@ -9,7 +9,6 @@
 
 #include "env/env_calls.h"
 #include "log/time_stamp.h"
-#include "platform/system.h"
 #include "support/test_support.h"
 
 namespace {

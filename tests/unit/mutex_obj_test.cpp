@@ -16,7 +16,7 @@
 #include "platform/mutex.h"
 #include "platform/child.h"
 #include "platform/io.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,14 +29,15 @@ class HolderProcess {
   bool Start(const std::string& arguments) {
     start_error_ = platform::CreateChildPipe(&pipe_);
     if (start_error_ != 0) return false;
-    platform::MakeNotInheritable(pipe_.read);
+    start_error_ = platform::MakeNotInheritable(pipe_.read);
+    if (start_error_ != 0) return false;
     platform::StartOptions options;
     options.inherit_handles = true;
     options.std_output = &pipe_.write;
     const std::string line = "\"" + kbtest::BuiltProgram("mutex_holder") + "\" " + arguments;
     start_error_ = platform::StartChild(line, options, &child_);
     if (start_error_ != 0) return false;
-    pipe_.write.Close();
+    EXPECT_EQ(pipe_.write.Close(), 0);
     return true;
   }
   int start_error() const { return start_error_; }
@@ -51,9 +52,8 @@ class HolderProcess {
         return line;
       }
       char chunk[256];
-      int error = 0;
-      const long n = platform::ReadSome(pipe_.read, chunk, sizeof chunk, &error);
-      if (n <= 0) {
+      std::size_t n = 0;
+      if (platform::ReadSome(pipe_.read, chunk, sizeof chunk, &n) != 0 || n == 0) {
         std::string rest;
         rest.swap(buffer_);
         return rest;
@@ -65,9 +65,9 @@ class HolderProcess {
   int Finish() {
     while (!ReadLine().empty()) {
     }
-    child_.Wait();
+    EXPECT_EQ(child_.Wait(), 0);
     std::int32_t code = -1;
-    child_.ExitCode(&code);
+    EXPECT_EQ(child_.ExitCode(&code), 0);
     return code;
   }
 

@@ -12,7 +12,7 @@
 #include "env/env_calls.h"
 #include "log/log.h"
 #include "log/time_stamp.h"
-#include "platform/system.h"
+#include "platform/fs.h"
 #include "support/test_support.h"
 
 namespace {

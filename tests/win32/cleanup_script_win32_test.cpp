@@ -10,7 +10,7 @@
 #include "launcher/cleanup_script.h"
 #include "log/log.h"
 #include "platform/child.h"
-#include "platform/system.h"
+#include "platform/environment.h"
 #include "support/test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/program_search.h"
+#include "platform/text.h"
 #include "support/test_support.h"
 
 namespace {

@@ -6,8 +6,10 @@
 #include <string>
 
 #include "platform/append_file.h"
+#include "platform/environment.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "platform/user_folders.h"
+#include "platform/win32/windows_api.h"
 #include "support/test_support.h"
 
 namespace {
@@ -97,18 +99,28 @@ TEST_F(FsWin32, FindEntryNeverFindsARoot) {
 
 TEST_F(FsWin32, CurrentDirectoryRoundTripsAndResolvesRelativeNames) {
   kbtest::MakeDirs(dir_ / "sub");
-  const std::string before = platform::GetCurrentDir();
+  const auto current = [] {
+    std::string dir;
+    EXPECT_EQ(platform::GetCurrentDir(&dir), 0);
+    return dir;
+  };
+  const auto full_path = [](const std::string& path, int error) {
+    std::string full = "stale";
+    EXPECT_EQ(platform::FullPathName(path, &full), error) << path;
+    return full;
+  };
+  const std::string before = current();
   {
     kbtest::ScopedCwd cwd(dir_ / "sub");
-    EXPECT_EQ(platform::GetCurrentDir(), dir_ / "sub");
-    EXPECT_EQ(platform::FullPathName("x.ini"), dir_ / "sub\\x.ini");
-    EXPECT_EQ(platform::FullPathName("..\\y"), dir_ / "y");
+    EXPECT_EQ(current(), dir_ / "sub");
+    EXPECT_EQ(full_path("x.ini", 0), dir_ / "sub\\x.ini");
+    EXPECT_EQ(full_path("..\\y", 0), dir_ / "y");
   }
-  EXPECT_EQ(platform::GetCurrentDir(), before);
-  EXPECT_FALSE(platform::SetCurrentDir(dir_ / "missing"));
-  EXPECT_EQ(platform::GetCurrentDir(), before);
-  EXPECT_EQ(platform::FullPathName(""), "");
-  EXPECT_EQ(platform::FullPathName("C:\\" + std::string(300, 'a')), "");
+  EXPECT_EQ(current(), before);
+  EXPECT_EQ(platform::SetCurrentDir(dir_ / "missing"), platform::kErrorFileNotFound);
+  EXPECT_EQ(current(), before);
+  EXPECT_EQ(full_path("", platform::kErrorBadPathname), "");
+  EXPECT_EQ(full_path("C:\\" + std::string(300, 'a'), ERROR_FILENAME_EXCED_RANGE), "");
 }
 
 TEST(FsWin32Paths, AbsoluteAndRootForms) {
@@ -149,12 +161,13 @@ TEST(FsWin32Paths, AbsoluteAndRootForms) {
 TEST_F(FsWin32, WholeFileIsWrittenOnceAndByteExact) {
   const std::string path = dir_ / "clean.bat";
   const std::string bytes = std::string("sleep 2\r\ncd x\n\0end", 18);
-  ASSERT_TRUE(platform::WriteWholeFile(path, bytes, true));
+  ASSERT_EQ(platform::WriteWholeFile(path, bytes, true), 0);
   EXPECT_EQ(kbtest::ReadFile(path), bytes);
-  // An existing file is never overwritten.
-  EXPECT_FALSE(platform::WriteWholeFile(path, "other", false));
+  // An existing file is never overwritten, and the answer says why.
+  EXPECT_EQ(platform::WriteWholeFile(path, "other", false), platform::kErrorFileExists);
   EXPECT_EQ(kbtest::ReadFile(path), bytes);
-  EXPECT_FALSE(platform::WriteWholeFile(dir_ / "no\\such\\dir.bat", "x", false));
+  EXPECT_EQ(platform::WriteWholeFile(dir_ / "no\\such\\dir.bat", "x", false),
+            platform::kErrorPathNotFound);
 }
 
 TEST_F(FsWin32, AppendFileAddsExactBytesAndSharesTheFile) {
@@ -168,12 +181,12 @@ TEST_F(FsWin32, AppendFileAddsExactBytesAndSharesTheFile) {
   platform::AppendFile third;
   EXPECT_EQ(platform::AppendFile::Open(path, platform::AppendMode::kNew, &third),
             platform::kErrorFileExists);
-  EXPECT_TRUE(first.Write("one\r\n"));
-  EXPECT_TRUE(second.Write(std::string("two\n\0", 5)));
-  EXPECT_TRUE(first.Write("three"));
+  EXPECT_EQ(first.Write("one\r\n"), 0);
+  EXPECT_EQ(second.Write(std::string("two\n\0", 5)), 0);
+  EXPECT_EQ(first.Write("three"), 0);
   EXPECT_EQ(kbtest::ReadFile(path), std::string("one\r\ntwo\n\0three", 15));
   first.Close();
-  EXPECT_FALSE(first.Write("x"));
+  EXPECT_EQ(first.Write("x"), ERROR_INVALID_HANDLE);
   EXPECT_EQ(platform::AppendFile::Open(dir_ / "no\\dir\\x.log", platform::AppendMode::kNamed,
                                        &third),
             platform::kErrorPathNotFound);
@@ -181,12 +194,12 @@ TEST_F(FsWin32, AppendFileAddsExactBytesAndSharesTheFile) {
 
 TEST(SystemWin32, EnvironmentChangesReachTheRuntime) {
   const std::string name = "KB_WIN32_ENV_PROBE";
-  ASSERT_TRUE(platform::SetEnvVar(name, "v1 with blanks"));
+  ASSERT_EQ(platform::SetEnvVar(name, "v1 with blanks"), 0);
   EXPECT_EQ(platform::GetEnvVar(name.c_str()), "v1 with blanks");
-  ASSERT_TRUE(platform::UnsetEnvVar(name));
+  ASSERT_EQ(platform::UnsetEnvVar(name), 0);
   EXPECT_EQ(platform::GetEnvVar(name.c_str()), "");
-  EXPECT_TRUE(platform::UnsetEnvVar(name)) << "removing twice is no failure";
-  EXPECT_FALSE(platform::SetEnvVar("A=B", "x"));
+  EXPECT_EQ(platform::UnsetEnvVar(name), 0) << "removing twice is no failure";
+  EXPECT_EQ(platform::SetEnvVar("A=B", "x"), ERROR_INVALID_PARAMETER);
 }
 
 TEST(SystemWin32, TempDirPrefersTmpAndTreatsEmptyAsUnset) {

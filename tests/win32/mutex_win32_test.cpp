@@ -50,10 +50,10 @@ TEST(MutexWin32, SecondCreationOpensTheExistingOne) {
   EXPECT_EQ(platform::ProbeNamedMutex(upper, &exists), 0);
   EXPECT_FALSE(exists);
   // The name lives while any handle does, and goes with the last one.
-  first.Close();
+  EXPECT_EQ(first.Close(), 0);
   EXPECT_EQ(platform::ProbeNamedMutex(name, &exists), 0);
   EXPECT_TRUE(exists);
-  second.Close();
+  EXPECT_EQ(second.Close(), 0);
   EXPECT_EQ(platform::ProbeNamedMutex(name, &exists), 0);
   EXPECT_FALSE(exists);
 }

@@ -14,10 +14,11 @@
 #include <io.h>
 
 #include "platform/child.h"
+#include "platform/environment.h"
 #include "platform/io.h"
-#include "platform/process.h"
+#include "platform/pipe.h"
+#include "platform/running_program.h"
 #include "platform/worker.h"
-#include "platform/system.h"
 
 namespace {
 
@@ -60,13 +61,15 @@ int RunAsChildIfAsked() {
 const int kChildModeChecked = RunAsChildIfAsked();
 
 std::string ChildCommand(const std::string& actions) {
-  return "\"" + platform::ExecutablePath() + "\" " + kChildFlag + " " + actions;
+  std::string self;
+  EXPECT_EQ(platform::ExecutablePath(&self), 0);
+  return "\"" + self + "\" " + kChildFlag + " " + actions;
 }
 
 struct Captured {
   int start_error = -1;
   std::string output;
-  long last_read = 0;
+  std::size_t last_read = 0;
   int read_error = 0;
   std::int32_t exit_code = 0;
 };
@@ -86,13 +89,12 @@ Captured RunCaptured(const std::string& actions) {
   result.start_error = platform::StartChild(ChildCommand(actions), options, &child);
   if (result.start_error != 0) return result;
   EXPECT_TRUE(child.started());
-  pipe.write.Close();
+  EXPECT_EQ(pipe.write.Close(), 0);
   char buffer[260];
   for (;;) {
-    result.last_read =
-        platform::ReadSome(pipe.read, buffer, sizeof buffer, &result.read_error);
-    if (result.last_read <= 0) break;
-    result.output.append(buffer, static_cast<std::size_t>(result.last_read));
+    result.read_error = platform::ReadSome(pipe.read, buffer, sizeof buffer, &result.last_read);
+    if (result.read_error != 0 || result.last_read == 0) break;
+    result.output.append(buffer, result.last_read);
   }
   EXPECT_EQ(child.Wait(), 0);
   EXPECT_EQ(child.ExitCode(&result.exit_code), 0);
@@ -113,7 +115,7 @@ TEST(ProcessWin32, ChildOutputArrivesWholeThroughThePipe) {
   EXPECT_EQ(run.output.substr(100000), "tail-on-stderr");
   // The end of the data is a failed read with a broken pipe, once the child
   // has ended and no copy of the write end is left.
-  EXPECT_EQ(run.last_read, -1);
+  EXPECT_EQ(run.last_read, 0u);
   EXPECT_EQ(run.read_error, kErrorBrokenPipe);
   EXPECT_EQ(run.exit_code, 3);
 }
@@ -140,13 +142,13 @@ TEST(ProcessWin32, ExitStatusIsSigned32Bit) {
 
 TEST(ProcessWin32, ChildSeesVariablesSetThroughTheLayer) {
   const std::string name = "KB_WIN32_CHILD_VAR";
-  ASSERT_TRUE(platform::SetEnvVar(name, "from parent"));
+  ASSERT_EQ(platform::SetEnvVar(name, "from parent"), 0);
   EXPECT_EQ(RunCaptured("env:" + name).output, "from parent|");
-  ASSERT_TRUE(platform::UnsetEnvVar(name));
+  ASSERT_EQ(platform::UnsetEnvVar(name), 0);
   EXPECT_EQ(RunCaptured("env:" + name).output, "(unset)|");
   // An empty value: the launcher reads it as unset, and so must the child.
-  ASSERT_TRUE(platform::SetEnvVar(name, "again"));
-  ASSERT_TRUE(platform::SetEnvVar(name, ""));
+  ASSERT_EQ(platform::SetEnvVar(name, "again"), 0);
+  ASSERT_EQ(platform::SetEnvVar(name, ""), 0);
   EXPECT_EQ(platform::GetEnvVar(name.c_str()), "");
   EXPECT_EQ(RunCaptured("env:" + name).output, "(unset)|");
 }

@@ -18,7 +18,7 @@
 
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
-#include "platform/program_search.h"
+#include "platform/text.h"
 #include "support/test_support.h"
 
 namespace {

@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "platform/environment.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "platform/running_program.h"
+#include "platform/system_version.h"
 #include "platform/ui.h"
 
 namespace {
@@ -57,7 +59,7 @@ TEST(ResourcesWin32, ManifestKeepsMajorVersionAtSix) {
   // Declaring nothing newer than Windows 8 makes every later system report
   // 6.2, so the data folder path is always the Vista-and-later one.
   platform::VersionInfo version;
-  ASSERT_TRUE(platform::QueryVersion(&version));
+  ASSERT_EQ(platform::QueryVersion(&version), 0);
   EXPECT_EQ(version.major, 6u);
   EXPECT_LE(version.minor, 2u);
 }
@@ -71,7 +73,8 @@ TEST(ResourcesWin32, Wow64AnswerMatchesTheSystemsOwnMarker) {
 }
 
 TEST(ResourcesWin32, ExecutablePathIsTheRunningImage) {
-  const std::string exe = platform::ExecutablePath();
+  std::string exe;
+  ASSERT_EQ(platform::ExecutablePath(&exe), 0);
   ASSERT_FALSE(exe.empty());
   EXPECT_TRUE(platform::IsAbsolutePath(exe)) << exe;
   EXPECT_EQ(platform::GetPathKind(exe), platform::PathKind::kFile) << exe;

@@ -51,12 +51,11 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
       if (error == EEXIST) continue;
       return error;
     }
-    const bool written = WriteAll(file, bytes.data(), bytes.size());
-    const int write_error = errno;
-    const bool closed = file.Close();
-    if (!written || !closed) {
+    const int write_error = WriteAll(file, bytes.data(), bytes.size());
+    const int close_error = file.Close();
+    if (write_error != 0 || close_error != 0) {
       ::unlink(candidate.c_str());
-      return written ? EIO : write_error;
+      return write_error != 0 ? write_error : close_error;
     }
     *path = candidate;
     return 0;

@@ -70,20 +70,23 @@ bool PathExists(const std::string& path) {
   return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
-std::string GetCurrentDir() {
+int GetCurrentDir(std::string* dir) {
+  dir->clear();
   char buffer[PATH_MAX];
-  if (::getcwd(buffer, sizeof buffer) == nullptr) return std::string();
-  return buffer;
+  if (::getcwd(buffer, sizeof buffer) == nullptr) return errno;
+  *dir = buffer;
+  return 0;
 }
 
-bool SetCurrentDir(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+int SetCurrentDir(const std::string& path) { return ::chdir(path.c_str()) == 0 ? 0 : errno; }
 
-std::string FullPathName(const std::string& path) {
-  if (path.empty()) return std::string();
+int FullPathName(const std::string& path, std::string* full) {
+  full->clear();
+  if (path.empty()) return kErrorBadPathname;
   std::string absolute = path;
   if (path[0] != '/') {
-    const std::string cwd = GetCurrentDir();
-    if (cwd.empty()) return std::string();
+    std::string cwd;
+    if (const int error = GetCurrentDir(&cwd)) return error;
     absolute = cwd + "/" + path;
   }
   // Resolved from the text alone, as GetFullPathNameA does: "." and ".."
@@ -104,10 +107,14 @@ std::string FullPathName(const std::string& path) {
   }
   std::string result;
   for (const std::string& part : parts) result += "/" + part;
-  if (result.empty()) return "/";
   // A trailing separator stays, as it does on Windows.
-  if (absolute.back() == '/') result += '/';
-  return result;
+  if (result.empty()) {
+    result = "/";
+  } else if (absolute.back() == '/') {
+    result += '/';
+  }
+  *full = result;
+  return 0;
 }
 
 bool IsPathSeparator(char c) { return c == '/'; }
@@ -124,20 +131,25 @@ std::string FindEntry(const std::string& path) {
   if (path.empty() || path.back() == '/') return std::string();
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return std::string();
-  return FullPathName(path);
+  std::string full;
+  // A path that names an entry has a full form; a failure finds nothing.
+  return FullPathName(path, &full) == 0 ? full : std::string();
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes, bool executable) {
+int WriteWholeFile(const std::string& path, const std::string& bytes, bool executable) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                         executable ? 0700 : 0600);
-  if (fd < 0) return false;
+  if (fd < 0) return errno;
   Handle file(fd);
-  const bool written = WriteAll(file, bytes.data(), bytes.size());
-  if (file.Close() && written) return true;
+  int error = WriteAll(file, bytes.data(), bytes.size());
+  // close(2) may report a write that the file system took late.
+  const int close_error = file.Close();
+  if (error == 0) error = close_error;
+  if (error == 0) return 0;
   // A cut-off file must not stay behind: a script that ends inside a path
   // could name a folder above the one meant.
   ::unlink(path.c_str());
-  return false;
+  return error;
 }
 
 int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
@@ -167,5 +179,8 @@ int ShortPathName(const std::string& path, std::string* short_path) {
   *short_path = path;
   return 0;
 }
+
+char PathSeparator() { return '/'; }
+char ForeignSeparator() { return '\\'; }
 
 }  // namespace platform

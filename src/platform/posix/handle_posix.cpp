@@ -6,11 +6,11 @@
 
 namespace platform {
 
-bool CloseNative(std::intptr_t value) {
+int CloseNative(std::intptr_t value) {
   // close() must not be retried on EINTR: the descriptor is gone either way
   // on Linux, and a retry could close a descriptor another thread reused.
-  const int rc = ::close(static_cast<int>(value));
-  return rc == 0 || errno == EINTR;
+  if (::close(static_cast<int>(value)) == 0 || errno == EINTR) return 0;
+  return errno;
 }
 
 }  // namespace platform

@@ -84,13 +84,14 @@ bool Echo(int fd, const char* data, std::size_t size, bool can_stall,
 }
 
 // write(2) or writev(2) of the pieces, advanced over partial writes.
-bool WritePieces(int fd, struct iovec* pieces, int count) {
+// 0 or the errno value of the write that failed.
+int WritePieces(int fd, struct iovec* pieces, int count) {
   for (;;) {
     while (count > 0 && pieces->iov_len == 0) {
       ++pieces;
       --count;
     }
-    if (count == 0) return true;
+    if (count == 0) return 0;
     std::size_t total = 0;
     for (int i = 0; i < count; ++i) total += pieces[i].iov_len;
     ssize_t n = Refused(IoCall::kWrite, total);
@@ -103,7 +104,7 @@ bool WritePieces(int fd, struct iovec* pieces, int count) {
         WaitUntil(fd, POLLOUT);
         continue;
       }
-      return false;
+      return errno;
     }
     // Partial write: drop what was taken, piece by piece.
     for (std::size_t done = static_cast<std::size_t>(n); done > 0;) {
@@ -121,24 +122,25 @@ bool WritePieces(int fd, struct iovec* pieces, int count) {
 
 }  // namespace
 
-long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error) {
+int ReadSome(const Handle& handle, char* buffer, std::size_t size, std::size_t* count) {
+  *count = 0;
   for (;;) {
     const ssize_t n = ::read(Fd(handle), buffer, size);
-    if (n >= 0) return static_cast<long>(n);
-    if (errno != EINTR) {
-      *error = errno;
-      return -1;
+    if (n >= 0) {
+      *count = static_cast<std::size_t>(n);
+      return 0;
     }
+    if (errno != EINTR) return errno;
   }
 }
 
-bool WriteAll(const Handle& handle, const char* data, std::size_t size) {
+int WriteAll(const Handle& handle, const char* data, std::size_t size) {
   struct iovec piece = {const_cast<char*>(data), size};
   return WritePieces(Fd(handle), &piece, 1);
 }
 
-bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
-              std::size_t rest_size) {
+int WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
+             std::size_t rest_size) {
   struct iovec pieces[2] = {{const_cast<char*>(head), head_size},
                             {const_cast<char*>(rest), rest_size}};
   return WritePieces(Fd(handle), pieces, 2);
@@ -159,7 +161,9 @@ StdOutState GetStdOutput(Handle* out, int* error) {
 
 void CloseStdOutput(Handle* out) {
   if (!out->valid()) return;  // nothing was taken over
-  out->Close();
+  // The relay has reported every failed echo already; descriptor 1 is
+  // replaced below either way.
+  (void)out->Close();
   const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (null_fd < 0) return;
   if (null_fd != 1) {
@@ -187,7 +191,8 @@ EchoingReader::~EchoingReader() {
   if (requests_ != nullptr) posix::LetRequestsBackIn();
 }
 
-long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
+int EchoingReader::Next(char* buffer, std::size_t size, std::size_t* count) {
+  *count = 0;
   if (requests_ != nullptr) {
     // Takes in a request that waits, so that it passes on to the child at
     // once also while the output streams and no wait is ever needed.
@@ -204,19 +209,26 @@ long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
     if (echo_ != nullptr && try_tee_) {
       ssize_t teed = Refused(IoCall::kTee, size);
       if (teed == 0) teed = ::tee(source, Fd(*echo_), size, SPLICE_F_NONBLOCK);
-      if (teed == 0) return 0;  // every writer has closed the pipe
+      if (teed == 0) return 0;  // every writer has closed the pipe: the end
       if (teed > 0) {
         // The duplicated bytes are still waiting in the pipe, and nobody
         // else reads it: take exactly those, so the echo and the log see
         // the same chunk.
         std::size_t got = 0;
         while (got < static_cast<std::size_t>(teed)) {
-          const long n =
-              ReadSome(source_, buffer + got, static_cast<std::size_t>(teed) - got, error);
-          if (n <= 0) return got > 0 ? static_cast<long>(got) : n;
-          got += static_cast<std::size_t>(n);
+          std::size_t n = 0;
+          const int error =
+              ReadSome(source_, buffer + got, static_cast<std::size_t>(teed) - got, &n);
+          // What was read is handed over first; the next call meets the
+          // failure again.
+          if (error != 0 || n == 0) {
+            *count = got;
+            return got > 0 ? 0 : error;
+          }
+          got += n;
         }
-        return static_cast<long>(got);
+        *count = got;
+        return 0;
       }
       switch (errno) {
         case EINTR:
@@ -249,13 +261,11 @@ long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
           !Echo(Fd(*echo_), buffer, static_cast<std::size_t>(n), echo_can_stall_, requests_)) {
         echo_ = nullptr;
       }
-      return static_cast<long>(n);
+      *count = static_cast<std::size_t>(n);
+      return 0;
     }
     if (errno == EINTR) continue;
-    if (errno != EAGAIN || stop) {
-      *error = errno;
-      return -1;
-    }
+    if (errno != EAGAIN || stop) return errno;
     WaitLettingRequestsIn(source, POLLIN);
   }
 }

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/java_places.h"
-#include "platform/system.h"
 
 namespace platform {
 
@@ -52,12 +52,6 @@ std::vector<std::string> SearchPathFolders() {
 
 std::vector<std::string> SystemJavaFolders() { return {"/usr/lib/jvm", "/usr/java"}; }
 
-bool HasRegistry() { return false; }
-
-std::vector<std::string> RegistrySubkeys(const std::string&, RegistryView) { return {}; }
-
-std::string RegistryString(const std::string&, const std::string&, RegistryView) {
-  return std::string();
-}
+char ClassPathSeparator() { return ':'; }
 
 }  // namespace platform

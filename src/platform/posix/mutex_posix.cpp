@@ -10,15 +10,15 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <utility>
 
 #include "common/constants.h"
+#include "platform/error_codes.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/mutex.h"
-#include "platform/system.h"
+#include "platform/user_folders.h"
 
 namespace platform {
 namespace {
@@ -57,21 +57,21 @@ std::string FallbackFolder() {
 Handle OpenPrivateFolder(const std::string& folder, bool create, int* error, std::string* why) {
   if (create && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     *error = errno;
-    *why = std::strerror(errno);
+    *why = ErrorText(*error);
     return Handle();
   }
   Handle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!dir.valid()) {
     *error = errno;
     // A link in the folder's place gives ELOOP or ENOTDIR.
-    *why = errno == ELOOP || errno == ENOTDIR ? "it is a symbolic link or not a folder"
-                                              : std::strerror(errno);
+    *why = *error == ELOOP || *error == ENOTDIR ? "it is a symbolic link or not a folder"
+                                                : ErrorText(*error);
     return Handle();
   }
   struct stat info;
   if (::fstat(static_cast<int>(dir.get()), &info) != 0) {
     *error = errno;
-    *why = std::strerror(errno);
+    *why = ErrorText(*error);
     return Handle();
   }
   if (!S_ISDIR(info.st_mode)) {
@@ -106,7 +106,9 @@ Handle OpenLockFolder(bool create, int* error, MutexFolderReport* report) {
     report->reason = why;
   }
   const std::string fallback = FallbackFolder();
-  if (create) CreateDirectoryTree(fallback.substr(0, fallback.rfind('/')));
+  // Not examined: opening the folder below tells every failure, and an
+  // existing parent (183) is no failure at all.
+  if (create) (void)CreateDirectoryTree(fallback.substr(0, fallback.rfind('/')));
   std::string fallback_why;
   dir = OpenPrivateFolder(fallback, create, error, &fallback_why);
   if (report != nullptr) {

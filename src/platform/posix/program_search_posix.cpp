@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/environment.h"
 #include "platform/program_search.h"
-#include "platform/system.h"
 
 namespace platform {
 namespace {
@@ -47,7 +47,5 @@ std::string FindProgram(const std::string& program, const std::string& launcher_
     start = colon + 1;
   }
 }
-
-std::string SystemTextToUtf8(const std::string& text) { return text; }
 
 }  // namespace platform

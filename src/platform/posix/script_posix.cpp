@@ -1,8 +1,3 @@
-#include <limits.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <string>
 
 #include "platform/script.h"
@@ -25,15 +20,6 @@ std::string ShellQuote(const std::string& text) {
   return quoted;
 }
 
-bool StatDir(const std::string& path, struct stat* info) {
-  return !path.empty() && ::stat(path.c_str(), info) == 0 &&
-         S_ISDIR(info->st_mode);
-}
-
-bool SameEntry(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 }  // namespace
 
 const char* CleanupScriptExtension() { return ".sh"; }
@@ -45,36 +31,6 @@ int CleanupScriptText(const std::string& parent, const std::string& clean_dir,
   *text += "rm -rf -- " + ShellQuote(clean_dir) + "\n";
   *text += "rm -f -- " + ShellQuote(script_path) + "\n";
   return 0;
-}
-
-bool IsFileSystemRoot(const std::string& path) {
-  struct stat self;
-  struct stat up;
-  if (!StatDir(path, &self) || !StatDir(path + "/..", &up)) return false;
-  return self.st_dev != up.st_dev || self.st_ino == up.st_ino;
-}
-
-bool SameFolder(const std::string& a, const std::string& b) {
-  struct stat first;
-  struct stat second;
-  if (!StatDir(a, &first) || !StatDir(b, &second)) return false;
-  return SameEntry(first, second);
-}
-
-// ".." is the folder that really holds a folder, whatever links its
-// spelling went through.
-bool HoldsFolder(const std::string& folder, const std::string& path) {
-  struct stat target;
-  struct stat here;
-  if (!StatDir(folder, &target) || !StatDir(path, &here)) return false;
-  std::string up = path;
-  for (;;) {
-    if (SameEntry(here, target)) return true;
-    up += "/..";
-    struct stat parent;
-    if (up.size() > PATH_MAX || !StatDir(up, &parent) || SameEntry(parent, here)) return false;
-    here = parent;
-  }
 }
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "platform/system.h"
+#include "platform/running_program.h"
 #include "platform/ui.h"
 
 namespace platform {

@@ -31,13 +31,15 @@ Worker::Worker(Worker&& other) noexcept = default;
 
 Worker& Worker::operator=(Worker&& other) noexcept {
   if (this != &other) {
-    Join();
+    // A join fails only for a thread that is not joinable, which then
+    // holds nothing to wait for.
+    (void)Join();
     state_ = std::move(other.state_);
   }
   return *this;
 }
 
-Worker::~Worker() { Join(); }
+Worker::~Worker() { (void)Join(); }
 
 int Worker::Start(Function function, void* argument, Worker* worker) {
   auto state = std::make_unique<State>();

@@ -20,19 +20,14 @@ int AppendFile::Open(const std::string& path, AppendMode mode, AppendFile* file)
   return 0;
 }
 
-bool AppendFile::Write(const char* data, std::size_t size) {
-  return Written(handle_.valid() && WriteAll(handle_, data, size));
+int AppendFile::Write(const char* data, std::size_t size) {
+  return handle_.valid() ? WriteAll(handle_, data, size) : ERROR_INVALID_HANDLE;
 }
 
-bool AppendFile::Write(const char* head, std::size_t head_size, const char* rest,
-                       std::size_t rest_size) {
-  return Written(handle_.valid() && WriteAll(handle_, head, head_size, rest, rest_size));
-}
-
-// Taken at once, while the failed call's code is still the last one.
-bool AppendFile::Written(bool ok) {
-  if (!ok) error_ = handle_.valid() ? win32::LastError() : ERROR_INVALID_HANDLE;
-  return ok;
+int AppendFile::Write(const char* head, std::size_t head_size, const char* rest,
+                      std::size_t rest_size) {
+  return handle_.valid() ? WriteAll(handle_, head, head_size, rest, rest_size)
+                         : ERROR_INVALID_HANDLE;
 }
 
 }  // namespace platform

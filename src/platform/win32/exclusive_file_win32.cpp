@@ -44,12 +44,11 @@ int CreateExclusiveFile(const std::string& folder, const std::string& prefix,
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
       return error;
     }
-    const bool written = WriteAll(file, bytes.data(), bytes.size());
-    const int write_error = win32::LastError();
-    const bool closed = file.Close();
-    if (!written || !closed) {
+    const int write_error = WriteAll(file, bytes.data(), bytes.size());
+    const int close_error = file.Close();
+    if (write_error != 0 || close_error != 0) {
       ::DeleteFileW(wide_candidate.c_str());
-      return write_error != 0 ? write_error : ERROR_WRITE_FAULT;
+      return write_error != 0 ? write_error : close_error;
     }
     *path = candidate;
     return 0;

@@ -82,32 +82,39 @@ bool PathExists(const std::string& path) {
   return _waccess(win32::Wide(path).c_str(), 0) == 0;
 }
 
-std::string GetCurrentDir() {
+int GetCurrentDir(std::string* dir) {
+  dir->clear();
   std::vector<wchar_t> buffer(kPathBufferSize, L'\0');
   DWORD length = ::GetCurrentDirectoryW(kPathBufferSize, buffer.data());
-  if (length == 0) return std::string();
+  if (length == 0) return win32::LastError();
   if (length >= kPathBufferSize) {
     // Too long for the usual buffer: the answer is the size needed,
     // terminator included. Read it whole rather than report a failure.
     buffer.assign(length, L'\0');
     length = ::GetCurrentDirectoryW(length, buffer.data());
-    if (length == 0 || length >= buffer.size()) return std::string();
+    if (length == 0) return win32::LastError();
+    // It changed meanwhile and grew again.
+    if (length >= buffer.size()) return ERROR_FILENAME_EXCED_RANGE;
   }
-  return win32::Utf8(buffer.data(), length);
+  *dir = win32::Utf8(buffer.data(), length);
+  return 0;
 }
 
-bool SetCurrentDir(const std::string& path) {
-  return ::SetCurrentDirectoryW(win32::Wide(path).c_str()) != FALSE;
+int SetCurrentDir(const std::string& path) {
+  return ::SetCurrentDirectoryW(win32::Wide(path).c_str()) ? 0 : win32::LastError();
 }
 
-std::string FullPathName(const std::string& path) {
-  if (path.empty()) return std::string();
+int FullPathName(const std::string& path, std::string* full) {
+  full->clear();
+  if (path.empty()) return kErrorBadPathname;
   wchar_t buffer[kPathBufferSize] = {};
   const DWORD length =
       ::GetFullPathNameW(win32::Wide(path).c_str(), kPathBufferSize, buffer, nullptr);
+  if (length == 0) return win32::LastError();
   // On overflow the answer is the size needed, larger than the buffer.
-  if (length == 0 || length >= kPathBufferSize) return std::string();
-  return win32::Utf8(buffer, length);
+  if (length >= kPathBufferSize) return ERROR_FILENAME_EXCED_RANGE;
+  *full = win32::Utf8(buffer, length);
+  return 0;
 }
 
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
@@ -146,7 +153,8 @@ std::string FindEntry(const std::string& path) {
   // search never answers with a "." entry; a path that resolves to a root
   // ("C:\.") keeps its trailing separator and, like a root in a search,
   // finds nothing.
-  const std::string full = FullPathName(path);
+  std::string full;
+  if (FullPathName(path, &full) != 0) return std::string();
   const std::size_t cut = full.find_last_of("\\/");
   if (cut == std::string::npos || cut + 1 == full.size()) return std::string();
   WIN32_FIND_DATAW found;
@@ -158,20 +166,22 @@ std::string FindEntry(const std::string& path) {
   return full.substr(0, cut + 1) + win32::Utf8(found.cFileName, wcslen(found.cFileName));
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes,
+int WriteWholeFile(const std::string& path, const std::string& bytes,
                     bool executable) {
   // CREATE_NEW: an entry that appeared since the caller chose the name is
   // never overwritten. Windows has no execute bit; `executable` is unused.
   const std::wstring wide_path = win32::Wide(path);
   Handle file(win32::FromHandle(::CreateFileW(wide_path.c_str(), GENERIC_WRITE, 0, nullptr,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
-  if (!file.valid()) return false;
-  const bool ok = WriteAll(file, bytes.data(), bytes.size());
-  if (file.Close() && ok) return true;
+  if (!file.valid()) return win32::LastError();
+  int error = WriteAll(file, bytes.data(), bytes.size());
+  const int close_error = file.Close();
+  if (error == 0) error = close_error;
+  if (error == 0) return 0;
   // A cut-off file must not stay behind: a script that ends inside a path
   // could name a folder above the one meant.
   ::DeleteFileW(wide_path.c_str());
-  return false;
+  return error;
 }
 
 int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
@@ -220,5 +230,8 @@ int ShortPathName(const std::string& path, std::string* short_path) {
   if (error == 0) *short_path = win32::Utf8(wide);
   return error;
 }
+
+char PathSeparator() { return '\\'; }
+char ForeignSeparator() { return '/'; }
 
 }  // namespace platform

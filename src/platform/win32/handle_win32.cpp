@@ -4,8 +4,8 @@
 
 namespace platform {
 
-bool CloseNative(std::intptr_t value) {
-  return ::CloseHandle(win32::ToHandle(value)) != FALSE;
+int CloseNative(std::intptr_t value) {
+  return ::CloseHandle(win32::ToHandle(value)) ? 0 : win32::LastError();
 }
 
 }  // namespace platform

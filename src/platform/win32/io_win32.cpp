@@ -19,27 +19,33 @@ bool WriteOnce(HANDLE target, const char* data, DWORD size, DWORD* written, DWOR
       return false;
     }
   }
-  if (::WriteFile(target, data, size, written, nullptr) && *written > 0) return true;
+  if (::WriteFile(target, data, size, written, nullptr)) {
+    if (*written > 0) return true;
+    // Nothing taken without a failure: the last error says nothing.
+    *error = ERROR_WRITE_FAULT;
+    return false;
+  }
   *error = ::GetLastError();
   return false;
 }
 
 }  // namespace
 
-long ReadSome(const Handle& handle, char* buffer, std::size_t size, int* error) {
+int ReadSome(const Handle& handle, char* buffer, std::size_t size, std::size_t* count) {
+  *count = 0;
   DWORD read = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, kLargestTransfer));
   if (!::ReadFile(win32::ToHandle(handle.get()), buffer, wanted, &read, nullptr)) {
     // ERROR_BROKEN_PIPE is the usual end of a child's output: every write
     // end is closed. It is reported as a failure like any other; callers
     // stop reading either way.
-    *error = win32::LastError();
-    return -1;
+    return win32::LastError();
   }
-  return static_cast<long>(read);
+  *count = read;
+  return 0;
 }
 
-bool WriteAll(const Handle& handle, const char* data, std::size_t size) {
+int WriteAll(const Handle& handle, const char* data, std::size_t size) {
   HANDLE target = win32::ToHandle(handle.get());
   // Consoles before Windows 8 take at most a few tens of kilobytes per
   // write and refuse more with ERROR_NOT_ENOUGH_MEMORY; the limit found is
@@ -50,19 +56,20 @@ bool WriteAll(const Handle& handle, const char* data, std::size_t size) {
     DWORD written = 0;
     DWORD error = 0;
     if (!WriteOnce(target, data, piece, &written, &error)) {
-      if (error != ERROR_NOT_ENOUGH_MEMORY || piece == 1) return false;
+      if (error != ERROR_NOT_ENOUGH_MEMORY || piece == 1) return static_cast<int>(error);
       limit = piece / 2;
       continue;
     }
     data += written;
     size -= written;
   }
-  return true;
+  return 0;
 }
 
-bool WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
-              std::size_t rest_size) {
-  return WriteAll(handle, head, head_size) && WriteAll(handle, rest, rest_size);
+int WriteAll(const Handle& handle, const char* head, std::size_t head_size, const char* rest,
+             std::size_t rest_size) {
+  if (const int error = WriteAll(handle, head, head_size)) return error;
+  return WriteAll(handle, rest, rest_size);
 }
 
 StdOutState GetStdOutput(Handle* out, int* error) {
@@ -87,7 +94,8 @@ void CloseStdOutput(Handle* out) {
   // GetStdHandle from answering a value the system may have given since to
   // another object (the log file).
   ::SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
-  out->Close();
+  // The relay has reported every failed echo already.
+  (void)out->Close();
 }
 
 EchoingReader::EchoingReader(const Handle& source, const Handle* echo,
@@ -96,12 +104,10 @@ EchoingReader::EchoingReader(const Handle& source, const Handle* echo,
 
 EchoingReader::~EchoingReader() = default;
 
-long EchoingReader::Next(char* buffer, std::size_t size, int* error) {
-  const long n = ReadSome(source_, buffer, size, error);
-  if (n > 0 && echo_ != nullptr && !WriteAll(*echo_, buffer, static_cast<std::size_t>(n))) {
-    echo_ = nullptr;
-  }
-  return n;
+int EchoingReader::Next(char* buffer, std::size_t size, std::size_t* count) {
+  const int error = ReadSome(source_, buffer, size, count);
+  if (*count > 0 && echo_ != nullptr && WriteAll(*echo_, buffer, *count) != 0) echo_ = nullptr;
+  return error;
 }
 
 void SetIoFaultHookForTesting(IoFaultHook hook) { g_fault_hook = hook; }

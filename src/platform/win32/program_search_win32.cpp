@@ -1,9 +1,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/fs.h"
 #include "platform/program_search.h"
-#include "platform/system.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
@@ -67,21 +67,6 @@ std::string FindProgram(const std::string& program, const std::string& launcher_
     if (IsFile(path)) return path;
   }
   return std::string();
-}
-
-std::string SystemTextToUtf8(const std::string& text) {
-  if (text.empty()) return text;
-  const int size = static_cast<int>(text.size());
-  const int wide_size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  if (wide_size <= 0) return text;
-  std::vector<wchar_t> wide(static_cast<std::size_t>(wide_size));
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wide_size);
-  const int out_size =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
-  if (out_size <= 0) return text;
-  std::string out(static_cast<std::size_t>(out_size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, &out[0], out_size, nullptr, nullptr);
-  return out;
 }
 
 }  // namespace platform

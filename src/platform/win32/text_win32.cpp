@@ -72,7 +72,7 @@ char32_t FirstUnholdable(const std::string& utf8) {
 
 std::size_t NativeLength(const std::string& utf8) { return win32::Wide(utf8).size(); }
 
-bool WriteStdText(StdStream stream, const std::string& text) {
+int WriteStdText(StdStream stream, const std::string& text) {
   std::string utf8;
   utf8.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -87,7 +87,8 @@ bool WriteStdText(StdStream stream, const std::string& text) {
   const bool console = valid && ::GetConsoleMode(handle, &mode) != FALSE;
   switch (win32::ChooseStreamWrite(valid, type, console)) {
     case win32::StreamWrite::kNone:
-      return false;
+      // No stream: GetStdHandle answers null without setting an error.
+      return ERROR_INVALID_HANDLE;
     case win32::StreamWrite::kConsoleWide: {
       const std::wstring wide = win32::Wide(utf8);
       std::size_t done = 0;
@@ -95,13 +96,13 @@ bool WriteStdText(StdStream stream, const std::string& text) {
         // Large console writes fail before Windows 8; a piece at a time.
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
         DWORD written = 0;
-        if (!::WriteConsoleW(handle, wide.data() + done, piece, &written, nullptr) ||
-            written == 0) {
-          return false;
+        if (!::WriteConsoleW(handle, wide.data() + done, piece, &written, nullptr)) {
+          return win32::LastError();
         }
+        if (written == 0) return ERROR_WRITE_FAULT;
         done += written;
       }
-      return true;
+      return 0;
     }
     case win32::StreamWrite::kCodePageBytes: {
       const std::string bytes = ToSystemText(utf8);
@@ -109,16 +110,31 @@ bool WriteStdText(StdStream stream, const std::string& text) {
       while (done < bytes.size()) {
         DWORD written = 0;
         if (!::WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                         &written, nullptr) ||
-            written == 0) {
-          return false;
+                         &written, nullptr)) {
+          return win32::LastError();
         }
+        if (written == 0) return ERROR_WRITE_FAULT;
         done += written;
       }
-      return true;
+      return 0;
     }
   }
-  return false;
+  return ERROR_INVALID_HANDLE;
+}
+
+std::string SystemTextToUtf8(const std::string& text) {
+  if (text.empty()) return text;
+  const int size = static_cast<int>(text.size());
+  const int wide_size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (wide_size <= 0) return text;
+  std::vector<wchar_t> wide(static_cast<std::size_t>(wide_size));
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wide_size);
+  const int out_size =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
+  if (out_size <= 0) return text;
+  std::string out(static_cast<std::size_t>(out_size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, &out[0], out_size, nullptr, nullptr);
+  return out;
 }
 
 }  // namespace platform

@@ -19,7 +19,7 @@
 #include "common/command_line.h"
 #include "env/env_calls.h"
 #include "log/time_stamp.h"
-#include "platform/system.h"
+#include "platform/error_codes.h"
 #include "support/e2e_support.h"
 
 namespace kbtest {
@@ -275,7 +275,7 @@ TEST_F(PosixLauncher, FullDeviceForTheLogLosesNothingOnTheConsole) {
   EXPECT_EQ(r.exit_code, 2);
   // Beside the child's output, one line says that the log is lost.
   const std::string warning =
-      "WARNING: the log file /dev/full cannot be written: " + platform::SystemErrorText(ENOSPC) +
+      "WARNING: the log file /dev/full cannot be written: " + platform::ErrorText(ENOSPC) +
       " (error " + std::to_string(ENOSPC) + "); the run goes on without it\n";
   EXPECT_EQ(r.output.find(warning), 0u) << r.output.substr(0, 200);
   EXPECT_EQ(r.output.size(), 50000u + warning.size());

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "platform/program_search.h"
+#include "platform/text.h"
 #include "support/e2e_support.h"
 
 namespace {

@@ -1,5 +1,4 @@
-// The pipe that carries a child's output, the launcher's own standard
-// output. Reads and writes on the handles are in io.h, the child itself in
+// The pipe that carries a child's output. Reads and writes on the handles are in io.h, the child itself in
 // child.h, the signal scope in signal_scope.h, the worker thread in
 // worker.h.
 //
@@ -20,10 +19,10 @@ struct Pipe {
 // ends inheritable (security attributes with the inherit flag set). POSIX:
 // both ends close-on-exec; the child gets the write end only through its
 // standard output and standard error. Returns 0 or the system error code.
-int CreateChildPipe(Pipe* pipe);
+[[nodiscard]] int CreateChildPipe(Pipe* pipe);
 
 // Stops a handle from being inherited by children. Returns 0 or the system
 // error code. POSIX: already so, always 0.
-int MakeNotInheritable(const Handle& handle);
+[[nodiscard]] int MakeNotInheritable(const Handle& handle);
 
 }  // namespace platform

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/process.h"
+#include "platform/pipe.h"
 
 namespace platform {
 namespace {

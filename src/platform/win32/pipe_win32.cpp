@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "platform/pipe.h"
 
 #include "platform/win32/windows_api.h"
 
