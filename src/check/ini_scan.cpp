@@ -27,19 +27,11 @@ std::vector<std::size_t> LinesWithUtf8Sequences(const std::string& bytes) {
       marked = false;
       continue;
     }
-    // A lead byte followed by as many continuation bytes as it announces.
-    const std::size_t follow = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2
-                               : c >= 0xF0 && c <= 0xF4                ? 3
-                                                                       : 0;
-    std::size_t n = 0;
-    while (n < follow && i + 1 + n < bytes.size() &&
-           (static_cast<unsigned char>(bytes[i + 1 + n]) & 0xC0) == 0x80) {
-      ++n;
-    }
-    if (follow > 0 && n == follow) {
+    const std::size_t length = Utf8SequenceLength(bytes, i);
+    if (length > 1) {
       if (!marked) lines.push_back(number);
       marked = true;
-      i += 1 + follow;
+      i += length;
     } else {
       ++i;
     }

@@ -7,38 +7,6 @@ namespace kb {
 namespace check {
 namespace {
 
-// Length of the valid UTF-8 sequence at text[i], or 0.
-std::size_t Utf8Length(const std::string& text, std::size_t i) {
-  const unsigned char lead = static_cast<unsigned char>(text[i]);
-  std::size_t length;
-  unsigned long code;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    const unsigned char c = static_cast<unsigned char>(text[i + k]);
-    if ((c & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (c & 0x3F);
-  }
-  // Overlong forms, surrogates and values past U+10FFFF are not valid.
-  if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) || code > 0x10FFFF ||
-      (code >= 0xD800 && code <= 0xDFFF)) {
-    return 0;
-  }
-  return length;
-}
-
 std::string Escape(unsigned value) {
   char buffer[8];
   std::snprintf(buffer, sizeof buffer, "\\u%04x", value);
@@ -95,7 +63,7 @@ std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    const std::size_t length = Utf8Length(text, i);
+    const std::size_t length = Utf8SequenceLength(text, i);
     if (length == 0) {
       // A JSON string holds characters, not bytes: a byte that is not
       // UTF-8 has no character of its own. argv_hex keeps the bytes.

@@ -79,4 +79,35 @@ std::string IntToString(long long value) {
   return buffer;
 }
 
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  std::size_t length;
+  unsigned long code;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    const unsigned char c = static_cast<unsigned char>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (c & 0x3F);
+  }
+  // Overlong forms, surrogates and values past U+10FFFF are not valid.
+  if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) || code > 0x10FFFF ||
+      (code >= 0xD800 && code <= 0xDFFF)) {
+    return 0;
+  }
+  return length;
+}
+
 }  // namespace kb

@@ -2,6 +2,7 @@
 // positions are byte counts; "lower case" always means ASCII A-Z only.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace kb {
@@ -27,6 +28,11 @@ std::string RemoveAll(std::string text, const std::string& piece);
 
 // Text before the last occurrence of `c`; empty when there is none.
 std::string BeforeLast(const std::string& text, char c);
+
+// Length of the valid UTF-8 sequence that starts at text[i] (1 for ASCII),
+// or 0 when the bytes there are no valid UTF-8: a stray continuation byte,
+// a cut sequence, an overlong form, a surrogate or a value past U+10FFFF.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t i);
 
 // Decimal form of a signed 32-bit value (the "%d" format).
 std::string IntToString(long long value);
