@@ -102,7 +102,7 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
               const IniScan& scan, Report* report) {
   DataControl values(ParseOptions(arg_line));
   values.GetProperties(file);
-  for (const char* key : {kKeyStartDir, kKeyLauncherCmd, kKeyLauncherArgs}) {
+  for (const char* key : {kKeyStartDir, kKeyStdin, kKeyLauncherCmd, kKeyLauncherArgs}) {
     report->keys.push_back(ReadLaunchKey(&values, platform, key, file, scan));
   }
   const bool java_read = report->keys.back().value.empty();
@@ -346,6 +346,15 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     }
   }
 
+  // Read before the command, as the launch reads it, so that its override
+  // is not passed on to the child.
+  const std::string input = options.GetConfigValue(tag, kKeyStdin, config);
+  const bool inherit_input = EqualsNoCase(input, kStdinInherit);
+  if (!inherit_input && !input.empty() && input != kPresentButEmpty && !EqualsNoCase(input, "none")) {
+    AddFinding(report, Severity::kWarning, "stdin-value", config, scan.LookupLine(tag, kKeyStdin),
+               "stdin=" + input + " is neither inherit nor none: the child gets no input");
+  }
+
   DescribeGuard(tag, config, report);
   PredictCommand(&options, tag, config, report->kind, report);
   if (options.ReplacementLimitReached()) {
@@ -356,6 +365,12 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
                "placeholders would make a value more than " +
                    IntToString(static_cast<long long>(kMaxReplacementGrowth)) +
                    " characters longer: the launch ends with -103");
+  }
+  if (inherit_input && (report->runner == "hidden" || report->runner == "uninstall" ||
+                        report->kind != kKindConsole)) {
+    AddFinding(report, Severity::kNote, "stdin-no-effect", config, scan.LookupLine(tag, kKeyStdin),
+               "stdin=inherit has no effect here: only the console launcher's relayed run passes "
+               "its input on, never a hidden (-noconsole), uninstall or windowed run");
   }
   if (report->runner == "uninstall") {
     report->working_folder = GetDataLocation(std::string());

@@ -29,6 +29,10 @@ inline constexpr char kPlatformWx6[] = "wx6";
 
 // Configuration keys.
 inline constexpr char kKeyStartDir[] = "startdir";
+// "inherit": the relayed child reads the launcher's own standard input;
+// absent, empty or "none": it gets no input.
+inline constexpr char kKeyStdin[] = "stdin";
+inline constexpr char kStdinInherit[] = "inherit";
 inline constexpr char kKeyLauncherCmd[] = "launchercmd";
 inline constexpr char kKeyLauncherArgs[] = "launcherargs";
 inline constexpr char kKeyJavaArgsPrefix[] = "JavaArgs_";

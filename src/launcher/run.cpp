@@ -115,6 +115,9 @@ int Run::start() {
   const std::string start_dir = options.GetConfigValue(platform_tag, kKeyStartDir, ini_file);
   if (options.ReplacementLimitReached()) return PropertiesFailed(&options);
   ApplyStartDir(start_dir, launcher_directory_);
+  inherit_input_ = EqualsNoCase(options.GetConfigValue(platform_tag, kKeyStdin, ini_file),
+                                kStdinInherit);
+  if (options.ReplacementLimitReached()) return PropertiesFailed(&options);
 
   MutexObj guard(platform_tag, ini_file, SystemOutlets().box);
   if (guard.IsRunning(options.autorun) == kExitAlreadyRunning) return kExitAlreadyRunning;
@@ -191,7 +194,10 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
   int result;
   if (options.IsConsole() == 1) {
     if (trace_) LogInfo("Launcher::Run::start::Run with stdout", command_line);
-    result = ExeandDisplay(kind_, child.show_window, command_line);
+    // Only the console launcher's relayed run passes its input on: a
+    // windowed launcher has none to give.
+    result = ExeandDisplay(kind_, child.show_window, command_line,
+                           inherit_input_ && kind_ == kKindConsole);
   } else {
     if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
     result = ExeandWait(command_line);

@@ -44,6 +44,8 @@ class Run {
   std::string launcher_directory_;
   std::string argument_line_;
   int kind_;
+  // "stdin=inherit": the relayed child reads the launcher's input.
+  bool inherit_input_ = false;
   int trace_;
   std::string temp_location_;  // never assigned: uninstall runs fall back
 };

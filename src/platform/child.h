@@ -28,6 +28,10 @@ struct StartOptions {
   // standard input on Windows: STARTF_USESTDHANDLES). When null: the child
   // keeps the launcher's standard handles.
   const Handle* std_output = nullptr;
+  // With std_output set: the child's standard input instead of none.
+  // Windows: the child gets an inheritable duplicate; POSIX: it is put on
+  // descriptor 0. The caller keeps its own handle.
+  const Handle* std_input = nullptr;
   ShowWindow show = ShowWindow::kHide;
   // POSIX: start the child in a new session so that it outlives the
   // launcher and its terminal. Windows: no effect.

@@ -43,6 +43,13 @@ enum class StdOutState { kValid, kInvalid, kNull };
 // descriptor 1 when it is open, else kInvalid with EBADF; never kNull.
 StdOutState GetStdOutput(Handle* out, int* error);
 
+// A copy of the launcher's own standard input for a child to read, whatever
+// it is (console, terminal, pipe, file). Returns 0, or the system error
+// code when there is none to copy. Windows: a duplicate of
+// GetStdHandle(STD_INPUT_HANDLE), ERROR_INVALID_HANDLE when that is null or
+// invalid. POSIX: a close-on-exec duplicate of descriptor 0.
+[[nodiscard]] int GetStdInput(Handle* in);
+
 // Closes the launcher's standard output for good, as the relay does when it
 // ends: whoever reads it sees its end while the launcher still runs.
 // Windows: closes the handle GetStdOutput gave (the process's own standard

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/constants.h"
+#include "common/text.h"
 #include "log/log.h"
 #include "log/relay_log.h"
 #include "platform/handle.h"
@@ -90,7 +91,7 @@ platform::StartOptions HiddenNoInheritance() {
 
 }  // namespace
 
-int ExeandDisplay(int kind, bool show_window, std::string command_line) {
+int ExeandDisplay(int kind, bool show_window, std::string command_line, bool inherit_input) {
   platform::Pipe pipe;
   int error = platform::CreateChildPipe(&pipe);
   if (error != 0) {
@@ -103,6 +104,17 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
   platform::StartOptions options;
   options.inherit_handles = true;
   options.std_output = &pipe.write;
+  platform::Handle input;
+  if (inherit_input) {
+    error = platform::GetStdInput(&input);
+    if (error == 0) {
+      options.std_input = &input;
+    } else {
+      LogWarning(kTagDisplayStdInput,
+                 "no standard input to pass on (error " + IntToString(error) +
+                     "): the child gets none");
+    }
+  }
   options.show = show_window ? platform::ShowWindow::kShow : platform::ShowWindow::kHide;
   // The scope spans the start and the relay: the child runs for all of it.
   platform::ChildSignalScope signals;
@@ -115,6 +127,8 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line) {
     return -1;
   }
   signals.Watch(child);
+  // The child holds its own copy of the input now.
+  (void)input.Close();
   // Our copy of the write end must go, or the pipe would never report its
   // end once the child has finished.
   if (pipe.write.Close() != 0) {

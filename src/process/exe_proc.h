@@ -20,6 +20,7 @@ inline constexpr char kTagDisplayStdInvalid[] =
 inline constexpr char kTagDisplayStdNull[] = "ExeProc::ExeandDisplay::GetStdHandle::NULL";
 inline constexpr char kTagDisplayWait[] = "ExeProc::ExeandDisplay::WaitForSingleObject";
 inline constexpr char kTagDisplayExitCode[] = "ExeProc::ExeandDisplay::GetExitCodeProcess";
+inline constexpr char kTagDisplayStdInput[] = "ExeProc::ExeandDisplay::GetStdHandle::input";
 inline constexpr char kTagReadFromPipe[] = "ExeProc::ReadFromPipe";
 inline constexpr char kTextStandardOutput[] = "Standard output";
 inline constexpr char kTextClosingHandleFailed[] = "Closing handle failed";
@@ -51,7 +52,12 @@ inline constexpr unsigned kRelayChunkSize = 64 * 1024;
 // puts /dev/null on descriptor 1 instead of closing it, since a closed
 // descriptor 1 would be taken by the next file opened (the log) and stray
 // output would land there.
-int ExeandDisplay(int kind, bool show_window, std::string command_line);
+//
+// With inherit_input set the child reads the launcher's own standard input;
+// otherwise it gets none. When there is no input to pass on, the log gets a
+// WARNING and the child gets none.
+int ExeandDisplay(int kind, bool show_window, std::string command_line,
+                  bool inherit_input = false);
 
 // Starts the child hidden, inheriting nothing, and waits for it. Returns
 // its exit code, or -1 when it cannot be created or the wait fails.

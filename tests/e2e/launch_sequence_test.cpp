@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/command_line.h"
 #include "platform/fs.h"
+#include "platform/io.h"
+#include "platform/pipe.h"
 #include "support/e2e_support.h"
 
 namespace kbtest {
@@ -141,6 +144,55 @@ TEST_F(LaunchSequence, StartFolderCases) {
     const RunResult r = Launch("-nocleanup");
     EXPECT_NE(r.output.find("CWD=" + c.expected_cwd), std::string::npos)
         << c.name << ": " << r.output;
+  }
+}
+
+// What the launcher's own standard input is in a row of the input table.
+enum class InputKind { kPipe, kFile };
+
+struct InputCase {
+  const char* label;
+  const char* stdin_line;  // the configuration's line, or ""
+  const char* args;
+  InputKind kind;
+  bool child_reads_it;
+};
+
+TEST_F(LaunchSequence, StandardInputReachesTheChildOnlyWhenInherited) {
+  const std::string text = "first line\nsecond\n";
+  const InputCase cases[] = {
+      {"inherit: a pipe", "stdin=inherit\n", "", InputKind::kPipe, true},
+      {"inherit in any letter case: a file", "stdin=Inherit\n", "", InputKind::kFile, true},
+      {"override on the command line", "stdin=none\n", "-stdin inherit", InputKind::kPipe, true},
+      {"absent: no input", "", "", InputKind::kPipe, false},
+      {"none: no input", "stdin=none\n", "", InputKind::kFile, false},
+  };
+  Install();
+  for (const InputCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+             "\nlauncherargs=--tc-stdin\n" + c.stdin_line);
+    platform::Handle input;
+    if (c.kind == InputKind::kPipe) {
+      platform::Pipe pipe;
+      ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
+      // Neither end may reach the launcher by plain inheritance: a write end
+      // it held would keep the child from ever seeing the input's end.
+      ASSERT_EQ(platform::MakeNotInheritable(pipe.read), 0);
+      ASSERT_EQ(platform::MakeNotInheritable(pipe.write), 0);
+      ASSERT_EQ(platform::WriteAll(pipe.write, text.data(), text.size()), 0);
+      ASSERT_EQ(pipe.write.Close(), 0);
+      input = std::move(pipe.read);
+    } else {
+      WriteFile(dir_ / "input.txt", text);
+      ASSERT_EQ(platform::OpenRegularFile(dir_ / "input.txt", &input, nullptr), 0);
+    }
+    const RunResult r = kbtest::Run(LaunchLine(c.args), &input);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(r.output.find("STDIN=" + text + "\n") != std::string::npos, c.child_reads_it)
+        << r.output;
+    // The option is the launcher's: never passed on as an argument.
+    EXPECT_EQ(r.output.find("ARG=-stdin"), std::string::npos) << r.output;
   }
 }
 

@@ -157,7 +157,7 @@ std::vector<std::string> ListDir(const std::string& path) {
   return names;
 }
 
-RunResult Run(const std::string& command_line) {
+RunResult Run(const std::string& command_line, const platform::Handle* input) {
   RunResult result;
   platform::Pipe pipe;
   if (platform::CreateChildPipe(&pipe) != 0) return result;
@@ -165,6 +165,7 @@ RunResult Run(const std::string& command_line) {
   platform::StartOptions options;
   options.inherit_handles = true;
   options.std_output = &pipe.write;
+  options.std_input = input;
   platform::Child child;
   if (platform::StartChild(command_line, options, &child) != 0) return result;
   result.started = true;

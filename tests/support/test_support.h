@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handle.h"
+
 namespace kbtest {
 
 // True on the Windows build (native separator "\\").
@@ -84,7 +86,8 @@ struct RunResult {
 };
 // Runs a command line (the program's own rules: MS C runtime splitting on
 // both builds) in the current folder and environment, capturing its output.
-RunResult Run(const std::string& command_line);
+// With input given, the program reads it as its standard input (else none).
+RunResult Run(const std::string& command_line, const platform::Handle* input = nullptr);
 
 // What the log must hold for relayed bytes, worked out byte by byte: every
 // line feed not preceded by a carriage return gets one.

@@ -25,6 +25,9 @@
 //   --tc-grandchild=MS    starts a copy of itself with --tc-quiet
 //                         --tc-sleep=MS that inherits standard output and
 //                         standard error, and does not wait for it
+//   --tc-stdin            reads standard input to its end and prints
+//                         "STDIN=<bytes>\n", or "STDIN failed\n" when the
+//                         read fails (no input at all)
 //   --tc-close-stdout     closes its standard output, then goes on
 //   --tc-exit=N           exits with N at once (decimal, or 0x hex; a value
 //                         of 2^31 or more gives the same 32-bit status)
@@ -139,6 +142,7 @@ int main(int argc, char** argv) {
   // The C runtime would turn every "\n" into "\r\n".
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
 #endif
   bool quiet = false;
   for (int i = 1; i < argc; ++i) quiet = quiet || std::strcmp(argv[i], "--tc-quiet") == 0;
@@ -180,6 +184,12 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(Number(value)));
     } else if (StartsWith(argument, "--tc-grandchild=", &value)) {
       StartGrandchild(value);
+    } else if (argument == "--tc-stdin") {
+      std::string input;
+      char chunk[4096];
+      std::size_t n = 0;
+      while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) input.append(chunk, n);
+      Out(std::ferror(stdin) ? std::string("STDIN failed\n") : "STDIN=" + input + "\n");
     } else if (argument == "--tc-close-stdout") {
       Flush();
       std::fclose(stdout);

@@ -37,8 +37,13 @@ class SpawnSetup {
     int rc = 0;
     if (options.std_output != nullptr) {
       const int out = static_cast<int>(options.std_output->get());
-      // As on Windows, a redirected child gets no usable standard input.
-      rc = ::posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
+      if (options.std_input != nullptr) {
+        rc = ::posix_spawn_file_actions_adddup2(
+            &actions_, static_cast<int>(options.std_input->get()), 0);
+      } else {
+        // As on Windows, a redirected child gets no usable standard input.
+        rc = ::posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
+      }
       if (rc == 0) rc = ::posix_spawn_file_actions_adddup2(&actions_, out, 1);
       if (rc == 0) rc = ::posix_spawn_file_actions_adddup2(&actions_, out, 2);
       if (rc != 0) return rc;

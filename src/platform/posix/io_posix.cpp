@@ -159,6 +159,13 @@ StdOutState GetStdOutput(Handle* out, int* error) {
   return StdOutState::kValid;
 }
 
+int GetStdInput(Handle* in) {
+  const int fd = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+  if (fd < 0) return errno;
+  *in = Handle(fd);
+  return 0;
+}
+
 void CloseStdOutput(Handle* out) {
   if (!out->valid()) return;  // nothing was taken over
   // The relay has reported every failed echo already; descriptor 1 is

@@ -55,9 +55,21 @@ int StartChild(const std::string& command_line, const StartOptions& options,
   startup.cb = kStartupInfoSize;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = options.show == ShowWindow::kShow ? SW_SHOW : SW_HIDE;
+  // The child's copy of its input: inheritable, and ours to close once the
+  // child has its own.
+  Handle input;
   if (options.std_output != nullptr) {
     startup.dwFlags |= STARTF_USESTDHANDLES;
     startup.hStdInput = nullptr;
+    if (options.std_input != nullptr) {
+      HANDLE copy = nullptr;
+      if (!::DuplicateHandle(::GetCurrentProcess(), win32::ToHandle(options.std_input->get()),
+                             ::GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+        return win32::LastError();
+      }
+      input = Handle(win32::FromHandle(copy));
+      startup.hStdInput = copy;
+    }
     startup.hStdOutput = win32::ToHandle(options.std_output->get());
     startup.hStdError = startup.hStdOutput;
   }

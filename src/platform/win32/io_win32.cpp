@@ -88,6 +88,19 @@ StdOutState GetStdOutput(Handle* out, int* error) {
   return StdOutState::kValid;
 }
 
+int GetStdInput(Handle* in) {
+  HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  if (input == nullptr || input == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
+  HANDLE copy = nullptr;
+  // A copy, so that the launcher's own handle is never closed through it.
+  if (!::DuplicateHandle(::GetCurrentProcess(), input, ::GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+    return win32::LastError();
+  }
+  *in = Handle(win32::FromHandle(copy));
+  return 0;
+}
+
 void CloseStdOutput(Handle* out) {
   if (!out->valid()) return;
   // The process's own handle is closed; forgetting it as well keeps a later

@@ -238,6 +238,19 @@ TEST_F(PosixLauncher, InheritedIgnoredSignalsStayIgnored) {
   }
 }
 
+// The terminal row of the input table (pipes and files are in the
+// launch sequence's): `script` gives the launcher a terminal and types a
+// line, then the end of input, into it.
+TEST_F(PosixLauncher, InheritedTerminalInputReachesTheChild) {
+  if (::access("/usr/bin/script", X_OK) != 0) GTEST_SKIP() << "no script(1)";
+  const std::string exe = Configure("--tc-quiet --tc-stdin\nstdin=inherit");
+  const std::string out = dir_ / "terminal.txt";
+  const pid_t shell = StartShell("printf 'typed\\n\\004' | /usr/bin/script -qec '" + exe +
+                                 "' /dev/null > '" + out + "'");
+  EXPECT_EQ(WaitStatus(shell), 0);
+  EXPECT_NE(ReadFile(out).find("STDIN=typed\r\n"), std::string::npos) << ReadFile(out);
+}
+
 TEST_F(PosixLauncher, ChildKilledBySignalGives128PlusTheSignal) {
   Install();
   WriteIni(std::string(kSection) + "launchercmd=/bin/sh\nlauncherargs=-c \"kill -9 $$\"\n");
