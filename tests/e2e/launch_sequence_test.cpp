@@ -187,7 +187,7 @@ TEST_F(LaunchSequence, PlaceholdersFromPropertiesAndAMasterFile) {
 TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
   namespace fs = std::filesystem;
   Install();
-  const std::string logs = Join(dir_ / "logs", "");
+  const std::string logs = dir_ / "logs";
   const std::string outside = Join(dir_ / "elsewhere", "target.log");
   // Oldest first by their numbers. Their text order and their file times
   // (set newest for the oldest name) both say otherwise.
@@ -232,7 +232,7 @@ TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
     std::error_code ec;
     fs::remove_all(fs::u8path(logs), ec);
     MakeDirs(logs);
-    MakeDirs(Join(dir_ / "elsewhere", ""));
+    MakeDirs(dir_ / "elsewhere");
     WriteFile(outside, "x");
     const auto now = fs::file_time_type::clock::now();
     for (std::size_t i = 0; i < own.size(); ++i) {
