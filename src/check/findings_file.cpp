@@ -274,7 +274,9 @@ void CheckMaster(const IniScan& scan, Report* report) {
   const MasterFile& master = report->master;
   if (!master.named) return;
   const std::size_t line = scan.LineOf(kSectionProperties, kKeyMasterProp);
-  if (!master.found) {
+  // An empty MASTERPROP names no file: it is the way to have <WORKINGDIR>
+  // and <LAUNCHERDIR> without one, so there is nothing to miss.
+  if (!master.found && !TrimWhitespace(master.value).empty()) {
     Add(report, Severity::kWarning, "master-missing", scan.path(), line,
         "the master property file " + Quoted(master.value) + " cannot be read" +
             (master.path.empty() ? std::string() : " (tried " + master.path + ")"));

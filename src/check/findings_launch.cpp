@@ -110,7 +110,8 @@ void CheckPlaceholders(const IniScan& scan, const std::string& platform, Report*
       }
     }
     if (hint.empty() && (name == kPropWorkingDir || name == kPropLauncherDir)) {
-      hint = ": it exists only when [properties] names a MASTERPROP file";
+      hint = ": it exists only when [properties] has MASTERPROP; an empty \"MASTERPROP=\" gives it"
+             " without a master file";
     }
     Add(report, Severity::kWarning, "unreplaced-placeholder", scan.path(),
         LineNaming(scan, platform, "<" + name + ">"),

@@ -50,7 +50,8 @@ std::string Closest(const std::string& name, const std::vector<std::string>& can
 const std::vector<std::string>& LaunchKeys() {
   static const std::vector<std::string> keys = {kKeyStartDir, kKeyStdin, kKeyLauncherCmd, kKeyLauncherArgs,
                                                 kKeyClasspath, kKeyMainClass,   kKeyId,
-                                                kKeyNoRunWith, kKeyJavaMin,     kKeyJavaSearch};
+                                                kKeyNoRunWith, kKeyJavaMin,     kKeyJavaSearch,
+                                                kKeyLogKeep};
   return keys;
 }
 

@@ -13,6 +13,7 @@
 #include "launcher/java_arg_file.h"
 #include "launcher/messages.h"
 #include "log/log.h"
+#include "log/log_keep.h"
 #include "platform/exclusive_file.h"
 #include "platform/fs.h"
 #include "launcher/short_forms.h"
@@ -60,6 +61,17 @@ void EnterShortStartFolder(const std::string& command_line) {
     LogInfo("Launcher::Run::start::startdir", short_form);
   }
   for (const std::string& text : ShortFormWarnings(notes)) LogWarning(kTagCommandLine, text);
+}
+
+// Once this launch's own log exists, the oldest of the application's
+// earlier launcher-made logs beside it go, as "logkeep" asks. A log the
+// user named is left as it is, and so is its folder.
+void KeepLogs(DataControl* options, const std::string& platform_tag,
+              const std::string& ini_file) {
+  const int keep = ParseLogKeep(options->GetConfigValue(platform_tag, kKeyLogKeep, ini_file));
+  const std::string& own = OwnLogFile();
+  if (keep < 1 || own.empty()) return;
+  KeepNewestLogs(BeforeLast(own, platform::PathSeparator()), ApplicationName(), own, keep);
 }
 
 }  // namespace
@@ -111,6 +123,7 @@ int Run::start() {
   if (trace_) LogInfo("LRun::start::param", argument_line_);
   LogInfo("Launcher::Run::start::inifile", ini_file);
   LogInfo("Launcher::Run::start::platform", platform_tag);
+  KeepLogs(&options, platform_tag, ini_file);
 
   const std::string start_dir = options.GetConfigValue(platform_tag, kKeyStartDir, ini_file);
   if (options.ReplacementLimitReached()) return PropertiesFailed(&options);

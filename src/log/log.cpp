@@ -94,6 +94,8 @@ void UseLog(const LogPlace& place) {
   ClaimedPath().clear();
 }
 
+const std::string& OwnLogFile() { return ClaimedPath(); }
+
 platform::AppendFile OpenLogFile() {
   const std::string& path = LogFilePath();
   platform::AppendFile file;

@@ -38,6 +38,9 @@ LogPlace ChooseLogPlace(const std::string& named, const std::string& data_folder
 std::string LauncherLogName(const std::string& application);
 // Makes the place the process's log; an empty path turns logging off.
 void UseLog(const LogPlace& place);
+// The launcher-made file this launch has created for itself, or "" while
+// it has none (a user-named log, logging off, or not written yet).
+const std::string& OwnLogFile();
 
 // Opens the current log for appending as the rules above say; not open when
 // logging is off or the file cannot be opened.

@@ -39,6 +39,12 @@ std::string WhyNotRunnable(const std::string& path);
 // True when some file-system entry of that name exists (_access mode 0).
 bool PathExists(const std::string& path);
 
+// True when the entry itself is a regular file: a symbolic link (POSIX
+// lstat) or any reparse point such as a junction (Windows attributes) is
+// not one, whatever it points at; nor is a folder, a device or a FIFO. A
+// question, not a fallible call: a failed query is false.
+bool IsPlainFile(const std::string& path);
+
 // The process's current directory into *dir. Returns 0 or the system error
 // code (*dir empty).
 [[nodiscard]] int GetCurrentDir(std::string* dir);

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -231,6 +234,85 @@ TEST_F(LaunchSequence, PlaceholdersFromPropertiesAndAMasterFile) {
   EXPECT_NE(LogContent().find("INFO: DataControl::GetProperties::masterProperty=conf" + Sep() +
                               "master.ini"),
             std::string::npos);
+}
+
+TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
+  namespace fs = std::filesystem;
+  Install();
+  const std::string logs = dir_ / "logs";
+  const std::string outside = Join(dir_ / "elsewhere", "target.log");
+  // Oldest first by their numbers. Their text order and their file times
+  // (set newest for the oldest name) both say otherwise.
+  const Strings own = {"tool_console_2025-12-31-23.59.59_9.log",
+                       "tool_console_2025-12-31-23.59.59_10.log",
+                       "tool_console_2026-1-2-3.4.5.log", "tool_console_2026-1-2-3.4.5_2.log",
+                       "tool_console_2026-1-2-3.4.10.log"};
+  // Another application's, other shapes, and a link (or a folder): never removed.
+  const Strings others = {"tool_console_extra_2020-1-1-1.1.1.log",
+                          "tool_2020-1-1-1.1.1.log",
+                          "tool_console_2020-1-1-1.1.log",
+                          "tool_console_2020-1-1-1.1.1_.log",
+                          "tool_console_2020-1-1-1.1.1.log.old",
+                          "tool_console_2020-1-1-1.1.x1.log",
+                          "tool_console_2020-1-1-1.1.1_2_3.log",
+                          "tool_console_2020-1-1-1.1.+1.log"};
+  const std::string link = "tool_console_2000-1-1-1.1.1.log";
+  const auto all_but = [&](std::size_t removed) {
+    Strings kept(own.begin() + static_cast<std::ptrdiff_t>(removed), own.end());
+    kept.insert(kept.end(), others.begin(), others.end());
+    return kept;
+  };
+  struct Case {
+    const char* ini;
+    std::string args;
+    Strings kept;  // beside this launch's own log
+  };
+  const Case cases[] = {
+      {"", "", all_but(0)},
+      {"logkeep=0\n", "", all_but(0)},
+      {"logkeep=-2\n", "", all_but(0)},
+      {"logkeep=2x\n", "", all_but(0)},
+      {"logkeep=1\n", "", all_but(5)},
+      {"logkeep=3\n", "", all_but(3)},
+      {"logkeep=5\n", "", all_but(1)},
+      {"logkeep=6\n", "", all_but(0)},
+      {"logkeep=0\n", "-logkeep 2", all_but(4)},
+      // A log the user names is the run's only one: nothing is removed.
+      {"logkeep=1\n", "-applogloc " + kb::QuoteArgument(Join(logs, own[0])), all_but(0)},
+  };
+  for (const Case& c : cases) {
+    std::error_code ec;
+    fs::remove_all(fs::u8path(logs), ec);
+    MakeDirs(logs);
+    MakeDirs(dir_ / "elsewhere");
+    WriteFile(outside, "x");
+    const auto now = fs::file_time_type::clock::now();
+    for (std::size_t i = 0; i < own.size(); ++i) {
+      WriteFile(Join(logs, own[i]), "x");
+      fs::last_write_time(fs::u8path(Join(logs, own[i])), now - std::chrono::hours(i + 1), ec);
+    }
+    for (const std::string& name : others) WriteFile(Join(logs, name), "x");
+    fs::create_symlink(fs::u8path(outside), fs::u8path(Join(logs, link)), ec);
+    // Where no link can be made (Wine), a folder of that name stands in.
+    if (ec) MakeNonRegularFile(Join(logs, link));
+    WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nlauncherargs=--tc-quiet\n" +
+             c.ini);
+    const RunResult r = Launch("-datalocation " + kb::QuoteArgument(logs) + " " + c.args);
+    ASSERT_EQ(r.exit_code, 0) << c.ini << c.args << r.output;
+    std::set<std::string> expected(c.kept.begin(), c.kept.end());
+    expected.insert(link);
+    std::set<std::string> seen;
+    for (const std::string& name : ListDir(logs)) {
+      // The name this launch made for itself is the one not planted.
+      if (expected.count(name) == 0 && name.rfind("tool_console_2026-", 0) == 0 &&
+          std::find(own.begin(), own.end(), name) == own.end()) {
+        continue;
+      }
+      seen.insert(name);
+    }
+    EXPECT_EQ(seen, expected) << c.ini << c.args;
+    EXPECT_TRUE(FileExists(outside)) << c.ini << c.args;
+  }
 }
 
 TEST_F(LaunchSequence, ChildExitCodeBecomesTheLaunchersOwn) {

@@ -182,6 +182,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "[properties]\nMASTERPROP=absent.ini\n[default]\nlaunchercmd=CHILD\n",
                     {},
                     {"warning master-missing 2"}},
+        FindingCase{"an empty MASTERPROP names no file to miss and gives <LAUNCHERDIR>; logkeep",
+                    "[properties]\nMASTERPROP=\n[default]\nlaunchercmd=CHILD\n"
+                    "AddtlArgs_1=<LAUNCHERDIR>\nlogkeep=10\n",
+                    {},
+                    {}},
         FindingCase{"UTF-8 byte-order mark hides the first section",
                     "\xEF\xBB\xBF[default]\nid=x\n[wx6]\nlaunchercmd=CHILD\n",
                     {},
@@ -234,6 +239,12 @@ TEST_F(CheckTest, SuggestsTheClosestKey) {
   const Report report = Check("[default]\nlaunchercmd=CHILD\nMainClas=a\nJavaArgs_01=b\n");
   EXPECT_NE(Message(report, "unknown-key", 3).find("`MainClass`"), std::string::npos);
   EXPECT_NE(Message(report, "unknown-key", 4).find("`JavaArgs_1`"), std::string::npos);
+}
+
+TEST_F(CheckTest, SuggestsAnEmptyMasterPropForTheBuiltInPlaceholders) {
+  const Report report = Check("[default]\nlaunchercmd=CHILD\nAddtlArgs_1=<LAUNCHERDIR>\n");
+  EXPECT_NE(Message(report, "unreplaced-placeholder", 3).find("\"MASTERPROP=\""),
+            std::string::npos);
 }
 
 TEST_F(CheckTest, MasterFileShadowedAndAddedProperties) {

@@ -70,6 +70,11 @@ bool PathExists(const std::string& path) {
   return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
+bool IsPlainFile(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int GetCurrentDir(std::string* dir) {
   dir->clear();
   char buffer[PATH_MAX];

@@ -82,6 +82,14 @@ bool PathExists(const std::string& path) {
   return _waccess(win32::Wide(path).c_str(), 0) == 0;
 }
 
+bool IsPlainFile(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(win32::Wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  constexpr DWORD kNotPlain =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  return (attributes & kNotPlain) == 0;
+}
+
 int GetCurrentDir(std::string* dir) {
   dir->clear();
   std::vector<wchar_t> buffer(kPathBufferSize, L'\0');
