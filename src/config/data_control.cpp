@@ -54,14 +54,16 @@ std::string DataControl::GetOptionValue(const std::string& option, int* found, i
 }
 
 std::string DataControl::GetConfigValue(const std::string& section, const std::string& key,
-                                        const std::string& file) {
+                                        const std::string& file,
+                                        std::vector<TextSpan>* env_spans) {
   int found = 0;
   // An override is consumed even when empty, so it never reaches the child.
   const std::string override_value =
       platform::ProfileValueOf(GetOptionValue("-" + key, &found, 1));
   if (!override_value.empty()) return override_value;
   const std::string written = ReadIniValue(section, key, file);
-  std::string value = ReplaceProperties(written);
+  std::vector<TextSpan> spans;
+  std::string value = ReplaceProperties(written, {}, &spans);
   // The values of one launch count together: numbered keys are read up to
   // the first missing number, however many there are.
   if (value.size() > written.size()) {
@@ -71,6 +73,7 @@ std::string DataControl::GetConfigValue(const std::string& section, const std::s
       return written;
     }
   }
+  if (env_spans) env_spans->insert(env_spans->end(), spans.begin(), spans.end());
   return value;
 }
 
@@ -82,11 +85,18 @@ std::string DataControl::GetNumberedValue(const std::string& section,
 
 std::string DataControl::JoinNumberedValues(const std::string& section,
                                             const std::string& prefix,
-                                            const std::string& file) {
+                                            const std::string& file,
+                                            std::vector<TextSpan>* env_spans) {
   std::string result;
   for (int n = 1;; ++n) {
-    const std::string item = GetNumberedValue(section, prefix, n, file);
+    std::vector<TextSpan> spans;
+    const std::string item = GetConfigValue(section, prefix + IntToString(n), file, &spans);
     if (item.empty()) return result;
+    if (env_spans) {
+      for (const TextSpan& span : spans) {
+        env_spans->push_back(TextSpan{result.size() + span.offset, span.length});
+      }
+    }
     result += item;
     result += ' ';
   }

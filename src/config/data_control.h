@@ -31,6 +31,14 @@ struct PropertyEntry {
 // thousands of numbered keys name one long property.
 constexpr std::size_t kMaxReplacementGrowth = std::size_t(1) << 20;
 
+// Where an environment variable's text was put into a text by "<env:NAME>":
+// `length` characters from `offset`. A later pass over a text that holds it
+// leaves those characters alone.
+struct TextSpan {
+  std::size_t offset;
+  std::size_t length;
+};
+
 class DataControl {
  public:
   // The launch's options: ParseOptions, then the result applied to the
@@ -80,15 +88,18 @@ class DataControl {
   // override's value is read as the file's "key=value" would be (outer white
   // space and one pair of outer quotes dropped) and is used as that text
   // written in the file would be, without placeholder replacement.
+  // The places where environment text went into the value are added to
+  // `env_spans` when it is not null.
   std::string GetConfigValue(const std::string& section, const std::string& key,
-                             const std::string& file);
+                             const std::string& file, std::vector<TextSpan>* env_spans = nullptr);
   // GetConfigValue of prefix + n in decimal.
   std::string GetNumberedValue(const std::string& section, const std::string& prefix,
                                int n, const std::string& file);
   // The values of prefix1, prefix2, ... up to the first absent one, each
   // followed by one blank.
   std::string JoinNumberedValues(const std::string& section, const std::string& prefix,
-                                 const std::string& file);
+                                 const std::string& file,
+                                 std::vector<TextSpan>* env_spans = nullptr);
 
   // Loads the section "properties" of the file, then of the master property
   // file it names in "MASTERPROP" (followed by "WORKINGDIR" and
@@ -101,7 +112,18 @@ class DataControl {
   // make longer is given back as it was, and ReplacementLimitReached() turns
   // true for good. The launch then ends as when the properties cannot be
   // loaded.
-  std::string ReplaceProperties(const std::string& text);
+  // Then every "<env:NAME>" left is replaced by the value of the environment
+  // variable NAME (letter case as the platform's names have it) in one
+  // left-to-right pass, so an inserted value is never searched again; a
+  // property named "env:NAME" is replaced first and so wins. A variable that
+  // is unset or empty leaves the placeholder as written, logged once per
+  // name. Its growth counts towards the same bound. The spans in `kept`
+  // (sorted, not overlapping: text that came from the environment in an
+  // earlier pass) are copied unsearched; the places of this pass's
+  // environment text are added to `env_spans` when it is not null.
+  std::string ReplaceProperties(const std::string& text,
+                                const std::vector<TextSpan>& kept = {},
+                                std::vector<TextSpan>* env_spans = nullptr);
   bool ReplacementLimitReached() const { return replacement_limit_reached_; }
   // Drops every entry but the first; harmless to call twice.
   void FreeProperties();
@@ -117,6 +139,9 @@ class DataControl {
   void LoadMasterProperties(std::string master, const std::string& folder);
   bool HasProperty(const std::string& name) const;
   void AddProperty(const std::string& name, const std::string& file);
+  // One stretch of ReplaceProperties appended to `out`; false past the bound.
+  bool ReplaceInPiece(const std::string& text, std::size_t* added,
+                      std::string* out, std::vector<TextSpan>* env_spans);
 
   OptionState options_;
   // Never empty: the first entry always exists, and the last one is the
@@ -128,6 +153,8 @@ class DataControl {
   std::string master_file_;
   std::size_t values_growth_ = 0;
   bool replacement_limit_reached_ = false;
+  // The unset variables already logged, so each is logged once per launch.
+  std::vector<std::string> unset_logged_;
 };
 
 }  // namespace kb

@@ -1,5 +1,6 @@
 // The property list of DataControl: loading from the configuration file and
 // its master property file, placeholder replacement, release.
+#include <algorithm>
 #include <new>
 
 #include "common/constants.h"
@@ -8,6 +9,7 @@
 #include "config/ini_file.h"
 #include "env/env_calls.h"
 #include "log/log.h"
+#include "platform/environment.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/profile.h"
@@ -103,9 +105,9 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
   properties_.push_back(PropertyEntry{kPropLauncherDir, GetLauncherDir()});
 }
 
-std::string DataControl::ReplaceProperties(const std::string& text) {
+bool DataControl::ReplaceInPiece(const std::string& text, std::size_t* added,
+                                 std::string* out, std::vector<TextSpan>* env_spans) {
   std::string result = text;
-  std::size_t added = 0;
   for (const PropertyEntry& entry : properties_) {
     const std::string placeholder = "<" + entry.name + ">";
     std::string::size_type hit = result.find(placeholder);
@@ -118,14 +120,73 @@ std::string DataControl::ReplaceProperties(const std::string& text) {
         ++count;
       }
       const std::size_t growth = entry.value.size() - placeholder.size();
-      if (count > (kMaxReplacementGrowth - added) / growth) {
-        replacement_limit_reached_ = true;
-        return text;
-      }
-      added += count * growth;
+      if (count > (kMaxReplacementGrowth - *added) / growth) return false;
+      *added += count * growth;
     }
     result = ReplaceAll(std::move(result), placeholder, entry.value);
   }
+  // Environment text is copied straight to the output, never searched.
+  static const std::string kOpen = "<env:";
+  std::string::size_type at = 0;
+  for (;;) {
+    const std::string::size_type hit = result.find(kOpen, at);
+    const std::string::size_type close =
+        hit == std::string::npos ? hit : result.find('>', hit + kOpen.size());
+    if (close == std::string::npos) break;
+    const std::string name = result.substr(hit + kOpen.size(), close - hit - kOpen.size());
+    if (name.empty() || name.find_first_of("<=") != std::string::npos) {
+      out->append(result, at, hit + 1 - at);
+      at = hit + 1;
+      continue;
+    }
+    const std::string value = platform::GetEnvVar(name.c_str());
+    if (value.empty()) {
+      if (std::find(unset_logged_.begin(), unset_logged_.end(), name) == unset_logged_.end()) {
+        unset_logged_.push_back(name);
+        LogWarning("DataControl::ReplaceProperties",
+                   "<env:" + name + "> left as written: the variable is unset or empty");
+      }
+      out->append(result, at, close + 1 - at);
+      at = close + 1;
+      continue;
+    }
+    const std::size_t written = close + 1 - hit;
+    if (value.size() > written) {
+      if (value.size() - written > kMaxReplacementGrowth - *added) return false;
+      *added += value.size() - written;
+    }
+    out->append(result, at, hit - at);
+    if (env_spans) env_spans->push_back(TextSpan{out->size(), value.size()});
+    *out += value;
+    at = close + 1;
+  }
+  out->append(result, at, std::string::npos);
+  return true;
+}
+
+std::string DataControl::ReplaceProperties(const std::string& text,
+                                           const std::vector<TextSpan>& kept,
+                                           std::vector<TextSpan>* env_spans) {
+  std::string result;
+  std::vector<TextSpan> spans;
+  std::size_t added = 0;
+  std::size_t pos = 0;
+  for (const TextSpan& span : kept) {
+    if (span.offset < pos || span.offset > text.size()) continue;
+    const std::size_t length = std::min(span.length, text.size() - span.offset);
+    if (!ReplaceInPiece(text.substr(pos, span.offset - pos), &added, &result, &spans)) {
+      replacement_limit_reached_ = true;
+      return text;
+    }
+    spans.push_back(TextSpan{result.size(), length});
+    result.append(text, span.offset, length);
+    pos = span.offset + length;
+  }
+  if (!ReplaceInPiece(text.substr(pos), &added, &result, &spans)) {
+    replacement_limit_reached_ = true;
+    return text;
+  }
+  if (env_spans) env_spans->insert(env_spans->end(), spans.begin(), spans.end());
   return result;
 }
 

@@ -1,5 +1,7 @@
 #include "launcher/child_command.h"
 
+#include <algorithm>
+
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/data_control.h"
@@ -30,10 +32,27 @@ class Assembly {
   Assembly(DataControl& options, const std::string& tag, const std::string& ini, ChildCommand* out)
       : options_(options), tag_(tag), ini_(ini), out_(out) {}
 
-  std::string Value(const char* key) { return Keep(key, options_.GetConfigValue(tag_, key, ini_)); }
-  std::string Joined(const char* prefix) {
-    return Keep(prefix, options_.JoinNumberedValues(tag_, prefix, ini_));
+  // The places of environment text in the value read last.
+  std::string Value(const char* key) {
+    spans_.clear();
+    return Keep(key, options_.GetConfigValue(tag_, key, ini_, &spans_));
   }
+  std::string Joined(const char* prefix) {
+    spans_.clear();
+    return Keep(prefix, options_.JoinNumberedValues(tag_, prefix, ini_, &spans_));
+  }
+  // Appends `text`, the value read last (or a text of the same length that
+  // begins with it), to the line, keeping where its environment text went.
+  void Place(std::string* line, const std::string& text, std::vector<TextSpan>* line_spans) {
+    for (const TextSpan& span : spans_) {
+      if (span.offset >= text.size()) continue;
+      line_spans->push_back(TextSpan{line->size() + span.offset,
+                                     std::min(span.length, text.size() - span.offset)});
+    }
+    spans_.clear();
+    *line += text;
+  }
+  void Forget() { spans_.clear(); }
   void Log(const char* tag, const std::string& text) { out_->log.push_back({tag, text}); }
 
  private:
@@ -43,6 +62,7 @@ class Assembly {
   }
 
   DataControl& options_;
+  std::vector<TextSpan> spans_;
   const std::string& tag_;
   const std::string& ini_;
   ChildCommand* out_;
@@ -55,6 +75,9 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
   ChildCommand out;
   Assembly read(options, platform_tag, ini_file, &out);
   std::string line;
+  // Environment text already in the line: the pass over the finished line
+  // leaves it as the variable had it.
+  std::vector<TextSpan> env_spans;
 
   std::string launcher_cmd = read.Value(kKeyLauncherCmd);
   if (launcher_cmd.empty()) {
@@ -70,6 +93,7 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
       out.java_search = FindJavaRuntime(request);
       for (const std::string& text : out.java_search.log) read.Log(kTagJavaSearch, text);
       launcher_cmd = out.java_search.program;
+      read.Forget();  // a found program holds no environment text
     }
   }
   if (EndsWithNoCase(launcher_cmd, kWindowedJava)) {
@@ -82,42 +106,45 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
   }
   if (!launcher_cmd.empty()) {
     launcher_cmd = NormalizeSlashes(launcher_cmd);
-    line = "\"" + launcher_cmd + "\" ";
+    line = "\"";
+    read.Place(&line, launcher_cmd, &env_spans);
+    line += "\" ";
   }
   out.launcher_command = launcher_cmd;
   read.Log("Launcher::Run::start::launchercmd", launcher_cmd);
 
   const std::string launcher_args = read.Value(kKeyLauncherArgs);
   if (!launcher_args.empty()) {
-    line += launcher_args + " ";
+    read.Place(&line, launcher_args + " ", &env_spans);
     read.Log("Launcher::Run::start::launcherargs", launcher_args);
   } else {
     const std::string java_args = read.Joined(kKeyJavaArgsPrefix);
     if (!java_args.empty()) {
-      line += java_args;
+      read.Place(&line, java_args, &env_spans);
       read.Log("Launcher::Run::start::javaargs", java_args);
     }
     std::string class_path = read.Value(kKeyClasspath);
     if (!class_path.empty()) {
       class_path = NativeClassPath(class_path);
-      line += class_path + " ";
+      read.Place(&line, class_path + " ", &env_spans);
       read.Log("Launcher::Run::start::classpath", class_path);
     }
     const std::string main_class = read.Value(kKeyMainClass);
     if (!main_class.empty()) {
-      line += main_class + " ";
+      read.Place(&line, main_class + " ", &env_spans);
       read.Log("Launcher::Run::start::mainclass", main_class);
     }
     const std::string addtl_args = read.Joined(kKeyAddtlArgsPrefix);
     if (!addtl_args.empty()) {
-      line += addtl_args;
+      read.Place(&line, addtl_args, &env_spans);
       read.Log("Launcher::Run::start::addtlargs", addtl_args);
     }
   }
 
   out.pass_through = options.GetArgLine();
   line += out.pass_through;
-  PlacedLine placed = PlaceShortFormsInLine(options.ReplaceProperties(line), SystemPathOracle());
+  PlacedLine placed = PlaceShortFormsInLine(options.ReplaceProperties(line, env_spans),
+                                            SystemPathOracle());
   out.command_line = std::move(placed.line);
   out.short_forms = std::move(placed.notes);
   for (const std::string& text : ShortFormWarnings(out.short_forms)) {

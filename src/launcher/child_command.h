@@ -19,7 +19,8 @@
 //      to the first absent one, then "Classpath", "MainClass", then
 //      "AddtlArgs_1", "AddtlArgs_2", ... up to the first absent one;
 //   5. what is left of the launcher's arguments is appended (GetArgLine), and
-//      the property placeholders of the whole line are replaced.
+//      the property and "<env:NAME>" placeholders of the whole line are
+//      replaced, leaving alone the text that variables put into the values.
 //
 // An override of a key that is not read (a Java key beside "launcherargs",
 // "JavaArgs_3" when "JavaArgs_2" is absent) stays among the pass-through

@@ -315,6 +315,59 @@ TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
   }
 }
 
+TEST_F(LaunchSequence, EnvironmentPlaceholders) {
+  Install();
+  SetEnv("KB_ENV_A", "alpha");
+  SetEnv("KB_ENV_B", "from-env");
+  SetEnv("KB_ENV_P", "<P>");
+  SetEnv("KB_ENV_E", "<env:KB_ENV_A>");
+  UnsetEnv("KB_ENV_UNSET");
+  struct Case {
+    const char* name;
+    std::string written;  // in launcherargs, or passed through when it starts with "-"
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"set", "<env:KB_ENV_A>", "alpha"},
+      {"unset, logged once", "<env:KB_ENV_UNSET>", "<env:KB_ENV_UNSET>"},
+      {"letter case follows the platform", "<env:kb_env_a>",
+       IsWindows() ? "alpha" : "<env:kb_env_a>"},
+      {"a property named env:... wins", "<env:KB_ENV_B>", "prop"},
+      {"properties first, then the environment", "<Q>", "alpha"},
+      {"placeholder text in a variable is not searched", "<env:KB_ENV_P>", "<P>"},
+      {"nor an environment placeholder in it", "<env:KB_ENV_E>", "<env:KB_ENV_A>"},
+      {"passed through", "-x<env:KB_ENV_A>", "-xalpha"},
+      {"passed through, unset", "-y<env:KB_ENV_UNSET>", "-y<env:KB_ENV_UNSET>"},
+  };
+  std::string launcher_args;
+  std::string passed;
+  Strings expected;
+  // The passed-through rows come last, as the child receives them.
+  for (const Case& c : cases) {
+    (c.written[0] == '-' ? passed : launcher_args) += c.written + " ";
+    expected.push_back(c.expected);
+  }
+  WriteIni(std::string("[properties]\nP=expanded\nQ=<env:KB_ENV_A>\nenv:KB_ENV_B=prop\n") +
+           kSection + "launchercmd=" + Child() + "\nlauncherargs=" + launcher_args + "\n");
+  const RunResult r = Launch(passed);
+  const Strings args = ChildArgs(r.output);
+  ASSERT_EQ(args.size(), expected.size()) << r.output;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    EXPECT_EQ(args[i], expected[i]) << cases[i].name;
+  }
+  const Strings log = LogLines();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& l) {
+                            return l.find("<env:KB_ENV_UNSET> left as written") != std::string::npos;
+                          }),
+            1)
+      << LogContent();
+  UnsetEnv("KB_ENV_A");
+  UnsetEnv("KB_ENV_B");
+  UnsetEnv("KB_ENV_P");
+  UnsetEnv("KB_ENV_E");
+}
+
 TEST_F(LaunchSequence, ChildExitCodeBecomesTheLaunchersOwn) {
   Install();
   for (int code : {0, 3, 255}) {

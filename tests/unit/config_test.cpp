@@ -11,6 +11,7 @@
 #include "config/ini_file.h"
 #include "env/env_calls.h"
 #include "log/log.h"
+#include "platform/environment.h"
 #include "support/test_support.h"
 
 namespace {
@@ -232,6 +233,21 @@ TEST_F(PropertiesTest, PlaceholderEdges) {
   const auto& list = data.Properties();
   ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list.back().name, "");
+}
+
+TEST_F(PropertiesTest, EnvironmentTextCountsTowardsTheGrowthBound) {
+  // A Windows variable holds at most 32,767 characters: 40 of them pass
+  // the bound together, 30 stay within it.
+  ASSERT_EQ(platform::SetEnvVar("KB_BIG", std::string(32000, 'x')), 0);
+  std::string within;
+  for (int i = 0; i < 30; ++i) within += "<env:KB_BIG>";
+  const std::string beyond = within + within;
+  DataControl data(Line(""));
+  EXPECT_EQ(data.ReplaceProperties(within).size(), 30u * 32000u);
+  EXPECT_FALSE(data.ReplacementLimitReached());
+  EXPECT_EQ(data.ReplaceProperties(beyond), beyond);
+  EXPECT_TRUE(data.ReplacementLimitReached());
+  ASSERT_EQ(platform::UnsetEnvVar("KB_BIG"), 0);
 }
 
 TEST_F(PropertiesTest, LongValuesAndNamesAreKeptWhole) {
