@@ -79,4 +79,26 @@ class Child {
 [[nodiscard]] int StartChild(const std::string& command_line, const StartOptions& options,
                Child* child);
 
+// Holds a started child so that it ends with the launcher, however the
+// launcher ends. Windows: a job object that kills its processes when its
+// last handle closes and lets the processes the child starts break away
+// silently, so only the child itself is held. POSIX: no effect (a child
+// is ended through the signals passed on to it, not through a job).
+class ChildJob {
+ public:
+  ChildJob() = default;
+  ChildJob(ChildJob&&) noexcept = default;
+  ChildJob& operator=(ChildJob&&) noexcept = default;
+
+  // Places the child in a new job. Returns 0 or the system error code; on
+  // failure nothing is held and the child runs on as before.
+  [[nodiscard]] int Hold(const Child& child);
+  // Lifts the kill-on-close limit, so that the child outlives the launcher.
+  // Returns 0 or the system error code; 0 when nothing is held.
+  [[nodiscard]] int Release();
+
+ private:
+  Handle job_;
+};
+
 }  // namespace platform

@@ -82,6 +82,18 @@ int RunThreadProc(void* argument) {
   return call->result;
 }
 
+// Ties the child to the launcher: ended with it, however the launcher ends.
+// A child that cannot be held still runs as before.
+platform::ChildJob HoldChild(const platform::Child& child, const char* tag) {
+  platform::ChildJob job;
+  const int error = job.Hold(child);
+  if (error != 0) {
+    LogWarning(tag, "the child does not end with the launcher (error " + IntToString(error) +
+                        ")");
+  }
+  return job;
+}
+
 platform::StartOptions HiddenNoInheritance() {
   platform::StartOptions options;
   options.inherit_handles = false;
@@ -126,6 +138,7 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line, bool inh
     LogError(kTagDisplay, error);
     return -1;
   }
+  platform::ChildJob job = HoldChild(child, kTagDisplayJob);
   signals.Watch(child);
   // The child holds its own copy of the input now.
   (void)input.Close();
@@ -140,6 +153,8 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line, bool inh
   error = child.Wait();
   if (error != 0) {
     LogError(kTagDisplayWait, error);
+    // The child may still run: it is not ours to end on the way out.
+    (void)job.Release();
     return -1;
   }
   std::int32_t code = 0;
@@ -162,11 +177,13 @@ int ExeandWait(std::string command_line) {
     LogError(kTagWaitCreateProcess, error);
     return -1;
   }
+  platform::ChildJob job = HoldChild(child, kTagWaitJob);
   signals.Watch(child);
   error = child.Wait();
   if (error != 0) {
     LogError(kTagWaitWaitCmd, command_line);
     LogError(kTagWaitWait, error);
+    (void)job.Release();
     return -1;
   }
   std::int32_t code = 0;

@@ -153,4 +153,7 @@ int StartChild(const std::string& command_line, const StartOptions& options, Chi
   return 0;
 }
 
+int ChildJob::Hold(const Child&) { return 0; }
+int ChildJob::Release() { return 0; }
+
 }  // namespace platform

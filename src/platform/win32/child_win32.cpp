@@ -94,4 +94,38 @@ int StartChild(const std::string& command_line, const StartOptions& options,
   return 0;
 }
 
+namespace {
+
+int SetJobLimits(HANDLE job, DWORD limits) {
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION info;
+  ZeroMemory(&info, sizeof info);
+  info.BasicLimitInformation.LimitFlags = limits;
+  if (!::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &info, sizeof info)) {
+    return win32::LastError();
+  }
+  return 0;
+}
+
+}  // namespace
+
+int ChildJob::Hold(const Child& child) {
+  if (child.state() == nullptr) return ERROR_INVALID_HANDLE;
+  HANDLE raw = ::CreateJobObjectW(nullptr, nullptr);
+  if (raw == nullptr) return win32::LastError();
+  Handle job(win32::FromHandle(raw));
+  int error = SetJobLimits(
+      raw, JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
+  if (error != 0) return error;
+  if (!::AssignProcessToJobObject(raw, win32::ToHandle(child.state()->process.get()))) {
+    return win32::LastError();
+  }
+  job_ = std::move(job);
+  return 0;
+}
+
+int ChildJob::Release() {
+  if (!job_.valid()) return 0;
+  return SetJobLimits(win32::ToHandle(job_.get()), JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
+}
+
 }  // namespace platform
