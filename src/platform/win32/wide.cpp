@@ -5,16 +5,9 @@
 namespace platform {
 namespace win32 {
 
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int size = static_cast<int>(utf8.size());
-  // Without MB_ERR_INVALID_CHARS an invalid byte becomes U+FFFD.
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], length);
-  return wide;
-}
+// UTF-8 is one more page for the conversion: an invalid byte becomes U+FFFD
+// there, as MB_ERR_INVALID_CHARS is not passed.
+std::wstring Wide(const std::string& utf8) { return FromCodePage(CP_UTF8, utf8); }
 
 std::string Utf8(const wchar_t* text, std::size_t length) {
   if (length == 0) return std::string();
