@@ -43,6 +43,7 @@ inline constexpr char kKeyNoRunWith[] = "norunwith";
 inline constexpr char kKeyNoRunWithDisplayPrefix[] = "norunwith_display_";
 inline constexpr char kKeyId[] = "id";
 inline constexpr char kKeyLogKeep[] = "logkeep";
+inline constexpr char kKeyJavaCache[] = "javacache";
 inline constexpr char kKeyMasterProp[] = "MASTERPROP";
 
 // Built-in properties added with a master property file.

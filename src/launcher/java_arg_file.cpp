@@ -73,6 +73,8 @@ constexpr const char* kOptionsWithValue[] = {"-cp",           "-classpath",
 class OptionScan {
  public:
   bool Expands() const { return !main_seen_ && !disabled_; }
+  bool MainSeen() const { return main_seen_; }
+  JavaLaunch::Start start() const { return start_; }
 
   void See(const std::string& argument) {
     if (main_seen_) return;
@@ -81,10 +83,15 @@ class OptionScan {
     } else if (value_next_) {
       value_next_ = false;
     } else if (!argument.empty() && argument[0] == '-') {
-      if (argument == "-jar" || argument == "-m" || argument == "--module") {
+      if (argument == "-jar") {
         main_next_ = true;
+        start_ = JavaLaunch::Start::kJar;
+      } else if (argument == "-m" || argument == "--module") {
+        main_next_ = true;
+        start_ = JavaLaunch::Start::kModule;
       } else if (argument.rfind("--module=", 0) == 0) {
         main_seen_ = true;
+        start_ = JavaLaunch::Start::kModule;
       } else if (argument == "--disable-@files") {
         disabled_ = true;
       } else {
@@ -94,6 +101,7 @@ class OptionScan {
       }
     } else {
       main_seen_ = true;
+      start_ = JavaLaunch::Start::kClass;
     }
   }
 
@@ -102,6 +110,7 @@ class OptionScan {
   bool main_next_ = false;
   bool value_next_ = false;
   bool disabled_ = false;
+  JavaLaunch::Start start_ = JavaLaunch::Start::kNone;
 };
 
 // The arguments of an argument file's text, enough to follow the options:
@@ -143,6 +152,15 @@ std::string ReadUserArgFile(const std::string& path, bool* ok) {
   return text;
 }
 
+// The file an "@file" argument names, a relative name read from the
+// child's working folder as Java reads it.
+std::string UserArgFilePath(const std::string& argument, const std::string& working_folder) {
+  const std::string name = NormalizeSlashes(argument.substr(1));
+  return platform::IsAbsolutePath(name) || working_folder.empty()
+             ? name
+             : working_folder + platform::PathSeparator() + name;
+}
+
 }  // namespace
 
 bool JavaArgFileBody(const std::vector<std::string>& arguments, const std::string& working_folder,
@@ -151,10 +169,7 @@ bool JavaArgFileBody(const std::vector<std::string>& arguments, const std::strin
   OptionScan scan;
   for (const std::string& argument : arguments) {
     if (scan.Expands() && argument.size() > 1 && argument[0] == '@') {
-      const std::string name = NormalizeSlashes(argument.substr(1));
-      const std::string path = platform::IsAbsolutePath(name) || working_folder.empty()
-                                   ? name
-                                   : working_folder + platform::PathSeparator() + name;
+      const std::string path = UserArgFilePath(argument, working_folder);
       bool ok = false;
       const std::string user_text = ReadUserArgFile(path, &ok);
       if (!ok) {
@@ -174,6 +189,56 @@ bool JavaArgFileBody(const std::vector<std::string>& arguments, const std::strin
     scan.See(argument);
   }
   return true;
+}
+
+JavaLaunch ReadJavaLaunch(const std::vector<std::string>& arguments,
+                          const std::string& working_folder) {
+  JavaLaunch out;
+  OptionScan scan;
+  std::size_t at = 0;
+  for (; at < arguments.size() && !scan.MainSeen(); ++at) {
+    const std::string& argument = arguments[at];
+    if (scan.Expands() && argument.size() > 1 && argument[0] == '@') {
+      const std::string path = UserArgFilePath(argument, working_folder);
+      bool ok = false;
+      const std::string user_text = ReadUserArgFile(path, &ok);
+      if (!ok) {
+        out.unreadable = path;
+        return out;
+      }
+      for (const std::string& inner : ArgFileArguments(user_text)) {
+        if (scan.MainSeen()) {
+          // What the file starts is the rest of the line's business; only
+          // its name matters here.
+          if (out.target.empty()) out.target = inner;
+          continue;
+        }
+        scan.See(inner);
+        if (scan.MainSeen()) {
+          out.target = inner;
+        } else {
+          out.options.push_back(inner);
+        }
+      }
+      out.options_end = at + 1;
+      continue;
+    }
+    scan.See(argument);
+    if (scan.MainSeen()) {
+      out.target = argument;
+    } else {
+      out.options.push_back(argument);
+    }
+    out.options_end = at + 1;
+  }
+  out.start = scan.MainSeen() ? scan.start() : JavaLaunch::Start::kNone;
+  // "-jar" and "-m" went into the list before what they name was seen.
+  if (!out.options.empty() && out.start != JavaLaunch::Start::kClass &&
+      (out.options.back() == "-jar" || out.options.back() == "-m" ||
+       out.options.back() == "--module")) {
+    out.options.pop_back();
+  }
+  return out;
 }
 
 std::string WhyNoArgFile(const std::string& command_line, bool uninstall, const TempFolder& temp,

@@ -40,6 +40,26 @@ std::string JavaArgFileText(const std::vector<std::string>& arguments);
 bool JavaArgFileBody(const std::vector<std::string>& arguments, const std::string& working_folder,
                      std::string* text, std::string* refusal);
 
+// How a Java runtime reads the arguments after its program: its own
+// options, with the user's argument files among them expanded in place,
+// then what it starts.
+struct JavaLaunch {
+  enum class Start { kNone, kClass, kJar, kModule };
+  // The options before what is started ("-jar" and "-m" not included).
+  std::vector<std::string> options;
+  // The index in the given arguments just past the options and what is
+  // started (the application's own arguments begin there).
+  std::size_t options_end = 0;
+  Start start = Start::kNone;
+  // The main class, the "-jar" file or the module ("--module=" form as
+  // given).
+  std::string target;
+  // A user's argument file that cannot be read; nothing else is filled.
+  std::string unreadable;
+};
+JavaLaunch ReadJavaLaunch(const std::vector<std::string>& arguments,
+                          const std::string& working_folder);
+
 struct LongCommandLine {
   std::string command_line;  // the line to start, when no refusal
   std::string arg_file;      // the file to remove after the child has ended

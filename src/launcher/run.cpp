@@ -11,6 +11,7 @@
 #include "launcher/child_command.h"
 #include "launcher/cleanup_script.h"
 #include "launcher/java_arg_file.h"
+#include "launcher/java_cache.h"
 #include "launcher/messages.h"
 #include "log/log.h"
 #include "log/log_keep.h"
@@ -130,6 +131,7 @@ int Run::start() {
   ApplyStartDir(start_dir, launcher_directory_);
   inherit_input_ = EqualsNoCase(options.GetConfigValue(platform_tag, kKeyStdin, ini_file),
                                 kStdinInherit);
+  java_cache_ = options.GetConfigValue(platform_tag, kKeyJavaCache, ini_file);
   if (options.ReplacementLimitReached()) return PropertiesFailed(&options);
 
   MutexObj guard(platform_tag, ini_file, SystemOutlets().box);
@@ -175,8 +177,16 @@ int Run::PropertiesFailed(DataControl* options) {
 int Run::RunChild(const DataControl& options, const ChildCommand& child) {
   std::string command_line = child.command_line;
   const bool uninstall = ContainsNoCase(command_line, kUninstallMarker);
+  JavaCacheRun cache;
+  if (EqualsNoCase(java_cache_, kJavaCacheAuto)) {
+    command_line = cache.Begin(PlanJavaCache(command_line, uninstall, options.GetDataDir(),
+                                             GetCurrentDir(), ApplicationName()),
+                               command_line);
+  } else if (!java_cache_.empty() && java_cache_ != kPresentButEmpty) {
+    LogInfo(kTagJavaCache, "no class-data cache: javacache=" + java_cache_ + " is not auto");
+  }
   std::string arg_file;
-  if (child.too_long) {
+  if (CommandLineTooLong(command_line)) {
     const std::string length = IntToString(static_cast<long long>(CommandLineLength(command_line)));
     LongCommandLine shorter =
         ShortenWithArgFile(command_line, uninstall, options.GetTempFolder(), GetCurrentDir());
@@ -215,6 +225,7 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
     if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
     result = ExeandWait(command_line);
   }
+  cache.End();
   if (!arg_file.empty()) {
     const int error = platform::RemoveFile(arg_file);
     if (error != 0) {

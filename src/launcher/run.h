@@ -46,6 +46,8 @@ class Run {
   int kind_;
   // "stdin=inherit": the relayed child reads the launcher's input.
   bool inherit_input_ = false;
+  // "javacache" as configured: "auto" keeps a class-data cache.
+  std::string java_cache_;
   int trace_;
   std::string temp_location_;  // never assigned: uninstall runs fall back
 };

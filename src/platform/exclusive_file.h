@@ -18,5 +18,11 @@ namespace platform {
 
 // Removes a file. Returns 0 or the system error code.
 [[nodiscard]] int RemoveFile(const std::string& path);
+// Gives the file `from` the name `to` in one step, replacing a file of that
+// name: a reader of `to` sees the old file or the new one, never a part
+// (POSIX rename; Windows MoveFileExW with MOVEFILE_REPLACE_EXISTING, which
+// fails while another process has `to` open without sharing its deletion).
+// Both names are in the same folder. Returns 0 or the system error code.
+[[nodiscard]] int MoveFileOver(const std::string& from, const std::string& to);
 
 }  // namespace platform

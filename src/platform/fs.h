@@ -131,6 +131,13 @@ struct FileStamp {
 [[nodiscard]] int ReadRegularFile(const std::string& path, std::size_t max_bytes,
                                   std::string* bytes, FileStamp* stamp = nullptr);
 
+// Makes `folder` (and its missing parents) exist and says whether files
+// written into it are this user's alone: "" when they are, else why not.
+// POSIX: the folder itself must be a folder, not a link to one, owned by
+// this user and writable by nobody else (no group or other write bit).
+// Windows: a folder that is no reparse point; a per-user folder's own
+// access list keeps other users out. The folders above are not examined.
+std::string WhyNotPrivateFolder(const std::string& folder);
 // True when the path is a file-system root ("C:\", "C:", "\\srv\share",
 // "/").
 bool IsRootPath(const std::string& path);

@@ -193,6 +193,42 @@ int ExeandWait(std::string command_line) {
   return code;
 }
 
+int ExeandCollect(const std::string& command_line, const char* tag, std::string* output) {
+  output->clear();
+  platform::ChildSignalScope signals;
+  platform::Pipe pipe;
+  int error = platform::CreateChildPipe(&pipe);
+  if (error != 0) {
+    LogError(tag, "no pipe for " + command_line + ": error " + IntToString(error));
+    return -1;
+  }
+  platform::StartOptions options = HiddenNoInheritance();
+  options.inherit_handles = true;
+  options.std_output = &pipe.write;
+  platform::Child child;
+  error = platform::StartChild(command_line, options, &child);
+  (void)pipe.write.Close();  // the child holds its own copy; ours would keep the pipe open
+  if (error != 0) {
+    LogError(tag, "cannot start " + command_line + ": error " + IntToString(error));
+    return -1;
+  }
+  platform::ChildJob job = HoldChild(child, tag);
+  signals.Watch(child);
+  char chunk[4096];
+  for (;;) {
+    std::size_t count = 0;
+    if (platform::ReadSome(pipe.read, chunk, sizeof chunk, &count) != 0 || count == 0) break;
+    if (output->size() < kCollectLimit) output->append(chunk, count);
+  }
+  if (child.Wait() != 0) {
+    (void)job.Release();
+    return -1;
+  }
+  std::int32_t code = -1;
+  if (child.ExitCode(&code) != 0) code = -1;
+  return code;
+}
+
 int execute(std::string command_line) {
   const int stop = RequestBeforeStart(kTagExecute);
   if (stop != 0) return stop;

@@ -6,6 +6,7 @@
 // returns while it runs on. Failures are logged and returned, never thrown.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace kb {
@@ -64,6 +65,14 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line,
 // Starts the child hidden, inheriting nothing, and waits for it. Returns
 // its exit code, or -1 when it cannot be created or the wait fails.
 int ExeandWait(std::string command_line);
+
+// Runs one of the launcher's own helper steps hidden, with its standard
+// output and standard error collected into *output (the first
+// kCollectLimit bytes of it), and waits for it; a request to end meanwhile
+// goes to it and leaves the launcher's result alone. Returns its exit code,
+// or -1 when it cannot be started or waited for (logged under `tag`).
+inline constexpr std::size_t kCollectLimit = 64 * 1024;
+int ExeandCollect(const std::string& command_line, const char* tag, std::string* output);
 
 // Creates the child on a worker thread and returns once the worker has
 // ended: 0 when the child was created (it runs on), -1 when the worker

@@ -180,6 +180,24 @@ bool IsRootPath(const std::string& path) {
   return path.find_first_not_of('/') == std::string::npos;
 }
 
+std::string WhyNotPrivateFolder(const std::string& folder) {
+  const int created = CreateDirectoryTree(folder);
+  if (created != 0 && created != kErrorAlreadyExists) return ErrorText(created);
+  // What is examined is what was opened: a link put in the folder's place
+  // is not followed (ELOOP, or ENOTDIR for a link to a file).
+  Handle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!dir.valid()) {
+    const int error = errno;
+    return error == ELOOP || error == ENOTDIR ? "it is a symbolic link or not a folder"
+                                              : ErrorText(error);
+  }
+  struct stat info;
+  if (::fstat(static_cast<int>(dir.get()), &info) != 0) return ErrorText(errno);
+  if (info.st_uid != ::geteuid()) return "it belongs to user " + std::to_string(info.st_uid);
+  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "other users may write into it";
+  return std::string();
+}
+
 int ShortPathName(const std::string& path, std::string* short_path) {
   *short_path = path;
   return 0;

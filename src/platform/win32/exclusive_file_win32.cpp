@@ -60,4 +60,11 @@ int RemoveFile(const std::string& path) {
   return ::DeleteFileW(win32::Wide(path).c_str()) ? 0 : win32::LastError();
 }
 
+int MoveFileOver(const std::string& from, const std::string& to) {
+  return ::MoveFileExW(win32::Wide(from).c_str(), win32::Wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING)
+             ? 0
+             : win32::LastError();
+}
+
 }  // namespace platform

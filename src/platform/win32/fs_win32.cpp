@@ -220,6 +220,17 @@ int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
   return 0;
 }
 
+std::string WhyNotPrivateFolder(const std::string& folder) {
+  const int created = CreateDirectoryTree(folder);
+  if (created != 0 && created != ERROR_ALREADY_EXISTS) return ErrorText(created);
+  const DWORD attributes = ::GetFileAttributesW(win32::Wide(folder).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorText(win32::LastError());
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return "it is not a folder";
+  // A junction or link would send what is written there elsewhere.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "it is a link to another place";
+  return std::string();
+}
+
 bool IsRootPath(const std::string& path) {
   // A lone separator is the current drive's root, and "C:" the drive.
   if (path.size() == 1) return IsPathSeparator(path[0]);

@@ -1,0 +1,503 @@
+#include "launcher/java_cache.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "common/command_line.h"
+#include "common/text.h"
+#include "env/java_runtime.h"
+#include "launcher/child_command.h"
+#include "launcher/java_arg_file.h"
+#include "launcher/short_forms.h"
+#include "log/log.h"
+#include "platform/environment.h"
+#include "platform/exclusive_file.h"
+#include "platform/java_places.h"
+#include "platform/text.h"
+#include "process/exe_proc.h"
+
+namespace kb {
+namespace {
+
+// The dynamic archive arrived with Java 13; the ahead-of-time cache, whose
+// messages carry the "aot" log tag, with 25. Runtime 24 has a first form of
+// that cache, but under other log tags that 25 refuses as unknown, so it is
+// given the archive.
+constexpr int kFirstArchiveFeature = 13;
+constexpr int kFirstAotFeature = 25;
+constexpr std::size_t kKeyDigits = 16;
+constexpr std::size_t kKeptFiles = 2;
+constexpr char kCacheFolder[] = "cache";
+constexpr char kPartSuffix[] = ".part";
+
+const char* ExtensionOf(JavaCacheKind kind) {
+  return kind == JavaCacheKind::kAotCache ? ".aot" : ".jsa";
+}
+
+// Options with which the user chooses class-data sharing or a cache: the
+// launcher's own would fight them, so the user's choice wins. A file of
+// runtime options is not looked into, so it counts as a choice too.
+constexpr const char* kSharingOptions[] = {
+    "-Xshare:",           "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit",
+    "-XX:+AutoCreateSharedArchive", "-XX:-AutoCreateSharedArchive", "-XX:AOTCache",
+    "-XX:AOTMode",        "-XX:AOTConfiguration",  "-XX:SharedClassListFile",
+    "-XX:VMOptionsFile"};
+
+// What the runtime reads from its environment besides its command line.
+constexpr const char* kOptionVariables[] = {"JDK_JAVA_OPTIONS", "JAVA_TOOL_OPTIONS",
+                                            "_JAVA_OPTIONS"};
+
+// Module paths are not part of the key, so their starts are left alone.
+constexpr const char* kModulePathOptions[] = {"-p", "--module-path", "--upgrade-module-path",
+                                              "--patch-module"};
+
+const char* SharingChoice(const std::string& option) {
+  for (const char* prefix : kSharingOptions) {
+    if (option.rfind(prefix, 0) == 0) return prefix;
+  }
+  return nullptr;
+}
+
+bool IsModulePathOption(const std::string& option) {
+  for (const char* name : kModulePathOptions) {
+    if (option == name || option.rfind(std::string(name) + "=", 0) == 0) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> SplitOnBlanks(const std::string& text) {
+  std::vector<std::string> out;
+  std::string current;
+  for (char c : text + " ") {
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+      if (!current.empty()) out.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  return out;
+}
+
+// The class path Java takes from its options: the "-jar" file, else the last
+// "-cp" / "-classpath" / "--class-path" value. False when neither is given.
+bool ClassPathOf(const JavaLaunch& launch, std::string* class_path) {
+  if (launch.start == JavaLaunch::Start::kJar) {
+    *class_path = launch.target;
+    return true;
+  }
+  bool found = false;
+  for (std::size_t i = 0; i < launch.options.size(); ++i) {
+    const std::string& option = launch.options[i];
+    if ((option == "-cp" || option == "-classpath" || option == "--class-path") &&
+        i + 1 < launch.options.size()) {
+      *class_path = launch.options[++i];
+      found = true;
+    } else if (option.rfind("--class-path=", 0) == 0) {
+      *class_path = option.substr(13);
+      found = true;
+    }
+  }
+  return found;
+}
+
+// Each entry must be an existing JAR file: a folder or a wildcard has no
+// size and time that tell its versions apart. "" with *jars filled, or why
+// not.
+std::string ReadJars(const std::string& class_path, const std::string& working_folder,
+                     std::vector<JavaCacheInputs::Jar>* jars) {
+  std::string entry;
+  const std::string text = class_path + platform::ClassPathSeparator();
+  for (char c : text) {
+    if (c != platform::ClassPathSeparator()) {
+      entry += c;
+      continue;
+    }
+    if (entry.empty()) return "the class path names the current folder";
+    if (!EndsWithNoCase(entry, ".jar")) return "the class path entry " + entry + " is no JAR file";
+    JavaCacheInputs::Jar jar;
+    jar.path = platform::IsAbsolutePath(entry) || working_folder.empty()
+                   ? entry
+                   : working_folder + platform::PathSeparator() + entry;
+    platform::Handle file;
+    if (platform::OpenRegularFile(jar.path, &file, &jar.stamp) != 0) {
+      return "the JAR file " + jar.path + " does not exist or is no file";
+    }
+    jars->push_back(jar);
+    entry.clear();
+  }
+  return std::string();
+}
+
+// FNV-1a over each field's length and bytes, so that no two different
+// input lists give the same stream.
+class KeyHash {
+ public:
+  void Add(const std::string& field) {
+    AddNumber(field.size());
+    for (unsigned char c : field) Byte(c);
+  }
+  void AddNumber(std::uint64_t n) {
+    for (int i = 0; i < 8; ++i) Byte(static_cast<unsigned char>(n >> (8 * i)));
+  }
+  std::string Hex() const {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (int shift = 60; shift >= 0; shift -= 4) out += kDigits[(value_ >> shift) & 0xf];
+    return out;
+  }
+
+ private:
+  void Byte(unsigned char c) {
+    value_ ^= c;
+    value_ *= 0x100000001b3ULL;
+  }
+  std::uint64_t value_ = 0xcbf29ce484222325ULL;
+};
+
+std::string FileNameOf(const std::string& path) {
+  const std::size_t at = path.find_last_of(std::string(1, platform::PathSeparator()) +
+                                           platform::ForeignSeparator());
+  return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+// The path as the runtime is to receive it: the cache folder's short form
+// where the code page cannot hold it. The file names themselves are held
+// (PlanJavaCache refuses an application name that is not).
+std::string ForRuntime(const std::string& path) {
+  if (platform::FirstUnholdable(path) == 0) return path;
+  ShortForms notes;
+  return ShortFormOf(BeforeLast(path, platform::PathSeparator()), SystemPathOracle(), &notes) +
+         platform::PathSeparator() + FileNameOf(path);
+}
+
+// True for a name the launcher gives a cache file of `application`:
+// "<application>-<16 hex digits>.jsa" or ".aot".
+bool IsCacheFileName(const std::string& name, const std::string& application) {
+  const std::string prefix = application + "-";
+  const std::size_t size = prefix.size() + kKeyDigits + 4;
+  if (name.size() != size || !platform::SameFileName(name.substr(0, prefix.size()), prefix)) {
+    return false;
+  }
+  for (std::size_t i = prefix.size(); i < prefix.size() + kKeyDigits; ++i) {
+    const char c = name[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  const std::string extension = name.substr(size - 4);
+  return extension == ExtensionOf(JavaCacheKind::kAotCache) ||
+         extension == ExtensionOf(JavaCacheKind::kDynamicArchive);
+}
+
+std::int64_t SizeOf(const std::string& path) {
+  platform::Handle file;
+  platform::FileStamp stamp;
+  if (!platform::IsPlainFile(path) || platform::OpenRegularFile(path, &file, &stamp) != 0) {
+    return -1;
+  }
+  return stamp.size;
+}
+
+void Remove(const std::string& path) {
+  const int error = platform::RemoveFile(path);
+  if (error != 0) LogWarning(kTagJavaCache, "cannot remove " + path + ": error " + IntToString(error));
+}
+
+// Keeps `current` and the newest other cache files of the application, two
+// in all. Only plain files under the launcher's own names are touched: a
+// link or a file of another application is never followed or removed.
+void KeepNewestFiles(const std::string& folder, const std::string& application,
+                     const std::string& current) {
+  struct Entry {
+    std::string path;
+    platform::FileStamp stamp;
+  };
+  std::vector<Entry> others;
+  for (const std::string& name : platform::ListFolder(folder)) {
+    const std::string path = folder + platform::PathSeparator() + name;
+    if (!IsCacheFileName(name, application) || platform::SameFileName(path, current) ||
+        !platform::IsPlainFile(path)) {
+      continue;
+    }
+    Entry entry{path, {}};
+    platform::Handle file;
+    if (platform::OpenRegularFile(path, &file, &entry.stamp) != 0) continue;
+    others.push_back(entry);
+  }
+  std::sort(others.begin(), others.end(), [](const Entry& a, const Entry& b) {
+    if (a.stamp.written_sec != b.stamp.written_sec) return a.stamp.written_sec > b.stamp.written_sec;
+    return a.stamp.written_nsec > b.stamp.written_nsec;
+  });
+  for (std::size_t i = kKeptFiles - 1; i < others.size(); ++i) {
+    Remove(others[i].path);
+    LogInfo(kTagJavaCache, "removed the older " + others[i].path);
+  }
+}
+
+void LogLines(const std::string& text) {
+  std::string line;
+  for (char c : text + "\n") {
+    if (c == '\n' || c == '\r') {
+      if (!line.empty()) LogInfo(kTagJavaCache, line);
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+}
+
+// The console text of a runtime's output file (-XX:LogFile): the plain
+// lines inside its "<tty>" element, without the markup and the nested
+// elements the runtime adds there.
+std::string ConsoleTextOf(const std::string& vm_output) {
+  std::string out;
+  int depth = -1;  // -1: before "<tty>"
+  std::size_t at = 0;
+  while (at < vm_output.size()) {
+    std::size_t end = vm_output.find('\n', at);
+    if (end == std::string::npos) end = vm_output.size();
+    const std::string line = vm_output.substr(at, end - at);
+    at = end + 1;
+    if (depth < 0) {
+      if (line.rfind("<tty>", 0) == 0) depth = 0;
+      continue;
+    }
+    if (line.rfind("</", 0) == 0) {
+      if (depth == 0) break;  // "</tty>"
+      --depth;
+    } else if (line.rfind("<", 0) == 0) {
+      const bool closed = line.find("/>") != std::string::npos || line.find("</") != std::string::npos;
+      if (!closed) ++depth;
+    } else if (depth == 0) {
+      out += line + "\n";
+    }
+  }
+  return out;
+}
+
+std::string InsertAfterProgram(const std::string& line, const std::vector<std::string>& options) {
+  std::size_t end = line.find_first_not_of(" \t");
+  if (end == std::string::npos) return line;
+  if (line[end] == '"') {
+    end = line.find('"', end + 1);
+    end = end == std::string::npos ? line.size() : end + 1;
+  } else {
+    end = line.find_first_of(" \t", end);
+    if (end == std::string::npos) end = line.size();
+  }
+  std::string inserted;
+  for (const std::string& option : options) inserted += " " + QuoteArgument(option);
+  return line.substr(0, end) + inserted + line.substr(end);
+}
+
+}  // namespace
+
+JavaCacheKind JavaCacheKindFor(int feature) {
+  if (feature >= kFirstAotFeature) return JavaCacheKind::kAotCache;
+  if (feature >= kFirstArchiveFeature) return JavaCacheKind::kDynamicArchive;
+  return JavaCacheKind::kNone;
+}
+
+std::string JavaCacheKey(const JavaCacheInputs& inputs) {
+  KeyHash hash;
+  hash.Add(inputs.runtime);
+  hash.Add(inputs.version);
+  hash.AddNumber(inputs.class_path.size());
+  for (const JavaCacheInputs::Jar& jar : inputs.class_path) {
+    hash.Add(jar.path);
+    hash.AddNumber(static_cast<std::uint64_t>(jar.stamp.size));
+    hash.AddNumber(static_cast<std::uint64_t>(jar.stamp.written_sec));
+    hash.AddNumber(static_cast<std::uint64_t>(jar.stamp.written_nsec));
+    hash.AddNumber(jar.stamp.id);
+  }
+  hash.AddNumber(inputs.options.size());
+  for (const std::string& option : inputs.options) hash.Add(option);
+  hash.AddNumber(inputs.environment.size());
+  for (const std::string& variable : inputs.environment) hash.Add(variable);
+  return hash.Hex();
+}
+
+JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
+                            const std::string& data_folder, const std::string& working_folder,
+                            const std::string& application) {
+  JavaCachePlan plan;
+  auto refuse = [&plan](const std::string& why) {
+    plan.kind = JavaCacheKind::kNone;
+    plan.why_not = why;
+    return plan;
+  };
+  if (uninstall) return refuse("not for an uninstall run");
+  plan.arguments = SplitCommandLine(command_line);
+  const std::string program = plan.arguments.empty() ? std::string() : plan.arguments.front();
+  JavaRuntime runtime;
+  if (!IdentifyJavaRuntime(program, &runtime)) {
+    return refuse("\"" + program + "\" is not a Java runtime");
+  }
+  if (runtime.version.feature == 0) {
+    return refuse("the version of the Java runtime in " + runtime.home + " is unknown");
+  }
+  plan.kind = JavaCacheKindFor(runtime.version.feature);
+  if (plan.kind == JavaCacheKind::kNone) {
+    return refuse("Java " + IntToString(runtime.version.feature) + " in " + runtime.home +
+                  " keeps no archive of an application (13 or newer needed)");
+  }
+  const std::vector<std::string> after_program(plan.arguments.begin() + 1, plan.arguments.end());
+  const JavaLaunch launch = ReadJavaLaunch(after_program, working_folder);
+  if (!launch.unreadable.empty()) {
+    return refuse("the Java argument file " + launch.unreadable + " cannot be read");
+  }
+  if (launch.start == JavaLaunch::Start::kModule) return refuse("a module is started");
+  if (launch.start == JavaLaunch::Start::kNone) return refuse("no main class or -jar is given");
+  for (const std::string& option : launch.options) {
+    if (const char* choice = SharingChoice(option)) {
+      return refuse("the Java options choose class-data sharing themselves (" +
+                    std::string(choice) + ")");
+    }
+    if (IsModulePathOption(option)) return refuse("a module path is given");
+  }
+  JavaCacheInputs inputs;
+  for (const char* name : kOptionVariables) {
+    const std::string value = platform::GetEnvVar(name);
+    if (value.empty()) continue;
+    for (const std::string& option : SplitOnBlanks(value)) {
+      if (const char* choice = SharingChoice(option)) {
+        return refuse(std::string(name) + " chooses class-data sharing (" + choice + ")");
+      }
+    }
+    inputs.environment.push_back(std::string(name) + "=" + value);
+  }
+  std::string class_path;
+  if (!ClassPathOf(launch, &class_path)) return refuse("no class path is given (-cp or -jar)");
+  const std::string jars_problem = ReadJars(class_path, working_folder, &inputs.class_path);
+  if (!jars_problem.empty()) return refuse(jars_problem);
+  if (platform::FirstUnholdable(application) != 0) {
+    return refuse("the application's name cannot be passed to the runtime");
+  }
+  const std::string resolved = platform::ResolveLinks(program);
+  inputs.runtime = resolved.empty() ? program : resolved;
+  inputs.version = runtime.version.text;
+  inputs.options = launch.options;
+  if (launch.start == JavaLaunch::Start::kJar) inputs.options.push_back("-jar");
+  plan.application = application;
+  plan.folder = data_folder + platform::PathSeparator() + kCacheFolder;
+  plan.archive = plan.folder + platform::PathSeparator() + application + "-" +
+                 JavaCacheKey(inputs) + ExtensionOf(plan.kind);
+  // The arguments given before the application's own: @files are passed
+  // on as they are, the runtime expands them again.
+  plan.start_end = launch.options_end;
+  return plan;
+}
+
+std::vector<std::string> JavaCacheOptions(JavaCacheKind kind, bool writing,
+                                          const std::string& archive, const std::string& partial,
+                                          const std::string& vm_output) {
+  // Only the tags of these files are silenced: a file that cannot be used
+  // must not reach the application's output, every other message still
+  // does, and a user's own -Xlog later on the line overrides this.
+  if (kind == JavaCacheKind::kDynamicArchive) {
+    if (writing) return {"-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=" + ForRuntime(partial)};
+    return {"-Xlog:cds*=off", "-XX:SharedArchiveFile=" + ForRuntime(archive)};
+  }
+  if (kind == JavaCacheKind::kAotCache) {
+    if (!writing) return {"-Xlog:aot*=off,cds*=off", "-XX:AOTCache=" + ForRuntime(archive)};
+    // The recording run ends by printing a line of its own onto the
+    // console, outside the log tags: the runtime's console output of this
+    // one run goes to a file, which the launcher copies into its log.
+    return {"-Xlog:aot*=off,cds*=off", "-XX:+UnlockDiagnosticVMOptions",
+            "-XX:-DisplayVMOutput",    "-XX:+LogVMOutput",
+            "-XX:LogFile=" + ForRuntime(vm_output), "-XX:AOTMode=record",
+            "-XX:AOTConfiguration=" + ForRuntime(partial)};
+  }
+  return {};
+}
+
+std::string JavaCacheRun::Begin(const JavaCachePlan& plan, const std::string& command_line) {
+  plan_ = plan;
+  if (plan.kind == JavaCacheKind::kNone) {
+    LogInfo(kTagJavaCache, "no class-data cache: " + plan.why_not);
+    return command_line;
+  }
+  const std::string why = platform::WhyNotPrivateFolder(plan.folder);
+  if (!why.empty()) {
+    LogInfo(kTagJavaCache,
+            "no class-data cache: the folder " + plan.folder + " cannot be used: " + why);
+    plan_.kind = JavaCacheKind::kNone;
+    return command_line;
+  }
+  if (platform::IsPlainFile(plan.archive)) {
+    LogInfo(kTagJavaCache, "using " + plan.archive);
+    return InsertAfterProgram(command_line, JavaCacheOptions(plan.kind, false, plan.archive, "", ""));
+  }
+  if (platform::PathExists(plan.archive)) {
+    LogInfo(kTagJavaCache, "no class-data cache: " + plan.archive + " is not a plain file");
+    plan_.kind = JavaCacheKind::kNone;
+    return command_line;
+  }
+  // Names of this run's own, made here so that nobody else holds them.
+  const std::string base = FileNameOf(plan.archive) + ".";
+  int error = platform::CreateExclusiveFile(plan.folder, base, kPartSuffix, "", &partial_);
+  if (error == 0 && plan.kind == JavaCacheKind::kAotCache) {
+    error = platform::CreateExclusiveFile(plan.folder, base, ".vm" + std::string(kPartSuffix), "",
+                                          &vm_output_);
+  }
+  if (error != 0) {
+    LogInfo(kTagJavaCache, "no class-data cache: nothing can be written in " + plan.folder +
+                               " (error " + IntToString(error) + ")");
+    if (!partial_.empty()) Remove(partial_);
+    plan_.kind = JavaCacheKind::kNone;
+    return command_line;
+  }
+  writing_ = true;
+  LogInfo(kTagJavaCache, "recording for " + plan.archive + " during this run");
+  return InsertAfterProgram(command_line,
+                            JavaCacheOptions(plan.kind, true, plan.archive, partial_, vm_output_));
+}
+
+void JavaCacheRun::End() {
+  if (!writing_) return;
+  std::string made = partial_;
+  if (plan_.kind == JavaCacheKind::kAotCache) {
+    std::string vm_text;
+    if (platform::ReadRegularFile(vm_output_, kCollectLimit, &vm_text) == 0) {
+      LogLines(ConsoleTextOf(vm_text));
+    }
+    Remove(vm_output_);
+    made.clear();
+    if (SizeOf(partial_) > 0) {
+      std::string cache;
+      const int error = platform::CreateExclusiveFile(
+          plan_.folder, FileNameOf(plan_.archive) + ".", kPartSuffix, "", &cache);
+      if (error == 0) {
+        std::vector<std::string> step(plan_.arguments.begin(),
+                                      plan_.arguments.begin() + 1 + plan_.start_end);
+        step.insert(step.begin() + 1, {"-XX:AOTMode=create",
+                                       "-XX:AOTConfiguration=" + ForRuntime(partial_),
+                                       "-XX:AOTCache=" + ForRuntime(cache)});
+        const std::string line = JoinArguments(step);
+        std::string output;
+        const int code = CommandLineTooLong(line) ? -1 : ExeandCollect(line, kTagJavaCache, &output);
+        LogLines(output);
+        if (code == 0) {
+          made = cache;
+        } else {
+          LogInfo(kTagJavaCache, "the cache could not be created (exit code " + IntToString(code) + ")");
+          Remove(cache);
+        }
+      }
+    }
+    Remove(partial_);
+  }
+  if (!made.empty() && SizeOf(made) > 0) {
+    const int error = platform::MoveFileOver(made, plan_.archive);
+    if (error == 0) {
+      LogInfo(kTagJavaCache, "created " + plan_.archive);
+      KeepNewestFiles(plan_.folder, plan_.application, plan_.archive);
+      return;
+    }
+    LogInfo(kTagJavaCache, "cannot put " + made + " in place: error " + IntToString(error));
+  } else if (!made.empty()) {
+    LogInfo(kTagJavaCache, "the runtime wrote no archive");
+  }
+  if (!made.empty()) Remove(made);
+}
+
+}  // namespace kb
