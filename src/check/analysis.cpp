@@ -10,6 +10,7 @@
 #include "config/ini_file.h"
 #include "env/env_calls.h"
 #include "instance/mutex_obj.h"
+#include "launcher/java_cache.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/mutex.h"
@@ -102,7 +103,8 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
               const IniScan& scan, Report* report) {
   DataControl values(ParseOptions(arg_line));
   values.GetProperties(file);
-  for (const char* key : {kKeyStartDir, kKeyStdin, kKeyLauncherCmd, kKeyLauncherArgs}) {
+  for (const char* key : {kKeyStartDir, kKeyStdin, kKeyJavaCache, kKeyLauncherCmd,
+                          kKeyLauncherArgs}) {
     report->keys.push_back(ReadLaunchKey(&values, platform, key, file, scan));
   }
   const bool java_read = report->keys.back().value.empty();
@@ -355,8 +357,20 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
                "stdin=" + input + " is neither inherit nor none: the child gets no input");
   }
 
+  const std::string java_cache = options.GetConfigValue(tag, kKeyJavaCache, config);
+  const bool cache_wanted = EqualsNoCase(java_cache, kJavaCacheAuto);
+  if (!cache_wanted && !java_cache.empty() && java_cache != kPresentButEmpty) {
+    AddFinding(report, Severity::kWarning, "javacache-value", config,
+               scan.LookupLine(tag, kKeyJavaCache),
+               "javacache=" + java_cache + " is not auto: no class-data cache is kept");
+  }
+
   DescribeGuard(tag, config, report);
   PredictCommand(&options, tag, config, report->kind, report);
+  if (cache_wanted && report->command_known && report->runner != "no-java" &&
+      report->runner != "refused") {
+    PredictJavaCache(options, report);
+  }
   if (options.ReplacementLimitReached()) {
     // The launch ends before the guard or the child: nothing to predict.
     report->command_known = false;

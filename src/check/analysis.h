@@ -53,6 +53,9 @@ void AddLaunchFindings(const IniScan& scan, const std::string& platform,
 // command_line, argv, show_window, too_long and runner.
 void PredictCommand(DataControl* options, const std::string& platform,
                     const std::string& config_file, int kind, Report* report);
+// With "javacache=auto": the cache file the start would use or create, or
+// why it would keep none, after PredictCommand.
+void PredictJavaCache(const DataControl& options, Report* report);
 
 }  // namespace check
 }  // namespace kb

@@ -145,6 +145,9 @@ std::string ToJson(const Report& r) {
         }));
   field("program", StrOrNull(r.program));
   field("runner", Str(r.runner));
+  field("java_cache", Str(r.java_cache));
+  field("java_cache_exists", Bool(r.java_cache_exists));
+  field("java_cache_refusal", Str(r.java_cache_refusal));
   field("waits", Bool(r.runner == "relayed" || r.runner == "hidden"));
   field("show_window", Bool(r.show_window));
   field("too_long", Bool(r.too_long));

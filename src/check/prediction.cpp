@@ -7,7 +7,10 @@
 #include "common/text.h"
 #include "config/data_control.h"
 #include "launcher/child_command.h"
+#include "env/env_calls.h"
 #include "launcher/java_arg_file.h"
+#include "launcher/java_cache.h"
+#include "platform/fs.h"
 #include "platform/text.h"
 
 namespace kb {
@@ -58,6 +61,26 @@ void PredictCommand(DataControl* options, const std::string& platform,
   } else {
     report->runner = options->IsConsole() == 1 ? "relayed" : "hidden";
   }
+}
+
+void PredictJavaCache(const DataControl& options, Report* report) {
+  const JavaCachePlan plan =
+      PlanJavaCache(report->command_line, report->runner == "uninstall", options.GetDataDir(),
+                    report->working_folder, ApplicationName());
+  if (plan.kind == JavaCacheKind::kNone) {
+    report->java_cache_refusal = plan.why_not;
+    return;
+  }
+  // The folder is only looked at: the check creates nothing.
+  if (platform::GetPathKind(plan.folder) == platform::PathKind::kDirectory) {
+    const std::string why = platform::WhyNotPrivateFolder(plan.folder);
+    if (!why.empty()) {
+      report->java_cache_refusal = "the folder " + plan.folder + " cannot be used: " + why;
+      return;
+    }
+  }
+  report->java_cache = plan.archive;
+  report->java_cache_exists = platform::IsPlainFile(plan.archive);
 }
 
 }  // namespace check

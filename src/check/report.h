@@ -95,6 +95,12 @@ struct Report {
   // cannot, arg_file_refusal says why.
   bool arg_file = false;
   std::string arg_file_refusal;
+  // "javacache=auto": the class-data cache file the start would use or
+  // create, or java_cache_refusal saying why it would keep none. Both
+  // empty without the key.
+  std::string java_cache;
+  bool java_cache_exists = false;
+  std::string java_cache_refusal;
 
   // The Java runtime search, when launchercmd is absent and javamin or
   // javasearch is set: the lines the launcher would log, and what it found.
