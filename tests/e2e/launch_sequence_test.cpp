@@ -3,13 +3,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "common/command_line.h"
+#include "env/java_runtime.h"
 #include "platform/fs.h"
 #include "platform/io.h"
 #include "platform/pipe.h"
@@ -462,6 +466,98 @@ TEST_F(LaunchSequence, JavaApplicationRunsThroughTheLauncher) {
   EXPECT_TRUE(Contains(lines, "JAVA-CWD=" + app_dir_));
   EXPECT_NE(LogContent().find("JAVA-ERR done"), std::string::npos);
   EXPECT_NE(LogContent().find("INFO: Launcher::main=4"), std::string::npos);
+}
+
+// The runtimes of this machine that keep a cache: the first of 13 to 24
+// (dynamic archive) and the first of 25 or newer (ahead-of-time cache).
+Strings CacheRuntimes() {
+  Strings found(2);
+  for (const std::string& name : ListDir("/usr/lib/jvm")) {
+    const std::string home = Join("/usr/lib/jvm", name);
+    const int feature = kb::ReadJavaVersion(home).feature;
+    std::string& slot = found[feature >= 25 ? 1 : 0];
+    if (feature >= 13 && slot.empty() && FileExists(Join(Join(home, "bin"), "java"))) slot = home;
+  }
+  return found;
+}
+
+TEST_F(LaunchSequence, JavaCacheIsMadeOnceUsedAfterAndNeverChangesTheApplication) {
+  if (IsWindows()) GTEST_SKIP() << "no Windows Java runtime here: the unit tables cover Windows";
+  const std::string classes = dir_ / "classes";
+  const RunResult javac = kbtest::Run("javac -d " + kb::QuoteArgument(classes) + " " +
+                                      kb::QuoteArgument(std::string(KB_TEST_SOURCE_DIR) +
+                                                        "/e2e/java/app/Main.java"));
+  ASSERT_EQ(javac.exit_code, 0) << javac.output;
+  const std::string jar = Join(app_dir_, "app.jar");
+  const std::string make_jar = "jar cf " + kb::QuoteArgument(jar) + " -C " +
+                               kb::QuoteArgument(classes) + " .";
+  ASSERT_EQ(kbtest::Run(make_jar).exit_code, 0);
+  Install();
+  const std::string cache = Join(DataDir(), "cache");
+  const std::string tool = LaunchLine("--exit=3");
+  int tested = 0;
+  for (const std::string& home : CacheRuntimes()) {
+    if (home.empty()) {
+      std::cout << "[ SKIPPED ROW ] no runtime of this kind on the machine\n";
+      continue;
+    }
+    ++tested;
+    SCOPED_TRACE(home);
+    const std::string base = std::string(kSection) + "launchercmd=" + Join(Join(home, "bin"), "java") +
+                             "\nClasspath=-cp app.jar\nMainClass=app.Main\n";
+    WriteIni(base);
+    const RunResult plain = Launch("--exit=3");
+    ASSERT_EQ(plain.exit_code, 3) << plain.output;
+    // Runs with the key; the same output and code as without, and the
+    // log's cache line.
+    auto run = [&](const std::string& ini) {
+      RemoveLogs();
+      WriteIni(ini);
+      const RunResult r = Launch("--exit=3");
+      EXPECT_EQ(r.exit_code, 3);
+      EXPECT_EQ(r.output, plain.output);
+      const std::string log = LogContent();
+      const std::size_t at = log.find("javacache=");
+      return at == std::string::npos ? log : log.substr(at, log.find('\n', at) - at);
+    };
+    const std::string keyed = base + "javacache=auto\n";
+    EXPECT_NE(run(keyed).find("recording"), std::string::npos);
+    EXPECT_NE(LogContent().find("javacache=created "), std::string::npos) << LogContent();
+    EXPECT_NE(run(keyed).find("using "), std::string::npos);
+    const Strings first = ListDir(cache);
+    ASSERT_EQ(first.size(), 1u);
+
+    // A changed jar gives a new file; the older one stays beside it.
+    ASSERT_EQ(kbtest::Run(make_jar).exit_code, 0);
+    EXPECT_NE(run(keyed).find("recording"), std::string::npos);
+    EXPECT_EQ(ListDir(cache).size(), 2u);
+
+    // The user's own choice wins.
+    EXPECT_NE(run(keyed + "JavaArgs_1=-Xshare:off\n").find("choose class-data sharing"),
+              std::string::npos);
+
+    // Two launches at once, each the first: both run as without the key,
+    // and one whole file is left, no part of either.
+    std::filesystem::remove_all(cache);
+    RemoveLogs();
+    WriteIni(keyed);
+    RunResult both[2];
+    std::thread other([&] { both[1] = kbtest::Run(tool); });
+    both[0] = kbtest::Run(tool);
+    other.join();
+    for (const RunResult& r : both) EXPECT_EQ(r.output, plain.output);
+    for (const std::string& name : ListDir(cache)) {
+      EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+    }
+    EXPECT_EQ(ListDir(cache).size(), 1u);
+
+    // A cache folder that cannot be used: the start runs as without it.
+    std::filesystem::remove_all(cache);
+    WriteFile(cache, "");
+    EXPECT_NE(run(keyed).find("cannot be used"), std::string::npos);
+    std::remove(cache.c_str());
+  }
+  if (tested == 0) GTEST_SKIP() << "no Java runtime of version 13 or newer in /usr/lib/jvm";
 }
 
 }  // namespace
