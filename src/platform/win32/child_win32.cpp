@@ -15,9 +15,10 @@ namespace {
 constexpr DWORD kStartupInfoSize = 68;
 static_assert(sizeof(STARTUPINFOW) == kStartupInfoSize, "STARTUPINFOW size");
 // A child given a handle list gets the extended record instead: the plain
-// one and a 32-bit pointer to the attribute list. The system reads the list
-// only when the size field names the extended record, so a wrong size would
-// let the child inherit every inheritable handle again, without an error.
+// one and a 32-bit pointer to the attribute list. The service asks for the
+// extended record's size in the size field whenever the list is passed;
+// Wine takes the list whatever the size says, so no test under Wine would
+// notice a wrong one, and this check is what guards it.
 constexpr DWORD kStartupInfoExSize = 72;
 static_assert(sizeof(STARTUPINFOEXW) == kStartupInfoExSize, "STARTUPINFOEXW size");
 
@@ -33,12 +34,13 @@ class InheritList {
     if (attributes_ != nullptr) ::DeleteProcThreadAttributeList(attributes_);
   }
 
-  // Adds a handle once, and only a kernel handle. A null in the list is
-  // reported to empty it, and the same handle twice (standard output and
-  // error) to make the creation fail; neither is documented either way. A
-  // value whose two low bits are set is a pseudo handle or a console handle
-  // of Windows 7 and earlier: the list must not name those, and such a
-  // console handle reaches the child through the console anyway.
+  // Adds a handle once, and only a kernel handle. A null in the list makes
+  // the whole list count as empty (reported for Windows, seen under Wine).
+  // The same handle twice (standard output and error) is nowhere said to be
+  // allowed, so it is listed once. A value whose two low bits are set is a
+  // pseudo handle or a console handle of Windows 7 and earlier: the list
+  // must not name those, and such a console handle reaches the child
+  // through the console whatever the list says.
   void Add(HANDLE handle) {
     const std::uintptr_t value = reinterpret_cast<std::uintptr_t>(handle);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || (value & 3) == 3) return;
