@@ -62,8 +62,8 @@ class InheritList {
     if (!::InitializeProcThreadAttributeList(attributes, 1, 0, &size)) return win32::LastError();
     attributes_ = attributes;
     if (!::UpdateProcThreadAttribute(attributes_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
-                                     handles_.data(), handles_.size() * sizeof(HANDLE),
-                                     nullptr, nullptr)) {
+                                     handles_.data(), handles_.size() * sizeof(HANDLE), nullptr,
+                                     nullptr)) {
       return win32::LastError();
     }
     return 0;
