@@ -168,8 +168,8 @@ int StartChild(const std::string& command_line, const StartOptions& options,
   ZeroMemory(&info, sizeof info);
   // A null application name lets the system take the program from the
   // command line's first token and search for it as a shell would.
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr,
-                        nullptr, &startup, &info)) {
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr,
+                        &startup, &info)) {
     return win32::LastError();
   }
   auto state = std::make_unique<Child::State>();
