@@ -21,8 +21,11 @@ namespace platform {
 enum class ShowWindow { kHide, kShow };
 
 struct StartOptions {
-  // Windows bInheritHandles. POSIX: only the descriptors named below reach
-  // the child in any case.
+  // Windows bInheritHandles. With std_output set, the child inherits only
+  // the standard handles named below (an explicit handle list), never other
+  // inheritable handles of the launcher; without it, every inheritable
+  // handle. POSIX: only the descriptors named below reach the child in any
+  // case.
   bool inherit_handles = false;
   // When set: the child's standard output and standard error (and a null
   // standard input on Windows: STARTF_USESTDHANDLES). When null: the child

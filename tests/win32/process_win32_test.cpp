@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include "platform/child.h"
 #include "platform/environment.h"
@@ -30,7 +31,8 @@ char PatternByte(std::size_t i) { return static_cast<char>(i % 251); }
 
 // Actions: out:N (N pattern bytes on stdout), err:TEXT (TEXT on stderr),
 // env:NAME (the variable's value and "|" on stdout), exit:N (std::exit),
-// now:N (platform::ExitProcessNow).
+// now:N (platform::ExitProcessNow), put:H ("leaked" into handle value H
+// when it names a pipe in the child).
 int RunAsChildIfAsked() {
   if (__argc < 2 || std::strcmp(__argv[1], kChildFlag) != 0) return 0;
   // Binary mode: the tests check the bytes as the pipe carries them.
@@ -47,6 +49,12 @@ int RunAsChildIfAsked() {
     } else if (action.rfind("env:", 0) == 0) {
       const char* found = std::getenv(value.c_str());
       std::printf("%s|", found ? found : "(unset)");
+    } else if (action.rfind("put:", 0) == 0) {
+      HANDLE handle = reinterpret_cast<HANDLE>(std::strtoll(value.c_str(), nullptr, 10));
+      DWORD written = 0;
+      if (::GetFileType(handle) == FILE_TYPE_PIPE) {
+        (void)::WriteFile(handle, "leaked", 6, &written, nullptr);
+      }
     } else if (action.rfind("exit:", 0) == 0) {
       std::fflush(nullptr);
       std::exit(static_cast<int>(std::strtol(value.c_str(), nullptr, 10)));
@@ -151,6 +159,22 @@ TEST(ProcessWin32, ChildSeesVariablesSetThroughTheLayer) {
   ASSERT_EQ(platform::SetEnvVar(name, ""), 0);
   EXPECT_EQ(platform::GetEnvVar(name.c_str()), "");
   EXPECT_EQ(RunCaptured("env:" + name).output, "(unset)|");
+}
+
+TEST(ProcessWin32, ChildInheritsNoHandleBeyondItsStandardHandles) {
+  // Another inheritable handle of the launcher, such as a second pipe: the
+  // child must not hold its write end, or a reader of that pipe would wait
+  // for the child's end too.
+  platform::Pipe unrelated;
+  ASSERT_EQ(platform::CreateChildPipe(&unrelated), 0);
+  const Captured run = RunCaptured("put:" + std::to_string(unrelated.write.get()));
+  ASSERT_EQ(run.start_error, 0);
+  EXPECT_EQ(run.exit_code, 0);
+  ASSERT_EQ(unrelated.write.Close(), 0);
+  char buffer[16];
+  std::size_t got = 0;
+  EXPECT_EQ(platform::ReadSome(unrelated.read, buffer, sizeof buffer, &got), kErrorBrokenPipe);
+  EXPECT_EQ(std::string(buffer, got), "");
 }
 
 TEST(ProcessWin32, WaitWithoutStartFailsInsteadOfBlocking) {
