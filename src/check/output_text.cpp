@@ -162,9 +162,9 @@ std::string ToText(const Report& r) {
   out += Row("runner", runner);
   if (r.arg_file) out += Row("argument file", "the arguments go to java through an @-file");
   if (!r.java_cache.empty()) {
-    out += Row("class-data cache", (r.java_cache_exists ? "uses " : "creates ") + r.java_cache);
+    out += Row("java cache", (r.java_cache_exists ? "uses " : "creates ") + r.java_cache);
   } else if (!r.java_cache_refusal.empty()) {
-    out += Row("class-data cache", "none: " + r.java_cache_refusal);
+    out += Row("java cache", "none: " + r.java_cache_refusal);
   }
   for (const std::string& line : r.java_log) out += Row("java search", line);
 
