@@ -31,7 +31,7 @@
 # Every run's output is compared with direct java's and its exit code
 # checked; a difference is printed, never hidden.
 # A runtime older than 13 (the key cannot act there) runs direct java and
-# the launcher with javacache=auto only: the app is compiled for Java 8.
+# the launcher with javacache=auto only, with the app compiled for Java 8.
 # Goals (printed, never enforced): warm <= 0.60 on runtime 25 or newer,
 # <= 0.90 on 17 to 24; no key, read-only and too old <= 1.05; cold is
 # reported only.
@@ -58,7 +58,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-mkdir -p "$work/run" "$work/tmp" "$work/classes" "$work/cold"
+mkdir -p "$work/run" "$work/tmp" "$work/cold"
 export XDG_RUNTIME_DIR=$work/run TMP=$work/tmp
 # Options from the environment would reach both sides and could choose
 # class-data sharing themselves, which the key leaves alone.
@@ -79,17 +79,22 @@ find_runtimes() {
 runtimes=$(find_runtimes)
 [[ -n $runtimes ]] || { echo "no Java runtime in /usr/lib/jvm or /usr/java"; exit 0; }
 
-javac=$(command -v javac || true)
-if [[ -z $javac ]]; then
-  while read -r _ _ home; do
-    [[ -x $home/bin/javac ]] && { javac=$home/bin/javac; break; }
-  done <<<"$runtimes"
-fi
-[[ -n $javac ]] || { echo "no javac on PATH or in any runtime found" >&2; exit 1; }
+# The highest runtime's javac compiles for every runtime found: a jar for
+# Java 13 (string concatenation and lambdas linked at run time, as in
+# today's applications) and, only when an older runtime is there, one for
+# Java 8.
+javac=
+while read -r _ _ home; do
+  [[ -x $home/bin/javac ]] && { javac=$home/bin/javac; break; }
+done <<<"$runtimes"
+[[ -n $javac ]] || javac=$(command -v javac || true)
+[[ -n $javac ]] || { echo "no javac in any runtime found or on PATH" >&2; exit 1; }
 mapfile -t sources < <(find bench/java_start_app -name '*.java')
-"$javac" --release 8 -Xlint:-options -d "$work/classes" "${sources[@]}"
-jar=$work/app.jar
-(cd "$work/classes" && "$(dirname "$javac")/jar" cf "$jar" .)
+for release in 13 8; do
+  [[ $release == 8 ]] && ! awk '$1 < 13 { found = 1 } END { exit !found }' <<<"$runtimes" && continue
+  "$javac" --release "$release" -Xlint:-options -d "$work/classes$release" "${sources[@]}"
+  (cd "$work/classes$release" && "$(dirname "$javac")/jar" cf "$work/startapp-$release.jar" .)
+done
 
 # The data folder that cannot be written: it exists, as it would for a user
 # who has run the launcher before, with no archive in it.
@@ -199,6 +204,8 @@ rt=0
 while read -r major version home; do
   rt=$((rt + 1))
   java=$home/bin/java
+  jar=$work/startapp-13.jar
+  ((major >= 13)) || jar=$work/startapp-8.jar
   app=$work/app$rt
   data_warm=$work/data$rt/warm
   data_plain=$work/data$rt/plain
