@@ -97,14 +97,15 @@ for release in 13 8; do
 done
 
 # The data folder that cannot be written: it exists, as it would for a user
-# who has run the launcher before, with no archive in it.
+# who has run the launcher before, with no archive in it. The launcher
+# cannot write its log there either, says so on standard error, and goes on.
 mkdir -p "$ro/Orlan/Kestrelbay"
-chmod 0700 "$ro/Orlan/Kestrelbay"
-chmod a-w "$ro"
+chmod 0500 "$ro/Orlan/Kestrelbay"
+chmod 0555 "$ro/Orlan" "$ro"
 if [[ -n ${KB_JAVA_BENCH_NS:-} ]]; then mount --bind -o ro "$ro" "$ro" 2>/dev/null || true; fi
 ro_usable=1
-if touch "$ro/probe" 2>/dev/null; then
-  rm -f "$ro/probe"
+if mkdir "$ro/Orlan/Kestrelbay/cache" 2>/dev/null; then
+  rmdir "$ro/Orlan/Kestrelbay/cache"
   ro_usable=0
 fi
 
@@ -127,7 +128,7 @@ case_command() {
     readonly) data=$ro; cmd=("$app/key/tool_console") ;;
   esac
 }
-launch() { XDG_DATA_HOME=$data "${cmd[@]}" >"$work/out" 2>"$work/err"; }
+launch() { XDG_DATA_HOME=$data "${cmd[@]}" </dev/null >"$work/out" 2>"$work/err"; }
 
 # Processor seconds (user + system) of the shell's waited-for children so
 # far, from `times` written by this shell itself (a subshell would count
@@ -160,7 +161,7 @@ timed() {
 peak() {
   [[ -x /usr/bin/time ]] || { echo n/a; return; }
   case_command "$1"
-  /usr/bin/time -f %M -o "$work/rss" env XDG_DATA_HOME="$data" "${cmd[@]}" >/dev/null 2>&1 || true
+  /usr/bin/time -f %M -o "$work/rss" env XDG_DATA_HOME="$data" "${cmd[@]}" </dev/null >/dev/null 2>&1 || true
   [[ $1 == cold ]] && rm -rf "$data"
   awk -v k="$(tail -1 "$work/rss")" 'BEGIN { printf "%.1f MiB", k / 1024 }'
 }
