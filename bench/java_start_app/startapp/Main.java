@@ -12,14 +12,28 @@ import org.w3c.dom.Document;
  * streams and regular expressions, formats them for people and writes a
  * summary document. The output is the same on every run.
  *
- * Usage: startapp.Main [title] (default "stock"). Exits 0, or 1 when the
- * catalogue cannot be read.
+ * Usage: startapp.Main [title] [--exit=N] (title default "stock"). With
+ * --exit=N it also writes "startapp: exit N" to standard error after the
+ * report and ends with exit code N, so that a caller can see both streams
+ * and the code come through. Exits 1 when the catalogue cannot be read,
+ * 2 on an argument it does not know.
  */
 public final class Main {
   private Main() {}
 
   public static void main(String[] args) {
-    String title = args.length > 0 ? args[0] : "stock";
+    String title = "stock";
+    Integer exitCode = null;
+    for (String arg : args) {
+      if (arg.matches("--exit=-?\\d{1,9}")) {
+        exitCode = Integer.valueOf(arg.substring("--exit=".length()));
+      } else if (arg.startsWith("--")) {
+        System.err.println("startapp: unknown option " + arg);
+        System.exit(2);
+      } else {
+        title = arg;
+      }
+    }
     try {
       // UTF-8 whatever the console's locale, so that the bytes are the same
       // on every machine and runtime (the amounts hold a euro sign and a
@@ -30,6 +44,10 @@ public final class Main {
     } catch (Exception e) {
       System.err.println("startapp: " + e);
       System.exit(1);
+    }
+    if (exitCode != null) {
+      System.err.println("startapp: exit " + exitCode);
+      System.exit(exitCode);
     }
   }
 
