@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Start time of a real Java application through the launcher, as ratios
 # against starting the same `java` directly with the same arguments,
-# measured side by side in one run (interleaved rounds, the order rotated
-# each round, so that a noisy neighbour and the file cache hit every side
-# alike).
+# measured side by side in one run (interleaved rounds, in a new random
+# order each round, so that a noisy neighbour and the file cache hit every
+# side alike).
 #
 # The application is bench/java_start_app (package startapp): it parses an
 # XML catalogue, formats amounts and dates, uses collections, streams,
@@ -247,8 +247,10 @@ while read -r major version home; do
   echo "  archive after the first start: ${archive:-none}"
 
   for ((r = 0; r < rounds; r++)); do
-    # Rotated each round, so that no case always runs right after another.
-    for ((i = 0; i < ${#cases[@]}; i++)); do timed "${cases[(r + i) % ${#cases[@]}]}"; done
+    # A new order each round: no case always comes first, or always right
+    # after the cold start, whose archive writing leaves work for the disk.
+    mapfile -t order < <(shuf -e "${cases[@]}")
+    for c in "${order[@]}"; do timed "$c"; done
     d=$(tail -1 "$work/direct.t")
     for c in "${cases[@]:1}"; do
       awk -v a="$(tail -1 "$work/$c.t")" -v d="$d" 'BEGIN { split(a, x, " "); split(d, y, " ")
