@@ -180,7 +180,11 @@ report() {
     case $goal in
       reported) line+="  reported only" ;;
       '') line+="  no goal for this version" ;;
-      *) line+="  goal <= $goal: $(awk -v m="$m" -v g="$goal" 'BEGIN { print (m <= g ? "met" : "MISSED") }')" ;;
+      *) if [[ -f $work/$c.bad ]]; then
+           line+="  goal <= $goal: MISSED (wrong runs)"
+         else
+           line+="  goal <= $goal: $(awk -v m="$m" -v g="$goal" 'BEGIN { print (m <= g ? "met" : "MISSED") }')"
+         fi ;;
     esac
   fi
   echo "$line"
