@@ -188,13 +188,16 @@ bool IsCacheFileName(const std::string& name, const std::string& application) {
          extension == ExtensionOf(JavaCacheKind::kDynamicArchive);
 }
 
-std::int64_t SizeOf(const std::string& path) {
+// The stamp of a plain file (no link); the file is closed again at once, so
+// that it can be renamed or removed on Windows.
+bool StampOf(const std::string& path, platform::FileStamp* stamp) {
   platform::Handle file;
+  return platform::IsPlainFile(path) && platform::OpenRegularFile(path, &file, stamp) == 0;
+}
+
+std::int64_t SizeOf(const std::string& path) {
   platform::FileStamp stamp;
-  if (!platform::IsPlainFile(path) || platform::OpenRegularFile(path, &file, &stamp) != 0) {
-    return -1;
-  }
-  return stamp.size;
+  return StampOf(path, &stamp) ? stamp.size : -1;
 }
 
 void Remove(const std::string& path) {
@@ -202,26 +205,44 @@ void Remove(const std::string& path) {
   if (error != 0) LogWarning(kTagJavaCache, "cannot remove " + path + ": error " + IntToString(error));
 }
 
+// A run that was ended before its child leaves its part-written files;
+// they are taken away once they are a day older than the file just made.
+constexpr std::int64_t kLeftoverSeconds = 24 * 60 * 60;
+
+bool IsPartName(const std::string& name, const std::string& application) {
+  const std::size_t cache_name = application.size() + 1 + kKeyDigits + 4;
+  return name.size() > cache_name + 1 && name[cache_name] == '.' &&
+         IsCacheFileName(name.substr(0, cache_name), application) &&
+         name.compare(name.size() - 5, 5, kPartSuffix) == 0;
+}
+
 // Keeps `current` and the newest other cache files of the application, two
-// in all. Only plain files under the launcher's own names are touched: a
-// link or a file of another application is never followed or removed.
+// in all, and removes leftover parts. Only plain files under the launcher's
+// own names are touched: a link or a file of another application is never
+// followed or removed.
 void KeepNewestFiles(const std::string& folder, const std::string& application,
                      const std::string& current) {
   struct Entry {
     std::string path;
     platform::FileStamp stamp;
   };
+  platform::FileStamp now;
+  if (!StampOf(current, &now)) return;
   std::vector<Entry> others;
   for (const std::string& name : platform::ListFolder(folder)) {
     const std::string path = folder + platform::PathSeparator() + name;
-    if (!IsCacheFileName(name, application) || platform::SameFileName(path, current) ||
+    const bool part = IsPartName(name, application);
+    if ((!part && !IsCacheFileName(name, application)) || platform::SameFileName(path, current) ||
         !platform::IsPlainFile(path)) {
       continue;
     }
     Entry entry{path, {}};
-    platform::Handle file;
-    if (platform::OpenRegularFile(path, &file, &entry.stamp) != 0) continue;
-    others.push_back(entry);
+    if (!StampOf(path, &entry.stamp)) continue;
+    if (!part) {
+      others.push_back(entry);
+    } else if (entry.stamp.written_sec < now.written_sec - kLeftoverSeconds) {
+      Remove(path);
+    }
   }
   std::sort(others.begin(), others.end(), [](const Entry& a, const Entry& b) {
     if (a.stamp.written_sec != b.stamp.written_sec) return a.stamp.written_sec > b.stamp.written_sec;
