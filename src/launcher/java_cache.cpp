@@ -25,6 +25,14 @@ namespace {
 // given the archive.
 constexpr int kFirstArchiveFeature = 13;
 constexpr int kFirstAotFeature = 25;
+// A dynamic archive lies on top of the runtime's own archive of its
+// classes, and a runtime of 17 that is asked to write one without that base
+// refuses to start at all. So the runtime must ship the base: the one file
+// from 13, and from 15 on also the one for large heaps without compressed
+// pointers, which the runtime picks by itself.
+constexpr char kBaseArchive[] = "classes.jsa";
+constexpr char kLargeHeapBaseArchive[] = "classes_nocoops.jsa";
+constexpr int kFirstLargeHeapBaseFeature = 15;
 constexpr std::size_t kKeyDigits = 16;
 constexpr std::size_t kKeptFiles = 2;
 constexpr char kCacheFolder[] = "cache";
@@ -360,6 +368,19 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
   if (plan.kind == JavaCacheKind::kNone) {
     return refuse("Java " + IntToString(runtime.version.feature) + " in " + runtime.home +
                   " keeps no archive of an application (13 or newer needed)");
+  }
+  if (plan.kind == JavaCacheKind::kDynamicArchive) {
+    const std::string server = runtime.home + platform::PathSeparator() +
+                               platform::JavaServerFolder() + platform::PathSeparator();
+    for (const char* base : {kBaseArchive, kLargeHeapBaseArchive}) {
+      if (base == kLargeHeapBaseArchive && runtime.version.feature < kFirstLargeHeapBaseFeature) {
+        continue;
+      }
+      if (platform::GetPathKind(server + base) != platform::PathKind::kFile) {
+        return refuse("the Java runtime in " + runtime.home + " has no archive of its own classes (" +
+                      server + base + ")");
+      }
+    }
   }
   const std::vector<std::string> after_program(plan.arguments.begin() + 1, plan.arguments.end());
   const JavaLaunch launch = ReadJavaLaunch(after_program, working_folder);

@@ -31,6 +31,11 @@ const char* ExecutableSuffix();
 // "java.exe", or "javaw.exe" for a windowed launcher; POSIX "java" for both.
 const char* JavaProgramName(bool windowed);
 
+// The folder of a Java runtime's home that holds its server virtual machine
+// and the class-data archive of the runtime's own classes: Windows
+// "bin\server", POSIX "lib/server".
+const char* JavaServerFolder();
+
 // The folders of the search path ("PATH", split at ';' on Windows and ':'
 // on POSIX), empty entries left out, in order.
 std::vector<std::string> SearchPathFolders();

@@ -69,6 +69,11 @@ class JavaCachePlanTest : public ::testing::Test {
  protected:
   void SetUp() override {
     kbtest::MakeJavaHome(dir_ / "jdk17", "17.0.2");
+    kbtest::MakeJavaHome(dir_ / "nobase", "17.0.2");
+    const std::string server = Join(dir_ / "jdk17", kbtest::IsWindows() ? "bin\\server" : "lib/server");
+    kbtest::MakeDirs(server);
+    kbtest::WriteFile(Join(server, "classes.jsa"), "");
+    kbtest::WriteFile(Join(server, "classes_nocoops.jsa"), "");
     kbtest::MakeJavaHome(dir_ / "jdk25", "25.0.1");
     kbtest::MakeJavaHome(dir_ / "jdk11", "11.0.9");
     kbtest::MakeJavaHome(dir_ / "nover", nullptr);
@@ -97,6 +102,8 @@ TEST_F(JavaCachePlanTest, ActsOnlyOnJarsOfAKnownRuntimeAndLeavesTheUsersChoice) 
       {Java("jdk17") + cp + " app.Main x", ".jsa"},
       {Java("jdk25") + " -Xmx64m -jar a.jar x", ".aot"},
       {Java("jdk11") + cp + " app.Main", "13 or newer needed"},
+      // Asked to write an archive without that base, a runtime refuses to start.
+      {Java("nobase") + cp + " app.Main", "no archive of its own classes"},
       {Java("nover") + cp + " app.Main", "is unknown"},
       {kb::QuoteArgument(dir_ / "a.jar") + cp + " app.Main", "is not a Java runtime"},
       {Java("jdk17") + " -cp classes app.Main", "is no JAR file"},

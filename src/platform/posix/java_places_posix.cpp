@@ -37,6 +37,8 @@ const char* ExecutableSuffix() { return ""; }
 
 const char* JavaProgramName(bool) { return "java"; }
 
+const char* JavaServerFolder() { return "lib/server"; }
+
 std::vector<std::string> SearchPathFolders() {
   std::vector<std::string> folders;
   const std::string path = GetEnvVar("PATH");

@@ -64,6 +64,8 @@ const char* ExecutableSuffix() { return ".exe"; }
 
 const char* JavaProgramName(bool windowed) { return windowed ? "javaw.exe" : "java.exe"; }
 
+const char* JavaServerFolder() { return "bin\\server"; }
+
 std::vector<std::string> SearchPathFolders() {
   std::vector<std::string> folders;
   const std::string path = GetEnvVar("PATH");
