@@ -6,12 +6,12 @@
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/data_control.h"
+#include "config/ini_file.h"
 #include "config/options.h"
 #include "config/user_ini.h"
-#include "config/ini_file.h"
 #include "env/env_calls.h"
-#include "log/log_keep.h"
 #include "instance/mutex_obj.h"
+#include "log/log_keep.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/mutex.h"
@@ -411,9 +411,9 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
       // The change of folder fails silently: the child starts wherever the
       // launcher was started.
       AddKeyFinding(report, Severity::kError, "start-folder-missing", kKeyStartDir,
-                 "the start folder " + report->working_folder +
-                     " does not exist: the child would start in the folder the launcher "
-                     "is started from");
+                    "the start folder " + report->working_folder +
+                        " does not exist: the child would start in the folder the launcher "
+                        "is started from");
     }
   }
 
@@ -440,8 +440,8 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
   if (inherit_input && (report->runner == "hidden" || report->runner == "uninstall" ||
                         report->kind != kKindConsole)) {
     AddKeyFinding(report, Severity::kNote, "stdin-no-effect", kKeyStdin,
-                  "stdin=inherit has no effect here: only the console launcher's relayed run passes "
-               "its input on, never a hidden (-noconsole), uninstall or windowed run");
+                  "stdin=inherit has no effect here: only the console launcher's relayed run "
+                  "passes its input on, never a hidden (-noconsole), uninstall or windowed run");
   }
   if (report->runner == "uninstall") {
     report->working_folder = GetDataLocation(std::string());
@@ -450,7 +450,7 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     report->clean_folder = options.GetCleanDir();
   }
 
-  AddFileFindings(scan, tag, request.launcher_args, report);
+  AddFileFindings(scan, tag, report);
   AddLaunchFindings(scan, tag, launcher_dir, report);
   FindPropertyUses(scan, tag, request.launcher_args, report);
   // Errors first, then warnings, then notes; each in file order.

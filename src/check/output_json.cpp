@@ -114,7 +114,8 @@ std::string ToJson(const Report& r) {
   if (r.user_file.empty()) {
     field("user_file", "null");
   } else {
-    field("user_file", "{\"path\": " + Str(r.user_file) + ", \"state\": " + Str(r.user_file_state) + "}");
+    field("user_file",
+          "{\"path\": " + Str(r.user_file) + ", \"state\": " + Str(r.user_file_state) + "}");
   }
   field("keys", Objects(r.keys, [](const KeyValue& k) {
           return "\"key\": " + Str(k.key) + ", \"value\": " + Str(k.value) +

@@ -137,7 +137,6 @@ class DataControl {
   // GetConfigValue looks in that file before the configuration file. The
   // notes are the caller's to report.
   const UserIni& LoadUserIni(const std::string& section, const std::string& file);
-  const UserIni& GetUserIni() const { return user_ini_; }
 
   // The master property file whose names were read (made absolute beside
   // the configuration file when it was relative); "" without one.

@@ -113,6 +113,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "[wx6]\nlaunchercmd=CHILD\nJavaArgs_1=-Da\nJavaArgs_2=-Db\nJavaArgs_4=-Dd\n",
                     {"-JavaArgs_3", "-Dc"},
                     {}},
+        FindingCase{"the user file fills the gap",
+                    "[wx6]\nlaunchercmd=CHILD\nJavaArgs_1=-Da\nJavaArgs_2=-Db\nJavaArgs_4=-Dd\n"
+                    "userini=HERE/user.ini\n",
+                    {},
+                    {},
+                    "[default]\nJavaArgs_3=-Dc\n"},
         FindingCase{"gap across the platform section and default",
                     "[wx6]\nlaunchercmd=CHILD\nAddtlArgs_1=a\n[default]\nAddtlArgs_3=c\n",
                     {},
