@@ -6,11 +6,13 @@
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/data_control.h"
-#include "config/options.h"
 #include "config/ini_file.h"
+#include "config/options.h"
+#include "config/user_ini.h"
 #include "env/env_calls.h"
 #include "instance/mutex_obj.h"
 #include "launcher/java_cache.h"
+#include "log/log_keep.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/mutex.h"
@@ -55,10 +57,19 @@ std::vector<std::string> KeyNames(const std::string& section, const std::string&
   return SplitKeyList(list);
 }
 
-// Where the lookup of a key (without override) finds it: the section and
-// whether it is written there with an empty value.
-void LocateKey(const std::string& platform, const std::string& key, const std::string& file,
-               const IniScan& scan, KeyValue* out) {
+// Where the lookups of one launch read: the configuration file and the
+// user file, each with its lines.
+struct Sources {
+  const std::string& file;
+  const IniScan& scan;
+  const UserIni& user;
+  const IniScan& user_scan;
+};
+
+// Where the lookup of a key (without override) finds it: the file, the
+// section and whether it is written there with an empty value.
+void LocateIn(const std::string& platform, const std::string& key, const std::string& file,
+              const IniScan& scan, KeyValue* out) {
   for (const std::string& section : {platform, std::string(kSectionDefault)}) {
     std::string value;
     if (platform::ReadProfileString(section, key, 4096, file, &value) > 0) {
@@ -77,10 +88,21 @@ void LocateKey(const std::string& platform, const std::string& key, const std::s
   out->source = "absent";
 }
 
+void LocateKey(const std::string& platform, const std::string& key, const Sources& in,
+               KeyValue* out) {
+  // The launch's own answer says whether the user file holds the key.
+  if (!in.user.Lookup(platform, key).empty()) {
+    out->file = in.user.path();
+    LocateIn(platform, key, in.user.path(), in.user_scan, out);
+    return;
+  }
+  LocateIn(platform, key, in.file, in.scan, out);
+}
+
 // One launch key read as the launch reads it: override first (consumed),
 // then the lookups.
 KeyValue ReadLaunchKey(DataControl* values, const std::string& platform, const std::string& key,
-                       const std::string& file, const IniScan& scan) {
+                       const Sources& in) {
   KeyValue kv;
   kv.key = key;
   // Looked at first without taking it: an empty override is consumed but
@@ -88,11 +110,11 @@ KeyValue ReadLaunchKey(DataControl* values, const std::string& platform, const s
   int found = 0;
   const bool overridden =
       !platform::ProfileValueOf(values->GetOptionValue("-" + key, &found, 0)).empty();
-  kv.value = values->GetConfigValue(platform, key, file);
+  kv.value = values->GetConfigValue(platform, key, in.file);
   if (overridden) {
     kv.source = "override";
   } else {
-    LocateKey(platform, key, file, scan, &kv);
+    LocateKey(platform, key, in, &kv);
   }
   return kv;
 }
@@ -103,28 +125,32 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
               const IniScan& scan, Report* report) {
   DataControl values(ParseOptions(arg_line));
   values.GetProperties(file);
-  for (const char* key : {kKeyStartDir, kKeyStdin, kKeyJavaCache, kKeyLauncherCmd,
-                          kKeyLauncherArgs}) {
-    report->keys.push_back(ReadLaunchKey(&values, platform, key, file, scan));
+  const UserIni& user = values.LoadUserIni(platform, file);
+  const IniScan user_scan = user.IsRead() ? IniScan(user.path()) : IniScan();
+  const Sources in{file, scan, user, user_scan};
+  for (const char* key :
+       {kKeyLogKeep, kKeyStartDir, kKeyStdin, kKeyJavaCache, kKeyLauncherCmd,
+        kKeyLauncherArgs}) {
+    report->keys.push_back(ReadLaunchKey(&values, platform, key, in));
   }
   const bool java_read = report->keys.back().value.empty();
   auto numbered = [&](const std::string& prefix) {
     for (int n = 1;; ++n) {
-      KeyValue kv = ReadLaunchKey(&values, platform, prefix + IntToString(n), file, scan);
+      KeyValue kv = ReadLaunchKey(&values, platform, prefix + IntToString(n), in);
       if (kv.value.empty()) break;
       report->keys.push_back(std::move(kv));
     }
   };
   if (java_read) {
     numbered(kKeyJavaArgsPrefix);
-    report->keys.push_back(ReadLaunchKey(&values, platform, kKeyClasspath, file, scan));
-    report->keys.push_back(ReadLaunchKey(&values, platform, kKeyMainClass, file, scan));
+    report->keys.push_back(ReadLaunchKey(&values, platform, kKeyClasspath, in));
+    report->keys.push_back(ReadLaunchKey(&values, platform, kKeyMainClass, in));
     numbered(kKeyAddtlArgsPrefix);
   } else {
     for (const char* key : {kKeyClasspath, kKeyMainClass}) {
       KeyValue kv;
       kv.key = key;
-      LocateKey(platform, key, file, scan, &kv);
+      LocateKey(platform, key, in, &kv);
       if (kv.source != "absent") kv.source = "not read";
       report->keys.push_back(std::move(kv));
     }
@@ -134,7 +160,7 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
     KeyValue kv;
     kv.key = key;
     kv.value = ReadIniValue(platform, key, file);
-    LocateKey(platform, key, file, scan, &kv);
+    LocateIn(platform, key, file, scan, &kv);
     report->keys.push_back(std::move(kv));
   }
 }
@@ -226,6 +252,44 @@ void DescribeGuard(const std::string& platform, const std::string& file, Report*
 void AddFinding(Report* report, Severity severity, const std::string& code, const std::string& file,
                 std::size_t line, const std::string& message) {
   report->findings.push_back(Finding{severity, code, file, line, message});
+}
+
+// A finding on the value of a key: at the line, and in the file, that the
+// key was read from (the user file's, when it came from there).
+void AddKeyFinding(Report* report, Severity severity, const std::string& code,
+                   const std::string& key, const std::string& message) {
+  for (const KeyValue& kv : report->keys) {
+    if (kv.key != key) continue;
+    AddFinding(report, severity, code, kv.file.empty() ? report->config_file : kv.file, kv.line,
+               message);
+    return;
+  }
+  AddFinding(report, severity, code, report->config_file, 0, message);
+}
+
+// The user file the launch would read, and each thing its log would warn
+// about as a finding at its line.
+void DescribeUserIni(const UserIni& user, Report* report) {
+  report->user_file = user.path();
+  for (const UserIniNote& note : user.notes()) {
+    switch (note.kind) {
+      case UserIniNote::Kind::kRead:
+        report->user_file_state = "read";
+        break;
+      case UserIniNote::Kind::kMissing:
+        report->user_file_state = "missing";
+        break;
+      case UserIniNote::Kind::kRefused:
+        report->user_file_state = "refused";
+        AddFinding(report, Severity::kWarning, "userini-refused", user.path(), 0,
+                   "the user file " + note.text);
+        break;
+      case UserIniNote::Kind::kIgnored:
+        AddFinding(report, Severity::kWarning, "userini-ignored", user.path(), note.line,
+                   note.text);
+        break;
+    }
+  }
 }
 
 }  // namespace
@@ -320,7 +384,15 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
                "the properties could not be loaded (out of memory): the launch ends with -103");
   }
   DescribeProperties(options, config, scan, report);
+  DescribeUserIni(options.LoadUserIni(tag, config), report);
   ReadKeys(arg_line, tag, config, scan, report);
+
+  // Read first, as the launch reads it, so that its override is consumed.
+  const std::string keep = options.GetConfigValue(tag, kKeyLogKeep, config);
+  if (!keep.empty() && keep != kPresentButEmpty && ParseLogKeep(keep) < 1) {
+    AddKeyFinding(report, Severity::kWarning, "logkeep-value", kKeyLogKeep,
+                  "logkeep=" + keep + " is not a positive number: every log is kept");
+  }
 
   // The start folder is read first, as the launch does, so that its
   // override is consumed before the command's keys are read.
@@ -340,11 +412,10 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     if (platform::GetPathKind(report->working_folder) != platform::PathKind::kDirectory) {
       // The change of folder fails silently: the child starts wherever the
       // launcher was started.
-      AddFinding(report, Severity::kError, "start-folder-missing", config,
-                 scan.LookupLine(tag, kKeyStartDir),
-                 "the start folder " + report->working_folder +
-                     " does not exist: the child would start in the folder the launcher "
-                     "is started from");
+      AddKeyFinding(report, Severity::kError, "start-folder-missing", kKeyStartDir,
+                    "the start folder " + report->working_folder +
+                        " does not exist: the child would start in the folder the launcher "
+                        "is started from");
     }
   }
 
@@ -353,16 +424,15 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
   const std::string input = options.GetConfigValue(tag, kKeyStdin, config);
   const bool inherit_input = EqualsNoCase(input, kStdinInherit);
   if (!inherit_input && !input.empty() && input != kPresentButEmpty && !EqualsNoCase(input, "none")) {
-    AddFinding(report, Severity::kWarning, "stdin-value", config, scan.LookupLine(tag, kKeyStdin),
-               "stdin=" + input + " is neither inherit nor none: the child gets no input");
+    AddKeyFinding(report, Severity::kWarning, "stdin-value", kKeyStdin,
+                  "stdin=" + input + " is neither inherit nor none: the child gets no input");
   }
 
   const std::string java_cache = options.GetConfigValue(tag, kKeyJavaCache, config);
   const bool cache_wanted = EqualsNoCase(java_cache, kJavaCacheAuto);
   if (!cache_wanted && !java_cache.empty() && java_cache != kPresentButEmpty) {
-    AddFinding(report, Severity::kWarning, "javacache-value", config,
-               scan.LookupLine(tag, kKeyJavaCache),
-               "javacache=" + java_cache + " is not auto: no class-data cache is kept");
+    AddKeyFinding(report, Severity::kWarning, "javacache-value", kKeyJavaCache,
+                  "javacache=" + java_cache + " is not auto: no class-data cache is kept");
   }
 
   DescribeGuard(tag, config, report);
@@ -382,9 +452,9 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
   }
   if (inherit_input && (report->runner == "hidden" || report->runner == "uninstall" ||
                         report->kind != kKindConsole)) {
-    AddFinding(report, Severity::kNote, "stdin-no-effect", config, scan.LookupLine(tag, kKeyStdin),
-               "stdin=inherit has no effect here: only the console launcher's relayed run passes "
-               "its input on, never a hidden (-noconsole), uninstall or windowed run");
+    AddKeyFinding(report, Severity::kNote, "stdin-no-effect", kKeyStdin,
+                  "stdin=inherit has no effect here: only the console launcher's relayed run "
+                  "passes its input on, never a hidden (-noconsole), uninstall or windowed run");
   }
   if (report->runner == "uninstall") {
     report->working_folder = GetDataLocation(std::string());
@@ -393,7 +463,7 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     report->clean_folder = options.GetCleanDir();
   }
 
-  AddFileFindings(scan, tag, request.launcher_args, report);
+  AddFileFindings(scan, tag, report);
   AddLaunchFindings(scan, tag, launcher_dir, report);
   FindPropertyUses(scan, tag, request.launcher_args, report);
   // Errors first, then warnings, then notes; each in file order.

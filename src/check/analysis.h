@@ -40,10 +40,10 @@ std::string DefaultLauncherFor(const std::string& config_file);
 int KindOfLauncher(const std::string& launcher_path);
 
 // The findings that need only the file and the lookups: structure, keys,
-// numbering, values cut, the guard's keys. `args` are the launcher's
-// arguments (an override fills a gap in numbered keys).
-void AddFileFindings(const IniScan& scan, const std::string& platform,
-                     const std::vector<std::string>& args, Report* report);
+// numbering, values cut, the guard's keys. Needs report->keys as the launch
+// reads them: a numbered list stops where they stop (an override or the
+// user file fills a gap).
+void AddFileFindings(const IniScan& scan, const std::string& platform, Report* report);
 // The findings on the predicted launch: program, class path, placeholders,
 // length, uninstall runs.
 void AddLaunchFindings(const IniScan& scan, const std::string& platform,

@@ -20,6 +20,11 @@ inline const KeyValue* FindKey(const Report& report, const std::string& key) {
   return nullptr;
 }
 
+// The file a key's value was read from: the user file's, else `config`.
+inline std::string FileOf(const KeyValue* key, const std::string& config) {
+  return key != nullptr && !key->file.empty() ? key->file : config;
+}
+
 inline std::string Quoted(const std::string& text) { return "`" + text + "`"; }
 
 }  // namespace check

@@ -39,11 +39,6 @@ bool IsComment(const Key& key) {
   return !key.has_value && !key.name.empty() && key.name[0] == '#';
 }
 
-bool HasOverride(const std::vector<std::string>& args, const std::string& key) {
-  return std::any_of(args.begin(), args.end(),
-                     [&](const std::string& a) { return EqualsNoCase(a, "-" + key); });
-}
-
 // The number of a numbered key ("JavaArgs_12" -> 12), saturated.
 unsigned long long NumberOf(const std::string& canonical, const std::string& prefix) {
   unsigned long long n = 0;
@@ -176,17 +171,14 @@ void CheckStructure(const IniScan& scan, Report* report) {
   }
 }
 
-void CheckNumbering(const IniScan& scan, const std::string& platform,
-                    const std::vector<std::string>& args, Report* report) {
+void CheckNumbering(const IniScan& scan, const std::string& platform, Report* report) {
   const KeyValue* launcher_args = FindKey(*report, kKeyLauncherArgs);
   if (launcher_args != nullptr && !launcher_args->value.empty()) return;  // not read at all
   for (const std::string& prefix : NumberedKeyPrefixes()) {
+    // The launch's own reading says where the list stops: overrides and
+    // the user file fill gaps as much as the file's keys do.
     unsigned long long stop = 1;
-    while (!ReadIniValue(platform, prefix + IntToString(static_cast<long long>(stop)), scan.path())
-                .empty() ||
-           HasOverride(args, prefix + IntToString(static_cast<long long>(stop)))) {
-      ++stop;
-    }
+    while (FindKey(*report, prefix + IntToString(static_cast<long long>(stop))) != nullptr) ++stop;
     for (const std::string& name : {platform, std::string(kSectionDefault)}) {
       const Section* section = scan.FirstSection(name);
       if (section == nullptr) continue;
@@ -290,10 +282,9 @@ void CheckMaster(const IniScan& scan, Report* report) {
 
 }  // namespace
 
-void AddFileFindings(const IniScan& scan, const std::string& platform,
-                     const std::vector<std::string>& args, Report* report) {
+void AddFileFindings(const IniScan& scan, const std::string& platform, Report* report) {
   CheckStructure(scan, report);
-  CheckNumbering(scan, platform, args, report);
+  CheckNumbering(scan, platform, report);
   CheckLauncherArgs(scan, platform, report);
   CheckLauncherCmd(scan, report);
   CheckGuard(scan, platform, report);

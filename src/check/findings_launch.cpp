@@ -70,7 +70,7 @@ void CheckClassPath(const IniScan& scan, Report* report) {
       exists = platform::GetPathKind(path) != platform::PathKind::kMissing;
     }
     if (!exists) {
-      Add(report, Severity::kWarning, "classpath-missing", scan.path(), line,
+      Add(report, Severity::kWarning, "classpath-missing", FileOf(classpath, scan.path()), line,
           "class-path entry " + Quoted(entry) + " does not exist (looked for " + path + ")");
     }
   }
@@ -154,7 +154,7 @@ void AddLaunchFindings(const IniScan& scan, const std::string& platform,
       const std::string as_path = InFolder(report->working_folder, report->argv[0]);
       const bool folder = platform::GetPathKind(as_path) == platform::PathKind::kDirectory;
       Add(report, Severity::kError, folder ? "program-not-a-file" : "program-not-found",
-          scan.path(), cmd->line,
+          FileOf(cmd, scan.path()), cmd->line,
           folder ? Quoted(report->argv[0]) + " is a folder, not a program"
                  : Quoted(report->argv[0]) + " is not found" +
                        (report->argv[0].find_first_of("\\/") == std::string::npos

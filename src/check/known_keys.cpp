@@ -51,7 +51,7 @@ const std::vector<std::string>& LaunchKeys() {
   static const std::vector<std::string> keys = {kKeyStartDir, kKeyStdin, kKeyLauncherCmd, kKeyLauncherArgs,
                                                 kKeyClasspath, kKeyMainClass,   kKeyId,
                                                 kKeyNoRunWith, kKeyJavaMin,     kKeyJavaSearch,
-                                                kKeyLogKeep, kKeyJavaCache};
+                                                kKeyLogKeep,   kKeyUserIni, kKeyJavaCache};
   return keys;
 }
 

@@ -111,10 +111,16 @@ std::string ToJson(const Report& r) {
   } else {
     field("master", "null");
   }
+  if (r.user_file.empty()) {
+    field("user_file", "null");
+  } else {
+    field("user_file",
+          "{\"path\": " + Str(r.user_file) + ", \"state\": " + Str(r.user_file_state) + "}");
+  }
   field("keys", Objects(r.keys, [](const KeyValue& k) {
           return "\"key\": " + Str(k.key) + ", \"value\": " + Str(k.value) +
                  ", \"source\": " + Str(k.source) + ", \"section\": " + StrOrNull(k.section) +
-                 ", \"line\": " + Line(k.line);
+                 ", \"line\": " + Line(k.line) + ", \"file\": " + StrOrNull(k.file);
         }));
   field("properties", Objects(r.properties, [](const Property& p) {
           std::string used = "[";

@@ -79,6 +79,7 @@ std::string KeySource(const KeyValue& k) {
   if (k.source == "present-but-empty") where = "present but empty, ";
   if (!k.section.empty()) where += "[" + k.section + "]";
   if (k.line > 0) where += " line " + Num(k.line);
+  if (!k.file.empty()) where += " of the user file";
   return where;
 }
 
@@ -108,6 +109,8 @@ std::string ToText(const Report& r) {
     }
     out += Row("master file", master);
   }
+
+  if (!r.user_file.empty()) out += Row("user file", r.user_file + " (" + r.user_file_state + ")");
 
   out += "\nKeys\n";
   for (const KeyValue& k : r.keys) {
@@ -197,8 +200,12 @@ std::string ToText(const Report& r) {
   for (const Finding& f : r.findings) {
     std::string head = std::string("  ") + SeverityName(f.severity);
     head += std::string(11 - head.size(), ' ');
-    const std::string text =
-        (f.line > 0 ? "line " + Num(f.line) + ": " : std::string()) + Visible(f.message);
+    // A finding in another file (the user file) names it.
+    std::string where = f.line > 0 ? "line " + Num(f.line) : std::string();
+    if (!f.file.empty() && f.file != r.config_file) {
+      where = f.file + (where.empty() ? "" : " " + where);
+    }
+    const std::string text = (where.empty() ? where : where + ": ") + Visible(f.message);
     out += head + Wrap(text, kWidth - 1 - head.size(), head.size()) + "\n";
   }
   out += "\n" + Plural(r.Count(Severity::kError), "error") + ", " +

@@ -29,6 +29,7 @@ struct KeyValue {
   std::string source;
   std::string section;   // the section it was found in; "" for none
   std::size_t line = 0;  // where the value was read; 0 for none
+  std::string file;      // the user file ("userini") it came from; "" for none
 };
 
 struct Property {
@@ -63,6 +64,10 @@ struct Report {
   std::string launcher_reads;  // the configuration file that launcher reads
 
   MasterFile master;
+  // The user file "userini" names ("" for none) and what became of it:
+  // "read", "missing" or "refused".
+  std::string user_file;
+  std::string user_file_state;
   std::vector<KeyValue> keys;
   std::vector<Property> properties;
 

@@ -45,6 +45,8 @@ inline constexpr char kKeyId[] = "id";
 inline constexpr char kKeyLogKeep[] = "logkeep";
 inline constexpr char kKeyJavaCache[] = "javacache";
 inline constexpr char kKeyMasterProp[] = "MASTERPROP";
+// The per-user configuration file, read from the configuration file alone.
+inline constexpr char kKeyUserIni[] = "userini";
 
 // Built-in properties added with a master property file.
 inline constexpr char kPropWorkingDir[] = "WORKINGDIR";

@@ -61,7 +61,10 @@ std::string DataControl::GetConfigValue(const std::string& section, const std::s
   const std::string override_value =
       platform::ProfileValueOf(GetOptionValue("-" + key, &found, 1));
   if (!override_value.empty()) return override_value;
-  const std::string written = ReadIniValue(section, key, file);
+  // The user's own file comes before the shipper's: a value there, even
+  // an empty one, hides the configuration file's.
+  std::string written = user_ini_.Lookup(section, key);
+  if (written.empty()) written = ReadIniValue(section, key, file);
   std::vector<TextSpan> spans;
   std::string value = ReplaceProperties(written, {}, &spans);
   // The values of one launch count together: numbered keys are read up to
@@ -75,6 +78,16 @@ std::string DataControl::GetConfigValue(const std::string& section, const std::s
   }
   if (env_spans) env_spans->insert(env_spans->end(), spans.begin(), spans.end());
   return value;
+}
+
+const UserIni& DataControl::LoadUserIni(const std::string& section, const std::string& file) {
+  const std::string written = ReadIniValue(section, kKeyUserIni, file);
+  std::string path;
+  if (!written.empty() && written != kPresentButEmpty) {
+    path = NormalizeSlashes(ReplaceProperties(written));
+  }
+  user_ini_ = UserIni::Open(path);
+  return user_ini_;
 }
 
 std::string DataControl::GetNumberedValue(const std::string& section,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/options.h"
+#include "config/user_ini.h"
 #include "env/env_calls.h"
 #include "log/log.h"
 
@@ -80,8 +81,10 @@ class DataControl {
 
   // Command-line override "-<key> value" (consumed even when its value is
   // empty, so that a second read of the key finds the next override or
-  // the file), else ReadIniValue (section, then "default") with placeholders
-  // replaced: the value, " " for present-but-empty, "" when absent.
+  // the file), else the user file's value (UserIni::Lookup, once
+  // LoadUserIni has found one), else ReadIniValue (section, then "default"),
+  // with placeholders replaced: the value, " " for present-but-empty, ""
+  // when absent.
   // Placeholders may make the values read through here at most
   // kMaxReplacementGrowth characters longer in all; past that a value is
   // given back as written and ReplacementLimitReached() turns true. The
@@ -128,6 +131,13 @@ class DataControl {
   // Drops every entry but the first; harmless to call twice.
   void FreeProperties();
   const std::vector<PropertyEntry>& Properties() const { return properties_; }
+  // Reads "userini" from the configuration file alone (section, then
+  // "default"; no override), with placeholders replaced and separators made
+  // native, and judges the file it names (UserIni::Open). From then on
+  // GetConfigValue looks in that file before the configuration file. The
+  // notes are the caller's to report.
+  const UserIni& LoadUserIni(const std::string& section, const std::string& file);
+
   // The master property file whose names were read (made absolute beside
   // the configuration file when it was relative); "" without one.
   std::string GetMasterFile() const { return master_file_; }
@@ -151,6 +161,7 @@ class DataControl {
   std::string data_location_;
   LogPlace log_;
   std::string master_file_;
+  UserIni user_ini_;
   std::size_t values_growth_ = 0;
   bool replacement_limit_reached_ = false;
   // The unset variables already logged, so each is logged once per launch.

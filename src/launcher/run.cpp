@@ -64,6 +64,18 @@ void EnterShortStartFolder(const std::string& command_line) {
   for (const std::string& text : ShortFormWarnings(notes)) LogWarning(kTagCommandLine, text);
 }
 
+// What the user file named by "userini" gave, one line each: the file read,
+// or why none was, and each line of it that was ignored.
+void LogUserIni(const UserIni& user) {
+  for (const UserIniNote& note : user.notes()) {
+    if (note.IsWarning()) {
+      LogWarning(kTagUserIni, user.LogText(note));
+    } else {
+      LogInfo(kTagUserIni, user.LogText(note));
+    }
+  }
+}
+
 // Once this launch's own log exists, the oldest of the application's
 // earlier launcher-made logs beside it go, as "logkeep" asks. A log the
 // user named is left as it is, and so is its folder.
@@ -124,6 +136,7 @@ int Run::start() {
   if (trace_) LogInfo("LRun::start::param", argument_line_);
   LogInfo("Launcher::Run::start::inifile", ini_file);
   LogInfo("Launcher::Run::start::platform", platform_tag);
+  LogUserIni(options.LoadUserIni(platform_tag, ini_file));
   KeepLogs(&options, platform_tag, ini_file);
 
   const std::string start_dir = options.GetConfigValue(platform_tag, kKeyStartDir, ini_file);

@@ -124,6 +124,16 @@ struct FileStamp {
 // code (2 or 3 when nothing of that name exists).
 [[nodiscard]] int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp);
 
+// Whether anyone but this process's user may change an open file, as a
+// file of settings that only its user should write must be judged: *why is
+// "" when no one else may, else says who may ("it belongs to user 1001",
+// "group or others may write to it (mode 664)"). POSIX: the file's owner is
+// not the effective user, or its mode lets group or others write; the
+// folders above it are not looked at. Windows: *why is always "", its files'
+// access lists are not judged. Returns 0, or the system error code of a
+// failed query (*why empty).
+[[nodiscard]] int OthersMayChange(const Handle& file, std::string* why);
+
 // The bytes of a regular file opened as OpenRegularFile opens it, at most
 // max_bytes of them (the rest is left unread). Every file the launcher and
 // the check read by name is read here. Returns 0 with *bytes filled, or

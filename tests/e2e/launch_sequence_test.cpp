@@ -372,6 +372,77 @@ TEST_F(LaunchSequence, EnvironmentPlaceholders) {
   UnsetEnv("KB_ENV_E");
 }
 
+TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile) {
+  namespace fs = std::filesystem;
+  Install();
+  const std::string home = dir_ / "home";
+  MakeDirs(home);
+  ScopedEnv env("KB_USER_HOME", home);
+  const std::string user = Join(home, "user.ini");
+  const std::string tag = "Launcher::Run::start::userini=" + user;
+  WriteIni(std::string("[properties]\nP=prop\n") + kSection +
+           "userini=<env:KB_USER_HOME>/user.ini\nlaunchercmd=" + Child() +
+           "\nJavaArgs_1=cfg-wx6-1\nJavaArgs_2=cfg-wx6-2\nJavaArgs_3=cfg-wx6-3\n"
+           "JavaArgs_4=cfg-wx6-4\n[default]\nJavaArgs_5=cfg-default-5\nMainClass=cfg.Main\n");
+  const std::string user_text =
+      "[wx6]\nJavaArgs_1=user-wx6-1\nJavaArgs_2=\nID=other\n"
+      "[default]\nJavaArgs_1=user-default-1\nJavaArgs_3=user-default-3-<P>\nnorunwith=tool\n"
+      "norunwith_display_tool=Other\nuserini=elsewhere.ini\n[properties]\nP=user\n";
+  const Strings from_config = {"cfg-wx6-1", "cfg-wx6-2", "cfg-wx6-3", "cli-4",
+                               "cfg-default-5", "cfg.Main"};
+  auto ignored = [&](int line, const std::string& what) {
+    return "WARNING: " + tag + " line " + std::to_string(line) + ": " + what +
+           " belongs to the configuration file alone: ignored";
+  };
+  enum class Entry { kOwnFile, kMissing, kNotRegular, kOthersMayWrite };
+  struct Case {
+    const char* label;
+    Entry entry;
+    Strings args;
+    Strings log;  // every line of the user file's tag, in order
+  };
+  const Case cases[] = {
+      {"read: command line, its platform section, its default, then the file's",
+       Entry::kOwnFile,
+       {"user-wx6-1", "user-default-3-prop", "cli-4", "cfg-default-5", "cfg.Main"},
+       {"INFO: " + tag, ignored(4, "ID"), ignored(8, "norunwith"),
+        ignored(9, "norunwith_display_tool"), ignored(10, "userini"),
+        ignored(11, "the section [properties]")}},
+      {"missing", Entry::kMissing, from_config,
+       {"INFO: " + tag + " does not exist: the configuration file's values are used"}},
+      {"not a regular file", Entry::kNotRegular, from_config,
+       {"WARNING: " + tag + " is not a regular file: not read"}},
+      {"others may write to it (Linux)", Entry::kOthersMayWrite, from_config,
+       {"WARNING: " + tag + " is refused: group or others may write to it (mode 646)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    // Windows files carry no owner and mode that the launcher judges.
+    if (c.entry == Entry::kOthersMayWrite && IsWindows()) continue;
+    std::error_code ec;
+    fs::remove_all(fs::u8path(user), ec);
+    if (c.entry == Entry::kNotRegular) MakeNonRegularFile(user);
+    if (c.entry == Entry::kOwnFile || c.entry == Entry::kOthersMayWrite) {
+      WriteFile(user, user_text);
+      fs::permissions(fs::u8path(user),
+                      c.entry == Entry::kOwnFile
+                          ? fs::perms::owner_read | fs::perms::owner_write
+                          : fs::perms::owner_read | fs::perms::owner_write |
+                                fs::perms::group_read | fs::perms::others_read |
+                                fs::perms::others_write,
+                      ec);
+    }
+    RemoveLogs();
+    const RunResult r = Launch("-JavaArgs_4 cli-4");
+    EXPECT_EQ(ChildArgs(r.output), c.args) << r.output;
+    Strings seen;
+    for (const std::string& line : LogLines()) {
+      if (line.find(tag) != std::string::npos) seen.push_back(line);
+    }
+    EXPECT_EQ(seen, c.log) << LogContent();
+  }
+}
+
 TEST_F(LaunchSequence, ChildExitCodeBecomesTheLaunchersOwn) {
   Install();
   for (int code : {0, 3, 255}) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "check/analysis.h"
@@ -75,10 +76,18 @@ std::string Message(const Report& report, const std::string& code, std::size_t l
 }
 
 struct FindingCase {
+  FindingCase(const char* label_text, std::string ini_text, std::vector<std::string> args_given,
+              std::vector<std::string> findings, std::string user_text = std::string())
+      : label(label_text),
+        ini(std::move(ini_text)),
+        args(std::move(args_given)),
+        expected(std::move(findings)),
+        user(std::move(user_text)) {}
   const char* label;
   std::string ini;
   std::vector<std::string> args;
   std::vector<std::string> expected;  // every finding, notes included, sorted
+  std::string user;  // HERE/user.ini, written when not empty
 };
 std::ostream& operator<<(std::ostream& out, const FindingCase& c) { return out << c.label; }
 
@@ -86,6 +95,7 @@ class CheckFindingTest : public CheckTest, public ::testing::WithParamInterface<
 
 TEST_P(CheckFindingTest, FindsExactlyTheseAtTheirLines) {
   const FindingCase& c = GetParam();
+  if (!c.user.empty()) kbtest::WriteFile(scratch_ / "user.ini", Expand(c.user));
   std::vector<std::string> expected = c.expected;
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Findings(Check(c.ini, c.args), true), expected) << c.label;
@@ -103,6 +113,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "[wx6]\nlaunchercmd=CHILD\nJavaArgs_1=-Da\nJavaArgs_2=-Db\nJavaArgs_4=-Dd\n",
                     {"-JavaArgs_3", "-Dc"},
                     {}},
+        FindingCase{"the user file fills the gap",
+                    "[wx6]\nlaunchercmd=CHILD\nJavaArgs_1=-Da\nJavaArgs_2=-Db\nJavaArgs_4=-Dd\n"
+                    "userini=HERE/user.ini\n",
+                    {},
+                    {},
+                    "[default]\nJavaArgs_3=-Dc\n"},
         FindingCase{"gap across the platform section and default",
                     "[wx6]\nlaunchercmd=CHILD\nAddtlArgs_1=a\n[default]\nAddtlArgs_3=c\n",
                     {},
@@ -163,6 +179,28 @@ INSTANTIATE_TEST_SUITE_P(
                     "[default]\nlaunchercmd=CHILD\njavacache=on\n",
                     {},
                     {"warning javacache-value 3"}},
+        FindingCase{"a logkeep that keeps everything though it names a number",
+                    "[default]\nlaunchercmd=CHILD\nlogkeep=0\n",
+                    {},
+                    {"warning logkeep-value 3"}},
+        FindingCase{"the user file: what it may not set, at its lines; its values at theirs",
+                    "[default]\nlaunchercmd=CHILD\nuserini=HERE/user.ini\n",
+                    {},
+                    {"warning logkeep-value 2", "warning userini-ignored 3",
+                     "warning userini-ignored 4", "warning userini-ignored 5"},
+                    "[default]\nlogkeep=abc\nNorunwith_Display_x=X\nid=\n[Properties]\nA=1\n"},
+        FindingCase{"a user file that is a folder is refused",
+                    "[default]\nlaunchercmd=CHILD\nuserini=HERE\n",
+                    {},
+                    {"warning userini-refused 0"}},
+        FindingCase{"a relative user file is refused",
+                    "[default]\nlaunchercmd=CHILD\nuserini=user.ini\n",
+                    {},
+                    {"warning userini-refused 0"}},
+        FindingCase{"a missing user file is the usual case: no finding",
+                    "[default]\nlaunchercmd=CHILD\nuserini=HERE/none.ini\n",
+                    {},
+                    {}},
         FindingCase{"no launchercmd for this platform",
                     "[win]\nlaunchercmd=CHILD\n",
                     {},
@@ -268,22 +306,31 @@ TEST_F(CheckTest, MasterFileShadowedAndAddedProperties) {
 }
 
 TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
+  const std::string user = scratch_ / "user.ini";
+  kbtest::WriteFile(user, "[wx6]\nJavaArgs_1=-Duser\n[default]\nstdin=\nid=user\n");
   const Report report = Check(
       "[wx6]\nlaunchercmd=CHILD\nstartdir=\nMainClass=file.Main\n[default]\n"
-      "startdir=HERE\nClasspath=-cp a\n",
+      "startdir=HERE\nClasspath=-cp a\nuserini=HERE/user.ini\nstdin=none\nid=own\n",
       {"-MAINCLASS", "other.Main", "-Classpath", "\"\""});
   auto key = [&report](const std::string& name) {
     for (const kb::check::KeyValue& k : report.keys) {
       if (k.key == name)
-        return k.value + "|" + k.source + "|" + k.section + "|" + std::to_string(k.line);
+        return k.value + "|" + k.source + "|" + k.section + "|" + std::to_string(k.line) + "|" +
+               k.file;
     }
     return std::string("missing");
   };
-  EXPECT_EQ(key("startdir"), " |present-but-empty|wx6|3");
-  EXPECT_EQ(key("MainClass"), "other.Main|override||0");
+  EXPECT_EQ(key("startdir"), " |present-but-empty|wx6|3|");
+  EXPECT_EQ(key("MainClass"), "other.Main|override||0|");
   // An empty override is consumed but leaves the file's value.
-  EXPECT_EQ(key("Classpath"), "-cp a|default|default|7");
-  EXPECT_EQ(key("launcherargs"), "|absent||0");
+  EXPECT_EQ(key("Classpath"), "-cp a|default|default|7|");
+  EXPECT_EQ(key("launcherargs"), "|absent||0|");
+  // The user file comes before the configuration file, but never for the
+  // guard's keys.
+  EXPECT_EQ(key("JavaArgs_1"), "-Duser|wx6|wx6|2|" + user);
+  EXPECT_EQ(key("stdin"), " |present-but-empty|default|4|" + user);
+  EXPECT_EQ(key("id"), "own|default|default|10|");
+  EXPECT_EQ(report.user_file_state, "read");
 }
 
 // A Java runtime's line: the check shows it as passed, with each original

@@ -175,6 +175,19 @@ int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
   return 0;
 }
 
+int OthersMayChange(const Handle& file, std::string* why) {
+  why->clear();
+  struct stat st;
+  if (::fstat(static_cast<int>(file.get()), &st) != 0) return errno;
+  if (st.st_uid != ::geteuid()) {
+    *why = "it belongs to user " + std::to_string(st.st_uid);
+  } else if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    *why = "group or others may write to it (mode " + std::to_string((st.st_mode >> 6) & 7) +
+           std::to_string((st.st_mode >> 3) & 7) + std::to_string(st.st_mode & 7) + ")";
+  }
+  return 0;
+}
+
 bool IsRootPath(const std::string& path) {
   if (path.empty()) return false;
   return path.find_first_not_of('/') == std::string::npos;

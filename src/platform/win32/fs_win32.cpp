@@ -231,6 +231,13 @@ std::string WhyNotPrivateFolder(const std::string& folder) {
   return std::string();
 }
 
+int OthersMayChange(const Handle& /*file*/, std::string* why) {
+  // Access lists say who may write, and no rule as simple as owner and mode
+  // bits reads them; a file in the user's own profile is the user's.
+  why->clear();
+  return 0;
+}
+
 bool IsRootPath(const std::string& path) {
   // A lone separator is the current drive's root, and "C:" the drive.
   if (path.size() == 1) return IsPathSeparator(path[0]);
