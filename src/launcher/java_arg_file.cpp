@@ -195,8 +195,18 @@ JavaLaunch ReadJavaLaunch(const std::vector<std::string>& arguments,
                           const std::string& working_folder) {
   JavaLaunch out;
   OptionScan scan;
-  std::size_t at = 0;
-  for (; at < arguments.size() && !scan.MainSeen(); ++at) {
+  // One argument as Java reads it: an option, or what is started. What
+  // follows that, in a file or on the line, is the application's.
+  auto take = [&scan, &out](const std::string& argument) {
+    if (scan.MainSeen()) return;
+    scan.See(argument);
+    if (scan.MainSeen()) {
+      out.target = argument;
+    } else {
+      out.options.push_back(argument);
+    }
+  };
+  for (std::size_t at = 0; at < arguments.size() && !scan.MainSeen(); ++at) {
     const std::string& argument = arguments[at];
     if (scan.Expands() && argument.size() > 1 && argument[0] == '@') {
       const std::string path = UserArgFilePath(argument, working_folder);
@@ -206,28 +216,9 @@ JavaLaunch ReadJavaLaunch(const std::vector<std::string>& arguments,
         out.unreadable = path;
         return out;
       }
-      for (const std::string& inner : ArgFileArguments(user_text)) {
-        if (scan.MainSeen()) {
-          // What the file starts is the rest of the line's business; only
-          // its name matters here.
-          if (out.target.empty()) out.target = inner;
-          continue;
-        }
-        scan.See(inner);
-        if (scan.MainSeen()) {
-          out.target = inner;
-        } else {
-          out.options.push_back(inner);
-        }
-      }
-      out.options_end = at + 1;
-      continue;
-    }
-    scan.See(argument);
-    if (scan.MainSeen()) {
-      out.target = argument;
+      for (const std::string& inner : ArgFileArguments(user_text)) take(inner);
     } else {
-      out.options.push_back(argument);
+      take(argument);
     }
     out.options_end = at + 1;
   }
