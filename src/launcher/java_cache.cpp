@@ -355,6 +355,9 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
     return plan;
   };
   if (uninstall) return refuse("not for an uninstall run");
+  if (!platform::IsAbsolutePath(data_folder)) {
+    return refuse("the data folder \"" + data_folder + "\" is not an absolute path");
+  }
   plan.arguments = SplitCommandLine(command_line);
   const std::string program = plan.arguments.empty() ? std::string() : plan.arguments.front();
   JavaRuntime runtime;

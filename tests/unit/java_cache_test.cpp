@@ -127,6 +127,10 @@ TEST_F(JavaCachePlanTest, ActsOnlyOnJarsOfAKnownRuntimeAndLeavesTheUsersChoice) 
     EXPECT_NE(outcome.find(c.outcome), std::string::npos) << c.line << "\n -> " << outcome;
   }
   EXPECT_EQ(Plan(Java("jdk17") + cp + " app.Main", true).why_not, "not for an uninstall run");
+  // No data folder must never become a folder at the root.
+  EXPECT_NE(kb::PlanJavaCache(Java("jdk17") + cp + " app.Main", false, "", dir_.path(), "app")
+                .why_not.find("not an absolute path"),
+            std::string::npos);
   {
     kbtest::ScopedEnv tool("JAVA_TOOL_OPTIONS", "-Dx=1 -XX:SharedArchiveFile=/x.jsa");
     EXPECT_NE(Plan(Java("jdk17") + cp + " app.Main").why_not.find("JAVA_TOOL_OPTIONS"),
