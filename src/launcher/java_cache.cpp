@@ -417,8 +417,9 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
   if (platform::FirstUnholdable(application) != 0) {
     return refuse("the application's name cannot be passed to the runtime");
   }
-  const std::string resolved = platform::ResolveLinks(program);
-  inputs.runtime = resolved.empty() ? program : resolved;
+  // The home is found with links resolved, also for a bare "java" taken
+  // from the search path, so a runtime is named by where it really is.
+  inputs.runtime = runtime.home + platform::PathSeparator() + FileNameOf(program);
   inputs.version = runtime.version.text;
   inputs.options = launch.options;
   if (launch.start == JavaLaunch::Start::kJar) inputs.options.push_back("-jar");
