@@ -73,20 +73,6 @@ bool IsModulePathOption(const std::string& option) {
   return false;
 }
 
-std::vector<std::string> SplitOnBlanks(const std::string& text) {
-  std::vector<std::string> out;
-  std::string current;
-  for (char c : text + " ") {
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-      if (!current.empty()) out.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  return out;
-}
-
 // The class path Java takes from its options: the "-jar" file, else the last
 // "-cp" / "-classpath" / "--class-path" value. False when neither is given.
 bool ClassPathOf(const JavaLaunch& launch, std::string* class_path) {
@@ -163,20 +149,14 @@ class KeyHash {
   std::uint64_t value_ = 0xcbf29ce484222325ULL;
 };
 
-std::string FileNameOf(const std::string& path) {
-  const std::size_t at = path.find_last_of(std::string(1, platform::PathSeparator()) +
-                                           platform::ForeignSeparator());
-  return at == std::string::npos ? path : path.substr(at + 1);
-}
-
 // The path as the runtime is to receive it: the cache folder's short form
 // where the code page cannot hold it. The file names themselves are held
 // (PlanJavaCache refuses an application name that is not).
 std::string ForRuntime(const std::string& path) {
   if (platform::FirstUnholdable(path) == 0) return path;
+  const std::string folder = BeforeLast(path, platform::PathSeparator());
   ShortForms notes;
-  return ShortFormOf(BeforeLast(path, platform::PathSeparator()), SystemPathOracle(), &notes) +
-         platform::PathSeparator() + FileNameOf(path);
+  return ShortFormOf(folder, SystemPathOracle(), &notes) + path.substr(folder.size());
 }
 
 // True for a name the launcher gives a cache file of `application`:
@@ -403,7 +383,7 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
   for (const char* name : kOptionVariables) {
     const std::string value = platform::GetEnvVar(name);
     if (value.empty()) continue;
-    for (const std::string& option : SplitOnBlanks(value)) {
+    for (const std::string& option : SplitArguments(value)) {
       if (const char* choice = SharingChoice(option)) {
         return refuse(std::string(name) + " chooses class-data sharing (" + choice + ")");
       }
@@ -419,14 +399,14 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
   }
   // The home is found with links resolved, also for a bare "java" taken
   // from the search path, so a runtime is named by where it really is.
-  inputs.runtime = runtime.home + platform::PathSeparator() + FileNameOf(program);
+  inputs.runtime = runtime.home;
   inputs.version = runtime.version.text;
   inputs.options = launch.options;
   if (launch.start == JavaLaunch::Start::kJar) inputs.options.push_back("-jar");
   plan.application = application;
   plan.folder = data_folder + platform::PathSeparator() + kCacheFolder;
-  plan.archive = plan.folder + platform::PathSeparator() + application + "-" +
-                 JavaCacheKey(inputs) + ExtensionOf(plan.kind);
+  plan.name = application + "-" + JavaCacheKey(inputs) + ExtensionOf(plan.kind);
+  plan.archive = plan.folder + platform::PathSeparator() + plan.name;
   // The arguments given before the application's own: @files are passed
   // on as they are, the runtime expands them again.
   plan.start_end = launch.options_end;
@@ -479,7 +459,7 @@ std::string JavaCacheRun::Begin(const JavaCachePlan& plan, const std::string& co
     return command_line;
   }
   // Names of this run's own, made here so that nobody else holds them.
-  const std::string base = FileNameOf(plan.archive) + ".";
+  const std::string base = plan.name + ".";
   int error = platform::CreateExclusiveFile(plan.folder, base, kPartSuffix, "", &partial_);
   if (error == 0 && plan.kind == JavaCacheKind::kAotCache) {
     error = platform::CreateExclusiveFile(plan.folder, base, ".vm" + std::string(kPartSuffix), "",
@@ -511,7 +491,7 @@ void JavaCacheRun::End() {
     if (SizeOf(partial_) > 0) {
       std::string cache;
       const int error = platform::CreateExclusiveFile(
-          plan_.folder, FileNameOf(plan_.archive) + ".", kPartSuffix, "", &cache);
+          plan_.folder, plan_.name + ".", kPartSuffix, "", &cache);
       if (error == 0) {
         std::vector<std::string> step(plan_.arguments.begin(),
                                       plan_.arguments.begin() + 1 + plan_.start_end);

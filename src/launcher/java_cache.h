@@ -49,7 +49,7 @@ JavaCacheKind JavaCacheKindFor(int feature);
 
 // What makes a cache file valid for a start; its hash names the file.
 struct JavaCacheInputs {
-  std::string runtime;  // the runtime's program, links resolved
+  std::string runtime;  // the runtime's home, links resolved
   std::string version;  // as its release file gives it
   struct Jar {
     std::string path;
@@ -73,7 +73,8 @@ struct JavaCachePlan {
   std::string why_not;
   std::string application;
   std::string folder;   // <data folder>/cache
-  std::string archive;  // the file of this configuration in `folder`
+  std::string name;     // the file of this configuration: <application>-<key>.<ext>
+  std::string archive;  // that file in `folder`
   // The line split: the runtime program, then its arguments; the first
   // `start_end` of the arguments are the options and what is started,
   // which the cache creation step repeats.

@@ -204,11 +204,9 @@ std::string WhyNotPrivateFolder(const std::string& folder) {
     return error == ELOOP || error == ENOTDIR ? "it is a symbolic link or not a folder"
                                               : ErrorText(error);
   }
-  struct stat info;
-  if (::fstat(static_cast<int>(dir.get()), &info) != 0) return ErrorText(errno);
-  if (info.st_uid != ::geteuid()) return "it belongs to user " + std::to_string(info.st_uid);
-  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "other users may write into it";
-  return std::string();
+  std::string why;
+  const int error = OthersMayChange(dir, &why);
+  return error != 0 ? ErrorText(error) : why;
 }
 
 int ShortPathName(const std::string& path, std::string* short_path) {
