@@ -1,6 +1,7 @@
 #include "check/analysis.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "common/constants.h"
@@ -13,6 +14,7 @@
 #include "instance/mutex_obj.h"
 #include "launcher/java_cache.h"
 #include "log/log_keep.h"
+#include "log/log_output.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/mutex.h"
@@ -129,8 +131,8 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
   const IniScan user_scan = user.IsRead() ? IniScan(user.path()) : IniScan();
   const Sources in{file, scan, user, user_scan};
   for (const char* key :
-       {kKeyLogKeep, kKeyStartDir, kKeyStdin, kKeyJavaCache, kKeyLauncherCmd,
-        kKeyLauncherArgs}) {
+       {kKeyLogKeep, kKeyLogOutput, kKeyLogMax, kKeyStartDir, kKeyStdin, kKeyJavaCache,
+        kKeyLauncherCmd, kKeyLauncherArgs}) {
     report->keys.push_back(ReadLaunchKey(&values, platform, key, in));
   }
   const bool java_read = report->keys.back().value.empty();
@@ -392,6 +394,21 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
   if (!keep.empty() && keep != kPresentButEmpty && ParseLogKeep(keep) < 1) {
     AddKeyFinding(report, Severity::kWarning, "logkeep-value", kKeyLogKeep,
                   "logkeep=" + keep + " is not a positive number: every log is kept");
+  }
+
+  const std::string output = options.GetConfigValue(tag, kKeyLogOutput, config);
+  bool copy_output = true;
+  if (!ParseLogOutput(output, &copy_output)) {
+    AddKeyFinding(report, Severity::kWarning, "logoutput-value", kKeyLogOutput,
+                  "logoutput=" + output +
+                      " is neither all nor none: all of the child's output is logged");
+  }
+  const std::string max = options.GetConfigValue(tag, kKeyLogMax, config);
+  std::uint64_t max_bytes = 0;
+  if (!ParseLogMax(max, &max_bytes)) {
+    AddKeyFinding(report, Severity::kWarning, "logmax-value", kKeyLogMax,
+                  "logmax=" + max +
+                      " is not a positive size in bytes (with K, M or G): the log has no bound");
   }
 
   // The start folder is read first, as the launch does, so that its

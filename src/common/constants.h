@@ -43,6 +43,16 @@ inline constexpr char kKeyNoRunWith[] = "norunwith";
 inline constexpr char kKeyNoRunWithDisplayPrefix[] = "norunwith_display_";
 inline constexpr char kKeyId[] = "id";
 inline constexpr char kKeyLogKeep[] = "logkeep";
+// Where the launcher-made logs go instead of the data folder.
+inline constexpr char kKeyLogDir[] = "logdir";
+// Whether the child's output is copied into the log: "all" or "none".
+inline constexpr char kKeyLogOutput[] = "logoutput";
+inline constexpr char kLogOutputAll[] = "all";
+inline constexpr char kLogOutputNone[] = "none";
+// A bound on the log file's size for the child's output ("10M").
+inline constexpr char kKeyLogMax[] = "logmax";
+// The relay's one line on what "logmax" left out of the log.
+inline constexpr char kTagLogMax[] = "ExeProc::ReadFromPipe::logmax";
 inline constexpr char kKeyJavaCache[] = "javacache";
 inline constexpr char kKeyMasterProp[] = "MASTERPROP";
 // The per-user configuration file, read from the configuration file alone.

@@ -144,6 +144,12 @@ int Run::start() {
   ApplyStartDir(start_dir, launcher_directory_);
   inherit_input_ = EqualsNoCase(options.GetConfigValue(platform_tag, kKeyStdin, ini_file),
                                 kStdinInherit);
+  // An invalid value keeps the default (all of it, no bound); the check
+  // reports it.
+  (void)ParseLogOutput(options.GetConfigValue(platform_tag, kKeyLogOutput, ini_file),
+                       &output_logging_.copy);
+  (void)ParseLogMax(options.GetConfigValue(platform_tag, kKeyLogMax, ini_file),
+                    &output_logging_.max_bytes);
   java_cache_ = options.GetConfigValue(platform_tag, kKeyJavaCache, ini_file);
   if (options.ReplacementLimitReached()) return PropertiesFailed(&options);
 
@@ -233,7 +239,7 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
     // Only the console launcher's relayed run passes its input on: a
     // windowed launcher has none to give.
     result = ExeandDisplay(kind_, child.show_window, command_line,
-                           inherit_input_ && kind_ == kKindConsole);
+                           inherit_input_ && kind_ == kKindConsole, output_logging_);
   } else {
     if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
     result = ExeandWait(command_line);

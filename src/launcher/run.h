@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "log/log_output.h"
+
 namespace kb {
 
 class DataControl;
@@ -46,6 +48,8 @@ class Run {
   int kind_;
   // "stdin=inherit": the relayed child reads the launcher's input.
   bool inherit_input_ = false;
+  // "logoutput" and "logmax": how much of the child's output is logged.
+  OutputLogging output_logging_;
   // "javacache" as configured: "auto" keeps a class-data cache.
   std::string java_cache_;
   int trace_;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/handle.h"
@@ -39,6 +40,10 @@ class AppendFile {
   // (POSIX writev; Windows one write per non-empty piece).
   [[nodiscard]] int Write(const char* head, std::size_t head_size, const char* rest,
                           std::size_t rest_size);
+  // The file's size now, into *size. Returns 0 or the system error code
+  // (a file that is not open answers EBADF / ERROR_INVALID_HANDLE). A FIFO
+  // or a device answers 0.
+  [[nodiscard]] int Size(std::uint64_t* size) const;
   // Closing a file opened only for appending loses nothing that a write
   // did not already report, so there is no answer to examine.
   void Close() { (void)handle_.Close(); }

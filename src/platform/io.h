@@ -65,7 +65,11 @@ void CloseStdOutput(Handle* out);
 // echo (or a tee(2) that answers EINVAL) gets read then write. The reader
 // waits for data and for room on the echo only in ppoll(2), never inside a
 // read or write, so that it can look at the scope that watches the child
-// (see below). Windows: ReadFile then WriteFile.
+// (see below). A terminal echo is written through a non-blocking open file
+// description of the reader's own, a socket with MSG_DONTWAIT, so
+// that a reader that stops reading (a frozen terminal, Ctrl-S, an ssh client
+// that stalls) leaves the relay waiting where requests come in. Windows:
+// ReadFile then WriteFile.
 class EchoingReader {
  public:
   // echo may be null: no echo. `requests`, when given, watches the child
@@ -97,8 +101,13 @@ class EchoingReader {
   const ChildSignalScope* requests_;
   bool try_tee_ = true;
   // POSIX: the echo is a pipe, socket or terminal, which a reader can
-  // leave full: it is written only as much as a wait showed room for.
+  // leave full: no write on it may sleep while the requests are shut out.
   bool echo_can_stall_ = false;
+  // POSIX: the echo is a socket, written with MSG_DONTWAIT.
+  bool echo_socket_ = false;
+  // POSIX: a non-blocking open file description of the echo's own (see
+  // io_posix.cpp); not valid where none could be made.
+  Handle own_echo_;
 };
 
 // Test hook: the system calls that tests make fail. Before each call of

@@ -23,13 +23,14 @@ namespace {
 // A request to stop that comes once the child has ended (POSIX) ends the
 // echo and, once the pipe is drained into the log, the relay.
 void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo,
-                  const platform::ChildSignalScope& signals) {
+                  const platform::ChildSignalScope& signals, const OutputLogging& logging) {
   struct Buffers {
+    explicit Buffers(const OutputLogging& logging) : log(logging) {}
     char chunk[kRelayChunkSize];
     RelayLog log;
   };
   // Heap, not stack: 192 KiB is more than a worker-sized stack should hold.
-  std::unique_ptr<Buffers> buffers(new Buffers);
+  std::unique_ptr<Buffers> buffers(new Buffers(logging));
   platform::EchoingReader reader(source, echo, &signals);
   for (;;) {
     std::size_t count = 0;
@@ -42,7 +43,8 @@ void ReadFromPipe(const platform::Handle& source, const platform::Handle* echo,
 }
 
 void RelayToLogAndConsole(int kind, platform::Pipe* pipe,
-                          const platform::ChildSignalScope& signals) {
+                          const platform::ChildSignalScope& signals,
+                          const OutputLogging& logging) {
   platform::Handle out;
   int error = 0;
   // Only the console launcher echoes. A windowed one started from the desktop
@@ -58,7 +60,7 @@ void RelayToLogAndConsole(int kind, platform::Pipe* pipe,
   }
   LogInfo(kTagReadFromPipe, kTextStandardOutput);
   const bool echo = kind == kKindConsole && state == platform::StdOutState::kValid;
-  ReadFromPipe(pipe->read, echo ? &out : nullptr, signals);
+  ReadFromPipe(pipe->read, echo ? &out : nullptr, signals, logging);
   (void)pipe->read.Close();  // a read end's close loses nothing
   platform::CloseStdOutput(&out);
 }
@@ -103,7 +105,8 @@ platform::StartOptions HiddenNoInheritance() {
 
 }  // namespace
 
-int ExeandDisplay(int kind, bool show_window, std::string command_line, bool inherit_input) {
+int ExeandDisplay(int kind, bool show_window, std::string command_line, bool inherit_input,
+                  const OutputLogging& logging) {
   platform::Pipe pipe;
   int error = platform::CreateChildPipe(&pipe);
   if (error != 0) {
@@ -147,7 +150,7 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line, bool inh
   if (pipe.write.Close() != 0) {
     LogError(kTagReadFromPipe, kTextClosingHandleFailed);
   } else {
-    RelayToLogAndConsole(kind, &pipe, signals);
+    RelayToLogAndConsole(kind, &pipe, signals, logging);
   }
 
   error = child.Wait();

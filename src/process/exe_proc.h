@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string>
 
+#include "log/log_output.h"
+
 namespace kb {
 
 // Log tags of the runners.
@@ -59,8 +61,11 @@ inline constexpr unsigned kRelayChunkSize = 64 * 1024;
 // With inherit_input set the child reads the launcher's own standard input;
 // otherwise it gets none. When there is no input to pass on, the log gets a
 // WARNING and the child gets none.
+//
+// `logging` says how much of the output the log gets (see RelayLog); the
+// echo always gets all of it.
 int ExeandDisplay(int kind, bool show_window, std::string command_line,
-                  bool inherit_input = false);
+                  bool inherit_input = false, const OutputLogging& logging = OutputLogging());
 
 // Starts the child hidden, inheriting nothing, and waits for it. Returns
 // its exit code, or -1 when it cannot be created or the wait fails.

@@ -319,6 +319,75 @@ TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
   }
 }
 
+// The console always gets the child's whole output; the log gets what
+// logoutput and logmax leave it, and always the launcher's own last lines.
+TEST_F(LaunchSequence, LogOutputAndLogMaxDecideWhatTheLogKeepsOfTheOutput) {
+  Install();
+  constexpr std::size_t kOutput = 20000;
+  struct Case {
+    const char* ini;
+    const char* args;
+    bool logged;          // all of the output is in the log
+    std::size_t bound;    // else with a bound: the log stays within it
+  };
+  const Case cases[] = {
+      {"", "", true, 0},
+      {"logoutput=all\n", "", true, 0},
+      {"logoutput=none\n", "", false, 0},
+      {"logoutput=NONE\n", "", false, 0},
+      {"[default]\nlogoutput=none\n", "", false, 0},
+      {"logoutput=all\n", "-logoutput none", false, 0},
+      {"logoutput=no\n", "", true, 0},
+      {"logmax=4K\n", "", false, 4096},
+      {"logmax=5000\n", "", false, 5000},
+      {"", "-logmax 3k", false, 3072},
+      {"logmax=1M\n", "", true, 0},
+      {"logmax=0\n", "", true, 0},
+      {"logmax=4KB\n", "", true, 0},
+      {"logmax=-4K\n", "", true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.ini) + c.args);
+    RemoveLogs();
+    WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+             "\nlauncherargs=--tc-quiet --tc-out=FIRST --tc-bytes=" + std::to_string(kOutput) +
+             " --tc-out=LAST --tc-exit=4\n" + c.ini);
+    const RunResult r = Launch(c.args);
+    EXPECT_EQ(r.exit_code, 4);
+    EXPECT_EQ(r.output.find("FIRST\n"), 0u) << r.output.substr(0, 100);
+    EXPECT_EQ(r.output.size(), kOutput + 11) << "the console lost output";
+    const std::string log = LogContent();
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "INFO: Launcher::main=4");
+    EXPECT_NE(log.find("INFO: ExeProc::ExeandDisplay::GetExitCodeProcess=4\r\n"),
+              std::string::npos);
+    EXPECT_EQ(log.find("LAST\r\n") != std::string::npos, c.logged);
+    if (c.bound == 0) {
+      EXPECT_EQ(log.find("FIRST\r\n") != std::string::npos, c.logged);
+      EXPECT_EQ(log.find("logmax="), std::string::npos);
+      continue;
+    }
+    // The output up to the bound, then one line of what was left out,
+    // then the launcher's last lines past the bound.
+    EXPECT_NE(log.find("FIRST\r\n"), std::string::npos);
+    const std::string::size_type note = log.find("INFO: ExeProc::ReadFromPipe::logmax=");
+    ASSERT_NE(note, std::string::npos) << log;
+    // The relayed part ends where the note's time stamp line starts: at
+    // the bound, give or take a line end the cut could not split and the
+    // one that closes the relayed text.
+    const std::string::size_type relayed_end = log.rfind('\n', note - 2) + 1;
+    EXPECT_LE(relayed_end, c.bound + 2);
+    EXPECT_GE(relayed_end + 2, c.bound);
+    EXPECT_NE(log.find(" bytes of the child's output were left out of the log, which reached "
+                       "logmax=" + std::to_string(c.bound) + " bytes\r\n", note),
+              std::string::npos)
+        << log.substr(note);
+    EXPECT_EQ(log.find("INFO: ExeProc::ReadFromPipe::logmax=", note + 1), std::string::npos)
+        << "said twice";
+  }
+}
+
 TEST_F(LaunchSequence, EnvironmentPlaceholders) {
   Install();
   SetEnv("KB_ENV_A", "alpha");

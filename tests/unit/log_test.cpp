@@ -1,8 +1,10 @@
 #include "log/log.h"
+#include "log/log_output.h"
 #include "log/relay_log.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -192,6 +194,91 @@ TEST_F(LogTest, LineFeedsInsideATextAreStoredAsCarriageReturnLineFeed) {
   kb::LogFilePath() = dir_ / "multi.log";
   kb::LogInfo("tag", "a\nb");
   EXPECT_EQ(ReadFile(kb::LogFilePath()), "Sun Dec 06 18:08:47 2026\r\nINFO: tag=a\r\nb\r\n");
+}
+
+TEST(LogOutputValues, EveryFormAndItsNearMisses) {
+  struct OutputCase {
+    const char* value;
+    bool valid;
+    bool copy;
+  };
+  for (const OutputCase& c : {OutputCase{"", true, true}, OutputCase{" ", true, true},
+                              OutputCase{"all", true, true}, OutputCase{"ALL", true, true},
+                              OutputCase{"none", true, false}, OutputCase{"None", true, false},
+                              OutputCase{"no", false, true}, OutputCase{"off", false, true},
+                              OutputCase{"none ", false, true}}) {
+    bool copy = !c.copy;
+    EXPECT_EQ(kb::ParseLogOutput(c.value, &copy), c.valid) << c.value;
+    EXPECT_EQ(copy, c.copy) << c.value;
+  }
+  struct MaxCase {
+    const char* value;
+    bool valid;
+    std::uint64_t bytes;
+  };
+  const std::uint64_t kGiB = std::uint64_t{1} << 30;
+  for (const MaxCase& c :
+       {MaxCase{"", true, 0}, MaxCase{" ", true, 0}, MaxCase{"1", true, 1},
+        MaxCase{"4096", true, 4096}, MaxCase{"007", true, 7}, MaxCase{"1K", true, 1024},
+        MaxCase{"10k", true, 10240}, MaxCase{"3M", true, 3u << 20}, MaxCase{"2m", true, 2u << 20},
+        MaxCase{"5G", true, 5 * kGiB}, MaxCase{"8589934592G", true, std::uint64_t{1} << 63},
+        MaxCase{"8589934593G", false, 0}, MaxCase{"9223372036854775808", true, std::uint64_t{1} << 63},
+        MaxCase{"9223372036854775809", false, 0}, MaxCase{"99999999999999999999999", false, 0},
+        MaxCase{"0", false, 0}, MaxCase{"0K", false, 0}, MaxCase{"-1", false, 0},
+        MaxCase{"+1", false, 0}, MaxCase{"1.5M", false, 0}, MaxCase{"1 M", false, 0},
+        MaxCase{"1MB", false, 0}, MaxCase{"1T", false, 0}, MaxCase{"K", false, 0},
+        MaxCase{"M1", false, 0}, MaxCase{"0x10", false, 0}}) {
+    std::uint64_t bytes = 99;
+    EXPECT_EQ(kb::ParseLogMax(c.value, &bytes), c.valid) << c.value;
+    EXPECT_EQ(bytes, c.bytes) << c.value;
+  }
+}
+
+// The bound counts the whole file: what is there before the relay, and each
+// line feed as the CR LF it becomes. Nothing after the first cut is logged,
+// and one line says how many of the child's bytes were left out.
+TEST_F(LogTest, RelayedOutputStopsAtTheBoundAndSaysHowMuchItLeftOut) {
+  struct Case {
+    const char* label;
+    std::uint64_t max;
+    bool copy;
+    std::string logged;  // the relayed part of the file
+    long long left_out;
+  };
+  const std::string before = "0123456789";  // already in the file
+  const std::string out1 = "abc\ndef\n";       // 10 bytes in the log
+  const std::string out2 = "ghij";
+  const Case cases[] = {
+      {"no bound", 0, true, "abc\r\ndef\r\nghij\r\n", 0},
+      {"all fits exactly", 24, true, "abc\r\ndef\r\nghij\r\n", 0},
+      {"cut inside the second chunk", 22, true, "abc\r\ndef\r\ngh\r\n", 2},
+      {"a line feed that does not fit whole", 19, true, "abc\r\ndef\r\n", 5},
+      {"cut inside the first chunk", 13, true, "abc\r\n", 9},
+      {"the file is past the bound already", 5, true, "", 12},
+      {"none copies nothing, bound or not", 100, false, "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string file = dir_ / "bound.log";
+    kbtest::WriteFile(file, before);
+    kb::LogFilePath() = file;
+    kb::OutputLogging logging;
+    logging.max_bytes = c.max;
+    logging.copy = c.copy;
+    {
+      kb::RelayLog relay(logging);
+      relay.LogText(out1.data(), out1.size());
+      relay.LogText(out2.data(), out2.size());
+    }
+    const std::string content = ReadFile(file);
+    const std::string note = "INFO: ExeProc::ReadFromPipe::logmax=" + std::to_string(c.left_out) +
+                             " bytes of the child's output were left out of the log, which "
+                             "reached logmax=" +
+                             std::to_string(c.max) + " bytes\r\n";
+    std::string expected = before + c.logged;
+    if (c.left_out > 0) expected += "Sun Dec 06 18:08:47 2026\r\n" + note;
+    EXPECT_EQ(content, expected);
+  }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,6 +32,15 @@ int AppendFile::Write(const char* data, std::size_t size) {
 int AppendFile::Write(const char* head, std::size_t head_size, const char* rest,
                       std::size_t rest_size) {
   return handle_.valid() ? WriteAll(handle_, head, head_size, rest, rest_size) : EBADF;
+}
+
+int AppendFile::Size(std::uint64_t* size) const {
+  *size = 0;
+  if (!handle_.valid()) return EBADF;
+  struct stat info;
+  if (::fstat(static_cast<int>(handle_.get()), &info) != 0) return errno;
+  if (S_ISREG(info.st_mode)) *size = static_cast<std::uint64_t>(info.st_size);
+  return 0;
 }
 
 }  // namespace platform

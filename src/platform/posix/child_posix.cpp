@@ -49,10 +49,12 @@ class SpawnSetup {
       if (rc != 0) return rc;
     } else if (!options.inherit_handles) {
       // Without inheritance a Windows child keeps only console handles: a
-      // pipe or file the launcher writes to is not passed on. The terminal
-      // stays; anything else becomes /dev/null.
+      // pipe or file the launcher writes to is not passed on. A terminal
+      // stays for output; anything else becomes /dev/null. Input never
+      // stays, a terminal's neither: a hidden child gets none, as on
+      // Windows, and must not read what the user types to the shell.
       for (int fd = 0; fd <= 2; ++fd) {
-        if (::isatty(fd)) continue;
+        if (fd != 0 && ::isatty(fd)) continue;
         rc = ::posix_spawn_file_actions_addopen(&actions_, fd, "/dev/null",
                                                 fd == 0 ? O_RDONLY : O_WRONLY, 0);
         if (rc != 0) return rc;

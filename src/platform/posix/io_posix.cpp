@@ -1,12 +1,14 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
+#include <string>
 
 #include "platform/io.h"
 #include "platform/posix/signals_posix.h"
@@ -16,6 +18,16 @@ namespace platform {
 namespace {
 
 IoFaultHook g_fault_hook = nullptr;
+
+// Where the relay's echo writes, and how.
+struct EchoTarget {
+  int fd = -1;
+  bool can_stall = false;
+  // A write answers EAGAIN instead of sleeping (a description of the
+  // echo's own, or a socket written with MSG_DONTWAIT).
+  bool nonblocking = false;
+  bool socket = false;
+};
 
 int Fd(const Handle& handle) { return static_cast<int>(handle.get()); }
 
@@ -57,25 +69,76 @@ bool CanStall(int fd) {
          (S_ISCHR(info.st_mode) && ::isatty(fd));
 }
 
+bool IsSocket(int fd) {
+  struct stat info;
+  return ::fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+// A non-blocking open file description of the echo's own, for a terminal:
+// room that poll reports in a terminal does not guarantee that a write of
+// any size is taken. O_NONBLOCK on the description the launcher inherited
+// would reach everyone who shares it: the shell, and a child that reads the
+// same terminal. Reopening through /proc makes a new description of the
+// same terminal. -1 when it cannot be made (no /proc, a terminal that hung
+// up). Pipes keep their PIPE_BUF guarantee instead: a description of our
+// own would hold the pipe open after our standard output is closed.
+int OpenOwnNonBlocking(int fd) {
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const int own = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (own < 0) return -1;
+  struct stat inherited;
+  struct stat reopened;
+  // Only the very object the echo writes to will do.
+  if (::fstat(fd, &inherited) != 0 || ::fstat(own, &reopened) != 0 ||
+      inherited.st_dev != reopened.st_dev || inherited.st_ino != reopened.st_ino ||
+      inherited.st_rdev != reopened.st_rdev) {
+    ::close(own);
+    return -1;
+  }
+  return own;
+}
+
+// Gives the requests a moment to come in, for an echo that refused a write
+// although a wait had shown room: a terminal stopped by Ctrl-S reports
+// room that it does not take.
+void PauseLettingRequestsIn() {
+  const struct timespec pause = {0, 20 * 1000 * 1000};
+  (void)posix::PollLettingRequestsIn(nullptr, 0, &pause);  // EINTR is the point
+}
+
 // Writes the chunk onto the echo. False when the echo is to end: a write
-// failed, or a request to stop came while it waited for room. An echo that
-// can stall is written only after a wait has shown room, a pipe's guarantee
-// at a time (a free buffer takes PIPE_BUF bytes whole): a write never
-// blocks with the requests shut out.
-bool Echo(int fd, const char* data, std::size_t size, bool can_stall,
+// failed, or a request to stop came while it waited for room. A write on an
+// echo that can stall never sleeps with the requests shut out: it goes
+// through a non-blocking description of the echo's own, or a socket's
+// MSG_DONTWAIT, and a refusal is waited out in ppoll with the requests let
+// in. Without either, a pipe's guarantee is used: a write only after a
+// wait has shown room, PIPE_BUF bytes at a time (a free buffer takes those
+// whole).
+bool Echo(const EchoTarget& echo, const char* data, std::size_t size,
           const ChildSignalScope* requests) {
+  const bool guarded = echo.can_stall && !echo.nonblocking;
+  int refusals = 0;
   while (size > 0) {
     if (StopAsked(requests)) return false;
-    if (can_stall && !WaitLettingRequestsIn(fd, POLLOUT)) continue;
-    const std::size_t piece = can_stall && size > PIPE_BUF ? PIPE_BUF : size;
+    if (guarded && !WaitLettingRequestsIn(echo.fd, POLLOUT)) continue;
+    const std::size_t piece = guarded && size > PIPE_BUF ? PIPE_BUF : size;
     ssize_t n = Refused(IoCall::kWrite, piece);
-    if (n == 0) n = ::write(fd, data, piece);
+    if (n == 0) {
+      n = echo.socket ? ::send(echo.fd, data, piece, MSG_DONTWAIT | MSG_NOSIGNAL)
+                      : ::write(echo.fd, data, piece);
+    }
     if (n > 0) {
       data += n;
       size -= static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EAGAIN) {
-      // Standard output made non-blocking by the parent: wait for room.
-      WaitLettingRequestsIn(fd, POLLOUT);
+      refusals = 0;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // Full, or standard output made non-blocking by the parent: wait for
+      // room.
+      if (++refusals > 1) {
+        PauseLettingRequestsIn();
+      } else {
+        WaitLettingRequestsIn(echo.fd, POLLOUT);
+      }
     } else if (n == 0 || errno != EINTR) {
       return false;
     }
@@ -190,7 +253,12 @@ EchoingReader::EchoingReader(const Handle& source, const Handle* echo,
   // request can end them.
   const int flags = ::fcntl(Fd(source_), F_GETFL);
   if (flags >= 0) ::fcntl(Fd(source_), F_SETFL, flags | O_NONBLOCK);
-  if (echo_ != nullptr) echo_can_stall_ = CanStall(Fd(*echo_));
+  if (echo_ != nullptr) {
+    const int fd = Fd(*echo_);
+    echo_can_stall_ = CanStall(fd);
+    echo_socket_ = echo_can_stall_ && IsSocket(fd);
+    if (echo_can_stall_ && ::isatty(fd)) own_echo_ = Handle(OpenOwnNonBlocking(fd));
+  }
   if (requests_ != nullptr) posix::ShutRequestsOut();
 }
 
@@ -264,9 +332,13 @@ int EchoingReader::Next(char* buffer, std::size_t size, std::size_t* count) {
     }
     const ssize_t n = ::read(source, buffer, size);
     if (n >= 0) {
-      if (n > 0 && echo_ != nullptr &&
-          !Echo(Fd(*echo_), buffer, static_cast<std::size_t>(n), echo_can_stall_, requests_)) {
-        echo_ = nullptr;
+      if (n > 0 && echo_ != nullptr) {
+        EchoTarget target;
+        target.fd = own_echo_.valid() ? Fd(own_echo_) : Fd(*echo_);
+        target.can_stall = echo_can_stall_;
+        target.nonblocking = own_echo_.valid() || echo_socket_;
+        target.socket = echo_socket_;
+        if (!Echo(target, buffer, static_cast<std::size_t>(n), requests_)) echo_ = nullptr;
       }
       *count = static_cast<std::size_t>(n);
       return 0;

@@ -11,8 +11,9 @@ int AppendFile::Open(const std::string& path, AppendMode mode, AppendFile* file)
   // when another process appends to the same file; sharing read, write and
   // delete lets viewers and other launchers keep the file open meanwhile.
   // No security attributes: the handle is not inherited by children.
+  // FILE_READ_ATTRIBUTES: for Size.
   HANDLE handle = ::CreateFileW(
-      win32::Wide(path).c_str(), FILE_APPEND_DATA,
+      win32::Wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       mode == AppendMode::kNew ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return win32::LastError();
@@ -28,6 +29,18 @@ int AppendFile::Write(const char* head, std::size_t head_size, const char* rest,
                       std::size_t rest_size) {
   return handle_.valid() ? WriteAll(handle_, head, head_size, rest, rest_size)
                          : ERROR_INVALID_HANDLE;
+}
+
+int AppendFile::Size(std::uint64_t* size) const {
+  *size = 0;
+  if (!handle_.valid()) return ERROR_INVALID_HANDLE;
+  HANDLE handle = win32::ToHandle(handle_.get());
+  // A pipe or a device has no size to speak of.
+  if (::GetFileType(handle) != FILE_TYPE_DISK) return 0;
+  LARGE_INTEGER bytes;
+  if (!::GetFileSizeEx(handle, &bytes)) return win32::LastError();
+  *size = static_cast<std::uint64_t>(bytes.QuadPart);
+  return 0;
 }
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <ctime>
 #include <string>
@@ -238,17 +239,68 @@ TEST_F(PosixLauncher, InheritedIgnoredSignalsStayIgnored) {
   }
 }
 
-// The terminal row of the input table (pipes and files are in the
+// The terminal rows of the input table (pipes and files are in the
 // launch sequence's): `script` gives the launcher a terminal and types a
-// line, then the end of input, into it.
-TEST_F(PosixLauncher, InheritedTerminalInputReachesTheChild) {
+// line, then the end of input, into it. Only a relayed run with
+// stdin=inherit passes it on; a hidden run's child gets none, whatever the
+// key says, and must not read what the user types.
+TEST_F(PosixLauncher, TerminalInputReachesOnlyAnInheritingRelayedChild) {
   if (::access("/usr/bin/script", X_OK) != 0) GTEST_SKIP() << "no script(1)";
-  const std::string exe = Configure("--tc-quiet --tc-stdin\nstdin=inherit");
-  const std::string out = dir_ / "terminal.txt";
-  const pid_t shell = StartShell("printf 'typed\\n\\004' | /usr/bin/script -qec '" + exe +
-                                 "' /dev/null > '" + out + "'");
-  EXPECT_EQ(WaitStatus(shell), 0);
-  EXPECT_NE(ReadFile(out).find("STDIN=typed\r\n"), std::string::npos) << ReadFile(out);
+  struct Case {
+    const char* stdin_line;
+    const char* args;
+    const char* expected;
+  };
+  for (const Case& c : {Case{"\nstdin=inherit", "", "STDIN=typed-secret\r\n"},
+                        Case{"", " -noconsole", "STDIN=\r\n"},
+                        Case{"\nstdin=inherit", " -noconsole", "STDIN=\r\n"}}) {
+    SCOPED_TRACE(std::string(c.stdin_line) + c.args);
+    const std::string exe = Configure(std::string("--tc-quiet --tc-stdin") + c.stdin_line);
+    const std::string out = dir_ / "terminal.txt";
+    const pid_t shell = StartShell("printf 'typed-secret\\n\\004' | /usr/bin/script -qec '" +
+                                   exe + c.args + "' /dev/null > '" + out + "'");
+    EXPECT_EQ(WaitStatus(shell), 0);
+    EXPECT_NE(ReadFile(out).find(c.expected), std::string::npos) << ReadFile(out);
+    EXPECT_EQ(ReadFile(out).find("STDIN=typed") != std::string::npos, c.args[0] == '\0')
+        << ReadFile(out);
+  }
+}
+
+// A terminal that nobody reads (a frozen emulator, Ctrl-S, a stalled ssh
+// client) must not make the relay deaf: the child wrote more than the
+// pseudo-terminal holds and ended, and a request then ends the launcher
+// with 128 + N. The master is kept open and never read.
+TEST_F(PosixLauncher, UnreadTerminalStillLetsATerminationRequestIn) {
+  const std::string exe = Configure("--tc-quiet --tc-bytes=100000 --tc-out=END-OF-OUTPUT");
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string terminal = ptsname(master);
+  const pid_t launcher = StartShell("exec " + kb::QuoteArgument(exe) + " >" + terminal +
+                                    " 2>/dev/null");
+  WaitForRelayStart();
+  WaitForChildEnd(launcher);
+  kill(launcher, SIGTERM);
+  // A deadline of its own: a deaf relay is a failure here, not a hang.
+  int status = -1;
+  for (int i = 0; i < 100 && waitpid(launcher, &status, WNOHANG) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const bool ended = WIFEXITED(status) || WIFSIGNALED(status);
+  if (!ended) {
+    kill(launcher, SIGKILL);
+    waitpid(launcher, &status, 0);
+  }
+  close(master);
+  ASSERT_TRUE(ended) << "the launcher did not end within 10 s of SIGTERM";
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  const std::vector<std::string> lines = LogLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "INFO: Launcher::main=" + std::to_string(128 + SIGTERM));
+  // What the terminal did not take still reaches the log.
+  EXPECT_NE(LogContent().find("END-OF-OUTPUT\r\n"), std::string::npos);
 }
 
 TEST_F(PosixLauncher, ChildKilledBySignalGives128PlusTheSignal) {
