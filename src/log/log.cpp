@@ -5,6 +5,8 @@
 #include "log/time_stamp.h"
 #include "platform/append_file.h"
 #include "platform/fs.h"
+#include "platform/handle.h"
+#include "platform/error_codes.h"
 #include "platform/text.h"
 
 namespace kb {
@@ -32,6 +34,12 @@ std::string& ClaimedPath() {
   static std::string path;
   return path;
 }
+// Keeps the claimed file from another launch's "logkeep" while this
+// launch lives.
+platform::Handle& OwnHold() {
+  static platform::Handle hold;
+  return hold;
+}
 
 // "<folder>/app_2026-12-6-18.8.46.log" with "_<n>" before the extension.
 std::string NumberedName(const std::string& path, int n) {
@@ -46,10 +54,20 @@ platform::AppendFile ClaimOwnFile(int* error) {
   constexpr int kMostLaunchesPerSecond = 1000;
   const std::string base = LogFilePath();
   platform::AppendFile file;
+  // A file another launch's "logkeep" took away before it was held is
+  // made again, a few times at most.
+  int removed_before_held = 0;
   for (int n = 1; n <= kMostLaunchesPerSecond; ++n) {
     const std::string candidate = n == 1 ? base : NumberedName(base, n);
     *error = platform::AppendFile::Open(candidate, platform::AppendMode::kNew, &file);
     if (*error == 0) {
+      const int held = file.Hold(&OwnHold());
+      if (held == platform::kErrorFileNotFound && ++removed_before_held < 10) {
+        file.Close();
+        --n;
+        continue;
+      }
+      // Any other failure leaves the log unheld: it is still written.
       LogFilePath() = candidate;
       OwnPath() = candidate;
       ClaimedPath() = candidate;
@@ -92,6 +110,7 @@ void UseLog(const LogPlace& place) {
   // name the user gives is opened as named.
   OwnPath() = place.launcher_made ? place.path : std::string();
   ClaimedPath().clear();
+  (void)OwnHold().Close();  // the earlier log is no longer this process's own
 }
 
 const std::string& OwnLogFile() { return ClaimedPath(); }

@@ -25,7 +25,9 @@ std::string& LogFilePath();
 // link planted in its place, and each launch has one of its own: the first
 // write creates it exclusively, and when another launch made the same name
 // in the same second this one goes on in "<name>_2.log" (then _3, ...),
-// which LogFilePath() then names.
+// which LogFilePath() then names. The file so claimed is held for the rest
+// of the process (AppendFile::Hold), so that another launch's "logkeep"
+// never removes it while it is written.
 struct LogPlace {
   std::string path;
   bool launcher_made = false;
