@@ -16,6 +16,9 @@ namespace {
 // Armed by LogOpen: lines before it (while the options are parsed) may
 // precede the folder that LogOpen creates.
 LogLossSink g_loss_sink = nullptr;
+// Lines logged before LogOpen while DeferLogLines holds them back.
+bool g_deferring = false;
+std::string g_deferred;
 bool g_loss_armed = false;
 bool g_loss_reported = false;
 
@@ -143,7 +146,15 @@ std::string ToTextMode(const std::string& text) {
   return ReplaceAll(text, "\n", "\r\n");
 }
 
+void DeferLogLines() {
+  g_deferring = true;
+  g_deferred.clear();
+}
+
 void LogOpen(const std::string& text) {
+  std::string deferred;
+  deferred.swap(g_deferred);
+  g_deferring = false;
   const std::string& path = LogFilePath();
   if (path.empty()) return;
   const std::string folder = BeforeLast(path, platform::PathSeparator());
@@ -159,14 +170,21 @@ void LogOpen(const std::string& text) {
   if (!file.is_open()) return;
   const int error = file.Write(
       platform::ToSystemText(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " +
-                                        folder + "\n" + "logfile= " + LogFilePath() + "\n")));
+                                        folder + "\n" + "logfile= " + LogFilePath() + "\n")) +
+      deferred);
   if (error != 0) ReportLoss(error);
 }
 
 void LogWrite(const std::string& level, const std::string& tag, const std::string& text) {
-  if (LogFilePath().empty()) return;
+  if (LogFilePath().empty() && !g_deferring) return;
   // Stored in the system's code page, as the log always was.
-  Append(platform::ToSystemText(ToTextMode(GetTimeStamp() + level + " " + tag + "=" + text + "\n")));
+  const std::string line =
+      platform::ToSystemText(ToTextMode(GetTimeStamp() + level + " " + tag + "=" + text + "\n"));
+  if (g_deferring) {
+    g_deferred += line;
+    return;
+  }
+  Append(line);
 }
 
 void LogWarning(const std::string& tag, const std::string& text) {

@@ -48,6 +48,12 @@ const std::string& OwnLogFile();
 // logging is off or the file cannot be opened.
 platform::AppendFile OpenLogFile();
 
+// Keeps every line logged from now until LogOpen in memory, for a launch
+// that learns where its log goes only from its configuration; LogOpen then
+// writes them after its banner. Lines kept while logging is off are
+// dropped by LogOpen.
+void DeferLogLines();
+
 // Creates the log's folder and writes the four-line banner ("<text> started.... ", "path= ", "logfile= ").
 // Nothing while logging is off.
 void LogOpen(const std::string& text);

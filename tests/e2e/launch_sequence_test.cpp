@@ -430,6 +430,76 @@ TEST_F(LaunchSequence, LogKeepKeepsTheNewestLogsWhenTheLocalClockGoesBack) {
       << made[0] << " " << made[1] << " " << made[2];
 }
 
+// logdir moves the launcher-made logs (placeholders and <env:NAME> allowed,
+// the folder made as the data folder is), and logkeep works there; a log
+// named with -applogloc still wins, and logkeep then removes nothing.
+TEST_F(LaunchSequence, LogDirDecidesWhereTheLogsGo) {
+  Install();
+  const std::string base = ToForwardSlashes(dir_ / "shipped logs");
+  SetEnv("KB_LOG_BASE", base);
+  const std::string named = Join(dir_ / "named", "run.log");
+  MakeDirs(dir_ / "named");
+  struct Case {
+    const char* label;
+    std::string ini;
+    std::string args;
+    std::string folder;  // where the log is, made by the launch
+  };
+  const Case cases[] = {
+      {"absolute", "logdir=" + base + "/a\n", "", base + "/a"},
+      {"a trailing separator", "logdir=" + base + "/b/\n", "", base + "/b"},
+      {"a property", "logdir=<LOGS>/c\n", "", base + "/c"},
+      {"an environment variable", "logdir=<env:KB_LOG_BASE>/d\n", "", base + "/d"},
+      {"the command line", "logdir=" + base + "/x\n", "-logdir " + kb::QuoteArgument(base + "/e"),
+       base + "/e"},
+      {"empty: the data folder", "logdir=\n", "", ""},
+      {"-applogloc wins", "logdir=" + base + "/f\n", "-applogloc " + kb::QuoteArgument(named),
+       "named"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    RemoveLogs();
+    WriteIni("[properties]\nLOGS=" + base + "\n" + kSection + "launchercmd=" + Child() +
+             "\nlauncherargs=--tc-quiet --tc-out=CHILD-LINE\n" + c.ini);
+    const RunResult r = Launch(c.args);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    std::string folder = c.folder == "named" ? dir_ / "named"
+                         : c.folder.empty()  ? DataDir()
+                                             : c.folder;
+    if (IsWindows()) std::replace(folder.begin(), folder.end(), '/', '\\');
+    const Strings names = ListDir(folder);
+    ASSERT_EQ(names.size(), 1u) << folder;
+    const std::string log = ReadFile(Join(folder, names[0]));
+    // The banner (first in a log of the launcher's own; a named log hears
+    // of the temporary folder before it), with the folder and the file it
+    // names, then the lines logged before the folder was known.
+    const Strings lines = Lines(log);
+    const std::size_t banner = c.folder == "named" ? 3 : 1;
+    ASSERT_GE(lines.size(), banner + 5) << log;
+    EXPECT_EQ(lines[banner], "Launcher started.... ") << log;
+    EXPECT_EQ(lines[banner + 1], "path= " + folder) << log;
+    EXPECT_EQ(lines[banner + 2], "logfile= " + Join(folder, names[0])) << log;
+    EXPECT_EQ(lines[banner + 4], "INFO: LRun::start::templocation=") << log;
+    EXPECT_NE(log.find("CHILD-LINE\r\n"), std::string::npos) << log;
+    if (!c.folder.empty()) EXPECT_EQ(LogPath(), "") << "a log in the data folder as well";
+  }
+
+  // logkeep in the log folder, and never with -applogloc.
+  const std::string kept = base + "/kept";
+  MakeDirs(kept);
+  for (const char* name : {"tool_console_2020-1-1-1.1.1.log", "tool_console_2020-1-1-1.1.2.log"}) {
+    WriteFile(Join(kept, name), "x");
+  }
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=--tc-quiet\nlogkeep=2\nlogdir=" + kept + "\n");
+  EXPECT_EQ(Launch("-applogloc " + kb::QuoteArgument(named)).exit_code, 0);
+  EXPECT_EQ(ListDir(kept).size(), 2u);
+  EXPECT_EQ(Launch().exit_code, 0);
+  const Strings left = ListDir(kept);
+  EXPECT_EQ(left.size(), 2u);
+  EXPECT_TRUE(std::find(left.begin(), left.end(), "tool_console_2020-1-1-1.1.2.log") != left.end());
+}
+
 // The console always gets the child's whole output; the log gets what
 // logoutput and logmax leave it, and always the launcher's own last lines.
 TEST_F(LaunchSequence, LogOutputAndLogMaxDecideWhatTheLogKeepsOfTheOutput) {
