@@ -131,7 +131,7 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
   const IniScan user_scan = user.IsRead() ? IniScan(user.path()) : IniScan();
   const Sources in{file, scan, user, user_scan};
   for (const char* key :
-       {kKeyLogKeep, kKeyLogOutput, kKeyLogMax, kKeyStartDir, kKeyStdin, kKeyJavaCache,
+       {kKeyLogDir, kKeyLogKeep, kKeyLogOutput, kKeyLogMax, kKeyStartDir, kKeyStdin, kKeyJavaCache,
         kKeyLauncherCmd, kKeyLauncherArgs}) {
     report->keys.push_back(ReadLaunchKey(&values, platform, key, in));
   }
@@ -388,6 +388,11 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
   DescribeProperties(options, config, scan, report);
   DescribeUserIni(options.LoadUserIni(tag, config), report);
   ReadKeys(arg_line, tag, config, scan, report);
+
+  // Where the launch's log goes: read as the launch reads it, before the
+  // other keys.
+  options.UseLogFolder(options.GetConfigValue(tag, kKeyLogDir, config));
+  report->log_file = options.GetLogPath();
 
   // Read first, as the launch reads it, so that its override is consumed.
   const std::string keep = options.GetConfigValue(tag, kKeyLogKeep, config);

@@ -51,7 +51,8 @@ const std::vector<std::string>& LaunchKeys() {
   static const std::vector<std::string> keys = {kKeyStartDir, kKeyStdin, kKeyLauncherCmd, kKeyLauncherArgs,
                                                 kKeyClasspath, kKeyMainClass,   kKeyId,
                                                 kKeyNoRunWith, kKeyJavaMin,     kKeyJavaSearch,
-                                                kKeyLogKeep,   kKeyLogOutput,   kKeyLogMax,
+                                                kKeyLogKeep,   kKeyLogDir,      kKeyLogOutput,
+                                                kKeyLogMax,
                                                 kKeyUserIni,   kKeyJavaCache};
   return keys;
 }

@@ -8,6 +8,7 @@
 #include "config/ini_file.h"
 #include "env/env_calls.h"
 #include "log/log.h"
+#include "platform/fs.h"
 #include "platform/profile_reader.h"
 
 namespace kb {
@@ -23,7 +24,7 @@ DataControl::DataControl(const std::string& argument_line)
 DataControl::DataControl(OptionState options) : DataControl(std::move(options), false) {}
 
 DataControl::DataControl(OptionState options, bool apply)
-    : options_(std::move(options)), properties_(1) {
+    : options_(std::move(options)), properties_(1), apply_(apply) {
   autorun = options_.autorun;
   if (apply) {
     NoMessage() = options_.no_message;
@@ -42,6 +43,22 @@ DataControl::DataControl(OptionState options, bool apply)
 }
 
 DataControl::~DataControl() { FreeProperties(); }
+
+void DataControl::UseLogFolder(const std::string& folder) {
+  if (!options_.log_location.empty()) return;
+  std::string path = NormalizeSlashes(TrimChars(folder, " "));
+  // "logs/" names the folder "logs": the log's name is joined with one
+  // separator, and the folder is later found before the last one.
+  while (path.size() > platform::RootLength(path) &&
+         platform::IsPathSeparator(path.back())) {
+    path.pop_back();
+  }
+  if (path.empty()) return;
+  std::string full;
+  if (!platform::IsAbsolutePath(path) && platform::FullPathName(path, &full) == 0) path = full;
+  log_ = ChooseLogPlace(std::string(), path, ApplicationName());
+  if (apply_) UseLog(log_);
+}
 
 std::string DataControl::GetArgLine() const { return JoinArguments(GetArguments()); }
 

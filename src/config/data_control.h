@@ -138,6 +138,15 @@ class DataControl {
   // notes are the caller's to report.
   const UserIni& LoadUserIni(const std::string& section, const std::string& file);
 
+  // Puts the launcher-made log into `folder` (the "logdir" value, as
+  // GetConfigValue gives it) instead of the data folder. A log file named
+  // with "-applogloc" wins, and an empty or blank value changes nothing.
+  // Either separator may be written; a relative folder is taken from the
+  // current one, as "-datalocation" is. A launch (the argument-line
+  // constructor) makes the new place the process's log; GetLogPath names
+  // it either way.
+  void UseLogFolder(const std::string& folder);
+
   // The master property file whose names were read (made absolute beside
   // the configuration file when it was relative); "" without one.
   std::string GetMasterFile() const { return master_file_; }
@@ -160,6 +169,7 @@ class DataControl {
   TempFolder temp_;
   std::string data_location_;
   LogPlace log_;
+  bool apply_ = false;
   std::string master_file_;
   UserIni user_ini_;
   std::size_t values_growth_ = 0;

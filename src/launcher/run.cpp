@@ -123,16 +123,24 @@ int Run::start() {
   // Only a console has a standard error that someone reads.
   const LogLossSink warn_on_stderr = WarnLostLog;
   SetLogLossSink(kind_ == kKindConsole ? warn_on_stderr : nullptr);
-  LogOpen(kLauncherBannerName);
+  // Where the log goes ("logdir") is known once the configuration is read:
+  // the lines until then wait for the banner.
+  DeferLogLines();
   LogInfo("LRun::start::templocation", temp_location_);
   LogInfo("LRun::start::USERHOME", data_location);
 
   const std::string platform_tag = GetOs();
+  const bool properties = !platform_tag.empty() && options.GetProperties(ini_file);
+  if (properties) {
+    (void)options.LoadUserIni(platform_tag, ini_file);
+    options.UseLogFolder(options.GetConfigValue(platform_tag, kKeyLogDir, ini_file));
+  }
+  LogOpen(kLauncherBannerName);
   if (platform_tag.empty()) {
     MessageDisplay(kind_, kExitNoPlatform, "");
     return kExitNoPlatform;
   }
-  if (!options.GetProperties(ini_file)) return PropertiesFailed(&options);
+  if (!properties || options.ReplacementLimitReached()) return PropertiesFailed(&options);
   if (trace_) LogInfo("LRun::start::param", argument_line_);
   LogInfo("Launcher::Run::start::inifile", ini_file);
   LogInfo("Launcher::Run::start::platform", platform_tag);

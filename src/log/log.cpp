@@ -5,6 +5,8 @@
 #include "log/time_stamp.h"
 #include "platform/append_file.h"
 #include "platform/fs.h"
+#include "platform/handle.h"
+#include "platform/error_codes.h"
 #include "platform/text.h"
 
 namespace kb {
@@ -14,6 +16,9 @@ namespace {
 // Armed by LogOpen: lines before it (while the options are parsed) may
 // precede the folder that LogOpen creates.
 LogLossSink g_loss_sink = nullptr;
+// Lines logged before LogOpen while DeferLogLines holds them back.
+bool g_deferring = false;
+std::string g_deferred;
 bool g_loss_armed = false;
 bool g_loss_reported = false;
 
@@ -32,6 +37,12 @@ std::string& ClaimedPath() {
   static std::string path;
   return path;
 }
+// Keeps the claimed file from another launch's "logkeep" while this
+// launch lives.
+platform::Handle& OwnHold() {
+  static platform::Handle hold;
+  return hold;
+}
 
 // "<folder>/app_2026-12-6-18.8.46.log" with "_<n>" before the extension.
 std::string NumberedName(const std::string& path, int n) {
@@ -46,10 +57,20 @@ platform::AppendFile ClaimOwnFile(int* error) {
   constexpr int kMostLaunchesPerSecond = 1000;
   const std::string base = LogFilePath();
   platform::AppendFile file;
+  // A file another launch's "logkeep" took away before it was held is
+  // made again, a few times at most.
+  int removed_before_held = 0;
   for (int n = 1; n <= kMostLaunchesPerSecond; ++n) {
     const std::string candidate = n == 1 ? base : NumberedName(base, n);
     *error = platform::AppendFile::Open(candidate, platform::AppendMode::kNew, &file);
     if (*error == 0) {
+      const int held = file.Hold(&OwnHold());
+      if (held == platform::kErrorFileNotFound && ++removed_before_held < 10) {
+        file.Close();
+        --n;
+        continue;
+      }
+      // Any other failure leaves the log unheld: it is still written.
       LogFilePath() = candidate;
       OwnPath() = candidate;
       ClaimedPath() = candidate;
@@ -92,6 +113,7 @@ void UseLog(const LogPlace& place) {
   // name the user gives is opened as named.
   OwnPath() = place.launcher_made ? place.path : std::string();
   ClaimedPath().clear();
+  (void)OwnHold().Close();  // the earlier log is no longer this process's own
 }
 
 const std::string& OwnLogFile() { return ClaimedPath(); }
@@ -124,7 +146,15 @@ std::string ToTextMode(const std::string& text) {
   return ReplaceAll(text, "\n", "\r\n");
 }
 
+void DeferLogLines() {
+  g_deferring = true;
+  g_deferred.clear();
+}
+
 void LogOpen(const std::string& text) {
+  std::string deferred;
+  deferred.swap(g_deferred);
+  g_deferring = false;
   const std::string& path = LogFilePath();
   if (path.empty()) return;
   const std::string folder = BeforeLast(path, platform::PathSeparator());
@@ -140,14 +170,21 @@ void LogOpen(const std::string& text) {
   if (!file.is_open()) return;
   const int error = file.Write(
       platform::ToSystemText(ToTextMode(GetTimeStamp() + text + " started.... \n" + "path= " +
-                                        folder + "\n" + "logfile= " + LogFilePath() + "\n")));
+                                        folder + "\n" + "logfile= " + LogFilePath() + "\n")) +
+      deferred);
   if (error != 0) ReportLoss(error);
 }
 
 void LogWrite(const std::string& level, const std::string& tag, const std::string& text) {
-  if (LogFilePath().empty()) return;
+  if (LogFilePath().empty() && !g_deferring) return;
   // Stored in the system's code page, as the log always was.
-  Append(platform::ToSystemText(ToTextMode(GetTimeStamp() + level + " " + tag + "=" + text + "\n")));
+  const std::string line =
+      platform::ToSystemText(ToTextMode(GetTimeStamp() + level + " " + tag + "=" + text + "\n"));
+  if (g_deferring) {
+    g_deferred += line;
+    return;
+  }
+  Append(line);
 }
 
 void LogWarning(const std::string& tag, const std::string& text) {

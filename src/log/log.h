@@ -25,7 +25,9 @@ std::string& LogFilePath();
 // link planted in its place, and each launch has one of its own: the first
 // write creates it exclusively, and when another launch made the same name
 // in the same second this one goes on in "<name>_2.log" (then _3, ...),
-// which LogFilePath() then names.
+// which LogFilePath() then names. The file so claimed is held for the rest
+// of the process (AppendFile::Hold), so that another launch's "logkeep"
+// never removes it while it is written.
 struct LogPlace {
   std::string path;
   bool launcher_made = false;
@@ -45,6 +47,12 @@ const std::string& OwnLogFile();
 // Opens the current log for appending as the rules above say; not open when
 // logging is off or the file cannot be opened.
 platform::AppendFile OpenLogFile();
+
+// Keeps every line logged from now until LogOpen in memory, for a launch
+// that learns where its log goes only from its configuration; LogOpen then
+// writes them after its banner. Lines kept while logging is off are
+// dropped by LogOpen.
+void DeferLogLines();
 
 // Creates the log's folder and writes the four-line banner ("<text> started.... ", "path= ", "logfile= ").
 // Nothing while logging is off.

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "common/constants.h"
 #include "common/text.h"
 #include "log/log.h"
-#include "platform/exclusive_file.h"
+#include "platform/error_codes.h"
 #include "platform/fs.h"
+#include "platform/held_file.h"
 #include "platform/java_places.h"
 
 namespace kb {
@@ -17,27 +19,20 @@ namespace {
 
 constexpr char kTagLogKeep[] = "Launcher::logkeep";
 
-// A decimal number as written, its leading zeros dropped, so that numbers
-// of any length compare by value: the longer is larger, equal lengths by
-// their digits.
-struct Number {
-  std::string digits;
-  bool operator<(const Number& o) const {
-    if (digits.size() != o.digits.size()) return digits.size() < o.digits.size();
-    return digits < o.digits;
-  }
-  bool operator==(const Number& o) const { return digits == o.digits; }
-};
-
-// Reads one or more decimal digits at *at, stopping at the first other
-// character.
-bool ReadNumber(const std::string& text, std::size_t* at, Number* number) {
+// Reads a decimal number at *at as the launcher writes one ("%d"): no
+// leading zero unless it is the lone 0, and within [low, high].
+bool ReadNumber(const std::string& text, std::size_t* at, int low, int high, int* number) {
   const std::size_t start = *at;
-  while (*at < text.size() && text[*at] >= '0' && text[*at] <= '9') ++*at;
+  long long value = 0;
+  while (*at < text.size() && text[*at] >= '0' && text[*at] <= '9') {
+    value = value * 10 + (text[*at] - '0');
+    if (value > high) return false;
+    ++*at;
+  }
   if (*at == start) return false;
-  std::string digits = text.substr(start, *at - start);
-  const std::size_t first = digits.find_first_not_of('0');
-  number->digits = first == std::string::npos ? std::string() : digits.substr(first);
+  if (text[start] == '0' && *at - start > 1) return false;
+  if (value < low) return false;
+  *number = static_cast<int>(value);
   return true;
 }
 
@@ -47,22 +42,22 @@ bool ReadChar(const std::string& text, std::size_t* at, char c) {
   return true;
 }
 
-// Where a launcher-made log stands among its application's: the six date
-// and time numbers, then whether it has a "_<n>" suffix, then n.
-struct LogAge {
-  std::vector<Number> numbers;
-  bool numbered = false;
-  Number n;
-  bool operator<(const LogAge& o) const {
-    if (!(numbers == o.numbers)) return numbers < o.numbers;
-    if (numbered != o.numbered) return !numbered;
-    return n < o.n;
-  }
+struct FoundLog {
+  std::int64_t written = 0;
+  LogNameAge age;
+  std::string path;
 };
 
-// The age of a name that parses exactly as a launcher-made log name of the
-// application; false for any other name.
-bool ParseLogName(const std::string& name, const std::string& application, LogAge* age) {
+}  // namespace
+
+bool LogNameAge::operator<(const LogNameAge& o) const {
+  for (int i = 0; i < 6; ++i) {
+    if (numbers[i] != o.numbers[i]) return numbers[i] < o.numbers[i];
+  }
+  return n < o.n;
+}
+
+bool ParseLogName(const std::string& name, const std::string& application, LogNameAge* age) {
   const std::string prefix = application + kLogNameSeparator;
   const std::string extension = kLogExtension;
   if (name.size() <= prefix.size() + extension.size()) return false;
@@ -73,23 +68,21 @@ bool ParseLogName(const std::string& name, const std::string& application, LogAg
   }
   const std::string stamp = name.substr(prefix.size(), name.size() - prefix.size() - extension.size());
   static const char kSeparators[] = {'-', '-', '-', '.', '.'};
+  static const int kLow[] = {1, 1, 1, 0, 0, 0};
+  static const int kHigh[] = {9999, 12, 31, 23, 59, 60};
+  // The suffixes a launch tries within one second (see ChooseLogPlace).
+  constexpr int kHighestSuffix = 1000;
   std::size_t at = 0;
-  age->numbers.assign(6, Number());
   for (int i = 0; i < 6; ++i) {
     if (i > 0 && !ReadChar(stamp, &at, kSeparators[i - 1])) return false;
-    if (!ReadNumber(stamp, &at, &age->numbers[i])) return false;
+    if (!ReadNumber(stamp, &at, kLow[i], kHigh[i], &age->numbers[i])) return false;
   }
-  age->numbered = ReadChar(stamp, &at, '_');
-  if (age->numbered && !ReadNumber(stamp, &at, &age->n)) return false;
+  age->n = 1;
+  if (ReadChar(stamp, &at, '_') && !ReadNumber(stamp, &at, 2, kHighestSuffix, &age->n)) {
+    return false;
+  }
   return at == stamp.size();
 }
-
-struct FoundLog {
-  LogAge age;
-  std::string path;
-};
-
-}  // namespace
 
 int ParseLogKeep(const std::string& value) {
   if (value.empty()) return 0;
@@ -114,15 +107,22 @@ void KeepNewestLogs(const std::string& folder, const std::string& application,
     // This launch's own file is kept whatever its name says of its age.
     if (log.path == own) continue;
     if (!platform::IsPlainFile(log.path)) continue;
+    // Gone since the listing: nothing to keep or remove.
+    if (platform::LastWriteTime(log.path, &log.written) != 0) continue;
     logs.push_back(log);
   }
   // The own file takes one of the places kept.
   const std::size_t others_kept = static_cast<std::size_t>(keep - 1);
   if (logs.size() <= others_kept) return;
-  std::sort(logs.begin(), logs.end(),
-            [](const FoundLog& a, const FoundLog& b) { return b.age < a.age; });
+  std::sort(logs.begin(), logs.end(), [](const FoundLog& a, const FoundLog& b) {
+    if (a.written != b.written) return b.written < a.written;
+    return b.age < a.age;
+  });
   for (std::size_t i = others_kept; i < logs.size(); ++i) {
-    if (const int error = platform::RemoveFile(logs[i].path)) {
+    bool held = false;
+    const int error = platform::RemoveUnlessHeld(logs[i].path, &held);
+    // Removed by another launch meanwhile: what was asked for.
+    if (error != 0 && error != platform::kErrorFileNotFound) {
       LogWarning(kTagLogKeep, logs[i].path + " could not be removed (error " +
                                   IntToString(error) + ")");
     }

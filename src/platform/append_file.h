@@ -21,6 +21,7 @@ enum class AppendMode {
   kOwn,
   // As kOwn, and only when no entry of that name exists yet (O_EXCL;
   // CREATE_NEW): fails with 80 (ERROR_FILE_EXISTS) on both builds.
+  // Windows: this open does not share deletion (see Hold).
   kNew,
 };
 
@@ -44,6 +45,12 @@ class AppendFile {
   // (a file that is not open answers EBADF / ERROR_INVALID_HANDLE). A FIFO
   // or a device answers 0.
   [[nodiscard]] int Size(std::uint64_t* size) const;
+  // Keeps the file from removal by another launch (RemoveUnlessHeld in
+  // platform/held_file.h) for as long as *hold lives, also once this
+  // AppendFile is closed. For a file just created with kNew. Returns 0, or
+  // the system error code: POSIX ENOENT when a remover took the file away
+  // between its creation and the hold (create it again).
+  [[nodiscard]] int Hold(Handle* hold) const;
   // Closing a file opened only for appending loses nothing that a write
   // did not already report, so there is no answer to examine.
   void Close() { (void)handle_.Close(); }

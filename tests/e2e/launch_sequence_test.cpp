@@ -14,6 +14,7 @@
 
 #include "common/command_line.h"
 #include "env/java_runtime.h"
+#include "platform/child.h"
 #include "platform/fs.h"
 #include "platform/io.h"
 #include "platform/pipe.h"
@@ -245,13 +246,16 @@ TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
   Install();
   const std::string logs = dir_ / "logs";
   const std::string outside = Join(dir_ / "elsewhere", "target.log");
-  // Oldest first by their numbers. Their text order and their file times
-  // (set newest for the oldest name) both say otherwise.
-  const Strings own = {"tool_console_2025-12-31-23.59.59_9.log",
-                       "tool_console_2025-12-31-23.59.59_10.log",
-                       "tool_console_2026-1-2-3.4.5.log", "tool_console_2026-1-2-3.4.5_2.log",
-                       "tool_console_2026-1-2-3.4.10.log"};
-  // Another application's, other shapes, and a link (or a folder): never removed.
+  // Oldest first by the time they were last written, which their names
+  // contradict; the last two were written at the same moment, and their
+  // numbers (not their text order) then decide.
+  const Strings own = {"tool_console_2026-1-2-3.4.10.log", "tool_console_2026-1-2-3.4.5_2.log",
+                       "tool_console_2026-1-2-3.4.5.log",
+                       "tool_console_2025-12-31-23.59.59_9.log",
+                       "tool_console_2025-12-31-23.59.59_10.log"};
+  // Another application's, other shapes, names the launcher never makes
+  // (leading zeros, suffixes below 2 or above 1000, numbers out of range),
+  // and a link (or a folder): never removed.
   const Strings others = {"tool_console_extra_2020-1-1-1.1.1.log",
                           "tool_2020-1-1-1.1.1.log",
                           "tool_console_2020-1-1-1.1.log",
@@ -259,7 +263,23 @@ TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
                           "tool_console_2020-1-1-1.1.1.log.old",
                           "tool_console_2020-1-1-1.1.x1.log",
                           "tool_console_2020-1-1-1.1.1_2_3.log",
-                          "tool_console_2020-1-1-1.1.+1.log"};
+                          "tool_console_2020-1-1-1.1.+1.log",
+                          "tool_console_2026-01-05-09.00.00.log",
+                          "tool_console_2026-1-5-9.0.00.log",
+                          "tool_console_02026-1-5-9.0.0.log",
+                          "tool_console_2020-1-1-1.1.1_0.log",
+                          "tool_console_2020-1-1-1.1.1_1.log",
+                          "tool_console_2020-1-1-1.1.1_02.log",
+                          "tool_console_2020-1-1-1.1.1_1001.log",
+                          "tool_console_2020-99-1-1.1.1.log",
+                          "tool_console_2020-0-1-1.1.1.log",
+                          "tool_console_2020-1-32-1.1.1.log",
+                          "tool_console_2020-1-0-1.1.1.log",
+                          "tool_console_2020-1-1-24.1.1.log",
+                          "tool_console_2020-1-1-1.60.1.log",
+                          "tool_console_2020-1-1-1.1.61.log",
+                          "tool_console_0-1-1-1.1.1.log",
+                          "tool_console_10000-1-1-1.1.1.log"};
   const std::string link = "tool_console_2000-1-1-1.1.1.log";
   const auto all_but = [&](std::size_t removed) {
     Strings kept(own.begin() + static_cast<std::ptrdiff_t>(removed), own.end());
@@ -278,6 +298,8 @@ TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
       {"logkeep=2x\n", "", all_but(0)},
       {"logkeep=1\n", "", all_but(5)},
       {"logkeep=3\n", "", all_but(3)},
+      // Name reuse: the base name made again after its "_2" is the newer.
+      {"logkeep=4\n", "", all_but(2)},
       {"logkeep=5\n", "", all_but(1)},
       {"logkeep=6\n", "", all_but(0)},
       {"logkeep=0\n", "-logkeep 2", all_but(4)},
@@ -291,11 +313,17 @@ TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
     MakeDirs(dir_ / "elsewhere");
     WriteFile(outside, "x");
     const auto now = fs::file_time_type::clock::now();
+    const int hours_ago[] = {6, 5, 4, 2, 2};
     for (std::size_t i = 0; i < own.size(); ++i) {
       WriteFile(Join(logs, own[i]), "x");
-      fs::last_write_time(fs::u8path(Join(logs, own[i])), now - std::chrono::hours(i + 1), ec);
+      fs::last_write_time(fs::u8path(Join(logs, own[i])), now - std::chrono::hours(hours_ago[i]),
+                          ec);
     }
-    for (const std::string& name : others) WriteFile(Join(logs, name), "x");
+    // Older than any of the own logs: were they counted, they would go first.
+    for (const std::string& name : others) {
+      WriteFile(Join(logs, name), "x");
+      fs::last_write_time(fs::u8path(Join(logs, name)), now - std::chrono::hours(100), ec);
+    }
     fs::create_symlink(fs::u8path(outside), fs::u8path(Join(logs, link)), ec);
     // Where no link can be made (Wine), a folder of that name stands in.
     if (ec) MakeNonRegularFile(Join(logs, link));
@@ -317,6 +345,159 @@ TEST_F(LaunchSequence, LogKeepRemovesOnlyTheOldestOwnLogs) {
     EXPECT_EQ(seen, expected) << c.ini << c.args;
     EXPECT_TRUE(FileExists(outside)) << c.ini << c.args;
   }
+}
+
+// A launch that is still running holds its log: another launch's logkeep
+// passes it by, however few logs it keeps. Launch A's child waits until
+// launch B has run to its end, so the two really overlap; once A has ended,
+// a third launch may remove A's log again.
+TEST_F(LaunchSequence, LogKeepNeverRemovesTheLogOfARunningLaunch) {
+  Install();
+  const std::string go = dir_ / "go";
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=--tc-quiet --tc-out=A-BEFORE --tc-wait-for=" + kb::QuoteArgument(go) +
+           " --tc-out=A-AFTER\nlogkeep=1\n");
+  platform::Child first;
+  ASSERT_EQ(platform::StartChild(LaunchLine(""), platform::StartOptions(), &first), 0);
+  std::string first_log;
+  for (int i = 0; i < 2400 && first_log.empty(); ++i) {
+    if (LogContent().find("A-BEFORE\r\n") != std::string::npos) first_log = LogPath();
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  ASSERT_FALSE(first_log.empty()) << "launch A never relayed its child's first line";
+
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=--tc-quiet --tc-out=B-RUN\nlogkeep=1\n");
+  EXPECT_EQ(Launch().exit_code, 0);
+  WriteFile(go, "");
+  ASSERT_EQ(first.Wait(), 0);
+  std::int32_t code = -1;
+  ASSERT_EQ(first.ExitCode(&code), 0);
+  EXPECT_EQ(code, 0);
+
+  // A's log is whole: its banner first, the output written while B ran,
+  // and its last line.
+  const std::string log = ReadFile(first_log);
+  const Strings lines = Lines(log);
+  ASSERT_GE(lines.size(), 2u) << log;
+  EXPECT_NE(lines[1].find(" started.... "), std::string::npos) << log;
+  EXPECT_NE(log.find("A-BEFORE\r\nA-AFTER\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("INFO: Launcher::main=0\r\n"), std::string::npos) << log;
+  std::size_t logs = 0;
+  for (const std::string& name : ListDir(DataDir())) logs += name.rfind("tool_console_", 0) == 0;
+  EXPECT_EQ(logs, 2u);
+
+  // Nobody holds A's log now.
+  EXPECT_EQ(Launch().exit_code, 0);
+  EXPECT_FALSE(FileExists(first_log));
+  logs = 0;
+  for (const std::string& name : ListDir(DataDir())) logs += name.rfind("tool_console_", 0) == 0;
+  EXPECT_EQ(logs, 1u);
+}
+
+// The end of daylight saving time, simulated with TZ: the second launch's
+// local time is an hour behind the first's, so its name says it is older.
+// logkeep keeps the newest all the same.
+TEST_F(LaunchSequence, LogKeepKeepsTheNewestLogsWhenTheLocalClockGoesBack) {
+  Install();
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=--tc-quiet\nlogkeep=2\n");
+  Strings made;
+  const auto newest_log = [&]() {
+    for (const std::string& name : ListDir(DataDir())) {
+      if (name.rfind("tool_console_", 0) == 0 &&
+          std::find(made.begin(), made.end(), name) == made.end()) {
+        return name;
+      }
+    }
+    return std::string();
+  };
+  // POSIX zone names: "<+01>-1" is an hour ahead of UTC, "UTC0" is UTC.
+  for (const char* zone : {"<+01>-1", "UTC0", "UTC0"}) {
+    ScopedEnv tz("TZ", zone);
+    EXPECT_EQ(Launch().exit_code, 0) << zone;
+    made.push_back(newest_log());
+    ASSERT_FALSE(made.back().empty());
+    // Distinct times for the file system however coarse its clock.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  std::set<std::string> kept;
+  for (const std::string& name : ListDir(DataDir())) {
+    if (name.rfind("tool_console_", 0) == 0) kept.insert(name);
+  }
+  EXPECT_EQ(kept,
+            std::set<std::string>({made[1], made[2]}))
+      << made[0] << " " << made[1] << " " << made[2];
+}
+
+// logdir moves the launcher-made logs (placeholders and <env:NAME> allowed,
+// the folder made as the data folder is), and logkeep works there; a log
+// named with -applogloc still wins, and logkeep then removes nothing.
+TEST_F(LaunchSequence, LogDirDecidesWhereTheLogsGo) {
+  Install();
+  const std::string base = ToForwardSlashes(dir_ / "shipped logs");
+  SetEnv("KB_LOG_BASE", base);
+  const std::string named = Join(dir_ / "named", "run.log");
+  MakeDirs(dir_ / "named");
+  struct Case {
+    const char* label;
+    std::string ini;
+    std::string args;
+    std::string folder;  // where the log is, made by the launch
+  };
+  const Case cases[] = {
+      {"absolute", "logdir=" + base + "/a\n", "", base + "/a"},
+      {"a trailing separator", "logdir=" + base + "/b/\n", "", base + "/b"},
+      {"a property", "logdir=<LOGS>/c\n", "", base + "/c"},
+      {"an environment variable", "logdir=<env:KB_LOG_BASE>/d\n", "", base + "/d"},
+      {"the command line", "logdir=" + base + "/x\n", "-logdir " + kb::QuoteArgument(base + "/e"),
+       base + "/e"},
+      {"empty: the data folder", "logdir=\n", "", ""},
+      {"-applogloc wins", "logdir=" + base + "/f\n", "-applogloc " + kb::QuoteArgument(named),
+       "named"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    RemoveLogs();
+    WriteIni("[properties]\nLOGS=" + base + "\n" + kSection + "launchercmd=" + Child() +
+             "\nlauncherargs=--tc-quiet --tc-out=CHILD-LINE\n" + c.ini);
+    const RunResult r = Launch(c.args);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    std::string folder = c.folder == "named" ? dir_ / "named"
+                         : c.folder.empty()  ? DataDir()
+                                             : c.folder;
+    if (IsWindows()) std::replace(folder.begin(), folder.end(), '/', '\\');
+    const Strings names = ListDir(folder);
+    ASSERT_EQ(names.size(), 1u) << folder;
+    const std::string log = ReadFile(Join(folder, names[0]));
+    // The banner (first in a log of the launcher's own; a named log hears
+    // of the temporary folder before it), with the folder and the file it
+    // names, then the lines logged before the folder was known.
+    const Strings lines = Lines(log);
+    const std::size_t banner = c.folder == "named" ? 3 : 1;
+    ASSERT_GE(lines.size(), banner + 5) << log;
+    EXPECT_EQ(lines[banner], "Launcher started.... ") << log;
+    EXPECT_EQ(lines[banner + 1], "path= " + folder) << log;
+    EXPECT_EQ(lines[banner + 2], "logfile= " + Join(folder, names[0])) << log;
+    EXPECT_EQ(lines[banner + 4], "INFO: LRun::start::templocation=") << log;
+    EXPECT_NE(log.find("CHILD-LINE\r\n"), std::string::npos) << log;
+    if (!c.folder.empty()) EXPECT_EQ(LogPath(), "") << "a log in the data folder as well";
+  }
+
+  // logkeep in the log folder, and never with -applogloc.
+  const std::string kept = base + "/kept";
+  MakeDirs(kept);
+  for (const char* name : {"tool_console_2020-1-1-1.1.1.log", "tool_console_2020-1-1-1.1.2.log"}) {
+    WriteFile(Join(kept, name), "x");
+  }
+  WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+           "\nlauncherargs=--tc-quiet\nlogkeep=2\nlogdir=" + kept + "\n");
+  EXPECT_EQ(Launch("-applogloc " + kb::QuoteArgument(named)).exit_code, 0);
+  EXPECT_EQ(ListDir(kept).size(), 2u);
+  EXPECT_EQ(Launch().exit_code, 0);
+  const Strings left = ListDir(kept);
+  EXPECT_EQ(left.size(), 2u);
+  EXPECT_TRUE(std::find(left.begin(), left.end(), "tool_console_2020-1-1-1.1.2.log") != left.end());
 }
 
 // The console always gets the child's whole output; the log gets what

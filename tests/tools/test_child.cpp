@@ -22,6 +22,8 @@
 //   --tc-lines=N:LEN      N lines of LEN-1 pattern characters and "\n", each
 //                         flushed on its own
 //   --tc-sleep=MS         sleeps MS milliseconds
+//   --tc-wait-for=PATH    waits until PATH exists (at most 60 s), so that
+//                         a test can hold it up until others have started
 //   --tc-grandchild=MS    starts a copy of itself with --tc-quiet
 //                         --tc-sleep=MS that inherits standard output and
 //                         standard error, and does not wait for it
@@ -182,6 +184,11 @@ int main(int argc, char** argv) {
       WriteLines(a, b);
     } else if (StartsWith(argument, "--tc-sleep=", &value)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(Number(value)));
+    } else if (StartsWith(argument, "--tc-wait-for=", &value)) {
+      Flush();
+      for (int waited = 0; waited < 6000 && !platform::PathExists(value); ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
     } else if (StartsWith(argument, "--tc-grandchild=", &value)) {
       StartGrandchild(value);
     } else if (argument == "--tc-stdin") {

@@ -183,8 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "[default]\nlaunchercmd=CHILD\nlogkeep=0\n",
                     {},
                     {"warning logkeep-value 3"}},
-        FindingCase{"logoutput and logmax are known keys; valid values need no word",
-                    "[default]\nlaunchercmd=CHILD\nlogoutput=None\nlogmax=10M\n",
+        FindingCase{"logdir, logoutput and logmax are known keys; valid values need no word",
+                    "[default]\nlaunchercmd=CHILD\nlogdir=HERE/logs\nlogoutput=None\nlogmax=10M\n",
                     {},
                     {}},
         FindingCase{"a logoutput value that is neither all nor none",
@@ -386,6 +386,11 @@ TEST_F(CheckTest, DescribesTheLauncherItPredicts) {
   // The log is named after that launcher, not after the check.
   const std::string log_name = report.log_file.substr(report.log_file.find_last_of("\\/") + 1);
   EXPECT_EQ(log_name.rfind("My App_console_", 0), 0u) << report.log_file;
+  // In the folder logdir names, as the launch puts it.
+  const Report moved = Check("[properties]\nL=logs\n[default]\nlaunchercmd=CHILD\nlogdir=HERE/<L>/\n",
+                             {}, "My App.ini");
+  EXPECT_EQ(moved.log_file.substr(0, moved.log_file.find_last_of("\\/")),
+            kbtest::Join(scratch_.path(), "logs"));
 }
 
 // The README's complete configuration, with its paths made real here.

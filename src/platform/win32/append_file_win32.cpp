@@ -11,10 +11,14 @@ int AppendFile::Open(const std::string& path, AppendMode mode, AppendFile* file)
   // when another process appends to the same file; sharing read, write and
   // delete lets viewers and other launchers keep the file open meanwhile.
   // No security attributes: the handle is not inherited by children.
-  // FILE_READ_ATTRIBUTES: for Size.
+  // FILE_READ_ATTRIBUTES: for Size. A new file of the launcher's own does
+  // not share its deletion: Hold keeps this open alive for the launch, so
+  // that another launch's "logkeep" cannot remove the log meanwhile.
+  const DWORD share = mode == AppendMode::kNew
+                          ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                          : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   HANDLE handle = ::CreateFileW(
-      win32::Wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      win32::Wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, share, nullptr,
       mode == AppendMode::kNew ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return win32::LastError();
   file->handle_ = Handle(win32::FromHandle(handle));
