@@ -242,11 +242,10 @@ INSTANTIATE_TEST_SUITE_P(
                   true},
         // The check runs in the tests' folder, the child in the application's:
         // a relative entry is the child's, found (and given its short form)
-        // from there.
+        // from there. (An override: an ANSI file cannot hold the name.)
         ProofCase{"a relative class-path entry outside the code page, checked from elsewhere",
-                  "[default]\nlaunchercmd=JRE/bin/java.exe\n"
-                  "Classpath=-cp lib\\\u65e5\u672c.jar;lib/plain.jar\nMainClass=app.Main\n",
-                  {},
+                  "[default]\nlaunchercmd=JRE/bin/java.exe\nMainClass=app.Main\n",
+                  {"-Classpath", "-cp lib\\\u65e5\u672c.jar;lib\\plain.jar"},
                   "",
                   false,
                   {"jre/release", "app/lib/\u65e5\u672c.jar", "app/lib/plain.jar"}}));
