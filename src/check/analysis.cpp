@@ -173,7 +173,8 @@ void DescribeProperties(const DataControl& options, const std::string& file, con
   const std::string master_value = ReadIniValue(kSectionProperties, kKeyMasterProp, file);
   const std::vector<std::string> own = KeyNames(kSectionProperties, file);
   master.named = std::find(own.begin(), own.end(), kKeyMasterProp) != own.end();
-  master.value = NormalizeSlashes(master_value);
+  // An empty "MASTERPROP=" is the way to the built-in names without a file.
+  master.value = master_value == kPresentButEmpty ? std::string() : NormalizeSlashes(master_value);
   master.path = options.GetMasterFile();
   std::vector<std::string> master_names;
   if (!master.path.empty()) master_names = KeyNames(kSectionProperties, master.path);

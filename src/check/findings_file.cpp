@@ -10,12 +10,14 @@
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/ini_file.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace check {
 namespace {
 
-// The lookups read into 4,096 bytes: one for the final NUL.
+// The lookups read into a buffer of 4,096 units of the system's profile
+// service (UTF-16 units on Windows, bytes elsewhere): one for the final NUL.
 constexpr std::size_t kLongestValue = 4095;
 
 using Key = IniScan::Key;
@@ -147,14 +149,19 @@ void CheckStructure(const IniScan& scan, Report* report) {
                 "): only the first is read");
         continue;
       }
+      // The scan holds the value in UTF-8, whose byte count (the answer,
+      // left unused) is not what the launcher's reader counts: 3,000 "e
+      // acute" of an ANSI file are 3,000 UTF-16 units on Windows, not the
+      // 6,000 bytes of their UTF-8.
       std::string value;
-      const unsigned long length = scan.reader().ReadString(
-          section.name, key.name, std::numeric_limits<std::size_t>::max(), &value);
+      (void)scan.reader().ReadString(section.name, key.name,
+                                     std::numeric_limits<std::size_t>::max(), &value);
+      const std::size_t length = platform::NativeLength(value);
       if (length > kLongestValue) {
         Add(report, Severity::kWarning, "value-cut", file, key.line,
             "the value of " + Quoted(key.name) + " has " +
-                IntToString(static_cast<long long>(length)) +
-                " bytes: the launcher reads only the first 4,095");
+                IntToString(static_cast<long long>(length)) + " " +
+                platform::NativeLengthUnit() + ": the launcher reads only the first 4,095");
       }
     }
     if (IsLaunchSection(section.name)) {

@@ -96,6 +96,8 @@ std::string ToText(const Report& r) {
   out += Row("launcher", r.launcher + (r.kind == kKindConsole ? " (console)" : " (windowed)"));
   if (!r.master.named) {
     out += Row("master file", "none");
+  } else if (r.master.value.empty()) {
+    out += Row("master file", "none by choice: the empty MASTERPROP= names no file");
   } else {
     std::string master = Visible(r.master.value) +
                          (r.master.found ? ": read " : ": not found, tried ") + r.master.path;

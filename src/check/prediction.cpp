@@ -18,7 +18,10 @@ namespace check {
 
 void PredictCommand(DataControl* options, const std::string& platform,
                     const std::string& config_file, int kind, Report* report) {
-  const ChildCommand child = BuildChildCommand(*options, platform, config_file, kind);
+  // Relative paths of the line are the child's, found from its working
+  // folder, not from wherever the check runs.
+  const FolderPathOracle paths(report->working_folder);
+  const ChildCommand child = BuildChildCommand(*options, platform, config_file, kind, paths);
   report->command_known = true;
   report->command_line = child.command_line;
   // What the child receives: Windows' C runtime splits the line by these

@@ -155,7 +155,10 @@ class DataControl {
 
  private:
   DataControl(OptionState options, bool apply);
+  // `master` "" (an empty "MASTERPROP=") opens nothing and adds only the
+  // built-in names.
   void LoadMasterProperties(std::string master, const std::string& folder);
+  void AddBuiltInProperties();
   bool HasProperty(const std::string& name) const;
   void AddProperty(const std::string& name, const std::string& file);
   // One stretch of ReplaceProperties appended to `out`; false past the bound.

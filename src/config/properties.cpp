@@ -55,14 +55,18 @@ int DataControl::GetProperties(const std::string& file) {
   try {
     const std::string folder = FolderOf(file);
     std::string master;
+    bool master_named = false;
     for (const std::string& name : PropertyNames(file)) {
       if (name == kKeyMasterProp) {
+        master_named = true;
         master = NormalizeSlashes(ReadIniValue(kSectionProperties, kKeyMasterProp, file));
       } else {
         AddProperty(name, file);
       }
     }
-    if (master.empty()) return 1;
+    if (!master_named) return 1;
+    // "MASTERPROP=" names no file: it asks for the built-in names alone.
+    if (master == kPresentButEmpty) master.clear();
     LoadMasterProperties(master, folder);
     return 1;
   } catch (const std::bad_alloc&) {
@@ -72,6 +76,13 @@ int DataControl::GetProperties(const std::string& file) {
 
 void DataControl::LoadMasterProperties(std::string master, const std::string& folder) {
   LogInfo("DataControl::GetProperties::masterProperty", master);
+  if (master.empty()) {
+    // Joined to the configuration's folder it would name that folder (the
+    // Windows path service drops the blank that marks an empty value), and
+    // opening a folder as a file only earns a warning on every run.
+    AddBuiltInProperties();
+    return;
+  }
   // A relative name is looked for beside the configuration file only, never
   // in the current folder or the Windows folder, where anyone who can start
   // the launcher from a folder of their choice could plant one. A path with
@@ -100,6 +111,10 @@ void DataControl::LoadMasterProperties(std::string master, const std::string& fo
     // The configuration file's own properties win over the master file's.
     if (!HasProperty(name)) AddProperty(name, master);
   }
+  AddBuiltInProperties();
+}
+
+void DataControl::AddBuiltInProperties() {
   properties_.back().name = kPropWorkingDir;
   properties_.back().value = GetCurrentDir();
   properties_.push_back(PropertyEntry{kPropLauncherDir, GetLauncherDir()});

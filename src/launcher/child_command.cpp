@@ -71,7 +71,7 @@ class Assembly {
 }  // namespace
 
 ChildCommand BuildChildCommand(DataControl& options, const std::string& platform_tag,
-                               const std::string& ini_file, int kind) {
+                               const std::string& ini_file, int kind, const PathOracle& paths) {
   ChildCommand out;
   Assembly read(options, platform_tag, ini_file, &out);
   std::string line;
@@ -143,8 +143,7 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
 
   out.pass_through = options.GetArgLine();
   line += out.pass_through;
-  PlacedLine placed = PlaceShortFormsInLine(options.ReplaceProperties(line, env_spans),
-                                            SystemPathOracle());
+  PlacedLine placed = PlaceShortFormsInLine(options.ReplaceProperties(line, env_spans), paths);
   out.command_line = std::move(placed.line);
   out.short_forms = std::move(placed.notes);
   for (const std::string& text : ShortFormWarnings(out.short_forms)) {

@@ -99,8 +99,12 @@ struct ChildCommand {
 // the console launcher, rewrites a windowed "javaw.exe" to "java.exe"; a
 // runtime search gives the console launcher "java.exe" and the windowed one
 // "javaw.exe"). "bundled:" folders of a search are relative to the
-// configuration file's folder, which is the launcher's.
+// configuration file's folder, which is the launcher's. Relative paths of
+// the line are looked for through `paths`: the launcher, already in the
+// child's working folder, asks the system; a tool that predicts the launch
+// from elsewhere passes a FolderPathOracle of that folder.
 ChildCommand BuildChildCommand(DataControl& options, const std::string& platform_tag,
-                               const std::string& ini_file, int kind);
+                               const std::string& ini_file, int kind,
+                               const PathOracle& paths = SystemPathOracle());
 
 }  // namespace kb

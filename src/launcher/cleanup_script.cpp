@@ -8,6 +8,7 @@
 #include "platform/folder_identity.h"
 #include "platform/fs.h"
 #include "platform/script.h"
+#include "platform/text.h"
 #include "platform/user_folders.h"
 
 namespace kb {
@@ -36,6 +37,46 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() == platform::PathSeparator()) return folder + name;
   return folder + platform::PathSeparator() + name;
 }
+
+// A free "clean_<name>_<n><ext>" in the folder.
+std::string FreeScriptPath(const std::string& parent, const std::string& name,
+                           const std::function<int()>& numbers) {
+  std::string path;
+  do {
+    path = JoinPath(parent, "clean_" + name + "_" + IntToString(DrawNumber(numbers)) +
+                                platform::CleanupScriptExtension());
+  } while (platform::PathExists(path));
+  return path;
+}
+
+}  // namespace
+
+std::string AsciiFormOf(const std::string& name) {
+  std::string out;
+  for (std::size_t i = 0; i < name.size();) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 0x80) {
+      out += name[i++];
+      continue;
+    }
+    const std::size_t length = Utf8SequenceLength(name, i);
+    if (length == 0) {
+      out += '_';  // a byte of no character
+      ++i;
+      continue;
+    }
+    // The lead byte's own bits, then six from each continuation byte.
+    char32_t code_point = c & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      code_point = (code_point << 6) | (static_cast<unsigned char>(name[i + k]) & 0x3F);
+    }
+    out += "U" + platform::CodePointName(code_point).substr(2);  // "U65E5", no "+"
+    i += length;
+  }
+  return out;
+}
+
+namespace {
 
 }  // namespace
 
@@ -121,22 +162,23 @@ std::string CreateCleanProc(const std::string& clean_dir, const std::string& app
   LogInfo(kTagCleanRoot, parent);
   if (parent.empty()) return std::string();
 
-  std::string path;
-  do {
-    const std::string name = "clean_" + application_name + "_" +
-                             IntToString(DrawNumber(numbers)) +
-                             platform::CleanupScriptExtension();
-    path = JoinPath(parent, name);
-  } while (platform::PathExists(path));
-  LogInfo(kTagCleanFile, path);
-
+  std::string path = FreeScriptPath(parent, application_name, numbers);
   std::string text;
   if (platform::CleanupScriptText(parent, folder, path, &text) != 0) {
-    // The script would name a look-alike of the folder, or nothing.
-    LogWarning(kTagRefused, "the console's code page has no exact form of " + folder +
-                                " or of the script " + path);
-    return std::string();
+    // The script does not exist yet, so a name the console's code page
+    // cannot hold has no short form to stand in for it: the application's
+    // name in ASCII serves. Refused then, the folder is what has no form.
+    const std::string ascii = AsciiFormOf(application_name);
+    if (ascii != application_name) path = FreeScriptPath(parent, ascii, numbers);
+    if (ascii == application_name ||
+        platform::CleanupScriptText(parent, folder, path, &text) != 0) {
+      // The script would name a look-alike of the folder, or nothing.
+      LogWarning(kTagRefused, "the console's code page has no exact form of the clean directory " +
+                                  folder + ", and it has no short (8.3) name");
+      return std::string();
+    }
   }
+  LogInfo(kTagCleanFile, path);
   // The path tried is in the log already; a file that cannot be created
   // adds no line of its own.
   if (platform::WriteWholeFile(path, text, true) != 0) return std::string();

@@ -19,8 +19,17 @@ namespace kb {
 // Empty result, and no script, when the directory is not found, when the
 // file cannot be created, or when the directory is a file-system root, the
 // user's home folder or a folder that holds it (refused with a warning).
+// When the script's language cannot name the script under that name
+// (Windows: cmd reads it in the console's code page, and a file not yet
+// written has no short form), the name is "clean_<AsciiFormOf(name)>_<n>".
+// Refused, with a warning naming the clean directory, when the directory
+// itself cannot be named.
 std::string CreateCleanProc(const std::string& clean_dir, const std::string& application_name,
                             const std::function<int()>& numbers = {});
+
+// The name with each character beyond ASCII written as "U" and its code
+// point in hex ("tool_日本" gives "tool_U65E5U672C"); ASCII stays.
+std::string AsciiFormOf(const std::string& name);
 
 // The absolute form of a path with "." and ".." parts resolved and repeated
 // separators folded, in the native separator. The root keeps its separator

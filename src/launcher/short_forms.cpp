@@ -54,6 +54,37 @@ const PathOracle& SystemPathOracle() {
   return oracle;
 }
 
+char32_t FolderPathOracle::FirstUnholdable(const std::string& text) const {
+  return platform::FirstUnholdable(text);
+}
+
+std::string FolderPathOracle::InFolder(const std::string& path) const {
+  if (folder_.empty() || platform::IsRootedPath(path)) return path;
+  const char sep = platform::PathSeparator();
+  return folder_.back() == sep ? folder_ + path : folder_ + sep + path;
+}
+
+bool FolderPathOracle::Exists(const std::string& path) const {
+  return platform::PathExists(InFolder(path));
+}
+
+int FolderPathOracle::ShortForm(const std::string& path, std::string* short_form) const {
+  const std::string full = InFolder(path);
+  const int error = platform::ShortPathName(full, short_form);
+  if (error != 0 || full == path) return error;
+  // The child is given the entry as relative as the line has it; the
+  // folder's own part is cut off in its short spelling.
+  std::string folder_short;
+  if (platform::ShortPathName(folder_, &folder_short) != 0) return 0;
+  if (!folder_short.empty() && folder_short.back() != platform::PathSeparator()) {
+    folder_short += platform::PathSeparator();
+  }
+  if (short_form->compare(0, folder_short.size(), folder_short) == 0) {
+    short_form->erase(0, folder_short.size());
+  }
+  return 0;
+}
+
 std::string ShortFormOf(const std::string& path, const PathOracle& oracle, ShortForms* notes) {
   if (path.empty() || oracle.FirstUnholdable(path) == 0 || !oracle.Exists(path)) return path;
   std::string short_form;

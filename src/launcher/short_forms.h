@@ -12,6 +12,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kb {
@@ -30,6 +31,25 @@ class PathOracle {
 
 // The platform's answers.
 const PathOracle& SystemPathOracle();
+
+// The platform's answers as a program started in `folder` gets them: a
+// relative path (one with neither a drive nor a leading separator) is
+// looked for in that folder, whatever the asking process's own current
+// folder, and its short form stays relative (the short form of the whole
+// path, less the folder's own short form). A tool that predicts a launch
+// asks this of the child's working folder; other paths are answered as
+// SystemPathOracle answers them.
+class FolderPathOracle : public PathOracle {
+ public:
+  explicit FolderPathOracle(std::string folder) : folder_(std::move(folder)) {}
+  char32_t FirstUnholdable(const std::string& text) const override;
+  bool Exists(const std::string& path) const override;
+  int ShortForm(const std::string& path, std::string* short_form) const override;
+
+ private:
+  std::string InFolder(const std::string& path) const;
+  std::string folder_;
+};
 
 struct ShortForms {
   struct Change {

@@ -39,6 +39,10 @@ struct StartOptions {
   // POSIX: start the child in a new session so that it outlives the
   // launcher and its terminal. Windows: no effect.
   bool new_session = false;
+  // Windows: the child is created suspended and runs nothing until
+  // Child::Resume, so that it can be placed in a ChildJob before its first
+  // instruction. POSIX: no effect (there is no job to place it in).
+  bool suspended = false;
 };
 
 // A started child. It owns what the platform keeps of the process (Windows:
@@ -63,6 +67,10 @@ class Child {
   // The exit status after Wait: Windows the 32-bit status as a signed
   // value; POSIX the exit code, or 128 + N for a child ended by signal N.
   [[nodiscard]] int ExitCode(std::int32_t* code) const;
+  // Lets a child started with `suspended` run. Returns 0 or the system
+  // error code; on failure the child, which could never run, is ended.
+  // POSIX, and a child not started suspended: 0, nothing to do.
+  [[nodiscard]] int Resume();
   // Releases the child without waiting (it runs on).
   void Close();
   // The platform's record of the child; null when none is started.

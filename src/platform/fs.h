@@ -56,8 +56,7 @@ bool IsPlainFile(const std::string& path);
 // alone, relative paths put below the current folder and "." and ".."
 // folded away without following links or needing the folders to exist)
 // into *full. Returns 0, or the system error code with *full empty (161
-// for an empty path on both platforms; Windows: a path too long for
-// MAX_PATH).
+// for an empty path on both platforms). Windows: not bound to MAX_PATH.
 [[nodiscard]] int FullPathName(const std::string& path, std::string* full);
 
 // True for a character that ends a folder's name in a path: "\" and "/"
@@ -118,7 +117,9 @@ struct FileStamp {
 // opened, so nothing can be swapped in between. POSIX: open with O_NONBLOCK
 // (a FIFO without a writer, a terminal or a device answers at once), then
 // fstat on the descriptor. Windows: CreateFileW, which never waits for a
-// pipe's server, then the handle must be a disk file that is no folder.
+// pipe's server, then the handle must be a disk file that is no folder; a
+// path whose full form is longer than MAX_PATH is opened by its long-path
+// form.
 // Returns 0 with *file open (and *stamp filled when not null),
 // kErrorNotRegularFile for an entry of any other kind, or the system error
 // code (2 or 3 when nothing of that name exists).

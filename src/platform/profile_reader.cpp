@@ -100,7 +100,8 @@ std::string ProfileValueOf(const std::string& text) {
   return value;
 }
 
-ProfileReader::ProfileReader(const std::string& file_bytes) {
+ProfileReader::ProfileReader(const std::string& file_bytes, ProfileUnits units)
+    : units_(units) {
   // A UTF-16LE file with a byte-order mark is read as the service reads it;
   // its text reaches the callers in UTF-8 where Windows gives the ANSI code
   // page. Every other file is taken byte for byte: the service honours no
@@ -209,10 +210,38 @@ unsigned long ProfileReader::ReadString(const std::string& section_name,
     text.erase(0, 1);
     quoted = true;
   }
-  std::string copied = text.substr(0, std::min(text.size(), size - 1));
-  if (quoted && size >= text.size() && !copied.empty()) copied.pop_back();
-  *value = std::move(copied);
-  return static_cast<unsigned long>(value->size());
+  const std::size_t length = Length(text);
+  std::size_t count = std::min(length, size - 1);
+  if (quoted && size >= length && count > 0) --count;
+  *value = Prefix(text, count);
+  return static_cast<unsigned long>(count);
+}
+
+std::size_t ProfileReader::Length(const std::string& text) const {
+  if (units_ == ProfileUnits::kBytes) return text.size();
+  std::size_t units = 0;
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    // Every byte but a continuation byte starts a character; a four-byte
+    // one is a surrogate pair.
+    if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
+std::string ProfileReader::Prefix(const std::string& text, std::size_t count) const {
+  if (units_ == ProfileUnits::kBytes) return text.substr(0, count);
+  std::size_t units = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    const std::size_t width = byte >= 0xF0 ? 2 : 1;
+    if (units + width > count) break;
+    units += width;
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  }
+  return text.substr(0, i);
 }
 
 unsigned long ProfileReader::ReadKeyNames(const std::string& section_name, std::size_t size,
@@ -233,13 +262,14 @@ unsigned long ProfileReader::ReadKeyNames(const std::string& section_name, std::
   // The service wants room for the list and two more bytes, although it
   // writes only one final NUL; a list that does not fit is cut to size - 2
   // bytes.
-  if (list.size() + 2 <= size) {
+  const std::size_t length = Length(list);
+  if (length + 2 <= size) {
     *names = std::move(list);
-  } else {
-    list.resize(size >= 2 ? size - 2 : 0);
-    *names = std::move(list);
+    return static_cast<unsigned long>(length);
   }
-  return static_cast<unsigned long>(names->size());
+  const std::size_t count = size >= 2 ? size - 2 : 0;
+  *names = Prefix(list, count);
+  return static_cast<unsigned long>(count);
 }
 
 }  // namespace platform

@@ -41,22 +41,33 @@ std::string ProfileValueOf(const std::string& text);
 // "?", an odd last byte is dropped.
 std::string Utf16LeToUtf8(const char* data, std::size_t size);
 
+// What the sizes and counts of a reader's answers count.
+enum class ProfileUnits {
+  // Bytes, as the ANSI service counts.
+  kBytes,
+  // UTF-16 code units of text the reader holds in UTF-8, as the wide
+  // service counts: a character beyond U+FFFF is two. A cut that would
+  // split such a pair drops the lone half from the text, while the count
+  // still counts it, as the service's own count does.
+  kUtf16,
+};
+
 class ProfileReader {
  public:
   // A missing or unreadable file: every lookup answers 0.
   ProfileReader() = default;
-  explicit ProfileReader(const std::string& file_bytes);
+  explicit ProfileReader(const std::string& file_bytes, ProfileUnits units = ProfileUnits::kBytes);
 
-  // (section, key) into a buffer of `size` bytes: the value cut to size - 1
-  // bytes. Returns the count written (NUL excluded); *value holds those
-  // bytes. 0 for a missing key, an empty value or a value-less line.
+  // (section, key) into a buffer of `size` units: the value cut to size - 1
+  // units. Returns the count written (NUL excluded); *value holds those
+  // units. 0 for a missing key, an empty value or a value-less line.
   unsigned long ReadString(const std::string& section, const std::string& key,
                            std::size_t size, std::string* value) const;
 
   // The section's key names in file order, each followed by a NUL, into a
-  // buffer of `size` bytes. Returns the count (the list's final NUL
-  // excluded); *names holds the first `count` bytes. A list that does not
-  // fit is cut to size - 2 bytes.
+  // buffer of `size` units. Returns the count (the list's final NUL
+  // excluded); *names holds the first `count` units. A list that does not
+  // fit is cut to size - 2 units.
   unsigned long ReadKeyNames(const std::string& section, std::size_t size,
                              std::string* names) const;
 
@@ -84,6 +95,11 @@ class ProfileReader {
   const Section* FindSection(const std::string& name, bool trim) const;
   void AddLine(const char* begin, const char* end, std::size_t line);
 
+  // The length of a text, and its first `count` units, in units_.
+  std::size_t Length(const std::string& text) const;
+  std::string Prefix(const std::string& text, std::size_t count) const;
+
+  ProfileUnits units_ = ProfileUnits::kBytes;
   std::vector<Section> sections_;
   // Lower-cased name to the index of the first section of that name.
   std::unordered_map<std::string, std::size_t> first_section_;

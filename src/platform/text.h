@@ -35,6 +35,9 @@ std::string CodePointName(char32_t code_point);
 // The length of a command line in the units the system counts: Windows
 // UTF-16 code units, POSIX bytes.
 std::size_t NativeLength(const std::string& utf8);
+// What NativeLength counts, as messages name it: "UTF-16 units" or "bytes".
+// The configuration lookups count in the same units.
+const char* NativeLengthUnit();
 
 // Writes text to standard output or standard error. Windows: on a console
 // through the console's wide service, so every character shows; otherwise

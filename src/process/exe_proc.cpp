@@ -85,14 +85,18 @@ int RunThreadProc(void* argument) {
 }
 
 // Ties the child to the launcher: ended with it, however the launcher ends.
-// A child that cannot be held still runs as before.
-platform::ChildJob HoldChild(const platform::Child& child, const char* tag) {
+// A child that cannot be held still runs as before. The child was started
+// suspended and is let run only now, so that no launcher ended between its
+// start and its hold leaves it running unheld. *error: 0, or the system
+// error code of a child that could not be let run (it has been ended).
+platform::ChildJob HoldChild(platform::Child* child, const char* tag, int* error) {
   platform::ChildJob job;
-  const int error = job.Hold(child);
-  if (error != 0) {
-    LogWarning(tag, "the child does not end with the launcher (error " + IntToString(error) +
+  const int hold = job.Hold(*child);
+  if (hold != 0) {
+    LogWarning(tag, "the child does not end with the launcher (error " + IntToString(hold) +
                         ")");
   }
+  *error = child->Resume();
   return job;
 }
 
@@ -131,6 +135,7 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line, bool inh
     }
   }
   options.show = show_window ? platform::ShowWindow::kShow : platform::ShowWindow::kHide;
+  options.suspended = true;  // until held
   // The scope spans the start and the relay: the child runs for all of it.
   platform::ChildSignalScope signals;
   const int stop = RequestBeforeStart(kTagDisplay);
@@ -141,7 +146,11 @@ int ExeandDisplay(int kind, bool show_window, std::string command_line, bool inh
     LogError(kTagDisplay, error);
     return -1;
   }
-  platform::ChildJob job = HoldChild(child, kTagDisplayJob);
+  platform::ChildJob job = HoldChild(&child, kTagDisplayJob, &error);
+  if (error != 0) {
+    LogError(kTagDisplay, error);
+    return -1;
+  }
   signals.Watch(child);
   // The child holds its own copy of the input now.
   (void)input.Close();
@@ -175,12 +184,18 @@ int ExeandWait(std::string command_line) {
   const int stop = RequestBeforeStart(kTagWait);
   if (stop != 0) return stop;
   platform::Child child;
-  int error = platform::StartChild(command_line, HiddenNoInheritance(), &child);
+  platform::StartOptions options = HiddenNoInheritance();
+  options.suspended = true;  // until held
+  int error = platform::StartChild(command_line, options, &child);
   if (error != 0) {
     LogError(kTagWaitCreateProcess, error);
     return -1;
   }
-  platform::ChildJob job = HoldChild(child, kTagWaitJob);
+  platform::ChildJob job = HoldChild(&child, kTagWaitJob, &error);
+  if (error != 0) {
+    LogError(kTagWaitCreateProcess, error);
+    return -1;
+  }
   signals.Watch(child);
   error = child.Wait();
   if (error != 0) {
@@ -208,6 +223,7 @@ int ExeandCollect(const std::string& command_line, const char* tag, std::string*
   platform::StartOptions options = HiddenNoInheritance();
   options.inherit_handles = true;
   options.std_output = &pipe.write;
+  options.suspended = true;  // until held
   platform::Child child;
   error = platform::StartChild(command_line, options, &child);
   (void)pipe.write.Close();  // the child holds its own copy; ours would keep the pipe open
@@ -215,7 +231,11 @@ int ExeandCollect(const std::string& command_line, const char* tag, std::string*
     LogError(tag, "cannot start " + command_line + ": error " + IntToString(error));
     return -1;
   }
-  platform::ChildJob job = HoldChild(child, tag);
+  platform::ChildJob job = HoldChild(&child, tag, &error);
+  if (error != 0) {
+    LogError(tag, "cannot start " + command_line + ": error " + IntToString(error));
+    return -1;
+  }
   signals.Watch(child);
   char chunk[4096];
   for (;;) {

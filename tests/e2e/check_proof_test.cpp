@@ -118,6 +118,7 @@ struct ProofCase {
   Strings args;
   std::string master;  // master.ini beside tool.ini when not empty
   bool utf16 = false;  // tool.ini written in UTF-16LE with a byte-order mark
+  Strings files = {};  // files made below the scratch folder ("app/lib/x.jar")
 };
 
 std::string Utf16(const std::string& ascii) {
@@ -145,6 +146,11 @@ TEST_P(CheckProof, PredictedArgvIsWhatTheChildReceives) {
   Install();
   WriteIni(c.utf16 ? Utf16(ini) : ini);
   if (!c.master.empty()) WriteIni(c.master, "master.ini");
+  for (const std::string& file : c.files) {
+    const std::string path = dir_ / file;
+    MakeDirs(path.substr(0, path.find_last_of("\\/")));
+    WriteFile(path, "x");
+  }
 
   const std::string args = kb::JoinArguments(c.args);
   // The check first: it must leave no log, no temporary or lock folder and
@@ -233,7 +239,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "[default]\r\nlaunchercmd=PROBE\r\nMainClass=app.Main\r\n",
                   {"x"},
                   "",
-                  true}));
+                  true},
+        // The check runs in the tests' folder, the child in the application's:
+        // a relative entry is the child's, found (and given its short form)
+        // from there. (An override: an ANSI file cannot hold the name.)
+        ProofCase{"a relative class-path entry outside the code page, checked from elsewhere",
+                  "[default]\nlaunchercmd=JRE/bin/java.exe\nMainClass=app.Main\n",
+                  {"-Classpath", "-cp lib\\\u65e5\u672c.jar;lib\\plain.jar"},
+                  "",
+                  false,
+                  {"jre/release", "app/lib/\u65e5\u672c.jar", "app/lib/plain.jar"}}));
 
 // The launcher's argument file as the probe printed it ("ARGFILE=" lines).
 std::string ProbeArgFile(const std::string& output) {

@@ -151,6 +151,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=" + std::string(4095, 'a') + "\n",
                     {},
                     {}},
+        // Counted as the reader counts: bytes of the file on POSIX, UTF-16
+        // units on Windows, never the bytes of the check's own UTF-8.
+        FindingCase{"3,000 ANSI e-acute are whole (6,000 bytes in UTF-8)",
+                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=" + std::string(3000, '\xE9') + "\n",
+                    {},
+                    {}},
+        FindingCase{"4,096 ANSI e-acute are cut",
+                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=" + std::string(4096, '\xE9') + "\n",
+                    {},
+                    {"warning value-cut 3"}},
         FindingCase{"launcherargs beside Java keys",
                     "[default]\nlaunchercmd=CHILD\nlauncherargs=-version\nClasspath=-cp x\n",
                     {},
@@ -310,6 +320,16 @@ TEST_F(CheckTest, SuggestsAnEmptyMasterPropForTheBuiltInPlaceholders) {
             std::string::npos);
 }
 
+TEST_F(CheckTest, EmptyMasterPropIsNoMasterFileByChoice) {
+  const Report report = Check("[properties]\nMASTERPROP=\n[default]\nlaunchercmd=CHILD\n");
+  EXPECT_TRUE(report.master.named);
+  EXPECT_EQ(report.master.value, "");
+  EXPECT_EQ(report.master.path, "");
+  const std::string text = kb::check::ToText(report);
+  EXPECT_NE(text.find("none by choice"), std::string::npos) << text;
+  EXPECT_EQ(text.find("not found"), std::string::npos) << text;
+}
+
 TEST_F(CheckTest, MasterFileShadowedAndAddedProperties) {
   kbtest::WriteFile(scratch_ / "master.ini", "[properties]\nA=master\nB=added\n");
   const Report report = Check(
@@ -376,6 +396,31 @@ TEST_F(CheckTest, JavaLineShowsShortFormsAndWhatCannotBeHeld) {
   EXPECT_EQ(report.argv[2], "file-\u65e5\u672c.txt");
   EXPECT_EQ(Findings(report, false), std::vector<std::string>{"warning unholdable-argument 0"});
   EXPECT_NE(Message(report, "unholdable-argument", 0).find("U+65E5"), std::string::npos);
+}
+
+// The check may run anywhere; the child runs in its working folder (here
+// the launcher's), and a relative entry is looked for there.
+TEST_F(CheckTest, RelativeClassPathEntryIsFoundFromTheChildsFolderWhereverTheCheckRuns) {
+  kbtest::MakeJavaHome(scratch_ / "jre", "17");
+  kbtest::MakeDirs(scratch_ / "lib");
+  kbtest::WriteFile(kbtest::Join(scratch_ / "lib", "\u65e5\u672c.jar"), "x");
+  kbtest::ScratchDir elsewhere;
+  kbtest::ScopedCwd cwd(elsewhere.path());
+  // Given as an override: an ANSI file cannot hold the name.
+  const Report report = Check("[default]\nlaunchercmd=HERE/jre/bin/java\n",
+                              {"-Classpath", "-cp lib\\\u65e5\u672c.jar"});
+  EXPECT_EQ(Findings(report, false), std::vector<std::string>{});
+  if (!kbtest::IsWindows()) {
+    EXPECT_TRUE(report.short_forms.empty());
+    return;
+  }
+  ASSERT_EQ(report.short_forms.size(), 1u);
+  EXPECT_EQ(report.short_forms[0].original, "lib\\\u65e5\u672c.jar");
+  // Relative still, as the line has it.
+  EXPECT_EQ(report.short_forms[0].short_form.rfind("lib\\", 0), 0u)
+      << report.short_forms[0].short_form;
+  ASSERT_EQ(report.argv.size(), 3u);
+  EXPECT_EQ(report.argv[2], report.short_forms[0].short_form);
 }
 
 TEST_F(CheckTest, DescribesTheLauncherItPredicts) {

@@ -175,4 +175,32 @@ TEST_F(ChildCommandTest, LineOf32767CharactersIsTooLong) {
   EXPECT_TRUE(over.too_long);
 }
 
+// Windows counts the line in UTF-16 units, not in the bytes of its UTF-8
+// nor in characters: "é" is one unit (two bytes), "😀" two (four bytes).
+// POSIX counts bytes.
+TEST_F(ChildCommandTest, LengthLimitCountsWhatTheSystemCounts) {
+  const std::string e_acute = "\xC3\xA9";
+  const std::string grin = "\xF0\x9F\x98\x80";
+  auto repeat = [](const std::string& piece, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) out += piece;
+    return out;
+  };
+  const struct {
+    const char* label;
+    std::string argument;  // after "\"p\" ", followed by one blank
+    bool too_long_on_windows;
+  } cases[] = {
+      {"32,761 e-acute: 32,766 units", repeat(e_acute, 32761), false},
+      {"32,762 e-acute: 32,767 units", repeat(e_acute, 32762), true},
+      {"16,380 pairs and one a: 32,766 units", repeat(grin, 16380) + "a", false},
+      {"16,381 pairs: 32,767 units, 16,386 characters", repeat(grin, 16381), true},
+  };
+  for (const auto& c : cases) {
+    const kb::ChildCommand child = Build("launchercmd=p\n", {c.argument});
+    // Every row has far more than 32,766 bytes.
+    EXPECT_EQ(child.too_long, kbtest::IsWindows() ? c.too_long_on_windows : true) << c.label;
+  }
+}
+
 }  // namespace

@@ -271,6 +271,21 @@ TEST_F(CleanupScriptTest, DirectoryBelowTheRootIsHeldByTheRootItself) {
   EXPECT_EQ(text, ExpectedScript(root, folder, script));
 }
 
+// The script's name when the console cannot hold the application's name.
+TEST(CleanupScriptNameTest, AsciiFormKeepsAsciiAndSpellsTheRestAsCodePoints) {
+  const struct {
+    const char* name;
+    const char* ascii;
+  } cases[] = {
+      {"tool_console", "tool_console"},
+      {"\u65e5\u672c_console", "U65E5U672C_console"},
+      {"caf\u00e9", "cafU00E9"},
+      {"a\U0001F600b", "aU1F600b"},  // four bytes: one character
+      {"x\xFFy", "x_y"},             // a byte of no character
+  };
+  for (const auto& c : cases) EXPECT_EQ(kb::AsciiFormOf(c.name), c.ascii) << c.name;
+}
+
 TEST(CleanupPathTest, NormalizesAndFindsParents) {
   struct Case {
     std::string path;

@@ -116,6 +116,41 @@ TEST(ProfileReader, LongValueCutTo4095) {
   EXPECT_EQ(value, big.substr(0, 4095));
 }
 
+// Counting UTF-16 units, as the wide service does for a file read by its
+// long-path form: a character beyond U+FFFF is two units, and a cut inside
+// it keeps neither half in the text while the count still counts one.
+TEST(ProfileReader, Utf16UnitsAreCountedAndCutAsTheWideServiceCounts) {
+  const std::string euro = "\xE2\x82\xAC";     // U+20AC: one unit
+  const std::string grin = "\xF0\x9F\x98\x80";  // U+1F600: two units
+  const ProfileReader reader("[s]\nk=" + euro + grin + "x\nq=\"" + euro + "\"\n" + grin + "=1\n",
+                             platform::ProfileUnits::kUtf16);
+  const struct {
+    const char* key;
+    std::size_t size;
+    unsigned long count;
+    std::string value;
+  } cases[] = {
+      {"k", 4096, 4, euro + grin + "x"}, {"k", 5, 4, euro + grin + "x"},
+      {"k", 4, 3, euro + grin},          {"k", 3, 2, euro},  // the pair cut: its half is dropped
+      {"k", 2, 1, euro},                 {"k", 1, 0, ""},
+      {"q", 4096, 1, euro},              {"q", 3, 1, euro},  // quotes dropped whole
+      {"q", 2, 0, ""},  // one unit short: the last real character goes
+  };
+  for (const auto& c : cases) {
+    std::string value = "stale";
+    EXPECT_EQ(reader.ReadString("s", c.key, c.size, &value), c.count) << c.key << " " << c.size;
+    EXPECT_EQ(value, c.value) << c.key << " " << c.size;
+  }
+  std::string names;
+  // "k\0q\0" and the pair's two units and NUL: seven units.
+  EXPECT_EQ(reader.ReadKeyNames("s", 9, &names), 7u);
+  EXPECT_EQ(names, std::string("k\0q\0", 4) + grin + std::string(1, '\0'));
+  EXPECT_EQ(reader.ReadKeyNames("s", 8, &names), 6u);
+  EXPECT_EQ(names, std::string("k\0q\0", 4) + grin);
+  EXPECT_EQ(reader.ReadKeyNames("s", 7, &names), 5u);
+  EXPECT_EQ(names, std::string("k\0q\0", 4));  // the pair cut in two: no half
+}
+
 TEST(ProfileReader, MissingFileAnswersNothing) {
   const ProfileReader missing;
   std::string text = "stale";

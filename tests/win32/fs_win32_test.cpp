@@ -120,7 +120,34 @@ TEST_F(FsWin32, CurrentDirectoryRoundTripsAndResolvesRelativeNames) {
   EXPECT_EQ(platform::SetCurrentDir(dir_ / "missing"), platform::kErrorFileNotFound);
   EXPECT_EQ(current(), before);
   EXPECT_EQ(full_path("", platform::kErrorBadPathname), "");
-  EXPECT_EQ(full_path("C:\\" + std::string(300, 'a'), ERROR_FILENAME_EXCED_RANGE), "");
+  // Not bound to MAX_PATH: an application may be installed deeper.
+  const std::string deep = "C:\\" + std::string(300, 'a') + "\\b";
+  EXPECT_EQ(full_path(deep + "\\.\\c\\..\\x.ini", 0), deep + "\\x.ini");
+}
+
+// Why a runtime's program cannot be started, so that the search skips it
+// with the reason: each refusal, and a real program.
+TEST_F(FsWin32, WhyNotRunnableNamesEachRefusal) {
+  kbtest::MakeDirs(dir_ / "folder.exe");
+  kbtest::WriteFile(dir_ / "empty.exe", "");
+  kbtest::WriteFile(dir_ / "script.exe", "#!/bin/sh\necho java\n");
+  kbtest::WriteFile(dir_ / "m.exe", "M");
+  kbtest::WriteFile(dir_ / "zm.exe", "ZM\x90");
+  kbtest::WriteFile(dir_ / "mz.exe", std::string("MZ\x90\0", 4));
+  const struct {
+    std::string path;
+    const char* why;
+  } cases[] = {
+      {dir_ / "missing.exe", "it does not exist"},
+      {dir_ / "folder.exe", "it is not a regular file"},
+      {dir_ / "empty.exe", "it is empty"},
+      {dir_ / "script.exe", "it is not an executable image"},
+      {dir_ / "m.exe", "it is not an executable image"},
+      {dir_ / "zm.exe", "it is not an executable image"},
+      {dir_ / "mz.exe", ""},  // begins as an image: the start itself decides
+      {kbtest::Child(), ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::WhyNotRunnable(c.path), c.why) << c.path;
 }
 
 TEST(FsWin32Paths, AbsoluteAndRootForms) {

@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include "platform/child.h"
 #include "platform/environment.h"
@@ -32,7 +34,8 @@ char PatternByte(std::size_t i) { return static_cast<char>(i % 251); }
 // Actions: out:N (N pattern bytes on stdout), err:TEXT (TEXT on stderr),
 // env:NAME (the variable's value and "|" on stdout), exit:N (std::exit),
 // now:N (platform::ExitProcessNow), put:H ("leaked" into handle value H
-// when it names a pipe in the child).
+// when it names a pipe in the child), job: ("job:yes|" when the child is in
+// a job object, else "job:no|").
 int RunAsChildIfAsked() {
   if (__argc < 2 || std::strcmp(__argv[1], kChildFlag) != 0) return 0;
   // Binary mode: the tests check the bytes as the pipe carries them.
@@ -55,6 +58,10 @@ int RunAsChildIfAsked() {
       if (::GetFileType(handle) == FILE_TYPE_PIPE) {
         (void)::WriteFile(handle, "leaked", 6, &written, nullptr);
       }
+    } else if (action == "job:") {
+      BOOL in_job = FALSE;
+      (void)::IsProcessInJob(::GetCurrentProcess(), nullptr, &in_job);
+      std::printf("job:%s|", in_job ? "yes" : "no");
     } else if (action.rfind("exit:", 0) == 0) {
       std::fflush(nullptr);
       std::exit(static_cast<int>(std::strtol(value.c_str(), nullptr, 10)));
@@ -175,6 +182,66 @@ TEST(ProcessWin32, ChildInheritsNoHandleBeyondItsStandardHandles) {
   std::size_t got = 0;
   EXPECT_EQ(platform::ReadSome(unrelated.read, buffer, sizeof buffer, &got), kErrorBrokenPipe);
   EXPECT_EQ(std::string(buffer, got), "");
+}
+
+// The suspend counts of the threads of this process's child (the test
+// program started again), as SuspendThread reports them: the count before
+// its own call, which is then undone.
+std::vector<DWORD> ChildSuspendCounts() {
+  std::vector<DWORD> counts;
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return counts;
+  DWORD child = 0;
+  PROCESSENTRY32W process;
+  process.dwSize = sizeof process;
+  for (BOOL more = ::Process32FirstW(snapshot, &process); more && child == 0;
+       more = ::Process32NextW(snapshot, &process)) {
+    if (process.th32ParentProcessID == ::GetCurrentProcessId()) child = process.th32ProcessID;
+  }
+  THREADENTRY32 thread;
+  thread.dwSize = sizeof thread;
+  for (BOOL more = ::Thread32First(snapshot, &thread); more && child != 0;
+       more = ::Thread32Next(snapshot, &thread)) {
+    if (thread.th32OwnerProcessID != child) continue;
+    HANDLE handle = ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, thread.th32ThreadID);
+    if (handle == nullptr) continue;
+    counts.push_back(::SuspendThread(handle));
+    ::ResumeThread(handle);
+    ::CloseHandle(handle);
+  }
+  ::CloseHandle(snapshot);
+  return counts;
+}
+
+// A child that a job is to hold is started suspended: it runs nothing before
+// it is held, so no launcher ended in between leaves it running unheld.
+TEST(ProcessWin32, SuspendedChildRunsOnlyOnceHeldAndResumed) {
+  platform::Pipe pipe;
+  ASSERT_EQ(platform::CreateChildPipe(&pipe), 0);
+  ASSERT_EQ(platform::MakeNotInheritable(pipe.read), 0);
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  options.std_output = &pipe.write;
+  options.suspended = true;
+  platform::Child child;
+  ASSERT_EQ(platform::StartChild(ChildCommand("job: exit:7"), options, &child), 0);
+  ASSERT_EQ(pipe.write.Close(), 0);
+  EXPECT_EQ(ChildSuspendCounts(), std::vector<DWORD>{1});
+  platform::ChildJob job;
+  EXPECT_EQ(job.Hold(child), 0);
+  EXPECT_EQ(child.Resume(), 0);
+  std::string output;
+  char buffer[64];
+  std::size_t got = 0;
+  while (platform::ReadSome(pipe.read, buffer, sizeof buffer, &got) == 0 && got > 0) {
+    output.append(buffer, got);
+  }
+  EXPECT_EQ(output, "job:yes|");
+  ASSERT_EQ(child.Wait(), 0);
+  std::int32_t code = 0;
+  EXPECT_EQ(child.ExitCode(&code), 0);
+  EXPECT_EQ(code, 7);
+  EXPECT_EQ(job.Release(), 0);
 }
 
 TEST(ProcessWin32, WaitWithoutStartFailsInsteadOfBlocking) {

@@ -260,6 +260,95 @@ std::string Garbage(std::uint32_t seed, std::size_t length) {
   return out;
 }
 
+// The launcher's own lookups of one file's text, once at a path the service
+// takes and once at one longer than MAX_PATH, which the service cannot take:
+// counts and texts must be identical, cut answers included.
+void CompareLongPath(const std::string& label, const std::string& short_path,
+                     const std::string& long_path, const std::string& ansi_names,
+                     Tally* tally) {
+  std::set<std::string> sections, keys;
+  CollectNames(ansi_names, &sections, &keys);
+  const std::size_t value_sizes[] = {4096, 260, 0, 1, 2, 3, 4, 5, 8, 11};
+  const std::size_t list_sizes[] = {4096, 260, 1, 2, 3, 4, 5, 7, 11, 15, 16, 17, 33};
+  ++tally->files;
+  for (const std::string& ansi_section : Variants(sections, {"", "nope", "SEC", "properties"})) {
+    const std::string section = U8(ansi_section);
+    for (std::size_t size : list_sizes) {
+      std::string real, mine;
+      const unsigned long real_count = platform::ReadProfileKeyNames(section, size, short_path, &real);
+      const unsigned long my_count = platform::ReadProfileKeyNames(section, size, long_path, &mine);
+      ++tally->lists;
+      if (real_count != my_count || real != mine) {
+        ++tally->mismatches;
+        ADD_FAILURE() << label << " list [" << Escaped(section) << "] size " << size
+                      << ": service " << real_count << " \"" << Escaped(real)
+                      << "\", long path " << my_count << " \"" << Escaped(mine) << "\"";
+      }
+    }
+    for (const std::string& ansi_key : Variants(keys, {"", "nope", "K", ";key16", "#key17"})) {
+      const std::string key = U8(ansi_key);
+      for (std::size_t size : value_sizes) {
+        std::string real, mine;
+        const unsigned long real_count =
+            platform::ReadProfileString(section, key, size, short_path, &real);
+        const unsigned long my_count =
+            platform::ReadProfileString(section, key, size, long_path, &mine);
+        ++tally->lookups;
+        if (real_count != my_count || real != mine) {
+          ++tally->mismatches;
+          ADD_FAILURE() << label << " [" << Escaped(section) << "] " << Escaped(key) << " size "
+                        << size << ": service " << real_count << " \"" << Escaped(real)
+                        << "\", long path " << my_count << " \"" << Escaped(mine) << "\"";
+        }
+      }
+    }
+  }
+}
+
+// A configuration whose path is longer than MAX_PATH (an application
+// installed deep in a user's folder) reads as the service reads a short one.
+TEST(ProfileDifferential, LongPathAnswersLikeTheServiceAtAShortPath) {
+  Tally tally;
+  const std::string dir = CorpusDir();
+  kbtest::ScratchDir scratch;
+  std::string deep = scratch.path();
+  while (deep.size() < 300) deep += "\\" + std::string(40, 'd');
+  kbtest::MakeDirs(deep);
+  std::vector<std::pair<std::string, std::string>> files = {
+      {"big_value.ini", "[big]\r\nv=" + std::string(5000, 'x') + "\r\nq=\"" +
+                            std::string(4094, 'y') + "\"\r\n"},
+      {"garbage.ini", Garbage(7, 600)},
+      {"utf16.ini", Utf16LeFile("[s\xE9" "ction]\r\nk\xE9y=\xC4rger \xFC\xDF\r\n[s]\r\n"
+                                "k=\"\xA0q\xA0\"\r\n")},
+  };
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".ini") continue;
+    files.emplace_back(entry.path().filename().string(), kbtest::ReadFile(entry.path().string()));
+  }
+  ASSERT_GE(files.size(), 13u) << "corpus not found in " << dir;
+  for (const auto& file : files) {
+    const std::string short_path = scratch / file.first;
+    const std::string long_path = deep + "\\" + file.first;
+    kbtest::WriteFile(short_path, file.second);
+    kbtest::WriteFile(long_path, file.second);
+    ASSERT_EQ(kbtest::ReadFile(long_path), file.second) << long_path;
+    const bool utf16 = file.second.compare(0, 2, "\xFF\xFE") == 0;
+    // The names probed: the text as the service reads it, in ANSI.
+    CompareLongPath(file.first, short_path, long_path,
+                    utf16 ? std::string("[s\xE9" "ction]\nk\xE9y=\n[s]\nk=\n") : file.second,
+                    &tally);
+  }
+  std::cout << "long-path profile differential: " << tally.files << " files, " << tally.lookups
+            << " value lookups, " << tally.lists << " key listings, " << tally.mismatches
+            << " mismatches\n";
+  EXPECT_EQ(tally.mismatches, 0);
+  // The reader really served: the service itself cannot take the path.
+  std::string value;
+  EXPECT_EQ(AnsiString("big", "v", 4096, deep + "\\big_value.ini", &value), 0u);
+  EXPECT_EQ(platform::ReadProfileString("big", "v", 4096, deep + "\\big_value.ini", &value),
+            4095u);
+}
+
 TEST(ProfileDifferential, ReaderAnswersLikeTheService) {
   Tally tally;
   const std::string dir = CorpusDir();

@@ -124,6 +124,9 @@ int Child::ExitCode(std::int32_t* code) const {
   return 0;
 }
 
+// A POSIX child is never started suspended: there is no job to hold it.
+int Child::Resume() { return state_ ? 0 : ECHILD; }
+
 // A child not waited for is reaped by init once the launcher has ended.
 void Child::Close() { state_.reset(); }
 

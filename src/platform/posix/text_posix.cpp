@@ -18,6 +18,8 @@ char32_t FirstUnholdable(const std::string&) { return 0; }
 
 std::size_t NativeLength(const std::string& utf8) { return utf8.size(); }
 
+const char* NativeLengthUnit() { return "bytes"; }
+
 int WriteStdText(StdStream stream, const std::string& utf8) {
   const int fd = stream == StdStream::kOutput ? STDOUT_FILENO : STDERR_FILENO;
   std::size_t done = 0;

@@ -82,6 +82,7 @@ class InheritList {
 struct Child::State {
   Handle process;
   Handle thread;
+  bool suspended = false;
 };
 
 Child::Child() = default;
@@ -106,6 +107,20 @@ int Child::ExitCode(std::int32_t* code) const {
   }
   // The status is 32 bits unsigned; a set top bit reads as negative.
   *code = static_cast<std::int32_t>(status);
+  return 0;
+}
+
+int Child::Resume() {
+  if (!state_) return ERROR_INVALID_HANDLE;
+  if (!state_->suspended) return 0;
+  // The answer is the count before the call; only a failure answers -1.
+  if (::ResumeThread(win32::ToHandle(state_->thread.get())) == static_cast<DWORD>(-1)) {
+    const int error = win32::LastError();
+    // Left suspended it would hold the launcher's wait for ever.
+    (void)::TerminateProcess(win32::ToHandle(state_->process.get()), 1);
+    return error;
+  }
+  state_->suspended = false;
   return 0;
 }
 
@@ -138,7 +153,7 @@ int StartChild(const std::string& command_line, const StartOptions& options,
     startup.hStdError = startup.hStdOutput;
   }
   BOOL inherit = options.inherit_handles ? TRUE : FALSE;
-  DWORD flags = 0;
+  DWORD flags = options.suspended ? CREATE_SUSPENDED : 0;
   // A child given its standard handles inherits those alone, not whatever
   // else of the launcher happens to be inheritable at that moment (another
   // child's pipe, a file some library opened).
@@ -175,6 +190,7 @@ int StartChild(const std::string& command_line, const StartOptions& options,
   auto state = std::make_unique<Child::State>();
   state->process = Handle(win32::FromHandle(info.hProcess));
   state->thread = Handle(win32::FromHandle(info.hThread));
+  state->suspended = options.suspended;
   *child = Child(std::move(state));
   return 0;
 }

@@ -9,6 +9,7 @@
 
 #include "platform/handle.h"
 #include "platform/io.h"
+#include "platform/win32/long_path.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
@@ -115,13 +116,13 @@ int SetCurrentDir(const std::string& path) {
 int FullPathName(const std::string& path, std::string* full) {
   full->clear();
   if (path.empty()) return kErrorBadPathname;
-  wchar_t buffer[kPathBufferSize] = {};
-  const DWORD length =
-      ::GetFullPathNameW(win32::Wide(path).c_str(), kPathBufferSize, buffer, nullptr);
-  if (length == 0) return win32::LastError();
-  // On overflow the answer is the size needed, larger than the buffer.
-  if (length >= kPathBufferSize) return ERROR_FILENAME_EXCED_RANGE;
-  *full = win32::Utf8(buffer, length);
+  // Not bound to MAX_PATH: an application may be installed deeper.
+  const std::wstring wide = win32::FullPath(win32::Wide(path));
+  if (wide.empty()) {
+    const int error = win32::LastError();
+    return error != 0 ? error : ERROR_FILENAME_EXCED_RANGE;
+  }
+  *full = win32::Utf8(wide);
   return 0;
 }
 
@@ -197,7 +198,7 @@ int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
   // from a file that may not be read; sharing everything keeps the file
   // usable by whoever else has it open.
   Handle opened(win32::FromHandle(::CreateFileW(
-      win32::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      win32::OpenablePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
   if (!opened.valid()) return win32::LastError();
   const HANDLE handle = win32::ToHandle(opened.get());

@@ -1,4 +1,5 @@
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -6,6 +7,9 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/profile.h"
+#include "platform/profile_reader.h"
+#include "platform/text.h"
+#include "platform/win32/long_path.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
@@ -51,6 +55,45 @@ bool IsReadableFile(const std::string& file) {
   return true;
 }
 
+bool SameAttributes(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
+  return a.dwFileAttributes == b.dwFileAttributes && a.nFileSizeHigh == b.nFileSizeHigh &&
+         a.nFileSizeLow == b.nFileSizeLow &&
+         ::CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+}
+
+// The service takes only a path whose full form fits in MAX_PATH; for a
+// longer one every key reads as absent. Such a file is read by its
+// long-path form and answered by the project's own reader, which gives the
+// ANSI service's answers byte for byte: fed the file's text in UTF-8 (an
+// ANSI file converted from the code page as the wide service converts it,
+// a UTF-16LE one decoded by the reader) and counting UTF-16 units, it gives
+// the wide service's. The parsed file is kept while its attributes, size
+// and time of last write stay the same. Null: no readable regular file.
+std::shared_ptr<const ProfileReader> LongPathReader(const std::string& file) {
+  static std::mutex lock;
+  struct Cached {
+    WIN32_FILE_ATTRIBUTE_DATA seen;
+    std::shared_ptr<const ProfileReader> reader;
+  };
+  static std::map<std::string, Cached> cache;
+  WIN32_FILE_ATTRIBUTE_DATA now;
+  if (!::GetFileAttributesExW(win32::OpenablePath(file).c_str(), GetFileExInfoStandard, &now) ||
+      (now.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> guard(lock);
+  const auto it = cache.find(file);
+  if (it != cache.end() && SameAttributes(now, it->second.seen)) return it->second.reader;
+  std::string bytes;
+  if (ReadRegularFile(file, static_cast<std::size_t>(-1), &bytes) != 0) return nullptr;
+  const bool utf16 = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+  auto reader = std::make_shared<const ProfileReader>(utf16 ? bytes : SystemTextToUtf8(bytes),
+                                                      ProfileUnits::kUtf16);
+  if (cache.size() >= 16) cache.clear();
+  cache[file] = Cached{now, reader};
+  return reader;
+}
+
 }  // namespace
 
 // The wide service reads an ANSI file through the ANSI code page and a
@@ -60,6 +103,10 @@ unsigned long ReadProfileString(const std::string& section, const std::string& k
                                 std::size_t size, const std::string& file,
                                 std::string* value) {
   value->clear();
+  if (win32::ExceedsMaxPath(file)) {
+    const auto reader = LongPathReader(file);
+    return reader ? reader->ReadString(section, key, size, value) : 0;
+  }
   if (!IsReadableFile(file)) return 0;
   // A one-unit scratch keeps the pointer valid for a zero size.
   std::vector<wchar_t> buffer(size == 0 ? 1 : size, L'\0');
@@ -73,6 +120,10 @@ unsigned long ReadProfileString(const std::string& section, const std::string& k
 unsigned long ReadProfileKeyNames(const std::string& section, std::size_t size,
                                   const std::string& file, std::string* names) {
   names->clear();
+  if (win32::ExceedsMaxPath(file)) {
+    const auto reader = LongPathReader(file);
+    return reader ? reader->ReadKeyNames(section, size, names) : 0;
+  }
   if (!IsReadableFile(file)) return 0;
   std::vector<wchar_t> buffer(size == 0 ? 1 : size, L'\0');
   // A null key asks for the section's key names. Under Wine a cut list

@@ -72,6 +72,8 @@ char32_t FirstUnholdable(const std::string& utf8) {
 
 std::size_t NativeLength(const std::string& utf8) { return win32::Wide(utf8).size(); }
 
+const char* NativeLengthUnit() { return "UTF-16 units"; }
+
 int WriteStdText(StdStream stream, const std::string& text) {
   std::string utf8;
   utf8.reserve(text.size());

@@ -100,6 +100,64 @@ const FolderRow kRows[] = {
 
 class AnyFolder : public kbtest::LauncherTest {};
 
+// cmd reads the cleanup script in the console's code page, and a script not
+// yet written has no short name: a launcher named outside that page still
+// leaves its script, under the ASCII form of its name.
+TEST_F(AnyFolder, LauncherNamedOutsideTheConsolePageWritesItsCleanupScript) {
+  const std::string name = "\u65e5\u672c_console";
+  Install(name);
+  WriteIni(std::string("[default]\r\nlaunchercmd=") + kbtest::Child() +
+               "\r\nlauncherargs=--tc-quiet\r\n",
+           "\u65e5\u672c.ini");
+  const std::string clean = dir_ / "victim";
+  kbtest::MakeDirs(clean);
+  const kbtest::RunResult r = Launch("-cleandir " + kb::QuoteArgument(clean), name);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  std::vector<std::string> scripts;
+  for (const std::string& entry : kbtest::ListDir(dir_.path())) {
+    if (entry.rfind("clean_", 0) == 0) scripts.push_back(entry);
+  }
+  ASSERT_EQ(scripts.size(), 1u) << LogContent(name);
+  EXPECT_EQ(scripts[0].rfind("clean_U65E5U672C_console_", 0), 0u) << scripts[0];
+  const std::string log = LogContent(name);
+  EXPECT_NE(log.find("INFO: Launcher::Run::start::cleanup=" + (dir_ / scripts[0])),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("WARNING"), std::string::npos) << log;
+  EXPECT_TRUE(kbtest::FileExists(clean));  // the launcher never runs the script
+}
+
+// Configuration files deep in a user's folder: their full paths are longer
+// than MAX_PATH, which the profile service cannot take. (Wine starts no
+// program by such a path from inside, so the launcher itself stays here;
+// the master and the user file stand for a configuration that deep.)
+TEST_F(AnyFolder, ConfigurationFilesDeeperThanMaxPathAreRead) {
+  std::string deep = dir_ / "home";
+  while (deep.size() < 300) deep += "\\" + std::string(40, 'd');
+  kbtest::MakeDirs(deep);
+  kbtest::WriteFile(Join(deep, "master.ini"), "[properties]\r\nHOME=from-master\r\n");
+  kbtest::WriteFile(Join(deep, "user.ini"), "[default]\r\nAddtlArgs_2=from-user\r\n");
+  Install();
+  WriteIni("[properties]\r\nMASTERPROP=" + Join(deep, "master.ini") + "\r\n[default]\r\n" +
+           "launchercmd=" + kbtest::Child() + "\r\nuserini=" + Join(deep, "user.ini") +
+           "\r\nAddtlArgs_1=<HOME>\r\nAddtlArgs_2=from-file\r\nAddtlArgs_3=--tc-exit=7\r\n");
+  const kbtest::RunResult r = Launch("x");
+  EXPECT_EQ(r.exit_code, 7) << r.output;
+  EXPECT_EQ(ChildArgs(r.output),
+            (std::vector<std::string>{"from-master", "from-user", "--tc-exit=7", "x"}))
+      << r.output;
+  const std::string log = LogContent();
+  EXPECT_EQ(log.find("WARNING"), std::string::npos) << log;
+
+  // The check reads them too.
+  const kbtest::RunResult checked =
+      kbtest::Run(kb::QuoteArgument(kbtest::BuiltProgram("launcher_check")) + " " +
+                  kb::QuoteArgument(Join(app_dir_, "tool.ini")) + " -- x");
+  EXPECT_EQ(checked.exit_code, 0) << checked.output;
+  EXPECT_NE(checked.output.find("from-master"), std::string::npos) << checked.output;
+  EXPECT_NE(checked.output.find("from-user"), std::string::npos) << checked.output;
+}
+
 TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
   if (::GetACP() != 1252) {
     GTEST_SKIP() << "the table is written for ANSI code page 1252; this Wine answers " << ::GetACP()
