@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/profile_reader.h"
+
 namespace platform {
 
 // (section, key) into a buffer of `size` bytes with a null default: the value
@@ -27,5 +29,13 @@ unsigned long ReadProfileString(const std::string& section,
 unsigned long ReadProfileKeyNames(const std::string& section,
                                   std::size_t size, const std::string& file,
                                   std::string* names);
+
+// A reader that gives, from a file's bytes alone, the answers the two
+// calls above give for a file holding them: for a file read once, through
+// the handle it was judged on, and then looked up many times. A UTF-16LE
+// file (byte-order mark) and one with a UTF-8 mark are read as they are;
+// other text is read in the system's code page (Windows: ANSI, as the wide
+// service reads it; POSIX: bytes as they are), values answered in UTF-8.
+ProfileReader ProfileOfBytes(const std::string& bytes);
 
 }  // namespace platform
