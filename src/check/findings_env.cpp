@@ -68,7 +68,7 @@ void CheckText(const std::string& text, bool quoted, const std::string& file, st
         Add(report, Severity::kWarning, "env-splits", file, line,
             "<env:" + name + "> in " + where + (quoted ? " is inside quotes" : " is outside quotes") +
                 " and its value " + Quoted(value) +
-                (quoted ? " holds a quote" : " holds white space or a quote") +
+                (value.find('"') != std::string::npos ? " holds a quote" : " holds white space") +
                 ": the text is spliced into the command line as it is and splits the "
                 "argument; write the placeholder inside double quotes (-Dx=\"<env:" +
                 name + ">\")");

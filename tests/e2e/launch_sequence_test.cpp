@@ -394,13 +394,17 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
     return "WARNING: " + tag + " line " + std::to_string(line) + ": " + what +
            " belongs to the configuration file alone: ignored";
   };
-  enum class Entry { kOwnFile, kMissing, kNotRegular, kOthersMayWrite };
+  enum class Entry { kOwnFile, kMissing, kNotRegular, kOthersMayWrite, kGroupMayWrite, kOtherOwner };
   struct Case {
     const char* label;
     Entry entry;
     Strings args;
     Strings log;  // every line of the user file's tag, in order
+    std::string options = std::string();
+    // The console launcher's line on standard error ("" for none).
+    std::string console = std::string();
   };
+  const std::string used = "; the configuration file's values are used";
   const Case cases[] = {
       {"read: command line, its platform section, its default, then the file's",
        Entry::kOwnFile,
@@ -411,30 +415,54 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
       {"missing", Entry::kMissing, from_config,
        {"INFO: " + tag + " does not exist: the configuration file's values are used"}},
       {"not a regular file", Entry::kNotRegular, from_config,
-       {"WARNING: " + tag + " is not a regular file: not read"}},
+       {"WARNING: " + tag + " is not a regular file: not read"}, "",
+       "WARNING: the user file " + user + " is not a regular file: not read" + used},
       {"others may write to it (Linux)", Entry::kOthersMayWrite, from_config,
-       {"WARNING: " + tag + " is refused: group or others may write to it (mode 646)"}},
+       {"WARNING: " + tag + " is refused: group or others may write to it (mode 646)"}, "",
+       "WARNING: the user file " + user + " is refused: group or others may write to it "
+       "(mode 646)" + used},
+      {"a desktop's umask: the group may write to it (Linux)", Entry::kGroupMayWrite,
+       from_config, {"WARNING: " + tag + " is refused: group or others may write to it (mode 664)"},
+       "", "WARNING: the user file " + user + " is refused: group or others may write to it "
+       "(mode 664)" + used},
+      {"-nomessage keeps the console quiet (Linux)", Entry::kGroupMayWrite, from_config,
+       {"WARNING: " + tag + " is refused: group or others may write to it (mode 664)"},
+       "-nomessage", ""},
+      {"owned by another user (Linux, root)", Entry::kOtherOwner, from_config,
+       {"WARNING: " + tag + " is refused: it belongs to user 65534"}, "",
+       "WARNING: the user file " + user + " is refused: it belongs to user 65534" + used},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     // Windows files carry no owner and mode that the launcher judges.
-    if (c.entry == Entry::kOthersMayWrite && IsWindows()) continue;
+    const bool judged = c.entry == Entry::kOthersMayWrite || c.entry == Entry::kGroupMayWrite ||
+                        c.entry == Entry::kOtherOwner;
+    if (judged && IsWindows()) continue;
+    if (c.entry == Entry::kOtherOwner && !IsSuperuser()) continue;
     std::error_code ec;
     fs::remove_all(fs::u8path(user), ec);
     if (c.entry == Entry::kNotRegular) MakeNonRegularFile(user);
-    if (c.entry == Entry::kOwnFile || c.entry == Entry::kOthersMayWrite) {
+    using fs::perms;
+    const perms own = perms::owner_read | perms::owner_write;
+    if (c.entry != Entry::kMissing && c.entry != Entry::kNotRegular) {
       WriteFile(user, user_text);
-      fs::permissions(fs::u8path(user),
-                      c.entry == Entry::kOwnFile
-                          ? fs::perms::owner_read | fs::perms::owner_write
-                          : fs::perms::owner_read | fs::perms::owner_write |
-                                fs::perms::group_read | fs::perms::others_read |
-                                fs::perms::others_write,
-                      ec);
+      perms mode = own;
+      if (c.entry == Entry::kOthersMayWrite) {
+        mode |= perms::group_read | perms::others_read | perms::others_write;
+      } else if (c.entry == Entry::kGroupMayWrite) {
+        mode |= perms::group_read | perms::group_write | perms::others_read;
+      }
+      fs::permissions(fs::u8path(user), mode, ec);
+      if (c.entry == Entry::kOtherOwner) GiveAway(user);
     }
     RemoveLogs();
-    const RunResult r = Launch("-JavaArgs_4 cli-4");
+    const RunResult r = Launch("-JavaArgs_4 cli-4 " + c.options);
     EXPECT_EQ(ChildArgs(r.output), c.args) << r.output;
+    if (c.console.empty()) {
+      EXPECT_EQ(r.output.find("WARNING: the user file"), std::string::npos) << r.output;
+    } else {
+      EXPECT_NE(r.output.find(c.console + "\n"), std::string::npos) << r.output;
+    }
     Strings seen;
     for (const std::string& line : LogLines()) {
       if (line.find(tag) != std::string::npos) seen.push_back(line);

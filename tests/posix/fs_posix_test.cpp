@@ -14,9 +14,6 @@
 
 namespace {
 
-// A user id that is not this process's: the one that owns nothing.
-constexpr uid_t kOtherUser = 65534;
-
 class FsPosix : public ::testing::Test {
  protected:
   kbtest::ScratchDir dir_;
@@ -66,7 +63,6 @@ TEST_F(FsPosix, ErrorTextGivesTheWordsOfTheOutcome) {
 // OthersMayChange judges the user file, and WhyNotPrivateFolder (the Java
 // cache's folder, the lock folder) asks it of the folder.
 TEST_F(FsPosix, OthersMayChangeNamesTheOwnerOrTheMode) {
-  const bool root = ::geteuid() == 0;
   struct Case {
     const char* label;
     mode_t mode;       // the file's; the folder's has its search bit too
@@ -74,7 +70,7 @@ TEST_F(FsPosix, OthersMayChangeNamesTheOwnerOrTheMode) {
     std::string why;
     std::string folder_why;
   };
-  const std::string other = "it belongs to user " + std::to_string(kOtherUser);
+  const std::string other = "it belongs to user " + std::to_string(kbtest::kOtherUserId);
   const std::string writable = "group or others may write to it (mode ";
   const Case cases[] = {
       {"own, private", 0600, false, "", ""},
@@ -85,7 +81,7 @@ TEST_F(FsPosix, OthersMayChangeNamesTheOwnerOrTheMode) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    if (c.other_owner && !root) continue;
+    if (c.other_owner && !kbtest::IsSuperuser()) continue;
     const std::string file = dir_ / "file.ini";
     const std::string folder = dir_ / "folder";
     kbtest::WriteFile(file, "[default]\n");
@@ -94,8 +90,8 @@ TEST_F(FsPosix, OthersMayChangeNamesTheOwnerOrTheMode) {
     ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
     ASSERT_EQ(::chmod(folder.c_str(), c.mode | 0100), 0);
     if (c.other_owner) {
-      ASSERT_EQ(::chown(file.c_str(), kOtherUser, static_cast<gid_t>(-1)), 0);
-      ASSERT_EQ(::chown(folder.c_str(), kOtherUser, static_cast<gid_t>(-1)), 0);
+      kbtest::GiveAway(file);
+      kbtest::GiveAway(folder);
     }
     platform::Handle opened;
     ASSERT_EQ(platform::OpenRegularFile(file, &opened, nullptr), 0);

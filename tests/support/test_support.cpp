@@ -3,6 +3,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <atomic>
@@ -145,6 +146,23 @@ void MakeNonRegularFile(const std::string& path) {
   fs::create_directory(path, ec);
 #else
   ::mkfifo(path.c_str(), 0600);
+#endif
+}
+
+bool IsSuperuser() {
+#ifdef _WIN32
+  return false;
+#else
+  return ::geteuid() == 0;
+#endif
+}
+
+void GiveAway(const std::string& path) {
+#ifndef _WIN32
+  EXPECT_EQ(::chown(path.c_str(), static_cast<uid_t>(kOtherUserId), static_cast<gid_t>(-1)), 0)
+      << path;
+#else
+  (void)path;
 #endif
 }
 

@@ -79,6 +79,15 @@ std::vector<std::string> ListDir(const std::string& path);  // names only
 // else (Windows) a folder. Any entry of that name is removed first.
 void MakeNonRegularFile(const std::string& path);
 
+// A user that is not the one running the tests, who owns nothing.
+constexpr int kOtherUserId = 65534;
+// True on POSIX when the tests run as the superuser, who alone may give a
+// file away; always false on Windows, whose files carry no owner that the
+// launcher judges.
+bool IsSuperuser();
+// Gives the entry to kOtherUserId (POSIX, superuser only); Windows: nothing.
+void GiveAway(const std::string& path);
+
 struct RunResult {
   int exit_code = -1;       // as the system reports it (POSIX: 0-255, 128+N)
   std::string output;       // standard output and standard error, merged
