@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "common/command_line.h"
+#include "common/text.h"
 #include "platform/child.h"
 #include "platform/environment.h"
 #include "platform/fs.h"
@@ -147,6 +148,39 @@ void MakeNonRegularFile(const std::string& path) {
 #else
   ::mkfifo(path.c_str(), 0600);
 #endif
+}
+
+void ReleaseFifoReaders(const std::string& path) {
+#ifndef _WIN32
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) ::close(fd);
+#else
+  (void)path;
+#endif
+}
+
+// Whether this program (and so the launcher, built alike) runs under
+// AddressSanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+RunResult RunInBoundedMemory(const std::string& command_line, int mebibytes) {
+  if (IsWindows() || kAddressSanitizer) return Run(command_line);
+  // The shell reads the line by its own rules: the launcher's path is
+  // given to it single-quoted.
+  const std::vector<std::string> argv = kb::SplitCommandLine(command_line);
+  std::string script = "ulimit -v " + std::to_string(mebibytes * 1024) + " && exec";
+  for (const std::string& arg : argv) script += " '" + kb::ReplaceAll(arg, "'", "'\\''") + "'";
+  return Run("/bin/sh -c " + kb::QuoteArgument(script));
 }
 
 bool IsSuperuser() {
