@@ -77,7 +77,7 @@ std::string WhyNotUsable(const std::string& path, bool create) {
     if (created != platform::kErrorSuccess && created != platform::kErrorFileExists &&
         created != platform::kErrorAlreadyExists) {
       const std::string words = platform::ErrorText(created);
-      return "it cannot be created (" + (words.empty() ? "" : words + ": ") + "error " +
+      return "it cannot be created: " + (words.empty() ? "" : words + " ") + "(error " +
              IntToString(created) + ")";
     }
   }
