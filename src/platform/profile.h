@@ -33,9 +33,10 @@ unsigned long ReadProfileKeyNames(const std::string& section,
 // A reader that gives, from a file's bytes alone, the answers the two
 // calls above give for a file holding them: for a file read once, through
 // the handle it was judged on, and then looked up many times. A UTF-16LE
-// file (byte-order mark) and one with a UTF-8 mark are read as they are;
-// other text is read in the system's code page (Windows: ANSI, as the wide
-// service reads it; POSIX: bytes as they are), values answered in UTF-8.
+// file (byte-order mark) is read as UTF-16LE on both builds. Windows reads
+// as its wide service does: a UTF-8 mark is skipped and the text after it
+// taken as UTF-8, other text is read in the ANSI code page. POSIX: the
+// bytes as they are, a UTF-8 mark kept as part of the first line.
 ProfileReader ProfileOfBytes(const std::string& bytes);
 
 }  // namespace platform

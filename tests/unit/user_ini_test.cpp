@@ -53,7 +53,7 @@ TEST_F(UserIniTest, LookupsFromTheBytesAnswerAsTheFileLookupsDo) {
       // A byte the system's code page reads as a letter (Windows: ANSI).
       {"code-page byte", "[default]\nk=caf\xE9\n", "k"},
       {"UTF-16LE with its mark", utf16, "k"},
-      {"UTF-8 mark hides the first line's section", "\xEF\xBB\xBF[wx6]\nk=p\n[default]\nk=d\n",
+      {"a UTF-8 mark, as each build's service reads it", "\xEF\xBB\xBF[wx6]\nk=p\n[default]\nk=d\n",
        "k"},
   };
   for (const Case& c : cases) {

@@ -6,6 +6,7 @@
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
@@ -84,6 +85,18 @@ unsigned long ReadProfileKeyNames(const std::string& section, std::size_t size,
                                                  win32::Wide(file).c_str());
   if (count > 0 && count <= buffer.size()) *names = win32::Utf8(buffer.data(), count);
   return count;
+}
+
+ProfileReader ProfileOfBytes(const std::string& bytes) {
+  // The reader itself turns a UTF-16LE file into UTF-8.
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    return ProfileReader(bytes);
+  }
+  // The wide service skips a UTF-8 mark and reads the rest as UTF-8, and
+  // reads any other file through the ANSI code page.
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return ProfileReader(bytes.substr(3));
+  return ProfileReader(SystemTextToUtf8(bytes));
 }
 
 }  // namespace platform
