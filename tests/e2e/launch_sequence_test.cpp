@@ -461,7 +461,8 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
     if (c.console.empty()) {
       EXPECT_EQ(r.output.find("WARNING: the user file"), std::string::npos) << r.output;
     } else {
-      EXPECT_NE(r.output.find(c.console + "\n"), std::string::npos) << r.output;
+      const Strings lines = Lines(r.output);
+      EXPECT_NE(std::find(lines.begin(), lines.end(), c.console), lines.end()) << r.output;
     }
     Strings seen;
     for (const std::string& line : LogLines()) {
