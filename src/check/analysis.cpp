@@ -86,11 +86,12 @@ void LocateIn(const std::string& platform, const std::string& key,
 
 void LocateIn(const std::string& platform, const std::string& key, const std::string& file,
               const IniScan& scan, KeyValue* out) {
-  LocateIn(platform, key,
-           [&file](const std::string& section, const std::string& name) {
-             return ReadSectionValue(section, name, file);
-           },
-           scan, out);
+  LocateIn(
+      platform, key,
+      [&file](const std::string& section, const std::string& name) {
+        return ReadSectionValue(section, name, file);
+      },
+      scan, out);
 }
 
 void LocateKey(const std::string& platform, const std::string& key, const Sources& in,
@@ -99,11 +100,12 @@ void LocateKey(const std::string& platform, const std::string& key, const Source
   // bytes it answers from are the ones looked at, never the file again.
   if (!in.user.Lookup(platform, key).empty()) {
     out->file = in.user.path();
-    LocateIn(platform, key,
-             [&in](const std::string& section, const std::string& name) {
-               return ReadSectionValue(section, name, in.user.reader());
-             },
-             in.user_scan, out);
+    LocateIn(
+        platform, key,
+        [&in](const std::string& section, const std::string& name) {
+          return ReadSectionValue(section, name, in.user.reader());
+        },
+        in.user_scan, out);
     return;
   }
   LocateIn(platform, key, in.file, in.scan, out);

@@ -18,7 +18,8 @@ namespace {
 // The keys whose values become command-line text.
 bool IsCommandLineKey(const std::string& key) {
   return key == kKeyLauncherCmd || key == kKeyLauncherArgs || key == kKeyClasspath ||
-         key == kKeyMainClass || key.compare(0, sizeof kKeyJavaArgsPrefix - 1, kKeyJavaArgsPrefix) == 0 ||
+         key == kKeyMainClass ||
+         key.compare(0, sizeof kKeyJavaArgsPrefix - 1, kKeyJavaArgsPrefix) == 0 ||
          key.compare(0, sizeof kKeyAddtlArgsPrefix - 1, kKeyAddtlArgsPrefix) == 0;
 }
 
@@ -60,14 +61,14 @@ void CheckText(const std::string& text, bool quoted, const std::string& file, st
       const std::size_t close = text.find('>', i + kOpen.size());
       if (close == std::string::npos) return;
       const std::string name = text.substr(i + kOpen.size(), close - i - kOpen.size());
-      const std::string value =
-          name.empty() || name.find_first_of("<=") != std::string::npos
-              ? std::string()
-              : platform::GetEnvVar(name.c_str());
+      const std::string value = name.empty() || name.find_first_of("<=") != std::string::npos
+                                    ? std::string()
+                                    : platform::GetEnvVar(name.c_str());
       if (!value.empty() && HoldsSplitter(value, quoted)) {
         Add(report, Severity::kWarning, "env-splits", file, line,
-            "<env:" + name + "> in " + where + (quoted ? " is inside quotes" : " is outside quotes") +
-                " and its value " + Quoted(value) +
+            "<env:" + name + "> in " + where +
+                (quoted ? " is inside quotes" : " is outside quotes") + " and its value " +
+                Quoted(value) +
                 (value.find('"') != std::string::npos ? " holds a quote" : " holds white space") +
                 ": the text is spliced into the command line as it is and splits the "
                 "argument; write the placeholder inside double quotes (-Dx=\"<env:" +

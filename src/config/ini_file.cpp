@@ -40,14 +40,13 @@ struct IniSource {
 };
 
 IniSource SourceOf(const std::string& file) {
-  return IniSource{
-      [&file](const std::string& section, const std::string& key, std::size_t size,
-              std::string* value) {
-        return platform::ReadProfileString(section, key, size, file, value);
-      },
-      [&file](const std::string& section, std::size_t size, std::string* names) {
-        return platform::ReadProfileKeyNames(section, size, file, names);
-      }};
+  return IniSource{[&file](const std::string& section, const std::string& key, std::size_t size,
+                           std::string* value) {
+                     return platform::ReadProfileString(section, key, size, file, value);
+                   },
+                   [&file](const std::string& section, std::size_t size, std::string* names) {
+                     return platform::ReadProfileKeyNames(section, size, file, names);
+                   }};
 }
 
 IniSource SourceOf(const platform::ProfileReader& reader) {

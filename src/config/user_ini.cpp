@@ -106,7 +106,8 @@ std::string UserIni::LogText(const UserIniNote& note) const {
 std::string UserIni::RefusalLine() const {
   for (const UserIniNote& note : notes_) {
     if (note.kind == UserIniNote::Kind::kRefused) {
-      return "WARNING: the user file " + LogText(note) + "; the configuration file's values are used";
+      return "WARNING: the user file " + LogText(note) +
+             "; the configuration file's values are used";
     }
   }
   return std::string();

@@ -81,8 +81,8 @@ TEST_F(Faults, ConfigurationFilesOfEveryShape) {
       text += "P" + std::to_string(i) + "=<P" + std::to_string(i + 1) + "><P" +
               std::to_string(i + 1) + ">\n";
     }
-    return text + "P" + std::to_string(levels - 1) + "=x\n" + kSection + "launchercmd=" +
-           Child() + "\nMainClass=<P0>\n";
+    return text + "P" + std::to_string(levels - 1) + "=x\n" + kSection + "launchercmd=" + Child() +
+           "\nMainClass=<P0>\n";
   };
   // Each value well within the bound, but not all of them together.
   std::string spread = "[properties]\nL=" + std::string(4000, 'l') + "\n" + kSection +
@@ -133,7 +133,8 @@ class FifoDeadline {
           std::unique_lock<std::mutex> lock(mutex_);
           if (done_cv_.wait_for(lock, deadline, [this] { return done_; })) return;
           passed_ = true;
-          while (!done_cv_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_; })) {
+          while (
+              !done_cv_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_; })) {
             ReleaseFifoReaders(fifo);
           }
         }) {}

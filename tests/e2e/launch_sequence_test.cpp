@@ -394,7 +394,7 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
     return "WARNING: " + tag + " line " + std::to_string(line) + ": " + what +
            " belongs to the configuration file alone: ignored";
   };
-  enum class Entry { kOwnFile, kMissing, kNotRegular, kOthersMayWrite, kGroupMayWrite, kOtherOwner };
+  enum class Entry { kOwnFile, kMissing, kNotRegular, kOthersMayWrite, kGroupMayWrite, kOther };
   struct Case {
     const char* label;
     Entry entry;
@@ -404,7 +404,16 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
     // The console launcher's line on standard error ("" for none).
     std::string console = std::string();
   };
-  const std::string used = "; the configuration file's values are used";
+  // A refusal: its log line, and its line on the console.
+  auto logged = [&](const std::string& why) { return Strings{"WARNING: " + tag + " " + why}; };
+  auto told = [&](const std::string& why) {
+    return "WARNING: the user file " + user + " " + why +
+           "; the configuration file's values are used";
+  };
+  const std::string not_regular = "is not a regular file: not read";
+  const std::string mode_646 = "is refused: group or others may write to it (mode 646)";
+  const std::string mode_664 = "is refused: group or others may write to it (mode 664)";
+  const std::string other_owner = "is refused: it belongs to user 65534";
   const Case cases[] = {
       {"read: command line, its platform section, its default, then the file's",
        Entry::kOwnFile,
@@ -414,31 +423,24 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
         ignored(11, "the section [properties]")}},
       {"missing", Entry::kMissing, from_config,
        {"INFO: " + tag + " does not exist: the configuration file's values are used"}},
-      {"not a regular file", Entry::kNotRegular, from_config,
-       {"WARNING: " + tag + " is not a regular file: not read"}, "",
-       "WARNING: the user file " + user + " is not a regular file: not read" + used},
-      {"others may write to it (Linux)", Entry::kOthersMayWrite, from_config,
-       {"WARNING: " + tag + " is refused: group or others may write to it (mode 646)"}, "",
-       "WARNING: the user file " + user + " is refused: group or others may write to it "
-       "(mode 646)" + used},
+      {"not a regular file", Entry::kNotRegular, from_config, logged(not_regular), "",
+       told(not_regular)},
+      {"others may write to it (Linux)", Entry::kOthersMayWrite, from_config, logged(mode_646),
+       "", told(mode_646)},
       {"a desktop's umask: the group may write to it (Linux)", Entry::kGroupMayWrite,
-       from_config, {"WARNING: " + tag + " is refused: group or others may write to it (mode 664)"},
-       "", "WARNING: the user file " + user + " is refused: group or others may write to it "
-       "(mode 664)" + used},
+       from_config, logged(mode_664), "", told(mode_664)},
       {"-nomessage keeps the console quiet (Linux)", Entry::kGroupMayWrite, from_config,
-       {"WARNING: " + tag + " is refused: group or others may write to it (mode 664)"},
-       "-nomessage", ""},
-      {"owned by another user (Linux, root)", Entry::kOtherOwner, from_config,
-       {"WARNING: " + tag + " is refused: it belongs to user 65534"}, "",
-       "WARNING: the user file " + user + " is refused: it belongs to user 65534" + used},
+       logged(mode_664), "-nomessage", ""},
+      {"owned by another user (Linux, root)", Entry::kOther, from_config, logged(other_owner), "",
+       told(other_owner)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     // Windows files carry no owner and mode that the launcher judges.
     const bool judged = c.entry == Entry::kOthersMayWrite || c.entry == Entry::kGroupMayWrite ||
-                        c.entry == Entry::kOtherOwner;
+                        c.entry == Entry::kOther;
     if (judged && IsWindows()) continue;
-    if (c.entry == Entry::kOtherOwner && !IsSuperuser()) continue;
+    if (c.entry == Entry::kOther && !IsSuperuser()) continue;
     std::error_code ec;
     fs::remove_all(fs::u8path(user), ec);
     if (c.entry == Entry::kNotRegular) MakeNonRegularFile(user);
@@ -453,7 +455,7 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
         mode |= perms::group_read | perms::group_write | perms::others_read;
       }
       fs::permissions(fs::u8path(user), mode, ec);
-      if (c.entry == Entry::kOtherOwner) GiveAway(user);
+      if (c.entry == Entry::kOther) GiveAway(user);
     }
     RemoveLogs();
     const RunResult r = Launch("-JavaArgs_4 cli-4 " + c.options);

@@ -6,6 +6,8 @@
 #include <unistd.h>
 #endif
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -15,8 +17,6 @@
 #include <iterator>
 #include <sstream>
 #include <utility>
-
-#include <gtest/gtest.h>
 
 #include "common/command_line.h"
 #include "common/text.h"

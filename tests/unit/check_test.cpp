@@ -193,11 +193,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {"warning logkeep-value 2", "warning userini-ignored 3",
                      "warning userini-ignored 4", "warning userini-ignored 5"},
                     "[default]\nlogkeep=abc\nNorunwith_Display_x=X\nid=\n[Properties]\nA=1\n"},
-        FindingCase{"<env:NAME> outside quotes whose value holds a blank splits the argument",
-                    "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-Dapp.data=<env:KB_CHECK_SPACED>/.a\n"
-                    "AddtlArgs_2=-Dq=\"<env:KB_CHECK_SPACED>\"\nAddtlArgs_3=<env:KB_CHECK_PLAIN>\n",
-                    {},
-                    {"warning env-splits 3"}},
+        FindingCase{
+            "<env:NAME> outside quotes whose value holds a blank splits the argument",
+            "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-Dapp.data=<env:KB_CHECK_SPACED>/.a\n"
+            "AddtlArgs_2=-Dq=\"<env:KB_CHECK_SPACED>\"\nAddtlArgs_3=<env:KB_CHECK_PLAIN>\n",
+            {},
+            {"warning env-splits 3"}},
         FindingCase{"through a property; a quote in the value splits inside quotes too",
                     "[properties]\nDATA=<env:KB_CHECK_SPACED>\n[default]\nlaunchercmd=CHILD\n"
                     "AddtlArgs_1=-Dd=<DATA>\nAddtlArgs_2=-Dq=\"<env:KB_CHECK_QUOTED>\"\n"

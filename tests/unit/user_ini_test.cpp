@@ -1,12 +1,13 @@
 // The user file ("userini"): read once, through the descriptor it was judged
 // on, and every lookup answered from those bytes as the file lookups answer.
+#include "config/user_ini.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
 #include "config/ini_file.h"
-#include "config/user_ini.h"
 #include "support/test_support.h"
 
 namespace {
@@ -42,8 +43,10 @@ TEST_F(UserIniTest, LookupsFromTheBytesAnswerAsTheFileLookupsDo) {
     std::string bytes;
     const char* key;
   };
-  const std::string utf16 = std::string("\xFF\xFE", 2) +
-                            std::string("[\0w\0x\0""6\0]\0\n\0k\0=\0\xE9\0\n\0", 22);
+  const std::string utf16 = std::string("\xFF\xFE", 2) + std::string(
+                                                             "[\0w\0x\0"
+                                                             "6\0]\0\n\0k\0=\0\xE9\0\n\0",
+                                                             22);
   const Case cases[] = {
       {"platform section first", "[wx6]\nk=p\n[default]\nk=d\n", "k"},
       {"default next", "[default]\nk=d\n", "k"},

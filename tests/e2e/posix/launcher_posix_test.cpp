@@ -302,9 +302,8 @@ TEST_F(PosixLauncher, DataFolderBehindAFileGivesTheWordsOfTheErrorMet) {
   const RunResult r = Launch("-datalocation " + (dir_ / "plain/data"));
   EXPECT_EQ(r.exit_code, 4);
   const std::string prefix = "WARNING: the log file " + (dir_ / "plain/data") + "/";
-  const std::string words =
-      " cannot be written: Not a directory (error " + std::to_string(ENOTDIR) +
-      "); the run goes on without it\n";
+  const std::string words = " cannot be written: Not a directory (error " +
+                            std::to_string(ENOTDIR) + "); the run goes on without it\n";
   EXPECT_EQ(r.output.find(prefix), 0u) << r.output;
   EXPECT_NE(r.output.find(words), std::string::npos) << r.output;
 }
