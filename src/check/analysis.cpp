@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <utility>
 
 #include "common/constants.h"
@@ -70,32 +71,43 @@ struct Sources {
 
 // Where the lookup of a key (without override) finds it: the file, the
 // section and whether it is written there with an empty value.
-void LocateIn(const std::string& platform, const std::string& key, const std::string& file,
-              const IniScan& scan, KeyValue* out) {
+// `section_value` answers as ReadSectionValue does for that file.
+using SectionValue = std::function<std::string(const std::string&, const std::string&)>;
+void LocateIn(const std::string& platform, const std::string& key,
+              const SectionValue& section_value, const IniScan& scan, KeyValue* out) {
   for (const std::string& section : {platform, std::string(kSectionDefault)}) {
-    std::string value;
-    if (platform::ReadProfileString(section, key, 4096, file, &value) > 0) {
-      out->source = section;
-      out->section = section;
-      out->line = scan.LineOf(section, key);
-      return;
-    }
-    if (IniKeyExists(section, key, file)) {
-      out->source = "present-but-empty";
-      out->section = section;
-      out->line = scan.LineOf(section, key);
-      return;
-    }
+    const std::string value = section_value(section, key);
+    if (value.empty()) continue;
+    out->source = value == kPresentButEmpty ? "present-but-empty" : section;
+    out->section = section;
+    out->line = scan.LineOf(section, key);
+    return;
   }
   out->source = "absent";
 }
 
+void LocateIn(const std::string& platform, const std::string& key, const std::string& file,
+              const IniScan& scan, KeyValue* out) {
+  LocateIn(
+      platform, key,
+      [&file](const std::string& section, const std::string& name) {
+        return ReadSectionValue(section, name, file);
+      },
+      scan, out);
+}
+
 void LocateKey(const std::string& platform, const std::string& key, const Sources& in,
                KeyValue* out) {
-  // The launch's own answer says whether the user file holds the key.
+  // The launch's own answer says whether the user file holds the key; the
+  // bytes it answers from are the ones looked at, never the file again.
   if (!in.user.Lookup(platform, key).empty()) {
     out->file = in.user.path();
-    LocateIn(platform, key, in.user.path(), in.user_scan, out);
+    LocateIn(
+        platform, key,
+        [&in](const std::string& section, const std::string& name) {
+          return ReadSectionValue(section, name, in.user.reader());
+        },
+        in.user_scan, out);
     return;
   }
   LocateIn(platform, key, in.file, in.scan, out);
@@ -128,7 +140,8 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
   DataControl values(ParseOptions(arg_line));
   values.GetProperties(file);
   const UserIni& user = values.LoadUserIni(platform, file);
-  const IniScan user_scan = user.IsRead() ? IniScan(user.path()) : IniScan();
+  const IniScan user_scan =
+      user.IsRead() ? IniScan::FromBytes(user.path(), user.bytes()) : IniScan();
   const Sources in{file, scan, user, user_scan};
   for (const char* key :
        {kKeyLogDir, kKeyLogKeep, kKeyLogOutput, kKeyLogMax, kKeyStartDir, kKeyStdin, kKeyJavaCache,
@@ -207,9 +220,19 @@ void DescribeProperties(const DataControl& options, const std::string& file, con
   }
 }
 
-// Which keys of the sections the launch reads name each placeholder.
-void FindPropertyUses(const IniScan& scan, const std::string& platform,
+void AddUse(Property* property, const std::string& use) {
+  if (std::find(property->used_by.begin(), property->used_by.end(), use) ==
+      property->used_by.end()) {
+    property->used_by.push_back(use);
+  }
+}
+
+// Which keys of the sections the launch reads name each placeholder: the
+// configuration file's, and the keys the user file may set.
+void FindPropertyUses(const IniScan& scan, const std::string& platform, const UserIni& user,
                       const std::vector<std::string>& args, Report* report) {
+  const IniScan user_scan =
+      user.IsRead() ? IniScan::FromBytes(user.path(), user.bytes()) : IniScan();
   for (Property& property : report->properties) {
     const std::string placeholder = "<" + property.name + ">";
     for (const std::string& name :
@@ -218,11 +241,20 @@ void FindPropertyUses(const IniScan& scan, const std::string& platform,
       if (section == nullptr) continue;
       for (const IniScan::Key& key : section->keys) {
         if (!key.has_value || key.value.find(placeholder) == std::string::npos) continue;
-        const std::string use = name == kSectionProperties ? "<" + key.name + ">" : key.name;
-        if (std::find(property.used_by.begin(), property.used_by.end(), use) ==
-            property.used_by.end()) {
-          property.used_by.push_back(use);
+        AddUse(&property, name == kSectionProperties ? "<" + key.name + ">" : key.name);
+      }
+    }
+    // The user file's section "properties" is ignored, and so are the keys
+    // it may not set.
+    for (const std::string& name : {platform, std::string(kSectionDefault)}) {
+      const IniScan::Section* section = user_scan.FirstSection(name);
+      if (section == nullptr) continue;
+      for (const IniScan::Key& key : section->keys) {
+        if (!key.has_value || !UserIni::MaySet(key.name) ||
+            key.value.find(placeholder) == std::string::npos) {
+          continue;
         }
+        AddUse(&property, key.name);
       }
     }
     for (const std::string& arg : args) {
@@ -387,7 +419,8 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
                "the properties could not be loaded (out of memory): the launch ends with -103");
   }
   DescribeProperties(options, config, scan, report);
-  DescribeUserIni(options.LoadUserIni(tag, config), report);
+  const UserIni& user = options.LoadUserIni(tag, config);
+  DescribeUserIni(user, report);
   ReadKeys(arg_line, tag, config, scan, report);
 
   // Where the launch's log goes: read as the launch reads it, before the
@@ -488,7 +521,10 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
 
   AddFileFindings(scan, tag, report);
   AddLaunchFindings(scan, tag, launcher_dir, report);
-  FindPropertyUses(scan, tag, request.launcher_args, report);
+  // What is left of the launcher's arguments once the keys read above took
+  // their overrides: the text the child is given after the configured one.
+  if (report->command_known) AddEnvFindings(config, user, options.GetArgLine(), report);
+  FindPropertyUses(scan, tag, user, request.launcher_args, report);
   // Errors first, then warnings, then notes; each in file order.
   std::stable_sort(report->findings.begin(), report->findings.end(),
                    [](const Finding& a, const Finding& b) {

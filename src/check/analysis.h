@@ -14,6 +14,7 @@
 namespace kb {
 
 class DataControl;
+class UserIni;
 
 namespace check {
 
@@ -48,6 +49,13 @@ void AddFileFindings(const IniScan& scan, const std::string& platform, Report* r
 // length, uninstall runs.
 void AddLaunchFindings(const IniScan& scan, const std::string& platform,
                        const std::string& launcher_dir, Report* report);
+
+// Warnings for the "<env:NAME>" placeholders of the command-line keys as
+// read (report->keys) and of the arguments passed through, whose
+// variable's current text would split an argument where it stands: outside
+// quotes with white space or a quote, inside them with a quote.
+void AddEnvFindings(const std::string& config_file, const UserIni& user,
+                    const std::string& pass_through, Report* report);
 
 // The child's command line through the launcher's own assembly; fills
 // command_line, argv, show_window, too_long and runner.

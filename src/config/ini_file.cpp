@@ -1,7 +1,10 @@
 #include "config/ini_file.h"
 
+#include <functional>
+
 #include "common/constants.h"
 #include "platform/profile.h"
+#include "platform/profile_reader.h"
 
 namespace kb {
 namespace {
@@ -26,17 +29,69 @@ std::vector<std::string> SplitKeyList(const std::string& list) {
   return names;
 }
 
-std::vector<std::string> ReadKeyNames(const std::string& section, const std::string& file,
-                                      std::size_t initial_size) {
+namespace {
+
+// The two questions every lookup asks, of a file by its name or of a file's
+// bytes read once (ProfileReader): the same answers either way.
+struct IniSource {
+  std::function<unsigned long(const std::string&, const std::string&, std::size_t, std::string*)>
+      read_string;
+  std::function<unsigned long(const std::string&, std::size_t, std::string*)> read_names;
+};
+
+IniSource SourceOf(const std::string& file) {
+  return IniSource{[&file](const std::string& section, const std::string& key, std::size_t size,
+                           std::string* value) {
+                     return platform::ReadProfileString(section, key, size, file, value);
+                   },
+                   [&file](const std::string& section, std::size_t size, std::string* names) {
+                     return platform::ReadProfileKeyNames(section, size, file, names);
+                   }};
+}
+
+IniSource SourceOf(const platform::ProfileReader& reader) {
+  return IniSource{
+      [&reader](const std::string& section, const std::string& key, std::size_t size,
+                std::string* value) { return reader.ReadString(section, key, size, value); },
+      [&reader](const std::string& section, std::size_t size, std::string* names) {
+        return reader.ReadKeyNames(section, size, names);
+      }};
+}
+
+std::vector<std::string> KeyNamesOf(const IniSource& source, const std::string& section,
+                                    std::size_t initial_size) {
   std::string list;
   for (std::size_t size = initial_size < 2 ? 2 : initial_size;; size *= 2) {
-    const unsigned long count = platform::ReadProfileKeyNames(section, size, file, &list);
+    const unsigned long count = source.read_names(section, size, &list);
     // A list that does not fit is cut to size - 2 bytes; one that fits
     // exactly gives the same count, and the next, larger round tells them
     // apart.
     if (count + 2 < size || size >= kLongestKeyList) break;
   }
   return SplitKeyList(list);
+}
+
+std::string SectionValueOf(const IniSource& source, const std::string& section,
+                           const std::string& key) {
+  std::string value;
+  if (source.read_string(section, key, kIniBufferSize, &value) > 0) return value;
+  for (const std::string& name : KeyNamesOf(source, section, kIniBufferSize)) {
+    if (name == key) return kPresentButEmpty;
+  }
+  return std::string();
+}
+
+std::string IniValueOf(const IniSource& source, const std::string& section,
+                       const std::string& key) {
+  const std::string value = SectionValueOf(source, section, key);
+  return value.empty() ? SectionValueOf(source, kSectionDefault, key) : value;
+}
+
+}  // namespace
+
+std::vector<std::string> ReadKeyNames(const std::string& section, const std::string& file,
+                                      std::size_t initial_size) {
+  return KeyNamesOf(SourceOf(file), section, initial_size);
 }
 
 int IniKeyExists(const std::string& section, const std::string& key,
@@ -47,18 +102,24 @@ int IniKeyExists(const std::string& section, const std::string& key,
   return 0;
 }
 
+std::string ReadSectionValue(const std::string& section, const std::string& key,
+                             const std::string& file) {
+  return SectionValueOf(SourceOf(file), section, key);
+}
+
+std::string ReadSectionValue(const std::string& section, const std::string& key,
+                             const platform::ProfileReader& reader) {
+  return SectionValueOf(SourceOf(reader), section, key);
+}
+
 std::string ReadIniValue(const std::string& section, const std::string& key,
                          const std::string& file) {
-  std::string value;
-  if (platform::ReadProfileString(section, key, kIniBufferSize, file, &value) > 0) {
-    return value;
-  }
-  if (IniKeyExists(section, key, file)) return kPresentButEmpty;
-  if (platform::ReadProfileString(kSectionDefault, key, kIniBufferSize, file, &value) > 0) {
-    return value;
-  }
-  if (IniKeyExists(kSectionDefault, key, file)) return kPresentButEmpty;
-  return std::string();
+  return IniValueOf(SourceOf(file), section, key);
+}
+
+std::string ReadIniValue(const std::string& section, const std::string& key,
+                         const platform::ProfileReader& reader) {
+  return IniValueOf(SourceOf(reader), section, key);
 }
 
 }  // namespace kb

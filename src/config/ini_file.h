@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+class ProfileReader;
+}
+
 namespace kb {
 
 // The value of `key`: section first, then "default".
@@ -16,6 +20,17 @@ namespace kb {
 // has it (or the file is missing). Values are cut to 4095 bytes.
 std::string ReadIniValue(const std::string& section, const std::string& key,
                          const std::string& file);
+// The same answers from a file's bytes read once, for a file whose lookups
+// must all see what was judged (the user file), never the name again.
+std::string ReadIniValue(const std::string& section, const std::string& key,
+                         const platform::ProfileReader& reader);
+
+// The value of `key` in that one section, with ReadIniValue's answers
+// (" " for a key written empty, "" when the section does not list it).
+std::string ReadSectionValue(const std::string& section, const std::string& key,
+                             const std::string& file);
+std::string ReadSectionValue(const std::string& section, const std::string& key,
+                             const platform::ProfileReader& reader);
 
 // 1 when the section's key list holds a name equal to `key` byte for byte
 // (letter case included), else 0. The whole list is read, however long.

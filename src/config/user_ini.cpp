@@ -1,11 +1,14 @@
 #include "config/user_ini.h"
 
+#include <utility>
+
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/ini_file.h"
 #include "platform/error_codes.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
+#include "platform/profile.h"
 #include "platform/profile_reader.h"
 
 namespace kb {
@@ -13,9 +16,8 @@ namespace {
 
 // One note for each line of the user file that sets what it may not: a
 // key of the guard's or "userini" (MaySet), or a section "properties".
-void AddIgnoredLines(const std::string& bytes, std::vector<UserIniNote>* notes) {
+void AddIgnoredLines(const platform::ProfileReader& reader, std::vector<UserIniNote>* notes) {
   using Kind = UserIniNote::Kind;
-  const platform::ProfileReader reader(bytes);
   for (const platform::ProfileReader::Section& section : reader.Sections()) {
     if (EqualsNoCase(section.name, kSectionProperties) && section.line > 0) {
       notes->push_back(UserIniNote{Kind::kIgnored, section.line,
@@ -72,7 +74,7 @@ UserIni UserIni::Open(const std::string& path) {
   if (check_error == 0) check_error = platform::OthersMayChange(file, &why);
   std::string bytes;
   if (check_error == 0 && why.empty()) {
-    check_error = platform::ReadRegularFile(path, static_cast<std::size_t>(-1), &bytes);
+    check_error = platform::ReadOpenedFile(file, static_cast<std::size_t>(-1), &bytes);
   }
   (void)file.Close();  // only read: a failed close loses nothing
   if (check_error != 0) {
@@ -87,8 +89,10 @@ UserIni UserIni::Open(const std::string& path) {
     return user;
   }
   user.read_ = true;
+  user.reader_ = std::make_shared<const platform::ProfileReader>(platform::ProfileOfBytes(bytes));
+  user.bytes_ = std::move(bytes);
   note(Kind::kRead, 0, std::string());
-  AddIgnoredLines(bytes, &user.notes_);
+  AddIgnoredLines(*user.reader_, &user.notes_);
   return user;
 }
 
@@ -99,9 +103,19 @@ std::string UserIni::LogText(const UserIniNote& note) const {
   return note.text.empty() ? path_ : path_ + " " + note.text;
 }
 
+std::string UserIni::RefusalLine() const {
+  for (const UserIniNote& note : notes_) {
+    if (note.kind == UserIniNote::Kind::kRefused) {
+      return "WARNING: the user file " + LogText(note) +
+             "; the configuration file's values are used";
+    }
+  }
+  return std::string();
+}
+
 std::string UserIni::Lookup(const std::string& section, const std::string& key) const {
   if (!read_ || !MaySet(key)) return std::string();
-  return ReadIniValue(section, key, path_);
+  return ReadIniValue(section, key, *reader_);
 }
 
 }  // namespace kb

@@ -6,8 +6,11 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/profile_reader.h"
 
 namespace kb {
 
@@ -39,16 +42,29 @@ class UserIni {
   // missing file is only noted. A file that is read is looked through for
   // what it may not set: the keys of MaySet and a section "properties",
   // each one note with its line.
+  // The file is read once, through the handle it was judged on: a file put
+  // in its place afterwards is never seen, and every lookup answers from
+  // those bytes.
   static UserIni Open(const std::string& path);
 
   bool IsRead() const { return read_; }
   const std::string& path() const { return path_; }
+  // The bytes that were read ("" when the file was not read), for tools
+  // that point at its lines.
+  const std::string& bytes() const { return bytes_; }
+  // What the lookups answer from; empty when the file was not read.
+  const platform::ProfileReader& reader() const { return *reader_; }
   const std::vector<UserIniNote>& notes() const { return notes_; }
   // A note as one log line's text: the file, its line when there is one,
   // and what the note says.
   std::string LogText(const UserIniNote& note) const;
 
-  // ReadIniValue(section, key) on the user file (its section, then its
+  // The one line for a user who is not reading the log when the file was
+  // refused ("WARNING: the user file <path> is refused: ...; the
+  // configuration file's values are used"); "" when it was not refused.
+  std::string RefusalLine() const;
+
+  // ReadIniValue(section, key) on the bytes read (its section, then its
   // "default"): the value, " " for present-but-empty, "" when the file has
   // neither, is not read, or may not set the key.
   std::string Lookup(const std::string& section, const std::string& key) const;
@@ -62,6 +78,10 @@ class UserIni {
   std::string path_;
   bool read_ = false;
   std::vector<UserIniNote> notes_;
+  std::string bytes_;
+  // Shared: a UserIni is copied, the parsed file need not be.
+  std::shared_ptr<const platform::ProfileReader> reader_ =
+      std::make_shared<const platform::ProfileReader>();
 };
 
 }  // namespace kb

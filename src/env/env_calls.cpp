@@ -76,7 +76,9 @@ std::string WhyNotUsable(const std::string& path, bool create) {
     const int created = platform::CreateDirectoryTree(path);
     if (created != platform::kErrorSuccess && created != platform::kErrorFileExists &&
         created != platform::kErrorAlreadyExists) {
-      return "it cannot be created (error " + IntToString(created) + ")";
+      const std::string words = platform::ErrorText(created);
+      return "it cannot be created: " + (words.empty() ? "" : words + " ") + "(error " +
+             IntToString(created) + ")";
     }
   }
   switch (platform::GetPathKind(path)) {

@@ -13,12 +13,13 @@
 #include "launcher/java_arg_file.h"
 #include "launcher/java_cache.h"
 #include "launcher/messages.h"
+#include "launcher/short_forms.h"
 #include "log/log.h"
 #include "log/log_keep.h"
 #include "platform/exclusive_file.h"
 #include "platform/fs.h"
-#include "launcher/short_forms.h"
 #include "platform/handle.h"
+#include "platform/running_program.h"
 #include "platform/text.h"
 #include "process/exe_proc.h"
 
@@ -144,7 +145,14 @@ int Run::start() {
   if (trace_) LogInfo("LRun::start::param", argument_line_);
   LogInfo("Launcher::Run::start::inifile", ini_file);
   LogInfo("Launcher::Run::start::platform", platform_tag);
-  LogUserIni(options.LoadUserIni(platform_tag, ini_file));
+  const UserIni& user = options.LoadUserIni(platform_tag, ini_file);
+  LogUserIni(user);
+  // A user whose own settings are set aside hears it where the launch is
+  // watched, as of a log that cannot be written: only a console has a
+  // standard error that someone reads.
+  if (kind_ == kKindConsole && !NoMessage() && !user.RefusalLine().empty()) {
+    platform::WriteStdErrLine(user.RefusalLine());
+  }
   KeepLogs(&options, platform_tag, ini_file);
 
   const std::string start_dir = options.GetConfigValue(platform_tag, kKeyStartDir, ini_file);

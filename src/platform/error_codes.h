@@ -1,8 +1,9 @@
 // System error codes: every fallible platform call answers 0 or one of
 // them. These are the Windows error numbers that callers compare results
 // against. The Windows build answers them itself; the POSIX layer gives the
-// same numbers for the same outcomes, and errno values for everything else.
-// The one text for a code is made here too.
+// same numbers for the outcomes a caller tells apart (each call's contract
+// says which), and the errno value met for everything else, so that its
+// words are the ones shown. The one text for a code is made here too.
 #pragma once
 
 #include <string>
@@ -22,6 +23,9 @@ constexpr int kErrorNotRegularFile = 222;
 // The system's own words for an error code, on one line without a final
 // period or line end ("Not a directory"; Windows: FormatMessageW). The one
 // place that makes such text. Empty for 0 and when the system has none.
+// POSIX: strerror, except for the Windows numbers above that the layer
+// answers (80 and 183 "File exists", 222 "Not a regular file", ...), which
+// never read as the errno values of the same numbers.
 std::string ErrorText(int error);
 
 }  // namespace platform

@@ -20,7 +20,8 @@ char ForeignSeparator();
 // Creates a folder with all its missing parents (SHCreateDirectoryExW;
 // POSIX: mkdir -p with mode 0700 for every folder created).
 // Returns 0 when created, 183 when an entry of that name exists, 161 for an
-// empty or relative path, another system error code otherwise.
+// empty or relative path, another system error code otherwise (Windows: 3
+// for a file in the way of a folder; POSIX: the errno met, ENOTDIR there).
 [[nodiscard]] int CreateDirectoryTree(const std::string& path);
 
 enum class PathKind { kMissing, kFile, kDirectory };
@@ -141,6 +142,12 @@ struct FileStamp {
 // OpenRegularFile's answer, or the error of a failed read (*bytes empty).
 [[nodiscard]] int ReadRegularFile(const std::string& path, std::size_t max_bytes,
                                   std::string* bytes, FileStamp* stamp = nullptr);
+
+// The bytes of a file that OpenRegularFile opened, read through that handle
+// from where it stands (the start, for a handle not yet read), at most
+// max_bytes of them: what was judged on the handle is what is read. Returns
+// 0 with *bytes filled, or the error of a failed read (*bytes empty).
+[[nodiscard]] int ReadOpenedFile(const Handle& file, std::size_t max_bytes, std::string* bytes);
 
 // Makes `folder` (and its missing parents) exist and says whether files
 // written into it are this user's alone: "" when they are, else why not.

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/profile_reader.h"
+
 namespace platform {
 
 // (section, key) into a buffer of `size` bytes with a null default: the value
@@ -27,5 +29,14 @@ unsigned long ReadProfileString(const std::string& section,
 unsigned long ReadProfileKeyNames(const std::string& section,
                                   std::size_t size, const std::string& file,
                                   std::string* names);
+
+// A reader that gives, from a file's bytes alone, the answers the two
+// calls above give for a file holding them: for a file read once, through
+// the handle it was judged on, and then looked up many times. A UTF-16LE
+// file (byte-order mark) is read as UTF-16LE on both builds. Windows reads
+// as its wide service does: a UTF-8 mark is skipped and the text after it
+// taken as UTF-8, other text is read in the ANSI code page. POSIX: the
+// bytes as they are, a UTF-8 mark kept as part of the first line.
+ProfileReader ProfileOfBytes(const std::string& bytes);
 
 }  // namespace platform

@@ -1,10 +1,14 @@
 // Faults a user can meet: each has a clear outcome and loses nothing.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/command_line.h"
@@ -70,13 +74,16 @@ TEST_F(Faults, ConfigurationFilesOfEveryShape) {
   std::string big = std::string(kSection) + "launchercmd=" + Child() +
                     "\nlauncherargs=--tc-quiet --tc-exit=2\n";
   while (big.size() < 5 * 1024 * 1024) big += "filler_" + std::to_string(big.size()) + "=x\n";
-  // Every level doubles the one below: 2^23 characters from one line.
-  std::string nested = "[properties]\n";
-  for (int i = 0; i < 23; ++i) {
-    nested += "P" + std::to_string(i) + "=<P" + std::to_string(i + 1) + "><P" +
+  // Every level doubles the one below: 2^(levels - 1) characters from one line.
+  auto nested = [](int levels) {
+    std::string text = "[properties]\n";
+    for (int i = 0; i + 1 < levels; ++i) {
+      text += "P" + std::to_string(i) + "=<P" + std::to_string(i + 1) + "><P" +
               std::to_string(i + 1) + ">\n";
-  }
-  nested += "P23=x\n" + std::string(kSection) + "launchercmd=" + Child() + "\nMainClass=<P0>\n";
+    }
+    return text + "P" + std::to_string(levels - 1) + "=x\n" + kSection + "launchercmd=" + Child() +
+           "\nMainClass=<P0>\n";
+  };
   // Each value well within the bound, but not all of them together.
   std::string spread = "[properties]\nL=" + std::string(4000, 'l') + "\n" + kSection +
                        "launchercmd=" + Child() + "\n";
@@ -86,12 +93,15 @@ TEST_F(Faults, ConfigurationFilesOfEveryShape) {
       {"empty", "", SeenExit(-1), "-1"},
       {"binary", binary, SeenExit(-1), "-1"},
       {"five megabytes", big, 2, "2"},
-      {"placeholders nested 24 levels deep", nested, SeenExit(-103), "-103"},
+      {"placeholders nested 24 levels deep", nested(24), SeenExit(-103), "-103"},
+      // 2^29 characters: only the bound that counts before it builds keeps
+      // this from asking for more than the 512 MiB the run is given.
+      {"placeholders nested 30 levels deep, in 512 MiB", nested(30), SeenExit(-103), "-103"},
       {"one long placeholder in 300 numbered keys", spread, SeenExit(-103), "-103"},
   };
   for (const Case& c : cases) {
     WriteIni(c.content);
-    const RunResult r = Launch();
+    const RunResult r = RunInBoundedMemory(LaunchLine(""), 512);
     EXPECT_EQ(r.exit_code, c.expected_exit) << c.name;
     EXPECT_NE(LogContent().find(std::string("INFO: Launcher::main=") + c.logged_exit + "\r\n"),
               std::string::npos)
@@ -113,7 +123,44 @@ std::string LongJavaLine(const std::string& option) {
   return ini + "MainClass=app.Main\n";
 }
 
+// Frees whoever waits on a FIFO once the deadline has passed, so that a
+// launcher that waits on one ends and its row fails with a plain message
+// rather than by the test runner's own timeout.
+class FifoDeadline {
+ public:
+  FifoDeadline(const std::string& fifo, std::chrono::seconds deadline)
+      : watcher_([this, fifo, deadline] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (done_cv_.wait_for(lock, deadline, [this] { return done_; })) return;
+          passed_ = true;
+          while (
+              !done_cv_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_; })) {
+            ReleaseFifoReaders(fifo);
+          }
+        }) {}
+  ~FifoDeadline() { Stop(); }
+  // Ends the watch; true when the deadline had passed.
+  bool Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    done_cv_.notify_all();
+    if (watcher_.joinable()) watcher_.join();
+    return passed_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_cv_;
+  bool done_ = false;
+  bool passed_ = false;
+  std::thread watcher_;
+};
+
 TEST_F(Faults, FilesThatAreNotRegularAreNeverWaitedOn) {
+  // A run takes well under a second; the runner's own timeout is 300 s.
+  constexpr std::chrono::seconds kDeadline(60);
   const std::string ini = Join(app_dir_, "tool.ini");
   const struct {
     const char* name;
@@ -145,13 +192,21 @@ TEST_F(Faults, FilesThatAreNotRegularAreNeverWaitedOn) {
   MakeJavaHome(Join(app_dir_, "jre"), "17", Child());
   for (const auto& c : cases) {
     WriteIni(c.config);
-    MakeNonRegularFile(Join(app_dir_, c.entry));
+    const std::string entry = Join(app_dir_, c.entry);
+    MakeNonRegularFile(entry);
+    const std::string waited = std::string(c.name) + ": waited more than " +
+                               std::to_string(kDeadline.count()) + " s on " + entry +
+                               ", which is not a regular file";
+    FifoDeadline launch_deadline(entry, kDeadline);
     const RunResult r = Launch();
+    ASSERT_FALSE(launch_deadline.Stop()) << "the launcher " << waited;
     EXPECT_EQ(r.exit_code, c.exit_code) << c.name << "\n" << r.output;
     EXPECT_NE((r.output + LogContent()).find(c.says), std::string::npos)
         << c.name << "\n" << r.output << LogContent();
+    FifoDeadline check_deadline(entry, kDeadline);
     const RunResult checked = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) +
                                           " " + kb::QuoteArgument(ini));
+    ASSERT_FALSE(check_deadline.Stop()) << "the check " << waited;
     EXPECT_EQ(checked.exit_code, c.check_exit) << c.name << "\n" << checked.output;
     RemoveLogs();
     std::error_code ignored;

@@ -644,13 +644,26 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
     return "WARNING: " + tag + " line " + std::to_string(line) + ": " + what +
            " belongs to the configuration file alone: ignored";
   };
-  enum class Entry { kOwnFile, kMissing, kNotRegular, kOthersMayWrite };
+  enum class Entry { kOwnFile, kMissing, kNotRegular, kOthersMayWrite, kGroupMayWrite, kOther };
   struct Case {
     const char* label;
     Entry entry;
     Strings args;
     Strings log;  // every line of the user file's tag, in order
+    std::string options = std::string();
+    // The console launcher's line on standard error ("" for none).
+    std::string console = std::string();
   };
+  // A refusal: its log line, and its line on the console.
+  auto logged = [&](const std::string& why) { return Strings{"WARNING: " + tag + " " + why}; };
+  auto told = [&](const std::string& why) {
+    return "WARNING: the user file " + user + " " + why +
+           "; the configuration file's values are used";
+  };
+  const std::string not_regular = "is not a regular file: not read";
+  const std::string mode_646 = "is refused: group or others may write to it (mode 646)";
+  const std::string mode_664 = "is refused: group or others may write to it (mode 664)";
+  const std::string other_owner = "is refused: it belongs to user 65534";
   const Case cases[] = {
       {"read: command line, its platform section, its default, then the file's",
        Entry::kOwnFile,
@@ -660,31 +673,49 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
         ignored(11, "the section [properties]")}},
       {"missing", Entry::kMissing, from_config,
        {"INFO: " + tag + " does not exist: the configuration file's values are used"}},
-      {"not a regular file", Entry::kNotRegular, from_config,
-       {"WARNING: " + tag + " is not a regular file: not read"}},
-      {"others may write to it (Linux)", Entry::kOthersMayWrite, from_config,
-       {"WARNING: " + tag + " is refused: group or others may write to it (mode 646)"}},
+      {"not a regular file", Entry::kNotRegular, from_config, logged(not_regular), "",
+       told(not_regular)},
+      {"others may write to it (Linux)", Entry::kOthersMayWrite, from_config, logged(mode_646),
+       "", told(mode_646)},
+      {"a desktop's umask: the group may write to it (Linux)", Entry::kGroupMayWrite,
+       from_config, logged(mode_664), "", told(mode_664)},
+      {"-nomessage keeps the console quiet (Linux)", Entry::kGroupMayWrite, from_config,
+       logged(mode_664), "-nomessage", ""},
+      {"owned by another user (Linux, root)", Entry::kOther, from_config, logged(other_owner), "",
+       told(other_owner)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     // Windows files carry no owner and mode that the launcher judges.
-    if (c.entry == Entry::kOthersMayWrite && IsWindows()) continue;
+    const bool judged = c.entry == Entry::kOthersMayWrite || c.entry == Entry::kGroupMayWrite ||
+                        c.entry == Entry::kOther;
+    if (judged && IsWindows()) continue;
+    if (c.entry == Entry::kOther && !IsSuperuser()) continue;
     std::error_code ec;
     fs::remove_all(fs::u8path(user), ec);
     if (c.entry == Entry::kNotRegular) MakeNonRegularFile(user);
-    if (c.entry == Entry::kOwnFile || c.entry == Entry::kOthersMayWrite) {
+    using fs::perms;
+    const perms own = perms::owner_read | perms::owner_write;
+    if (c.entry != Entry::kMissing && c.entry != Entry::kNotRegular) {
       WriteFile(user, user_text);
-      fs::permissions(fs::u8path(user),
-                      c.entry == Entry::kOwnFile
-                          ? fs::perms::owner_read | fs::perms::owner_write
-                          : fs::perms::owner_read | fs::perms::owner_write |
-                                fs::perms::group_read | fs::perms::others_read |
-                                fs::perms::others_write,
-                      ec);
+      perms mode = own;
+      if (c.entry == Entry::kOthersMayWrite) {
+        mode |= perms::group_read | perms::others_read | perms::others_write;
+      } else if (c.entry == Entry::kGroupMayWrite) {
+        mode |= perms::group_read | perms::group_write | perms::others_read;
+      }
+      fs::permissions(fs::u8path(user), mode, ec);
+      if (c.entry == Entry::kOther) GiveAway(user);
     }
     RemoveLogs();
-    const RunResult r = Launch("-JavaArgs_4 cli-4");
+    const RunResult r = Launch("-JavaArgs_4 cli-4 " + c.options);
     EXPECT_EQ(ChildArgs(r.output), c.args) << r.output;
+    if (c.console.empty()) {
+      EXPECT_EQ(r.output.find("WARNING: the user file"), std::string::npos) << r.output;
+    } else {
+      const Strings lines = Lines(r.output);
+      EXPECT_NE(std::find(lines.begin(), lines.end(), c.console), lines.end()) << r.output;
+    }
     Strings seen;
     for (const std::string& line : LogLines()) {
       if (line.find(tag) != std::string::npos) seen.push_back(line);

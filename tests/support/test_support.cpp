@@ -3,7 +3,10 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,9 +18,8 @@
 #include <sstream>
 #include <utility>
 
-#include <gtest/gtest.h>
-
 #include "common/command_line.h"
+#include "common/text.h"
 #include "platform/child.h"
 #include "platform/environment.h"
 #include "platform/fs.h"
@@ -145,6 +147,56 @@ void MakeNonRegularFile(const std::string& path) {
   fs::create_directory(path, ec);
 #else
   ::mkfifo(path.c_str(), 0600);
+#endif
+}
+
+void ReleaseFifoReaders(const std::string& path) {
+#ifndef _WIN32
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) ::close(fd);
+#else
+  (void)path;
+#endif
+}
+
+// Whether this program (and so the launcher, built alike) runs under
+// AddressSanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+RunResult RunInBoundedMemory(const std::string& command_line, int mebibytes) {
+  if (IsWindows() || kAddressSanitizer) return Run(command_line);
+  // The shell reads the line by its own rules: the launcher's path is
+  // given to it single-quoted.
+  const std::vector<std::string> argv = kb::SplitCommandLine(command_line);
+  std::string script = "ulimit -v " + std::to_string(mebibytes * 1024) + " && exec";
+  for (const std::string& arg : argv) script += " '" + kb::ReplaceAll(arg, "'", "'\\''") + "'";
+  return Run("/bin/sh -c " + kb::QuoteArgument(script));
+}
+
+bool IsSuperuser() {
+#ifdef _WIN32
+  return false;
+#else
+  return ::geteuid() == 0;
+#endif
+}
+
+void GiveAway(const std::string& path) {
+#ifndef _WIN32
+  EXPECT_EQ(::chown(path.c_str(), static_cast<uid_t>(kOtherUserId), static_cast<gid_t>(-1)), 0)
+      << path;
+#else
+  (void)path;
 #endif
 }
 

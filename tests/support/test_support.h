@@ -79,6 +79,21 @@ std::vector<std::string> ListDir(const std::string& path);  // names only
 // else (Windows) a folder. Any entry of that name is removed first.
 void MakeNonRegularFile(const std::string& path);
 
+// Frees whoever waits on the FIFO at `path`: opens it for writing without
+// waiting, which ends a wait in open, and closes it again, which gives a
+// waiting read its end of file. Nothing when no one has it open for
+// reading, and nothing on Windows, which has no FIFOs in folders.
+void ReleaseFifoReaders(const std::string& path);
+
+// A user that is not the one running the tests, who owns nothing.
+constexpr int kOtherUserId = 65534;
+// True on POSIX when the tests run as the superuser, who alone may give a
+// file away; always false on Windows, whose files carry no owner that the
+// launcher judges.
+bool IsSuperuser();
+// Gives the entry to kOtherUserId (POSIX, superuser only); Windows: nothing.
+void GiveAway(const std::string& path);
+
 struct RunResult {
   int exit_code = -1;       // as the system reports it (POSIX: 0-255, 128+N)
   std::string output;       // standard output and standard error, merged
@@ -88,6 +103,12 @@ struct RunResult {
 // both builds) in the current folder and environment, capturing its output.
 // With input given, the program reads it as its standard input (else none).
 RunResult Run(const std::string& command_line, const platform::Handle* input = nullptr);
+
+// Runs a command line as Run does, with the address space of the program
+// bounded to `mebibytes` (POSIX, through the shell's ulimit). Without such
+// a bound (Windows, and builds under AddressSanitizer, which reserves far
+// more up front) it is an ordinary run.
+RunResult RunInBoundedMemory(const std::string& command_line, int mebibytes);
 
 // What the log must hold for relayed bytes, worked out byte by byte: every
 // line feed not preceded by a carriage return gets one.

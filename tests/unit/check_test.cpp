@@ -95,6 +95,10 @@ class CheckFindingTest : public CheckTest, public ::testing::WithParamInterface<
 
 TEST_P(CheckFindingTest, FindsExactlyTheseAtTheirLines) {
   const FindingCase& c = GetParam();
+  // The variables the "<env:NAME>" rows name.
+  const kbtest::ScopedEnv spaced("KB_CHECK_SPACED", "/home/John Smith");
+  const kbtest::ScopedEnv quoted("KB_CHECK_QUOTED", "say \"hi\"");
+  const kbtest::ScopedEnv plain("KB_CHECK_PLAIN", "/home/john");
   if (!c.user.empty()) kbtest::WriteFile(scratch_ / "user.ini", Expand(c.user));
   std::vector<std::string> expected = c.expected;
   std::sort(expected.begin(), expected.end());
@@ -220,6 +224,24 @@ INSTANTIATE_TEST_SUITE_P(
                     {"warning logkeep-value 2", "warning userini-ignored 3",
                      "warning userini-ignored 4", "warning userini-ignored 5"},
                     "[default]\nlogkeep=abc\nNorunwith_Display_x=X\nid=\n[Properties]\nA=1\n"},
+        FindingCase{
+            "<env:NAME> outside quotes whose value holds a blank splits the argument",
+            "[default]\nlaunchercmd=CHILD\nAddtlArgs_1=-Dapp.data=<env:KB_CHECK_SPACED>/.a\n"
+            "AddtlArgs_2=-Dq=\"<env:KB_CHECK_SPACED>\"\nAddtlArgs_3=<env:KB_CHECK_PLAIN>\n",
+            {},
+            {"warning env-splits 3"}},
+        FindingCase{"through a property; a quote in the value splits inside quotes too",
+                    "[properties]\nDATA=<env:KB_CHECK_SPACED>\n[default]\nlaunchercmd=CHILD\n"
+                    "AddtlArgs_1=-Dd=<DATA>\nAddtlArgs_2=-Dq=\"<env:KB_CHECK_QUOTED>\"\n"
+                    "AddtlArgs_3=-Dr=\"<DATA>\"\nAddtlArgs_4=\"-Ds=<env:KB_CHECK_SPACED>\"\n",
+                    {},
+                    // The outer quotes of a value are the file's, not the command line's.
+                    {"warning env-splits 5", "warning env-splits 6", "warning env-splits 8"}},
+        FindingCase{"in the user file's keys and in the launcher's arguments",
+                    "[default]\nlaunchercmd=CHILD\nuserini=HERE/user.ini\n",
+                    {"<env:KB_CHECK_SPACED>", "a <env:KB_CHECK_SPACED>"},
+                    {"warning env-splits 2", "warning env-splits 0"},
+                    "[default]\nAddtlArgs_1=<env:KB_CHECK_SPACED>\n"},
         FindingCase{"a user file that is a folder is refused",
                     "[default]\nlaunchercmd=CHILD\nuserini=HERE\n",
                     {},
@@ -372,6 +394,22 @@ TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
   EXPECT_EQ(key("stdin"), " |present-but-empty|default|4|" + user);
   EXPECT_EQ(key("id"), "own|default|default|10|");
   EXPECT_EQ(report.user_file_state, "read");
+}
+
+TEST_F(CheckTest, PropertiesUsedByTheUserFilesKeysAreUsed) {
+  kbtest::WriteFile(scratch_ / "user.ini",
+                    "[default]\nAddtlArgs_1=<BYUSER>\nid=<IGNORED>\n[properties]\nX=<IGNORED>\n");
+  const Report report = Check(
+      "[properties]\nBYUSER=u\nIGNORED=i\n[default]\nlaunchercmd=CHILD\n"
+      "userini=HERE/user.ini\n");
+  std::vector<std::string> uses;
+  for (const kb::check::Property& p : report.properties) {
+    std::string line = p.name + ":";
+    for (const std::string& use : p.used_by) line += " " + use;
+    uses.push_back(line);
+  }
+  // Keys the user file may not set, and its [properties], use nothing.
+  EXPECT_EQ(uses, (std::vector<std::string>{"BYUSER: AddtlArgs_1", "IGNORED:"}));
 }
 
 // A Java runtime's line: the check shows it as passed, with each original

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <ctime>
 #include <vector>
 
@@ -121,6 +122,11 @@ TEST_F(EnvCallsTest, GetTempRejectsAPathBelowAFile) {
   EXPECT_EQ(kb::GetTemp(), "");
   EXPECT_NE(ReadFile(log).find("WARNING: EnvCalls::GetTemp::invalid=" + below),
             std::string::npos);
+  // The words of the error met: Windows answers 3, POSIX the errno.
+  const int error = IsWindows() ? 3 : ENOTDIR;
+  EXPECT_EQ(kb::DecideTempFolder(below, true).problem,
+            "it cannot be created: " + platform::ErrorText(error) + " (error " +
+                std::to_string(error) + ")");
 }
 
 TEST_F(EnvCallsTest, GetTempWithoutVariables) {

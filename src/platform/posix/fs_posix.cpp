@@ -32,21 +32,21 @@ int CreateDirectoryTree(const std::string& path) {
     pos = path.find('/', pos);
     const std::string part = path.substr(0, pos);
     if (!part.empty() && part.back() != '/') {
+      // Windows answers 3 for each of these failures; here the errno met
+      // is kept, so that its words say what stood in the way.
       if (::mkdir(part.c_str(), kFolderMode) != 0) {
-        if (errno != EEXIST) {
-          return errno == ENOENT || errno == ENOTDIR ? kErrorPathNotFound : errno;
-        }
-        // An existing file in the middle of the path: Windows answers 3.
+        if (errno != EEXIST) return errno;
+        // An existing file in the middle of the path.
         if (pos != std::string::npos && ::stat(part.c_str(), &st) == 0 &&
             !S_ISDIR(st.st_mode)) {
-          return kErrorPathNotFound;
+          return ENOTDIR;
         }
       }
     }
     if (pos == std::string::npos) break;
     ++pos;
   }
-  return ::stat(path.c_str(), &st) == 0 ? kErrorSuccess : kErrorPathNotFound;
+  return ::stat(path.c_str(), &st) == 0 ? kErrorSuccess : errno;
 }
 
 PathKind GetPathKind(const std::string& path) {

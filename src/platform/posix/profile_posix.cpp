@@ -72,4 +72,6 @@ unsigned long ReadProfileKeyNames(const std::string& section, std::size_t size,
   return reader ? reader->ReadKeyNames(section, size, names) : 0;
 }
 
+ProfileReader ProfileOfBytes(const std::string& bytes) { return ProfileReader(bytes); }
+
 }  // namespace platform

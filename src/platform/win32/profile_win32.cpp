@@ -137,4 +137,16 @@ unsigned long ReadProfileKeyNames(const std::string& section, std::size_t size,
   return count;
 }
 
+ProfileReader ProfileOfBytes(const std::string& bytes) {
+  // The reader itself turns a UTF-16LE file into UTF-8.
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    return ProfileReader(bytes);
+  }
+  // The wide service skips a UTF-8 mark and reads the rest as UTF-8, and
+  // reads any other file through the ANSI code page.
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return ProfileReader(bytes.substr(3));
+  return ProfileReader(SystemTextToUtf8(bytes));
+}
+
 }  // namespace platform

@@ -346,6 +346,20 @@ TEST_F(PosixLauncher, FullDeviceForTheLogLosesNothingOnTheConsole) {
   EXPECT_EQ(r.output.size(), 50000u + warning.size());
 }
 
+// The POSIX layer once answered Windows' 3 here, and strerror read it as
+// "No such process".
+TEST_F(PosixLauncher, DataFolderBehindAFileGivesTheWordsOfTheErrorMet) {
+  Configure("--tc-quiet --tc-exit=4");
+  WriteFile(dir_ / "plain", "x");
+  const RunResult r = Launch("-datalocation " + (dir_ / "plain/data"));
+  EXPECT_EQ(r.exit_code, 4);
+  const std::string prefix = "WARNING: the log file " + (dir_ / "plain/data") + "/";
+  const std::string words = " cannot be written: Not a directory (error " +
+                            std::to_string(ENOTDIR) + "); the run goes on without it\n";
+  EXPECT_EQ(r.output.find(prefix), 0u) << r.output;
+  EXPECT_NE(r.output.find(words), std::string::npos) << r.output;
+}
+
 TEST_F(PosixLauncher, PrivateModesForDataFolderLockFolderAndLog) {
   Install();
   WriteIni(std::string(kSection) + "launchercmd=" + Child() + "\nlauncherargs=--tc-quiet\nid=modes\n");
