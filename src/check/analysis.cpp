@@ -57,6 +57,16 @@ std::vector<std::string> KeyNames(const std::string& section, const std::string&
   return SplitKeyList(list);
 }
 
+}  // namespace
+
+std::vector<std::string> LaunchAndPropertySections(const std::string& platform) {
+  std::vector<std::string> sections = LookupSections(platform);
+  sections.push_back(kSectionProperties);
+  return sections;
+}
+
+namespace {
+
 // Where the lookups of one launch read: the configuration file and the
 // user file, each with its lines.
 struct Sources {
@@ -70,7 +80,7 @@ struct Sources {
 // section and whether it is written there with an empty value.
 void LocateIn(const std::string& platform, const std::string& key, const std::string& file,
               const IniScan& scan, KeyValue* out) {
-  for (const std::string& section : {platform, std::string(kSectionDefault)}) {
+  for (const std::string& section : LookupSections(platform)) {
     std::string value;
     if (platform::ReadProfileString(section, key, 4096, file, &value) > 0) {
       out->source = section;
@@ -168,7 +178,8 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
 void DescribeProperties(const DataControl& options, const std::string& file, const IniScan& scan,
                         Report* report) {
   MasterFile& master = report->master;
-  const std::string master_value = ReadIniValue(kSectionProperties, kKeyMasterProp, file);
+  const std::string master_value =
+      ReadIniValueIn({kSectionProperties, kSectionDefault}, kKeyMasterProp, file);
   const std::vector<std::string> own = KeyNames(kSectionProperties, file);
   master.named = std::find(own.begin(), own.end(), kKeyMasterProp) != own.end();
   master.value = NormalizeSlashes(master_value);
@@ -209,8 +220,7 @@ void FindPropertyUses(const IniScan& scan, const std::string& platform,
                       const std::vector<std::string>& args, Report* report) {
   for (Property& property : report->properties) {
     const std::string placeholder = "<" + property.name + ">";
-    for (const std::string& name :
-         {platform, std::string(kSectionDefault), std::string(kSectionProperties)}) {
+    for (const std::string& name : LaunchAndPropertySections(platform)) {
       const IniScan::Section* section = scan.FirstSection(name);
       if (section == nullptr) continue;
       for (const IniScan::Key& key : section->keys) {

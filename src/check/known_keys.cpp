@@ -50,7 +50,7 @@ std::string Closest(const std::string& name, const std::vector<std::string>& can
 const std::vector<std::string>& LaunchKeys() {
   static const std::vector<std::string> keys = {kKeyStartDir, kKeyStdin, kKeyLauncherCmd, kKeyLauncherArgs,
                                                 kKeyClasspath, kKeyMainClass,   kKeyId,
-                                                kKeyNoRunWith, kKeyJavaMin,     kKeyJavaSearch,
+                                                kKeyNoRunWith, kKeyJavaMin,     kKeyJavaMax,  kKeyJavaSearch, kKeyJavaMissing,
                                                 kKeyLogKeep,   kKeyUserIni, kKeyJavaCache};
   return keys;
 }
@@ -66,8 +66,9 @@ const std::vector<std::string>& PrefixedKeys() {
 }
 
 const std::vector<std::string>& KnownSections() {
-  static const std::vector<std::string> sections = {kPlatformWin, kPlatformWx6, kSectionDefault,
-                                                    kSectionProperties};
+  static const std::vector<std::string> sections = {kPlatformWin,    kPlatformWx6,
+                                                    kSectionLinux,   kSectionWindows,
+                                                    kSectionDefault, kSectionProperties};
   return sections;
 }
 

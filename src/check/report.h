@@ -112,6 +112,7 @@ struct Report {
   bool java_searched = false;
   bool java_found = false;
   std::string java_detail;
+  bool java_bounds_crossed = false;  // javamax below javamin
   std::vector<std::string> java_log;
 
   std::vector<Finding> findings;

@@ -22,6 +22,9 @@ inline constexpr char kOptAutorun[] = "-autorun";
 // Configuration sections.
 inline constexpr char kSectionDefault[] = "default";
 inline constexpr char kSectionProperties[] = "properties";
+// The sections only one operating system reads.
+inline constexpr char kSectionLinux[] = "linux";
+inline constexpr char kSectionWindows[] = "windows";
 
 // Platform tags, which double as section names.
 inline constexpr char kPlatformWin[] = "win";

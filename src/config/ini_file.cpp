@@ -2,6 +2,7 @@
 
 #include "common/constants.h"
 #include "platform/profile.h"
+#include "platform/system_version.h"
 
 namespace kb {
 namespace {
@@ -47,18 +48,28 @@ int IniKeyExists(const std::string& section, const std::string& key,
   return 0;
 }
 
-std::string ReadIniValue(const std::string& section, const std::string& key,
-                         const std::string& file) {
-  std::string value;
-  if (platform::ReadProfileString(section, key, kIniBufferSize, file, &value) > 0) {
-    return value;
+std::vector<std::string> LookupSections(const std::string& platform_tag) {
+  if (platform::GetSystemKind() == platform::SystemKind::kWindows) {
+    return {platform_tag, kSectionWindows, kSectionDefault};
   }
-  if (IniKeyExists(section, key, file)) return kPresentButEmpty;
-  if (platform::ReadProfileString(kSectionDefault, key, kIniBufferSize, file, &value) > 0) {
-    return value;
+  return {kSectionLinux, platform_tag, kSectionDefault};
+}
+
+std::string ReadIniValueIn(const std::vector<std::string>& sections, const std::string& key,
+                           const std::string& file) {
+  for (const std::string& section : sections) {
+    std::string value;
+    if (platform::ReadProfileString(section, key, kIniBufferSize, file, &value) > 0) {
+      return value;
+    }
+    if (IniKeyExists(section, key, file)) return kPresentButEmpty;
   }
-  if (IniKeyExists(kSectionDefault, key, file)) return kPresentButEmpty;
   return std::string();
+}
+
+std::string ReadIniValue(const std::string& platform_tag, const std::string& key,
+                         const std::string& file) {
+  return ReadIniValueIn(LookupSections(platform_tag), key, file);
 }
 
 }  // namespace kb

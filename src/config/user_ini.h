@@ -48,8 +48,8 @@ class UserIni {
   // and what the note says.
   std::string LogText(const UserIniNote& note) const;
 
-  // ReadIniValue(section, key) on the user file (its section, then its
-  // "default"): the value, " " for present-but-empty, "" when the file has
+  // ReadIniValue(platform_tag, key) on the user file (its sections in
+  // LookupSections order): the value, " " for present-but-empty, "" when the file has
   // neither, is not read, or may not set the key.
   std::string Lookup(const std::string& section, const std::string& key) const;
 

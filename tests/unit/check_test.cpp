@@ -205,6 +205,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "[win]\nlaunchercmd=CHILD\n",
                     {},
                     {"error launchercmd-missing 0"}},
+        FindingCase{"each system's own section is read: neither is unknown",
+                    "[linux]\nlaunchercmd=CHILD\n[Windows]\nlaunchercmd=CHILD\n",
+                    {},
+                    {}},
+        FindingCase{"javamax below javamin: no runtime can fit",
+                    "[default]\njavamin=17\nMainClass=a.B\n[wx6]\njavamax=11\n",
+                    {},
+                    {"error javamax-below-javamin 5"}},
         FindingCase{"a runtime search with nothing that fits ends with -108, not a missing program",
                     "[default]\njavamin=99\njavasearch=env:KB_CHECK_UNSET_HOME\nMainClass=a.B\n",
                     {},
@@ -331,6 +339,26 @@ TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
   EXPECT_EQ(key("stdin"), " |present-but-empty|default|4|" + user);
   EXPECT_EQ(key("id"), "own|default|default|10|");
   EXPECT_EQ(report.user_file_state, "read");
+}
+
+// The system's own section has its place: after the tag's on Windows,
+// before it on Linux, in the user file as in the configuration file.
+TEST_F(CheckTest, KeySourcesKnowTheSystemSection) {
+  const std::string user = scratch_ / "user.ini";
+  kbtest::WriteFile(user, "[linux]\nMainClass=user.Linux\n[windows]\nMainClass=user.Windows\n");
+  const Report report = Check(
+      "[wx6]\nlaunchercmd=CHILD\nstartdir=HERE\n[linux]\nstartdir=/tmp\nstdin=inherit\n"
+      "[windows]\nstartdir=C:\\\nstdin=inherit\n[default]\nuserini=HERE/user.ini\n");
+  auto key = [&report](const std::string& name) {
+    for (const kb::check::KeyValue& k : report.keys) {
+      if (k.key == name) return k.value + "|" + k.section + "|" + std::to_string(k.line);
+    }
+    return std::string("missing");
+  };
+  const bool windows = kbtest::IsWindows();
+  EXPECT_EQ(key("startdir"), windows ? scratch_.path() + "|wx6|3" : "/tmp|linux|5");
+  EXPECT_EQ(key("stdin"), windows ? "inherit|windows|9" : "inherit|linux|6");
+  EXPECT_EQ(key("MainClass"), windows ? "user.Windows|windows|4" : "user.Linux|linux|2");
 }
 
 // A Java runtime's line: the check shows it as passed, with each original
