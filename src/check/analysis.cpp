@@ -18,6 +18,7 @@
 #include "platform/mutex.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
+#include "platform/program_info.h"
 
 namespace kb {
 namespace check {
@@ -318,6 +319,29 @@ int KindOfLauncher(const std::string& launcher_path) {
                                                                              : kKindWindowed;
 }
 
+// The launcher's kind and version as the program itself states them; the
+// kind by its name only when there is no program to ask (a configuration
+// checked before its launcher is copied beside it).
+void DescribeLauncher(const std::string& launcher_path, Report* report) {
+  platform::ProgramInfo info;
+  if (platform::ReadProgramInfo(launcher_path, &info) != 0) info = platform::ProgramInfo();
+  report->launcher_version = info.version;
+  switch (info.kind) {
+    case platform::ProgramKind::kConsole:
+      report->kind = kKindConsole;
+      report->kind_from = "program";
+      break;
+    case platform::ProgramKind::kWindowed:
+      report->kind = kKindWindowed;
+      report->kind_from = "program";
+      break;
+    case platform::ProgramKind::kUnknown:
+      report->kind = KindOfLauncher(launcher_path);
+      report->kind_from = "name";
+      break;
+  }
+}
+
 bool Analyse(const Request& request, Report* report, std::string* error) {
   *report = Report();
   if (!request.platform.empty() && request.platform != kPlatformWin &&
@@ -374,7 +398,7 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     return false;
   }
   report->launcher = launcher;
-  report->kind = KindOfLauncher(launcher);
+  DescribeLauncher(launcher, report);
   const std::string launcher_dir = GetLauncherDir();
   report->launcher_reads =
       launcher_dir + Sep() + RemoveAll(ApplicationName(), kConsoleSuffix) + kIniExtension;

@@ -93,7 +93,10 @@ std::string ToText(const Report& r) {
   std::string out;
   out += Row("configuration", r.config_file);
   out += Row("platform", r.platform + (r.platform_given ? " (given)" : " (this machine)"));
-  out += Row("launcher", r.launcher + (r.kind == kKindConsole ? " (console)" : " (windowed)"));
+  out += Row("launcher", r.launcher + " (" + (r.kind == kKindConsole ? "console" : "windowed") +
+                             (r.kind_from == "name" ? ", by its name" : "") +
+                             (r.launcher_version.empty() ? "" : ", version " + r.launcher_version) +
+                             ")");
   if (!r.master.named) {
     out += Row("master file", "none");
   } else {

@@ -61,6 +61,10 @@ struct Report {
   std::string config_file;
   std::string launcher;        // the launcher executable described
   int kind = 0;                // 200 console, 100 windowed
+  // Where the kind was read: "program" (its own file), or "name" (no
+  // program to read, or one that does not say).
+  std::string kind_from;
+  std::string launcher_version;  // as the program states it; "" when unknown
   std::string launcher_reads;  // the configuration file that launcher reads
 
   MasterFile master;

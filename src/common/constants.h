@@ -19,6 +19,13 @@ inline constexpr char kOptCleanDir[] = "-cleandir";
 inline constexpr char kOptDataLocation[] = "-datalocation";
 inline constexpr char kOptAutorun[] = "-autorun";
 
+// The self-description line each launcher carries, read by launcher_check
+// from a Linux launcher: kProgramMarker, the version, " kind=", one of the
+// kinds, ";".
+inline constexpr char kProgramMarker[] = "kestrelbay-launcher: version=";
+inline constexpr char kProgramKindConsole[] = "console";
+inline constexpr char kProgramKindWindowed[] = "windowed";
+
 // Configuration sections.
 inline constexpr char kSectionDefault[] = "default";
 inline constexpr char kSectionProperties[] = "properties";

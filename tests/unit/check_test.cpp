@@ -14,6 +14,7 @@
 #include "env/env_calls.h"
 #include "log/log.h"
 #include "support/java_homes.h"
+#include "platform/program_info.h"
 #include "support/test_support.h"
 
 namespace {
@@ -461,6 +462,35 @@ TEST_F(CheckTest, TextWrapsAtEightyColumnsAndNeverInsideAWord) {
       EXPECT_GT(line.size() - line.rfind(' ') - 1, 79u - 17u) << c.label << line;
     }
     if (!c.whole.empty()) EXPECT_NE(text.find(c.whole), std::string::npos) << c.label << text;
+  }
+}
+
+TEST(ProgramMarkerTest, TheFirstWholeLineDescribesTheProgram) {
+  using platform::ProgramKind;
+  const std::string marker = "kestrelbay-launcher: version=";
+  const struct {
+    const char* label;
+    std::string bytes;
+    bool found;
+    std::string version;
+    ProgramKind kind;
+  } cases[] = {
+      {"console", "\x7f" "ELF..." + marker + "1.0.0.0 kind=console;\0...", true, "1.0.0.0",
+       ProgramKind::kConsole},
+      {"windowed", marker + "2.3.4.5 kind=windowed;", true, "2.3.4.5", ProgramKind::kWindowed},
+      {"the reader's own text ends at its NUL",
+       marker + std::string("\0", 1) + "x;" + marker + "1.2.0.0 kind=console;", true, "1.2.0.0",
+       ProgramKind::kConsole},
+      {"unknown kind", marker + "1.0.0.0 kind=service;", false, "", ProgramKind::kUnknown},
+      {"no version", marker + " kind=console;", false, "", ProgramKind::kUnknown},
+      {"no end", marker + "1.0.0.0 kind=console", false, "", ProgramKind::kUnknown},
+      {"none", "just bytes", false, "", ProgramKind::kUnknown},
+  };
+  for (const auto& c : cases) {
+    platform::ProgramInfo info;
+    EXPECT_EQ(platform::ParseProgramMarker(c.bytes, &info), c.found) << c.label;
+    EXPECT_EQ(info.version, c.version) << c.label;
+    EXPECT_EQ(info.kind, c.kind) << c.label;
   }
 }
 
