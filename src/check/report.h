@@ -117,6 +117,7 @@ struct Report {
   bool java_found = false;
   std::string java_detail;
   bool java_bounds_crossed = false;  // javamax below javamin
+  std::vector<std::string> java_homes;  // every runtime home the search tried
   std::vector<std::string> java_log;
 
   std::vector<Finding> findings;

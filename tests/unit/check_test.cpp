@@ -438,6 +438,45 @@ TEST_F(CheckTest, TheDemoConfigurationPassesWithoutFindings) {
   EXPECT_FALSE(report.program.empty());
 }
 
+// The README's sample report and JSON document are the tool's own output
+// for the demo, with this machine's places put back as the README shows
+// them.
+TEST_F(CheckTest, ReadmeSamplesAreWhatTheToolPrints) {
+  if (kbtest::IsWindows()) GTEST_SKIP() << "the README's samples are made on Linux";
+  const std::string root = std::string(KB_TEST_DATA_DIR) + "/../../";
+  const std::string readme = kbtest::ReadFile(root + "README.md");
+  auto block = [&readme](const std::string& opening) {
+    const std::string::size_type start = readme.find(opening);
+    if (start == std::string::npos) return std::string("(no sample after " + opening + ")");
+    const std::string::size_type from = start + opening.size();
+    return readme.substr(from, readme.find("```", from) - from);
+  };
+  kbtest::MakeDirs(scratch_ / "classes");
+  kbtest::MakeDirs(scratch_ / "bin");
+  kbtest::CopyFile(kbtest::Child(), kbtest::Join(scratch_ / "bin", "java"));
+  kbtest::ScopedEnv path("PATH", scratch_ / "bin");
+  kbtest::CopyFile(root + "examples/hello/hello.ini", scratch_ / "hello.ini");
+  kb::check::Request request;  // the machine's platform, as the sample's run
+  request.config_file = scratch_ / "hello.ini";
+  request.launcher_args = {"Kestrelbay", "user"};
+  Report report;
+  std::string error;
+  ASSERT_TRUE(kb::check::Analyse(request, &report, &error)) << error;
+  const std::string readme_log =
+      "/root/.local/share/Orlan/Kestrelbay/hello_console_2026-12-8-1.39.26.log";
+  auto as_in_readme = [&](std::string text) {
+    text = kb::ReplaceAll(text, report.program, "/usr/bin/java");
+    text = kb::ReplaceAll(text, report.log_file, readme_log);
+    text = kb::ReplaceAll(text, "\"temp_folder\": \"" + report.temp_folder,
+                          "\"temp_folder\": \"/tmp");
+    text = kb::ReplaceAll(text, "temporary      " + report.temp_folder, "temporary      /tmp");
+    return kb::ReplaceAll(text, scratch_.path(), "/tmp/readme/hello");
+  };
+  EXPECT_EQ(block("$ launcher_check hello/hello.ini -- Kestrelbay user\n"),
+            as_in_readme(kb::check::ToText(report)));
+  EXPECT_EQ(block("For the demo:\n\n```json\n"), as_in_readme(kb::check::ToJson(report)));
+}
+
 TEST_F(CheckTest, TextWrapsAtEightyColumnsAndNeverInsideAWord) {
   const std::string jar = "/opt/" + std::string(50, 'p') + "/" + std::string(60, 'q') + ".jar";
   std::string words;
@@ -492,6 +531,39 @@ TEST(ProgramMarkerTest, TheFirstWholeLineDescribesTheProgram) {
     EXPECT_EQ(info.version, c.version) << c.label;
     EXPECT_EQ(info.kind, c.kind) << c.label;
   }
+}
+
+// A path with blanks, wider than a line, stays whole on one line wherever
+// the report names it, so that it can be copied.
+TEST_F(CheckTest, TextNeverBreaksInsideAPath) {
+  const std::string folder = kbtest::Join(
+      kbtest::Join(scratch_.path(), "Program Files"),
+      kbtest::Join("Tally Application With A Rather Long Name", "lib and more"));
+  kbtest::MakeDirs(folder);
+  const std::string jar = kbtest::Join(folder, "tally app.jar");
+  const Report report =
+      Check("[default]\nlaunchercmd=CHILD\nstartdir=" + folder + "\nMainClass=a.B\n",
+            {jar}, kbtest::Join("Program Files", "tool.ini"));
+  const std::string text = kb::check::ToText(report);
+  ASSERT_GT(folder.size(), 80u);
+  for (const std::string& path : {report.config_file, report.working_folder, jar}) {
+    EXPECT_NE(text.find(path), std::string::npos) << path << "\n" << text;
+  }
+}
+
+// Without a runtime there is no program: the first option is not shown as
+// one.
+TEST_F(CheckTest, NoRuntimeMeansNoProgramInTheArgumentList) {
+  const std::string text = kb::check::ToText(
+      Check("[default]\njavamin=99\njavasearch=env:KB_CHECK_UNSET_HOME\nJavaArgs_1=-Xmx256m\n"
+            "MainClass=a.B\n"));
+  EXPECT_NE(text.find("\nArguments the child receives\n"
+                      "   0  (no program: no Java runtime fits, nothing is started)\n"
+                      "   1  -Xmx256m\n"
+                      "   2  a.B\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("(not found)"), std::string::npos) << text;
 }
 
 struct JsonCase {
