@@ -51,6 +51,7 @@ if(NOT WIN32)
   set(saved_epoch "$ENV{SOURCE_DATE_EPOCH}")
   set(ENV{SOURCE_DATE_EPOCH} ${KB_SOURCE_DATE_EPOCH})
   string(TIMESTAMP KB_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  string(TIMESTAMP KB_MAN_DATE "%Y-%m-%d" UTC)
   set(ENV{SOURCE_DATE_EPOCH} "${saved_epoch}")
   set(KB_CHANGELOG ${CMAKE_BINARY_DIR}/package/changelog)
   configure_file(cmake/changelog.in ${KB_CHANGELOG} @ONLY)
@@ -61,6 +62,20 @@ if(NOT WIN32)
     COMMENT "Compressing the Debian changelog")
   add_custom_target(kb_changelog ALL DEPENDS ${KB_CHANGELOG}.gz)
   install(FILES ${KB_CHANGELOG}.gz DESTINATION ${KB_DOC} COMPONENT deb)
+
+  # launcher_check's manual page, made from its own --help text.
+  set(KB_MANPAGE ${CMAKE_BINARY_DIR}/package/launcher_check.1)
+  add_custom_command(
+    OUTPUT ${KB_MANPAGE}.gz
+    COMMAND $<TARGET_FILE:launcher_check> --help > ${KB_MANPAGE}.help
+    COMMAND ${CMAKE_COMMAND} -DHELP=${KB_MANPAGE}.help -DOUT=${KB_MANPAGE}
+            -DVERSION=${PROJECT_VERSION} -DDATE=${KB_MAN_DATE}
+            -P ${CMAKE_SOURCE_DIR}/cmake/manpage.cmake
+    COMMAND gzip -9 -n -c ${KB_MANPAGE} > ${KB_MANPAGE}.gz
+    DEPENDS launcher_check ${CMAKE_SOURCE_DIR}/cmake/manpage.cmake
+    COMMENT "Writing launcher_check's manual page from its --help")
+  add_custom_target(kb_manpage ALL DEPENDS ${KB_MANPAGE}.gz)
+  install(FILES ${KB_MANPAGE}.gz DESTINATION share/man/man1 COMPONENT deb)
 endif()
 
 set(CPACK_PACKAGE_NAME ${KB_PACKAGE_NAME})

@@ -21,6 +21,7 @@
 #include "platform/mutex.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
+#include "platform/program_info.h"
 
 namespace kb {
 namespace check {
@@ -60,6 +61,16 @@ std::vector<std::string> KeyNames(const std::string& section, const std::string&
   return SplitKeyList(list);
 }
 
+}  // namespace
+
+std::vector<std::string> LaunchAndPropertySections(const std::string& platform) {
+  std::vector<std::string> sections = LookupSections(platform);
+  sections.push_back(kSectionProperties);
+  return sections;
+}
+
+namespace {
+
 // Where the lookups of one launch read: the configuration file and the
 // user file, each with its lines.
 struct Sources {
@@ -75,7 +86,7 @@ struct Sources {
 using SectionValue = std::function<std::string(const std::string&, const std::string&)>;
 void LocateIn(const std::string& platform, const std::string& key,
               const SectionValue& section_value, const IniScan& scan, KeyValue* out) {
-  for (const std::string& section : {platform, std::string(kSectionDefault)}) {
+  for (const std::string& section : LookupSections(platform)) {
     const std::string value = section_value(section, key);
     if (value.empty()) continue;
     out->source = value == kPresentButEmpty ? "present-but-empty" : section;
@@ -183,7 +194,8 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
 void DescribeProperties(const DataControl& options, const std::string& file, const IniScan& scan,
                         Report* report) {
   MasterFile& master = report->master;
-  const std::string master_value = ReadIniValue(kSectionProperties, kKeyMasterProp, file);
+  const std::string master_value =
+      ReadIniValueIn({kSectionProperties, kSectionDefault}, kKeyMasterProp, file);
   const std::vector<std::string> own = KeyNames(kSectionProperties, file);
   master.named = std::find(own.begin(), own.end(), kKeyMasterProp) != own.end();
   // An empty "MASTERPROP=" is the way to the built-in names without a file.
@@ -235,8 +247,7 @@ void FindPropertyUses(const IniScan& scan, const std::string& platform, const Us
       user.IsRead() ? IniScan::FromBytes(user.path(), user.bytes()) : IniScan();
   for (Property& property : report->properties) {
     const std::string placeholder = "<" + property.name + ">";
-    for (const std::string& name :
-         {platform, std::string(kSectionDefault), std::string(kSectionProperties)}) {
+    for (const std::string& name : LaunchAndPropertySections(platform)) {
       const IniScan::Section* section = scan.FirstSection(name);
       if (section == nullptr) continue;
       for (const IniScan::Key& key : section->keys) {
@@ -343,6 +354,29 @@ int KindOfLauncher(const std::string& launcher_path) {
                                                                              : kKindWindowed;
 }
 
+// The launcher's kind and version as the program itself states them; the
+// kind by its name only when there is no program to ask (a configuration
+// checked before its launcher is copied beside it).
+void DescribeLauncher(const std::string& launcher_path, Report* report) {
+  platform::ProgramInfo info;
+  if (platform::ReadProgramInfo(launcher_path, &info) != 0) info = platform::ProgramInfo();
+  report->launcher_version = info.version;
+  switch (info.kind) {
+    case platform::ProgramKind::kConsole:
+      report->kind = kKindConsole;
+      report->kind_from = "program";
+      break;
+    case platform::ProgramKind::kWindowed:
+      report->kind = kKindWindowed;
+      report->kind_from = "program";
+      break;
+    case platform::ProgramKind::kUnknown:
+      report->kind = KindOfLauncher(launcher_path);
+      report->kind_from = "name";
+      break;
+  }
+}
+
 bool Analyse(const Request& request, Report* report, std::string* error) {
   *report = Report();
   if (!request.platform.empty() && request.platform != kPlatformWin &&
@@ -399,7 +433,7 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     return false;
   }
   report->launcher = launcher;
-  report->kind = KindOfLauncher(launcher);
+  DescribeLauncher(launcher, report);
   const std::string launcher_dir = GetLauncherDir();
   report->launcher_reads =
       launcher_dir + Sep() + RemoveAll(ApplicationName(), kConsoleSuffix) + kIniExtension;

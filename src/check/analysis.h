@@ -44,6 +44,10 @@ int KindOfLauncher(const std::string& launcher_path);
 // numbering, values cut, the guard's keys. Needs report->keys as the launch
 // reads them: a numbered list stops where they stop (an override or the
 // user file fills a gap).
+// The sections a launch reads for that platform tag (LookupSections), then
+// "properties": where a key or a placeholder of the launch can be written.
+std::vector<std::string> LaunchAndPropertySections(const std::string& platform);
+
 void AddFileFindings(const IniScan& scan, const std::string& platform, Report* report);
 // The findings on the predicted launch: program, class path, placeholders,
 // length, uninstall runs.

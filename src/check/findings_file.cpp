@@ -25,6 +25,7 @@ using Section = IniScan::Section;
 
 bool IsLaunchSection(const std::string& name) {
   return EqualsNoCase(name, kPlatformWin) || EqualsNoCase(name, kPlatformWx6) ||
+         EqualsNoCase(name, kSectionLinux) || EqualsNoCase(name, kSectionWindows) ||
          EqualsNoCase(name, kSectionDefault);
 }
 
@@ -72,8 +73,9 @@ void CheckKeyNames(const IniScan& scan, const Section& section, Report* report) 
       Add(report, Severity::kWarning, "case-mismatch", file, key.line,
           Quoted(key.name + "=") + " is empty, but the present-but-empty test looks for " +
               Quoted(canonical) + " written exactly so: it counts as absent here" +
-              (EqualsNoCase(section.name, kSectionDefault) ? std::string()
-                                                           : ", and [default] is read instead"));
+              (EqualsNoCase(section.name, kSectionDefault)
+                   ? std::string()
+                   : ", and the sections read after [" + section.name + "] are read instead"));
     } else {
       Add(report, Severity::kNote, "key-case", file, key.line,
           Quoted(key.name) + " is read as " + Quoted(canonical) +
@@ -186,7 +188,7 @@ void CheckNumbering(const IniScan& scan, const std::string& platform, Report* re
     // the user file fill gaps as much as the file's keys do.
     unsigned long long stop = 1;
     while (FindKey(*report, prefix + IntToString(static_cast<long long>(stop))) != nullptr) ++stop;
-    for (const std::string& name : {platform, std::string(kSectionDefault)}) {
+    for (const std::string& name : LookupSections(platform)) {
       const Section* section = scan.FirstSection(name);
       if (section == nullptr) continue;
       for (const Key& key : section->keys) {
@@ -207,7 +209,7 @@ void CheckLauncherArgs(const IniScan& scan, const std::string& platform, Report*
   const KeyValue* launcher_args = FindKey(*report, kKeyLauncherArgs);
   if (launcher_args == nullptr || launcher_args->value.empty()) return;
   std::string ignored;
-  for (const std::string& name : {platform, std::string(kSectionDefault)}) {
+  for (const std::string& name : LookupSections(platform)) {
     const Section* section = scan.FirstSection(name);
     if (section == nullptr) continue;
     for (const Key& key : section->keys) {

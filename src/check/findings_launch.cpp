@@ -82,8 +82,7 @@ bool IsPlaceholderName(char c) {
 }
 
 std::size_t LineNaming(const IniScan& scan, const std::string& platform, const std::string& text) {
-  for (const std::string& name :
-       {platform, std::string(kSectionDefault), std::string(kSectionProperties)}) {
+  for (const std::string& name : LaunchAndPropertySections(platform)) {
     const Section* section = scan.FirstSection(name);
     if (section == nullptr) continue;
     for (const Key& key : section->keys) {
@@ -129,7 +128,11 @@ std::string FileNamePart(const std::string& path) {
 void AddLaunchFindings(const IniScan& scan, const std::string& platform,
                        const std::string& launcher_dir, Report* report) {
   if (!report->command_known) return;
-  if (report->java_searched && !report->java_found) {
+  if (report->java_bounds_crossed) {
+    Add(report, Severity::kError, "javamax-below-javamin", scan.path(),
+        scan.LookupLine(platform, kKeyJavaMax),
+        report->java_detail + "; the launcher exits with -108");
+  } else if (report->java_searched && !report->java_found) {
     Add(report, Severity::kError, "java-not-found", scan.path(), 0,
         "no Java runtime fits: " + report->java_detail + "; the launcher exits with -108");
   }

@@ -1,6 +1,7 @@
 #include "check/ini_scan.h"
 
 #include "common/text.h"
+#include "config/ini_file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 
@@ -86,8 +87,11 @@ std::size_t IniScan::LineOf(const std::string& section, const std::string& key) 
 }
 
 std::size_t IniScan::LookupLine(const std::string& platform, const std::string& key) const {
-  const std::size_t line = LineOf(platform, key);
-  return line > 0 ? line : LineOf("default", key);
+  for (const std::string& section : LookupSections(platform)) {
+    const std::size_t line = LineOf(section, key);
+    if (line > 0) return line;
+  }
+  return 0;
 }
 
 }  // namespace check

@@ -37,8 +37,8 @@ class IniScan {
   // The first key of that name in the first section of that name.
   const Key* FirstKey(const std::string& section, const std::string& key) const;
   std::size_t LineOf(const std::string& section, const std::string& key) const;
-  // The line a lookup of the key reads: the platform section's, else
-  // "default"'s.
+  // The line a lookup of the key reads: that of the first of the
+  // LookupSections that lists it.
   std::size_t LookupLine(const std::string& platform, const std::string& key) const;
   // The file started with a UTF-8 byte-order mark.
   bool utf8_bom() const { return utf8_bom_; }

@@ -50,9 +50,9 @@ std::string Closest(const std::string& name, const std::vector<std::string>& can
 const std::vector<std::string>& LaunchKeys() {
   static const std::vector<std::string> keys = {kKeyStartDir, kKeyStdin, kKeyLauncherCmd, kKeyLauncherArgs,
                                                 kKeyClasspath, kKeyMainClass,   kKeyId,
-                                                kKeyNoRunWith, kKeyJavaMin,     kKeyJavaSearch,
-                                                kKeyLogKeep,   kKeyLogDir,      kKeyLogOutput,
-                                                kKeyLogMax,
+                                                kKeyNoRunWith, kKeyJavaMin,     kKeyJavaMax,
+                                                kKeyJavaSearch, kKeyJavaMissing, kKeyLogKeep,
+                                                kKeyLogDir,    kKeyLogOutput,   kKeyLogMax,
                                                 kKeyUserIni,   kKeyJavaCache};
   return keys;
 }
@@ -68,8 +68,9 @@ const std::vector<std::string>& PrefixedKeys() {
 }
 
 const std::vector<std::string>& KnownSections() {
-  static const std::vector<std::string> sections = {kPlatformWin, kPlatformWx6, kSectionDefault,
-                                                    kSectionProperties};
+  static const std::vector<std::string> sections = {kPlatformWin,    kPlatformWx6,
+                                                    kSectionLinux,   kSectionWindows,
+                                                    kSectionDefault, kSectionProperties};
   return sections;
 }
 

@@ -20,6 +20,7 @@ constexpr int kExitUsage = 3;
 const char kUsage[] =
     "usage: launcher_check [--platform win|wx6] [--launcher NAME] [--json] CONFIG.ini\n"
     "                      [-- launcher arguments...]\n"
+    "       launcher_check --help | --version\n"
     "\n"
     "Shows what the launcher would do with CONFIG.ini and the launcher arguments given\n"
     "after --, and what in the file is probably a mistake. Nothing is started, created\n"
@@ -27,10 +28,13 @@ const char kUsage[] =
     "\n"
     "  --platform TAG   the platform section to read first (default: this machine's)\n"
     "  --launcher NAME  the launcher executable that would read the file; it decides\n"
-    "                   the kind (a name with _console is the console launcher), the\n"
-    "                   log name and LAUNCHERDIR. A bare name is taken in the file's\n"
-    "                   folder. Default: the file's name plus _console, in its folder\n"
+    "                   the log name and LAUNCHERDIR, and its kind and version are\n"
+    "                   read from the program itself (a name with _console is the\n"
+    "                   console launcher when there is no program yet). A bare name is\n"
+    "                   taken in the file's folder. Default: the file's name plus\n"
+    "                   _console, in its folder\n"
     "  --json           one JSON document instead of text\n"
+    "  --version        this check's version\n"
     "\n"
     "Exit code: 0 no findings but notes, 1 warnings, 2 errors, 3 bad usage or file,\n"
     "or a report that could not be written.\n";
@@ -77,6 +81,9 @@ int Check(int raw_argc, char** raw_argv) {
       break;
     }
     if (arg == "--help" || arg == "-h") return Print(kUsage) ? 0 : ReportLost();
+    if (arg == "--version") {
+      return Print(std::string("launcher_check ") + KB_VERSION + "\n") ? 0 : ReportLost();
+    }
     if (arg == "--json") {
       json = true;
     } else if (arg == "--platform" || arg == "--launcher") {

@@ -102,6 +102,8 @@ std::string ToJson(const Report& r) {
   field("platform", Str(r.platform));
   field("platform_source", r.platform_given ? "\"given\"" : "\"this machine\"");
   field("launcher", "{\"path\": " + Str(r.launcher) + ", \"kind\": " + IntToString(r.kind) +
+                        ", \"kind_from\": " + Str(r.kind_from) +
+                        ", \"version\": " + StrOrNull(r.launcher_version) +
                         ", \"reads\": " + Str(r.launcher_reads) + "}");
   if (r.master.named) {
     field("master", "{\"value\": " + Str(r.master.value) + ", \"path\": " +

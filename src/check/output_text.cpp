@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "check/output.h"
 #include "common/constants.h"
@@ -27,18 +29,57 @@ std::string Visible(const std::string& text) {
   return out;
 }
 
+// Texts that are never broken across lines: the paths the report names.
+// A path with blanks ("C:\\Program Files\\Tally") broken at a blank could not
+// be copied.
+using Whole = std::vector<std::string>;
+
+// True when a break at `at` in `text` falls inside an occurrence of one of
+// the whole texts.
+bool InsideWhole(const std::string& text, std::size_t at, const Whole& whole) {
+  for (const std::string& w : whole) {
+    if (w.find(' ') == std::string::npos) continue;  // breaks only at blanks
+    for (std::string::size_type start = text.find(w); start != std::string::npos;
+         start = text.find(w, start + 1)) {
+      if (start < at && at < start + w.size()) return true;
+      if (start > at) break;
+    }
+  }
+  return false;
+}
+
+// The last blank at or before `limit` that breaks no whole text, or npos.
+std::string::size_type BreakBefore(const std::string& text, std::size_t limit,
+                                   const Whole& whole) {
+  for (std::string::size_type cut = text.rfind(' ', limit); cut != std::string::npos && cut > 0;
+       cut = cut == 0 ? std::string::npos : text.rfind(' ', cut - 1)) {
+    if (!InsideWhole(text, cut, whole)) return cut;
+  }
+  return std::string::npos;
+}
+
+// The first blank after the start that breaks no whole text, or npos.
+std::string::size_type BreakAfter(const std::string& text, const Whole& whole) {
+  for (std::string::size_type cut = text.find(' ', 1); cut != std::string::npos;
+       cut = text.find(' ', cut + 1)) {
+    if (!InsideWhole(text, cut, whole)) return cut;
+  }
+  return std::string::npos;
+}
+
 // Text wrapped to the console width, every line after the first indented.
-// Lines break only at blanks: a word longer than the room (a path, a long
-// argument) runs past the width, whole, so that it can be copied.
-std::string Wrap(const std::string& text, std::size_t first_room, std::size_t indent) {
+// Lines break only at blanks, and never inside a whole text: a word or path
+// longer than the room runs past the width, whole, so that it can be copied.
+std::string Wrap(const std::string& text, std::size_t first_room, std::size_t indent,
+                 const Whole& whole) {
   const std::size_t room = kWidth - 1 - indent;
   std::string out;
   std::string rest = text;
   std::size_t width = first_room;
   while (rest.size() > width) {
-    std::string::size_type cut = rest.rfind(' ', width);
-    if (cut == std::string::npos || cut == 0) {
-      cut = rest.find(' ', 1);
+    std::string::size_type cut = BreakBefore(rest, width, whole);
+    if (cut == std::string::npos) {
+      cut = BreakAfter(rest, whole);
       if (cut == std::string::npos) break;
     }
     out += rest.substr(0, cut) + "\n" + std::string(indent, ' ');
@@ -51,16 +92,29 @@ std::string Wrap(const std::string& text, std::size_t first_room, std::size_t in
   return out + rest;
 }
 
-std::string Row(const std::string& label_text, const std::string& value_text) {
+std::string Row(const Whole& whole, const std::string& label_text, const std::string& value_text) {
   const std::string label = Visible(label_text);
   const std::string value = Visible(value_text);
   std::string head = "  " + label;
   if (head.size() + 1 > kLabel) {
-    return "  " + Wrap(label, kWidth - 3, 2) + "\n" + std::string(kLabel, ' ') +
-           Wrap(value, kWidth - 1 - kLabel, kLabel) + "\n";
+    return "  " + Wrap(label, kWidth - 3, 2, whole) + "\n" + std::string(kLabel, ' ') +
+           Wrap(value, kWidth - 1 - kLabel, kLabel, whole) + "\n";
   }
   head += std::string(kLabel - head.size(), ' ');
-  return head + Wrap(value, kWidth - 1 - kLabel, kLabel) + "\n";
+  return head + Wrap(value, kWidth - 1 - kLabel, kLabel, whole) + "\n";
+}
+
+// Every path the report names, as it is shown.
+Whole PathsOf(const Report& r) {
+  Whole whole = {r.config_file,     r.launcher,   r.launcher_reads, r.user_file,
+                 r.working_folder,  r.log_file,   r.temp_folder,    r.clean_folder,
+                 r.java_cache,      r.program,    r.master.path,    r.master.value};
+  whole.insert(whole.end(), r.argv.begin(), r.argv.end());
+  whole.insert(whole.end(), r.java_homes.begin(), r.java_homes.end());
+  for (const Report::ShortForm& change : r.short_forms) whole.push_back(change.original);
+  for (const Finding& f : r.findings) whole.push_back(f.file);
+  for (std::string& w : whole) w = Visible(w);
+  return whole;
 }
 
 std::string Num(std::size_t n) { return IntToString(static_cast<long long>(n)); }
@@ -90,14 +144,18 @@ std::string Plural(std::size_t n, const char* word) {
 }  // namespace
 
 std::string ToText(const Report& r) {
+  const Whole whole = PathsOf(r);
   std::string out;
-  out += Row("configuration", r.config_file);
-  out += Row("platform", r.platform + (r.platform_given ? " (given)" : " (this machine)"));
-  out += Row("launcher", r.launcher + (r.kind == kKindConsole ? " (console)" : " (windowed)"));
+  out += Row(whole, "configuration", r.config_file);
+  out += Row(whole, "platform", r.platform + (r.platform_given ? " (given)" : " (this machine)"));
+  out += Row(whole, "launcher", r.launcher + " (" + (r.kind == kKindConsole ? "console" : "windowed") +
+                             (r.kind_from == "name" ? ", by its name" : "") +
+                             (r.launcher_version.empty() ? "" : ", version " + r.launcher_version) +
+                             ")");
   if (!r.master.named) {
-    out += Row("master file", "none");
+    out += Row(whole, "master file", "none");
   } else if (r.master.value.empty()) {
-    out += Row("master file", "none by choice: the empty MASTERPROP= names no file");
+    out += Row(whole, "master file", "none by choice: the empty MASTERPROP= names no file");
   } else {
     std::string master = Visible(r.master.value) +
                          (r.master.found ? ": read " : ": not found, tried ") + r.master.path;
@@ -109,15 +167,15 @@ std::string ToText(const Report& r) {
       master += "; shadowed here:";
       for (const std::string& name : r.master.shadowed) master += " " + name;
     }
-    out += Row("master file", master);
+    out += Row(whole, "master file", master);
   }
 
-  if (!r.user_file.empty()) out += Row("user file", r.user_file + " (" + r.user_file_state + ")");
+  if (!r.user_file.empty()) out += Row(whole, "user file", r.user_file + " (" + r.user_file_state + ")");
 
   out += "\nKeys\n";
   for (const KeyValue& k : r.keys) {
     const std::string source = KeySource(k);
-    out += Row(k.key, ShowValue(k.value) + (source.empty() ? "" : "  (" + source + ")"));
+    out += Row(whole, k.key, ShowValue(k.value) + (source.empty() ? "" : "  (" + source + ")"));
   }
 
   out += "\nProperties\n";
@@ -131,21 +189,21 @@ std::string ToText(const Report& r) {
       text += ", used by";
       for (const std::string& use : p.used_by) text += " " + use;
     }
-    out += Row("<" + p.name + ">", text + ")");
+    out += Row(whole, "<" + p.name + ">", text + ")");
   }
 
   out += "\nLaunch\n";
-  out += Row("working folder", r.working_folder + " (" + r.working_folder_reason + ")");
-  out += Row("log file", r.log_file);
-  out += Row("temporary", r.temp_folder.empty() ? "(none)" : r.temp_folder);
-  if (!r.clean_folder.empty()) out += Row("cleanup script", "removes " + r.clean_folder);
+  out += Row(whole, "working folder", r.working_folder + " (" + r.working_folder_reason + ")");
+  out += Row(whole, "log file", r.log_file);
+  out += Row(whole, "temporary", r.temp_folder.empty() ? "(none)" : r.temp_folder);
+  if (!r.clean_folder.empty()) out += Row(whole, "cleanup script", "removes " + r.clean_folder);
   std::string guard = r.guard_id.empty() ? "no id" : "id " + r.guard_id;
   if (r.norunwith.empty()) guard += "; norunwith: none";
   for (const GuardEntry& g : r.norunwith) {
     guard +=
         "; \"" + g.id + "\"" + (g.display.empty() ? "" : " (" + g.display + ")") + " " + g.state;
   }
-  out += Row("guard", guard);
+  out += Row(whole, "guard", guard);
   std::string runner;
   if (r.runner == "no-properties") {
     runner = "none: the properties cannot be used; the launcher exits with -103";
@@ -164,36 +222,42 @@ std::string ToText(const Report& r) {
                  ? "relayed: output copied to the log and the console; the launcher waits"
                  : "relayed: output copied to the log (no console); the launcher waits";
   }
-  out += Row("runner", runner);
-  if (r.arg_file) out += Row("argument file", "the arguments go to java through an @-file");
+  out += Row(whole, "runner", runner);
+  if (r.arg_file) out += Row(whole, "argument file", "the arguments go to java through an @-file");
   if (!r.java_cache.empty()) {
-    out += Row("java cache", (r.java_cache_exists ? "uses " : "creates ") + r.java_cache);
+    out += Row(whole, "java cache", (r.java_cache_exists ? "uses " : "creates ") + r.java_cache);
   } else if (!r.java_cache_refusal.empty()) {
-    out += Row("java cache", "none: " + r.java_cache_refusal);
+    out += Row(whole, "java cache", "none: " + r.java_cache_refusal);
   }
-  for (const std::string& line : r.java_log) out += Row("java search", line);
+  for (const std::string& line : r.java_log) out += Row(whole, "java search", line);
 
   out += "\nCommand line\n";
   if (!r.command_known) {
     out += "  (not predicted)\n";
   } else {
-    out += "  " + Wrap(Visible(r.command_line), kWidth - 3, 2) + "\n";
+    // The blank that ends every line is in the JSON document's copy; shown
+    // here it would only be a trailing blank.
+    out += "  " + Wrap(TrimRightChars(Visible(r.command_line), " "), kWidth - 3, 2, whole) + "\n";
     out += "\nArguments the child receives\n";
+    // Without a runtime the line has no program: its first piece is an
+    // option, which would be no program either, and nothing is started.
+    const bool no_program = r.java_searched && !r.java_found;
+    if (no_program) out += "   0  (no program: no Java runtime fits, nothing is started)\n";
     for (std::size_t i = 0; i < r.argv.size(); ++i) {
       std::string arg = r.argv[i].empty() ? "(empty)" : Visible(r.argv[i]);
       if (!r.argv[i].empty() && (r.argv[i].front() == ' ' || r.argv[i].back() == ' ')) {
         arg = "[" + arg + "]";
       }
-      if (i == 0) arg += r.program.empty() ? "  (not found)" : "  -> " + r.program;
+      if (i == 0 && !no_program) arg += r.program.empty() ? "  (not found)" : "  -> " + r.program;
       for (const Report::ShortForm& change : r.short_forms) {
         if (r.argv[i].find(change.short_form) != std::string::npos) {
           arg += "  (short form of " + Visible(change.original) + ")";
           break;
         }
       }
-      std::string index = Num(i);
+      std::string index = Num(no_program ? i + 1 : i);
       index = std::string(index.size() < 4 ? 4 - index.size() : 0, ' ') + index + "  ";
-      out += index + Wrap(arg, kWidth - 1 - index.size(), index.size()) + "\n";
+      out += index + Wrap(arg, kWidth - 1 - index.size(), index.size(), whole) + "\n";
     }
   }
 
@@ -208,7 +272,7 @@ std::string ToText(const Report& r) {
       where = f.file + (where.empty() ? "" : " " + where);
     }
     const std::string text = (where.empty() ? where : where + ": ") + Visible(f.message);
-    out += head + Wrap(text, kWidth - 1 - head.size(), head.size()) + "\n";
+    out += head + Wrap(text, kWidth - 1 - head.size(), head.size(), whole) + "\n";
   }
   out += "\n" + Plural(r.Count(Severity::kError), "error") + ", " +
          Plural(r.Count(Severity::kWarning), "warning") + ", " +

@@ -48,6 +48,10 @@ void PredictCommand(DataControl* options, const std::string& platform,
   report->java_searched = child.java_searched;
   report->java_found = child.java_search.found;
   report->java_detail = child.java_search.detail;
+  report->java_bounds_crossed = child.java_search.bounds_crossed;
+  for (const JavaCandidate& candidate : child.java_search.candidates) {
+    report->java_homes.push_back(candidate.home);
+  }
   report->java_log = child.java_search.log;
   const bool uninstall = ContainsNoCase(child.command_line, kUninstallMarker);
   if (child.too_long) {

@@ -61,6 +61,10 @@ struct Report {
   std::string config_file;
   std::string launcher;        // the launcher executable described
   int kind = 0;                // 200 console, 100 windowed
+  // Where the kind was read: "program" (its own file), or "name" (no
+  // program to read, or one that does not say).
+  std::string kind_from;
+  std::string launcher_version;  // as the program states it; "" when unknown
   std::string launcher_reads;  // the configuration file that launcher reads
 
   MasterFile master;
@@ -112,6 +116,8 @@ struct Report {
   bool java_searched = false;
   bool java_found = false;
   std::string java_detail;
+  bool java_bounds_crossed = false;  // javamax below javamin
+  std::vector<std::string> java_homes;  // every runtime home the search tried
   std::vector<std::string> java_log;
 
   std::vector<Finding> findings;

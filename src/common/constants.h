@@ -19,9 +19,19 @@ inline constexpr char kOptCleanDir[] = "-cleandir";
 inline constexpr char kOptDataLocation[] = "-datalocation";
 inline constexpr char kOptAutorun[] = "-autorun";
 
+// The self-description line each launcher carries, read by launcher_check
+// from a Linux launcher: kProgramMarker, the version, " kind=", one of the
+// kinds, ";".
+inline constexpr char kProgramMarker[] = "kestrelbay-launcher: version=";
+inline constexpr char kProgramKindConsole[] = "console";
+inline constexpr char kProgramKindWindowed[] = "windowed";
+
 // Configuration sections.
 inline constexpr char kSectionDefault[] = "default";
 inline constexpr char kSectionProperties[] = "properties";
+// The sections only one operating system reads.
+inline constexpr char kSectionLinux[] = "linux";
+inline constexpr char kSectionWindows[] = "windows";
 
 // Platform tags, which double as section names.
 inline constexpr char kPlatformWin[] = "win";

@@ -5,6 +5,7 @@
 #include "common/constants.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
+#include "platform/system_version.h"
 
 namespace kb {
 namespace {
@@ -81,10 +82,13 @@ std::string SectionValueOf(const IniSource& source, const std::string& section,
   return std::string();
 }
 
-std::string IniValueOf(const IniSource& source, const std::string& section,
-                       const std::string& key) {
-  const std::string value = SectionValueOf(source, section, key);
-  return value.empty() ? SectionValueOf(source, kSectionDefault, key) : value;
+std::string ValueInOf(const IniSource& source, const std::vector<std::string>& sections,
+                      const std::string& key) {
+  for (const std::string& section : sections) {
+    std::string value = SectionValueOf(source, section, key);
+    if (!value.empty()) return value;
+  }
+  return std::string();
 }
 
 }  // namespace
@@ -112,14 +116,31 @@ std::string ReadSectionValue(const std::string& section, const std::string& key,
   return SectionValueOf(SourceOf(reader), section, key);
 }
 
-std::string ReadIniValue(const std::string& section, const std::string& key,
-                         const std::string& file) {
-  return IniValueOf(SourceOf(file), section, key);
+std::vector<std::string> LookupSections(const std::string& platform_tag) {
+  if (platform::GetSystemKind() == platform::SystemKind::kWindows) {
+    return {platform_tag, kSectionWindows, kSectionDefault};
+  }
+  return {kSectionLinux, platform_tag, kSectionDefault};
 }
 
-std::string ReadIniValue(const std::string& section, const std::string& key,
+std::string ReadIniValueIn(const std::vector<std::string>& sections, const std::string& key,
+                           const std::string& file) {
+  return ValueInOf(SourceOf(file), sections, key);
+}
+
+std::string ReadIniValueIn(const std::vector<std::string>& sections, const std::string& key,
+                           const platform::ProfileReader& reader) {
+  return ValueInOf(SourceOf(reader), sections, key);
+}
+
+std::string ReadIniValue(const std::string& platform_tag, const std::string& key,
+                         const std::string& file) {
+  return ReadIniValueIn(LookupSections(platform_tag), key, file);
+}
+
+std::string ReadIniValue(const std::string& platform_tag, const std::string& key,
                          const platform::ProfileReader& reader) {
-  return IniValueOf(SourceOf(reader), section, key);
+  return ReadIniValueIn(LookupSections(platform_tag), key, reader);
 }
 
 }  // namespace kb

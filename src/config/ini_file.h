@@ -1,5 +1,5 @@
 // Lookups in the launcher's configuration file (INI format): a value from
-// the platform section, else from "default", with a marker for a key that is
+// the platform's sections (LookupSections), else from "default", with a marker for a key that is
 // written without a value. Free operations: the instance guard uses them as
 // well as DataControl.
 #pragma once
@@ -14,15 +14,26 @@ class ProfileReader;
 
 namespace kb {
 
-// The value of `key`: section first, then "default".
+// The sections a launch reads a key from, most specific first, for a
+// platform tag: on Windows the tag's section, then "windows", then
+// "default" (a shipper's "wx6" stays the most specific); on Linux "linux",
+// then the tag's section, then "default", since Linux answers a Windows tag.
+std::vector<std::string> LookupSections(const std::string& platform_tag);
+
+// The value of `key` in the first of `sections` that lists it.
 // Returns the value; " " (kPresentButEmpty) when the key is written with an
-// empty value in the first section that lists it; "" when neither section
-// has it (or the file is missing). Values are cut to 4095 bytes.
-std::string ReadIniValue(const std::string& section, const std::string& key,
-                         const std::string& file);
+// empty value in the first section that lists it; "" when no section has
+// it (or the file is missing). Values are cut to 4095 bytes.
+std::string ReadIniValueIn(const std::vector<std::string>& sections, const std::string& key,
+                           const std::string& file);
 // The same answers from a file's bytes read once, for a file whose lookups
 // must all see what was judged (the user file), never the name again.
-std::string ReadIniValue(const std::string& section, const std::string& key,
+std::string ReadIniValueIn(const std::vector<std::string>& sections, const std::string& key,
+                           const platform::ProfileReader& reader);
+// ReadIniValueIn(LookupSections(platform_tag), key, ...).
+std::string ReadIniValue(const std::string& platform_tag, const std::string& key,
+                         const std::string& file);
+std::string ReadIniValue(const std::string& platform_tag, const std::string& key,
                          const platform::ProfileReader& reader);
 
 // The value of `key` in that one section, with ReadIniValue's answers

@@ -47,7 +47,7 @@ bool DataControl::HasProperty(const std::string& name) const {
 void DataControl::AddProperty(const std::string& name, const std::string& file) {
   // The last entry is the empty one waiting for the next property.
   properties_.back().name = name;
-  properties_.back().value = ReadIniValue(kSectionProperties, name, file);
+  properties_.back().value = ReadIniValueIn({kSectionProperties, kSectionDefault}, name, file);
   properties_.emplace_back();
 }
 
@@ -59,7 +59,8 @@ int DataControl::GetProperties(const std::string& file) {
     for (const std::string& name : PropertyNames(file)) {
       if (name == kKeyMasterProp) {
         master_named = true;
-        master = NormalizeSlashes(ReadIniValue(kSectionProperties, kKeyMasterProp, file));
+        master = NormalizeSlashes(
+            ReadIniValueIn({kSectionProperties, kSectionDefault}, kKeyMasterProp, file));
       } else {
         AddProperty(name, file);
       }

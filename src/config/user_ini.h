@@ -64,8 +64,8 @@ class UserIni {
   // configuration file's values are used"); "" when it was not refused.
   std::string RefusalLine() const;
 
-  // ReadIniValue(section, key) on the bytes read (its section, then its
-  // "default"): the value, " " for present-but-empty, "" when the file has
+  // ReadIniValue(platform_tag, key) on the user file (its sections in
+  // LookupSections order): the value, " " for present-but-empty, "" when the file has
   // neither, is not read, or may not set the key.
   std::string Lookup(const std::string& section, const std::string& key) const;
 

@@ -82,16 +82,21 @@ ChildCommand BuildChildCommand(DataControl& options, const std::string& platform
   std::string launcher_cmd = read.Value(kKeyLauncherCmd);
   if (launcher_cmd.empty()) {
     // Only a configuration without a program may ask for a search; with a
-    // program, "-javamin" and "-javasearch" stay arguments of the child.
+    // program, "-javamin", "-javamax" and "-javasearch" stay arguments of
+    // the child.
     JavaSearchRequest request;
     request.minimum = read.Value(kKeyJavaMin);
+    request.maximum = read.Value(kKeyJavaMax);
     request.search = read.Value(kKeyJavaSearch);
-    if (!request.minimum.empty() || !request.search.empty()) {
+    if (!request.minimum.empty() || !request.maximum.empty() || !request.search.empty()) {
       request.launcher_dir = BeforeLast(ini_file, platform::PathSeparator());
       request.windowed = kind == kKindWindowed;
       out.java_searched = true;
       out.java_search = FindJavaRuntime(request);
       for (const std::string& text : out.java_search.log) read.Log(kTagJavaSearch, text);
+      // Read only when it is to be shown, so that the key of a run that
+      // found its runtime never reaches the child either.
+      if (!out.java_search.found) out.java_missing = read.Value(kKeyJavaMissing);
       launcher_cmd = out.java_search.program;
       read.Forget();  // a found program holds no environment text
     }

@@ -11,9 +11,10 @@
 //   1. "startdir" is not read here: the launch sequence reads it (and
 //      consumes its override) before the instance guard, so a caller that
 //      wants the launcher's pass-through text reads it first as well;
-//   2. "launchercmd", and only when it is absent: "javamin", then
-//      "javasearch" (a runtime search runs when either is present, and its
-//      program stands in for "launchercmd");
+//   2. "launchercmd", and only when it is absent: "javamin", "javamax",
+//      then "javasearch" (a runtime search runs when any is present, and its
+//      program stands in for "launchercmd"), and "javamissing" when that
+//      search found nothing;
 //   3. "launcherargs";
 //   4. only when "launcherargs" is empty: "JavaArgs_1", "JavaArgs_2", ... up
 //      to the first absent one, then "Classpath", "MainClass", then
@@ -75,12 +76,15 @@ struct ChildCommand {
   std::string launcher_command;
   // Every key read, in reading order.
   std::vector<Key> keys;
-  // Set when "launchercmd" is absent and "javamin" or "javasearch" is
-  // present: the runtime search ran (its lines are in `log`), and its
+  // Set when "launchercmd" is absent and "javamin", "javamax" or
+  // "javasearch" is present: the runtime search ran (its lines are in `log`), and its
   // outcome is here. When it found nothing the launcher does not start the
   // line but ends with -108 and java_search.detail.
   bool java_searched = false;
   JavaSearchResult java_search;
+  // "javamissing" with its placeholders replaced, when the search found
+  // nothing: "" absent, " " present but empty.
+  std::string java_missing;
   // The pass-through text appended after the configured pieces.
   std::string pass_through;
   // What the launcher logs about the assembly ("launch command=",

@@ -51,13 +51,25 @@ std::string CleanHome(const std::string& home) {
   return out;
 }
 
-std::string Wanted(int minimum) {
-  return minimum > 0 ? IntToString(minimum) + " or newer wanted" : "any version accepted";
+// The feature versions accepted; 0 leaves that side open.
+struct Bounds {
+  int minimum = 0;
+  int maximum = 0;
+  bool Any() const { return minimum == 0 && maximum == 0; }
+};
+
+std::string Wanted(const Bounds& bounds) {
+  const std::string low = IntToString(bounds.minimum);
+  const std::string high = IntToString(bounds.maximum);
+  if (bounds.minimum > 0 && bounds.maximum > 0) return low + " to " + high + " wanted";
+  if (bounds.minimum > 0) return low + " or newer wanted";
+  if (bounds.maximum > 0) return high + " or older wanted";
+  return "any version accepted";
 }
 
 class Search {
  public:
-  Search(const JavaSearchRequest& request, int minimum) : request_(request), minimum_(minimum) {}
+  Search(const JavaSearchRequest& request, Bounds bounds) : request_(request), bounds_(bounds) {}
 
   void Run(const std::string& order) {
     for (std::string entry : SplitEntries(order)) {
@@ -88,7 +100,7 @@ class Search {
         detail += piece;
       }
       if (detail.empty()) detail = "nothing searched";
-      result_.detail = detail + "; " + Wanted(minimum_);
+      result_.detail = detail + "; " + Wanted(bounds_);
     }
     return std::move(result_);
   }
@@ -274,10 +286,12 @@ class Search {
     } else if (!candidate->not_runnable.empty()) {
       candidate->verdict = JavaProgramIn(candidate->home, request_.windowed) +
                            " cannot be started: " + candidate->not_runnable;
-    } else if (minimum_ > 0 && feature == 0) {
-      candidate->verdict = "version unknown, " + Wanted(minimum_);
-    } else if (feature < minimum_) {
-      candidate->verdict = "too old, " + Wanted(minimum_);
+    } else if (!bounds_.Any() && feature == 0) {
+      candidate->verdict = "version unknown, " + Wanted(bounds_);
+    } else if (feature < bounds_.minimum) {
+      candidate->verdict = "too old, " + Wanted(bounds_);
+    } else if (bounds_.maximum > 0 && feature > bounds_.maximum) {
+      candidate->verdict = "too new, " + Wanted(bounds_);
     } else {
       candidate->fits = true;
       candidate->verdict = "chosen";
@@ -311,7 +325,7 @@ class Search {
   }
 
   const JavaSearchRequest& request_;
-  const int minimum_;
+  const Bounds bounds_;
   JavaSearchResult result_;
   std::vector<std::string> pieces_;
   // Real path of each program judged so far, with the home it was judged as.
@@ -325,24 +339,47 @@ std::string DefaultJavaSearch() {
          (platform::HasRegistry() ? "registry" : "system") + ";path";
 }
 
+namespace {
+
+// One bound as written: 0 when absent or empty, else its feature version;
+// false for a text that is no version.
+bool ReadBound(const std::string& value, int* bound) {
+  const std::string written = TrimWhitespace(value);
+  *bound = written.empty() ? 0 : FeatureVersion(written);
+  return written.empty() || *bound > 0;
+}
+
+JavaSearchResult Refused(const std::string& why) {
+  JavaSearchResult result;
+  result.detail = why;
+  result.log.push_back(why);
+  return result;
+}
+
+}  // namespace
+
 JavaSearchResult FindJavaRuntime(const JavaSearchRequest& request) {
-  int minimum = 0;
-  const std::string written = TrimWhitespace(request.minimum);
-  if (!written.empty()) {
-    minimum = FeatureVersion(written);
-    if (minimum == 0) {
-      // Guessing at a mistyped minimum could start a runtime the
-      // application cannot run on.
-      JavaSearchResult result;
-      result.detail = "javamin=" + written + " is not a Java version";
-      result.log.push_back(result.detail);
-      return result;
-    }
+  Bounds bounds;
+  if (!ReadBound(request.minimum, &bounds.minimum)) {
+    return Refused(std::string(kKeyJavaMin) + "=" + TrimWhitespace(request.minimum) +
+                   " is not a Java version");
+  }
+  if (!ReadBound(request.maximum, &bounds.maximum)) {
+    return Refused(std::string(kKeyJavaMax) + "=" + TrimWhitespace(request.maximum) +
+                   " is not a Java version");
+  }
+  if (bounds.maximum > 0 && bounds.maximum < bounds.minimum) {
+    JavaSearchResult result = Refused(std::string(kKeyJavaMax) + "=" +
+                                      TrimWhitespace(request.maximum) + " is below " +
+                                      kKeyJavaMin + "=" + TrimWhitespace(request.minimum) +
+                                      ": no runtime can fit both");
+    result.bounds_crossed = true;
+    return result;
   }
   const std::string order =
       TrimWhitespace(request.search).empty() ? DefaultJavaSearch() : request.search;
-  Search search(request, minimum);
-  search.Log(order + "; " + Wanted(minimum));
+  Search search(request, bounds);
+  search.Log(order + "; " + Wanted(bounds));
   search.Run(order);
   return search.Finish();
 }

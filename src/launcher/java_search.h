@@ -28,7 +28,10 @@
 namespace kb {
 
 inline constexpr char kKeyJavaMin[] = "javamin";
+inline constexpr char kKeyJavaMax[] = "javamax";
 inline constexpr char kKeyJavaSearch[] = "javasearch";
+// The shipper's own text for a user whose machine has no fitting runtime.
+inline constexpr char kKeyJavaMissing[] = "javamissing";
 inline constexpr char kTagJavaSearch[] = "Launcher::Run::start::javasearch";
 
 // The order searched when "javasearch" is absent or empty:
@@ -39,9 +42,11 @@ std::string DefaultJavaSearch();
 struct JavaSearchRequest {
   // The configuration values: "" absent, " " present but empty, else the
   // value. An absent or empty search means the default order; an absent or
-  // empty minimum accepts any runtime, even one of unknown version.
+  // empty minimum and maximum accept any runtime, even one of unknown
+  // version. A maximum bounds the feature version: "21" accepts 21.0.7.
   std::string search;
   std::string minimum;
+  std::string maximum;
   std::string launcher_dir;
   bool windowed = false;  // the windowed launcher starts javaw.exe
   // Tests: folders searched by "system" instead of the platform's.
@@ -59,7 +64,7 @@ struct JavaCandidate {
   // judged first, or "" for a runtime met for the first time.
   std::string already_tried;
   bool fits = false;
-  std::string verdict;  // "chosen", "too old, 17 or newer wanted", ...
+  std::string verdict;  // "chosen", "too old, 17 or newer wanted", "too new, 17 to 21 wanted", ...
 };
 
 struct JavaSearchResult {
@@ -69,6 +74,8 @@ struct JavaSearchResult {
   // What was searched and found, for the user: "java 11 in C:\app\jre,
   // JAVA_HOME unset, nothing on PATH; 17 or newer wanted".
   std::string detail;
+  // "javamax" is below "javamin": nothing was searched.
+  bool bounds_crossed = false;
   // The lines for the log, in order: the order searched, every candidate
   // with its verdict, entries that held nothing or were not understood.
   std::vector<std::string> log;
@@ -76,6 +83,9 @@ struct JavaSearchResult {
 
 // Searches. Writes no log and starts nothing. Never fails towards its
 // caller: found is false when no runtime fits, and detail then says why.
+// A bound that is not a version, or a maximum below the minimum, searches
+// nothing: no runtime could be right, and guessing could start one the
+// application cannot run on.
 JavaSearchResult FindJavaRuntime(const JavaSearchRequest& request);
 
 }  // namespace kb

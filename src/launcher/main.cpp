@@ -2,6 +2,7 @@
 // KB_LAUNCHER_KIND=100 for the GUI subsystem, the windowed one.
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/command_line.h"
@@ -18,6 +19,20 @@
 #endif
 static_assert(KB_LAUNCHER_KIND == kb::kKindConsole || KB_LAUNCHER_KIND == kb::kKindWindowed,
               "a launcher is either the console or the windowed kind");
+
+// What launcher_check reads from this file (on Linux, which has no version
+// resource or subsystem field): the version and the kind, so that a copy
+// renamed "tally" is still known for what it is.
+#if KB_LAUNCHER_KIND == 200
+#define KB_KIND_TEXT "console"
+#else
+#define KB_KIND_TEXT "windowed"
+#endif
+[[gnu::used]] static constexpr char kSelfDescription[] =
+    "kestrelbay-launcher: version=" KB_VERSION " kind=" KB_KIND_TEXT ";";
+static_assert(std::string_view(kSelfDescription).substr(0, sizeof kb::kProgramMarker - 1) ==
+                  kb::kProgramMarker,
+              "the line begins as launcher_check looks for it");
 
 // A GUI-subsystem build enters here too: the C runtime's windowed start-up
 // calls main with the parsed arguments as the console one does. The

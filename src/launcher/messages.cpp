@@ -15,6 +15,8 @@ namespace kb {
 namespace {
 
 constexpr char kTagMessageDisplay[] = "MessageDisplay";
+constexpr char kTagJavaMissing[] = "MessageDisplay::javamissing";
+constexpr char kHttps[] = "https://";
 
 bool IsFoldable(char c) { return c == '\n' || c == '\r' || c == '\t'; }
 
@@ -51,7 +53,23 @@ std::string MessageAsOneLine(const std::string& message) {
 }
 
 MessageOutlets SystemOutlets() {
-  return MessageOutlets{platform::ShowMessageBox, platform::WriteStdErrLine};
+  return MessageOutlets{platform::ShowMessageBox, platform::WriteStdErrLine, platform::AskYesNo,
+                        platform::OpenAddress};
+}
+
+std::string FirstHttpsAddress(const std::string& text) {
+  const std::string::size_type start = ToLowerAscii(text).find(kHttps);
+  if (start == std::string::npos) return std::string();
+  std::string::size_type end = start;
+  while (end < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[end]);
+    if (c <= ' ' || c == 0x7F || c == '"' || c == '\'' || c == '<' || c == '>') break;
+    ++end;
+  }
+  std::string address = text.substr(start, end - start);
+  // A sentence's end or a bracket around the address is no part of it.
+  address = TrimRightChars(address, ".,;:!?)]}");
+  return address.size() > sizeof kHttps - 1 ? address : std::string();
 }
 
 std::string LostLogWarning(const std::string& path, int error) {
@@ -89,6 +107,43 @@ void MessageDisplay(int kind, int code, std::string detail, const MessageOutlets
     }
   }
   LogInfo(kTagMessageDisplay, message);
+}
+
+void JavaMissingDisplay(int kind, const std::string& detail, const std::string& own_text) {
+  JavaMissingDisplay(kind, detail, own_text, SystemOutlets());
+}
+
+void JavaMissingDisplay(int kind, const std::string& detail, const std::string& own_text,
+                        const MessageOutlets& outlets) {
+  const std::string text = TrimWhitespace(own_text);
+  if (text.empty()) {
+    MessageDisplay(kind, kMsgJavaMissing, detail, outlets);
+    return;
+  }
+  // The log keeps the launcher's own account of what was searched, which
+  // the shipper's text does not repeat.
+  LogInfo(kTagMessageDisplay, platform::LoadResourceString(MessageStringId(kMsgJavaMissing)) +
+                                  " " + detail);
+  LogInfo(kTagJavaMissing, text);
+  if (NoMessage()) return;
+  if (kind == kKindConsole) {
+    outlets.stderr_line(MessageAsOneLine(text));
+    return;
+  }
+  if (kind != kKindWindowed) return;
+  const std::string address = FirstHttpsAddress(text);
+  if (address.empty()) {
+    outlets.box(text, kMessageCaption);
+    return;
+  }
+  if (!outlets.ask(text, "Open " + address + " now?", kMessageCaption)) return;
+  const int error = outlets.open(address);
+  if (error == 0) {
+    LogInfo(kTagJavaMissing, "opened " + address);
+  } else {
+    LogWarning(kTagJavaMissing, "cannot open " + address + ": " + platform::ErrorText(error) +
+                                    " (error " + IntToString(error) + ")");
+  }
 }
 
 }  // namespace kb

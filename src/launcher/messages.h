@@ -12,12 +12,16 @@ namespace kb {
 int MessageStringId(int code);
 
 // Where user messages go: a box (text, caption) that waits to be closed,
-// and one line on standard error.
+// one line on standard error, a box that asks a question and answers true
+// for Yes, and the system's opener of an address.
 struct MessageOutlets {
   void (*box)(const std::string& text, const std::string& caption);
   void (*stderr_line)(const std::string& line);
+  bool (*ask)(const std::string& text, const std::string& question, const std::string& caption);
+  int (*open)(const std::string& address);
 };
-// The system's: platform::ShowMessageBox and platform::WriteStdErrLine.
+// The system's: platform::ShowMessageBox, platform::WriteStdErrLine,
+// platform::AskYesNo and platform::OpenAddress.
 MessageOutlets SystemOutlets();
 
 // Loads the text for `code`; when the table has it, the message is that text,
@@ -30,6 +34,24 @@ MessageOutlets SystemOutlets();
 // system's outlets, or the ones given.
 void MessageDisplay(int kind, int code, std::string detail);
 void MessageDisplay(int kind, int code, std::string detail, const MessageOutlets& outlets);
+
+// The message of a runtime search that found nothing (-108). Without the
+// shipper's own text (`own_text` "" or " ": "javamissing" absent or empty)
+// it is MessageDisplay's. With it, that text is shown instead (the
+// console launcher: one line on standard error; the windowed one: its box,
+// which, when the text holds an https:// address, asks whether to open it
+// and on Yes hands it to the system's opener), unless "-nomessage" was
+// given. The log keeps MessageDisplay's line and adds the shipper's text
+// under "MessageDisplay::javamissing", and what became of an address.
+void JavaMissingDisplay(int kind, const std::string& detail, const std::string& own_text);
+void JavaMissingDisplay(int kind, const std::string& detail, const std::string& own_text,
+                        const MessageOutlets& outlets);
+
+// The first "https://" address in `text`: up to the next blank, control
+// character or quote, without the punctuation that ends a sentence around
+// it ("see https://x.org/get." gives "https://x.org/get"). "" when there is
+// none, or nothing follows "https://".
+std::string FirstHttpsAddress(const std::string& text);
 
 // The console launcher's one line on standard error when its log cannot be
 // written ("WARNING: the log file <path> cannot be written: <system text>

@@ -179,7 +179,7 @@ int Run::start() {
     return PropertiesFailed(&options);
   }
   if (child.java_searched && !child.java_search.found) {
-    MessageDisplay(kind_, kMsgJavaMissing, child.java_search.detail);
+    JavaMissingDisplay(kind_, child.java_search.detail, child.java_missing);
     guard.CloseOwnMutex();
     options.FreeProperties();
     return kMsgJavaMissing;

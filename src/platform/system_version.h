@@ -31,4 +31,9 @@ enum class Wow64Answer {
 };
 Wow64Answer QueryWow64();
 
+// The operating system this build runs on. It names the configuration
+// section only that system reads; POSIX builds answer kLinux.
+enum class SystemKind { kWindows, kLinux };
+SystemKind GetSystemKind();
+
 }  // namespace platform

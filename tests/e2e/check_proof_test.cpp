@@ -390,6 +390,50 @@ struct BadInput {
   bool output_lost = false;  // its standard output and error take nothing
 };
 
+TEST_F(LauncherTest, CheckSaysItsVersion) {
+  const RunResult r = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) + " --version");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  // One line (CR LF on Windows, as the check's text is written there).
+  EXPECT_EQ(kb::ReplaceAll(r.output, "\r\n", "\n"),
+            std::string("launcher_check ") + KB_PROJECT_VERSION + "\n");
+}
+
+// The kind and version come from the program, not its name: a console tool
+// is called "tally" on Linux, and a windowed copy may carry any name.
+TEST_F(LauncherTest, CheckReadsTheLaunchersKindAndVersionFromTheProgram) {
+  WriteIni("[default]\nlaunchercmd=x\nstdin=inherit\n");
+  struct Case {
+    const char* name;
+    const char* program;  // "" for none: the name decides
+    int kind;
+    const char* kind_from;
+  };
+  const Case cases[] = {
+      {"tally", "launcher_console", 200, "program"},
+      {"tallyw", "launcher", 100, "program"},
+      {"misnamed_console", "launcher", 100, "program"},
+      {"absent_console", "", 200, "name"},
+      {"absent", "", 100, "name"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path =
+        *c.program != '\0' ? Install(c.name, c.program) : Join(app_dir_, c.name);
+    const RunResult r = kbtest::Run(kb::QuoteArgument(BuiltProgram("launcher_check")) +
+                                    " --json --launcher " + kb::QuoteArgument(path) + " " +
+                                    kb::QuoteArgument(Join(app_dir_, "tool.ini")));
+    ASSERT_LE(r.exit_code, 2) << r.output;
+    const std::string version =
+        *c.program != '\0' ? "\"" + std::string(KB_PROJECT_VERSION) + "\"" : std::string("null");
+    EXPECT_NE(r.output.find("\"kind\": " + std::to_string(c.kind) + ", \"kind_from\": \"" +
+                            c.kind_from + "\", \"version\": " + version + ","),
+              std::string::npos)
+        << r.output;
+    // stdin=inherit has an effect for a console launcher alone.
+    EXPECT_EQ(r.output.find("stdin-no-effect") == std::string::npos, c.kind == 200) << r.output;
+  }
+}
+
 TEST_F(LauncherTest, CheckRefusesBadInputWithItsUsageCode) {
   WriteIni("[default]\nlaunchercmd=x\n");
   const std::string file = kb::QuoteArgument(Join(app_dir_, "tool.ini"));

@@ -724,6 +724,34 @@ TEST_F(LaunchSequence, UserFileComesBetweenTheCommandLineAndTheConfigurationFile
   }
 }
 
+// One configuration for both systems: "[windows]" is read on Windows after
+// the platform tag's section, "[linux]" on Linux before it (Linux answers a
+// Windows tag), both before "[default]", in the user file as well.
+TEST_F(LaunchSequence, SystemSectionHasItsPlaceInTheLookupOrder) {
+  Install();
+  const std::string home = dir_ / "home";
+  MakeDirs(home);
+  ScopedEnv env("KB_USER_HOME", home);
+  WriteIni(std::string(kSection) + "userini=<env:KB_USER_HOME>/user.ini\nlaunchercmd=" +
+           Child() +
+           "\nJavaArgs_1=cfg-tag-1\nJavaArgs_2=cfg-tag-2\nJavaArgs_3=cfg-tag-3\n"
+           "[linux]\nJavaArgs_1=cfg-linux-1\nJavaArgs_2=cfg-linux-2\nJavaArgs_4=cfg-linux-4\n"
+           "[windows]\nJavaArgs_1=cfg-windows-1\nJavaArgs_2=cfg-windows-2\n"
+           "JavaArgs_4=cfg-windows-4\nJavaArgs_5=cfg-windows-5\n"
+           "[default]\nJavaArgs_5=cfg-default-5\nJavaArgs_6=cfg-default-6\nMainClass=cfg.Main\n");
+  WriteFile(Join(home, "user.ini"),
+            "[LINUX]\nJavaArgs_2=user-linux-2\nJavaArgs_6=user-linux-6\n"
+            "[Windows]\nJavaArgs_2=user-windows-2\nJavaArgs_6=user-windows-6\n" +
+                std::string(kSection) + "JavaArgs_2=user-tag-2\nJavaArgs_3=user-tag-3\n");
+  const Strings expected =
+      IsWindows() ? Strings{"cfg-tag-1",     "user-tag-2",     "user-tag-3", "cfg-windows-4",
+                            "cfg-windows-5", "user-windows-6", "cfg.Main"}
+                  : Strings{"cfg-linux-1",   "user-linux-2", "user-tag-3", "cfg-linux-4",
+                            "cfg-default-5", "user-linux-6", "cfg.Main"};
+  const RunResult r = Launch();
+  EXPECT_EQ(ChildArgs(r.output), expected) << r.output;
+}
+
 TEST_F(LaunchSequence, ChildExitCodeBecomesTheLaunchersOwn) {
   Install();
   for (int code : {0, 3, 255}) {

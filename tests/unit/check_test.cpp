@@ -14,6 +14,7 @@
 #include "env/env_calls.h"
 #include "log/log.h"
 #include "support/java_homes.h"
+#include "platform/program_info.h"
 #include "support/test_support.h"
 
 namespace {
@@ -258,6 +259,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "[win]\nlaunchercmd=CHILD\n",
                     {},
                     {"error launchercmd-missing 0"}},
+        FindingCase{"each system's own section is read: neither is unknown",
+                    "[linux]\nlaunchercmd=CHILD\n[Windows]\nlaunchercmd=CHILD\n",
+                    {},
+                    {}},
+        FindingCase{"javamax below javamin: no runtime can fit",
+                    "[default]\njavamin=17\nMainClass=a.B\n[wx6]\njavamax=11\n",
+                    {},
+                    {"error javamax-below-javamin 5"}},
         FindingCase{"a runtime search with nothing that fits ends with -108, not a missing program",
                     "[default]\njavamin=99\njavasearch=env:KB_CHECK_UNSET_HOME\nMainClass=a.B\n",
                     {},
@@ -412,6 +421,26 @@ TEST_F(CheckTest, PropertiesUsedByTheUserFilesKeysAreUsed) {
   EXPECT_EQ(uses, (std::vector<std::string>{"BYUSER: AddtlArgs_1", "IGNORED:"}));
 }
 
+// The system's own section has its place: after the tag's on Windows,
+// before it on Linux, in the user file as in the configuration file.
+TEST_F(CheckTest, KeySourcesKnowTheSystemSection) {
+  const std::string user = scratch_ / "user.ini";
+  kbtest::WriteFile(user, "[linux]\nMainClass=user.Linux\n[windows]\nMainClass=user.Windows\n");
+  const Report report = Check(
+      "[wx6]\nlaunchercmd=CHILD\nstartdir=HERE\n[linux]\nstartdir=/tmp\nstdin=inherit\n"
+      "[windows]\nstartdir=C:\\\nstdin=inherit\n[default]\nuserini=HERE/user.ini\n");
+  auto key = [&report](const std::string& name) {
+    for (const kb::check::KeyValue& k : report.keys) {
+      if (k.key == name) return k.value + "|" + k.section + "|" + std::to_string(k.line);
+    }
+    return std::string("missing");
+  };
+  const bool windows = kbtest::IsWindows();
+  EXPECT_EQ(key("startdir"), windows ? scratch_.path() + "|wx6|3" : "/tmp|linux|5");
+  EXPECT_EQ(key("stdin"), windows ? "inherit|windows|9" : "inherit|linux|6");
+  EXPECT_EQ(key("MainClass"), windows ? "user.Windows|windows|4" : "user.Linux|linux|2");
+}
+
 // A Java runtime's line: the check shows it as passed, with each original
 // path, and says what Java cannot receive (Windows; POSIX passes bytes).
 TEST_F(CheckTest, JavaLineShowsShortFormsAndWhatCannotBeHeld) {
@@ -518,6 +547,45 @@ TEST_F(CheckTest, TheDemoConfigurationPassesWithoutFindings) {
   EXPECT_FALSE(report.program.empty());
 }
 
+// The README's sample report and JSON document are the tool's own output
+// for the demo, with this machine's places put back as the README shows
+// them.
+TEST_F(CheckTest, ReadmeSamplesAreWhatTheToolPrints) {
+  if (kbtest::IsWindows()) GTEST_SKIP() << "the README's samples are made on Linux";
+  const std::string root = std::string(KB_TEST_DATA_DIR) + "/../../";
+  const std::string readme = kbtest::ReadFile(root + "README.md");
+  auto block = [&readme](const std::string& opening) {
+    const std::string::size_type start = readme.find(opening);
+    if (start == std::string::npos) return std::string("(no sample after " + opening + ")");
+    const std::string::size_type from = start + opening.size();
+    return readme.substr(from, readme.find("```", from) - from);
+  };
+  kbtest::MakeDirs(scratch_ / "classes");
+  kbtest::MakeDirs(scratch_ / "bin");
+  kbtest::CopyFile(kbtest::Child(), kbtest::Join(scratch_ / "bin", "java"));
+  kbtest::ScopedEnv path("PATH", scratch_ / "bin");
+  kbtest::CopyFile(root + "examples/hello/hello.ini", scratch_ / "hello.ini");
+  kb::check::Request request;  // the machine's platform, as the sample's run
+  request.config_file = scratch_ / "hello.ini";
+  request.launcher_args = {"Kestrelbay", "user"};
+  Report report;
+  std::string error;
+  ASSERT_TRUE(kb::check::Analyse(request, &report, &error)) << error;
+  const std::string readme_log =
+      "/root/.local/share/Orlan/Kestrelbay/hello_console_2026-12-8-1.39.26.log";
+  auto as_in_readme = [&](std::string text) {
+    text = kb::ReplaceAll(text, report.program, "/usr/bin/java");
+    text = kb::ReplaceAll(text, report.log_file, readme_log);
+    text = kb::ReplaceAll(text, "\"temp_folder\": \"" + report.temp_folder,
+                          "\"temp_folder\": \"/tmp");
+    text = kb::ReplaceAll(text, "temporary      " + report.temp_folder, "temporary      /tmp");
+    return kb::ReplaceAll(text, scratch_.path(), "/tmp/readme/hello");
+  };
+  EXPECT_EQ(block("$ launcher_check hello/hello.ini -- Kestrelbay user\n"),
+            as_in_readme(kb::check::ToText(report)));
+  EXPECT_EQ(block("For the demo:\n\n```json\n"), as_in_readme(kb::check::ToJson(report)));
+}
+
 TEST_F(CheckTest, TextWrapsAtEightyColumnsAndNeverInsideAWord) {
   const std::string jar = "/opt/" + std::string(50, 'p') + "/" + std::string(60, 'q') + ".jar";
   std::string words;
@@ -543,6 +611,68 @@ TEST_F(CheckTest, TextWrapsAtEightyColumnsAndNeverInsideAWord) {
     }
     if (!c.whole.empty()) EXPECT_NE(text.find(c.whole), std::string::npos) << c.label << text;
   }
+}
+
+TEST(ProgramMarkerTest, TheFirstWholeLineDescribesTheProgram) {
+  using platform::ProgramKind;
+  const std::string marker = "kestrelbay-launcher: version=";
+  const struct {
+    const char* label;
+    std::string bytes;
+    bool found;
+    std::string version;
+    ProgramKind kind;
+  } cases[] = {
+      {"console", "\x7f" "ELF..." + marker + "1.0.0.0 kind=console;\0...", true, "1.0.0.0",
+       ProgramKind::kConsole},
+      {"windowed", marker + "2.3.4.5 kind=windowed;", true, "2.3.4.5", ProgramKind::kWindowed},
+      {"the reader's own text ends at its NUL",
+       marker + std::string("\0", 1) + "x;" + marker + "1.2.0.0 kind=console;", true, "1.2.0.0",
+       ProgramKind::kConsole},
+      {"unknown kind", marker + "1.0.0.0 kind=service;", false, "", ProgramKind::kUnknown},
+      {"no version", marker + " kind=console;", false, "", ProgramKind::kUnknown},
+      {"no end", marker + "1.0.0.0 kind=console", false, "", ProgramKind::kUnknown},
+      {"none", "just bytes", false, "", ProgramKind::kUnknown},
+  };
+  for (const auto& c : cases) {
+    platform::ProgramInfo info;
+    EXPECT_EQ(platform::ParseProgramMarker(c.bytes, &info), c.found) << c.label;
+    EXPECT_EQ(info.version, c.version) << c.label;
+    EXPECT_EQ(info.kind, c.kind) << c.label;
+  }
+}
+
+// A path with blanks, wider than a line, stays whole on one line wherever
+// the report names it, so that it can be copied.
+TEST_F(CheckTest, TextNeverBreaksInsideAPath) {
+  const std::string folder = kbtest::Join(
+      kbtest::Join(scratch_.path(), "Program Files"),
+      kbtest::Join("Tally Application With A Rather Long Name", "lib and more"));
+  kbtest::MakeDirs(folder);
+  const std::string jar = kbtest::Join(folder, "tally app.jar");
+  const Report report =
+      Check("[default]\nlaunchercmd=CHILD\nstartdir=" + folder + "\nMainClass=a.B\n",
+            {jar}, kbtest::Join("Program Files", "tool.ini"));
+  const std::string text = kb::check::ToText(report);
+  ASSERT_GT(folder.size(), 80u);
+  for (const std::string& path : {report.config_file, report.working_folder, jar}) {
+    EXPECT_NE(text.find(path), std::string::npos) << path << "\n" << text;
+  }
+}
+
+// Without a runtime there is no program: the first option is not shown as
+// one.
+TEST_F(CheckTest, NoRuntimeMeansNoProgramInTheArgumentList) {
+  const std::string text = kb::check::ToText(
+      Check("[default]\njavamin=99\njavasearch=env:KB_CHECK_UNSET_HOME\nJavaArgs_1=-Xmx256m\n"
+            "MainClass=a.B\n"));
+  EXPECT_NE(text.find("\nArguments the child receives\n"
+                      "   0  (no program: no Java runtime fits, nothing is started)\n"
+                      "   1  -Xmx256m\n"
+                      "   2  a.B\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("(not found)"), std::string::npos) << text;
 }
 
 struct JsonCase {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs.h"
 #include "platform/java_places.h"
 #include "support/java_homes.h"
 #include "support/test_support.h"
@@ -25,10 +26,11 @@ class JavaSearchTest : public ::testing::Test {
   }
 
   kb::JavaSearchResult Find(const std::string& search, const std::string& minimum,
-                            bool windowed = false) {
+                            bool windowed = false, const std::string& maximum = "") {
     kb::JavaSearchRequest request;
     request.search = search;
     request.minimum = minimum;
+    request.maximum = maximum;
     request.launcher_dir = app_;
     request.windowed = windowed;
     request.system_folders = &system_;
@@ -48,6 +50,7 @@ struct OrderCase {
   const char* search;
   const char* minimum;
   const char* chosen;  // below the scratch folder
+  const char* maximum = "";
 };
 
 TEST_F(JavaSearchTest, FirstFittingRuntimeInTheWrittenOrderWins) {
@@ -65,14 +68,20 @@ TEST_F(JavaSearchTest, FirstFittingRuntimeInTheWrittenOrderWins) {
       {"env:KB_TEST_JAVA", "1.8", "envjdk"},
       {"BUNDLED:runtime;Bundled:jre", " ", "app/runtime"},
       {" ; bogus ;bundled:runtime", "", "app/runtime"},
+      {"bundled:runtime;bundled:jre", "", "app/jre", "17"},
+      {"bundled:runtime;env:KB_TEST_JAVA;bundled:jre", "17", "app/jre", "17.0.2"},
+      {"bundled:runtime;bundled:jre", "11", "app/runtime", "21"},
+      {"bundled:runtime;env:KB_TEST_JAVA", "", "envjdk", "11.0.22"},
+      {"bundled:runtime;bundled:jre", "", "app/runtime", " "},
   };
   for (const OrderCase& c : cases) {
-    const kb::JavaSearchResult r = Find(c.search, c.minimum);
+    const kb::JavaSearchResult r = Find(c.search, c.minimum, false, c.maximum);
     std::string chosen = kbtest::Join(dir_.path(), c.chosen);
     for (char& ch : chosen) {
       if (ch == '/') ch = kbtest::Sep()[0];
     }
-    ASSERT_TRUE(r.found) << c.search << " / " << c.minimum << ": " << r.detail;
+    ASSERT_TRUE(r.found) << c.search << " / " << c.minimum << " / " << c.maximum << ": "
+                         << r.detail;
     EXPECT_EQ(r.program, kb::JavaProgramIn(chosen, false)) << c.search << " / " << c.minimum;
   }
 }
@@ -112,6 +121,95 @@ TEST_F(JavaSearchTest, OldVersionSchemeAndUnknownVersions) {
   EXPECT_FALSE(typo.found);
   EXPECT_TRUE(typo.candidates.empty());
   EXPECT_EQ(typo.detail, "javamin=seventeen is not a Java version");
+}
+
+TEST_F(JavaSearchTest, RuntimeAboveTheMaximumIsSkippedWithTheReason) {
+  kbtest::MakeJavaHome(Join(app_, "jre"), "25.0.1");
+  kbtest::MakeJavaHome(Join(app_, "runtime"), nullptr);
+  struct Case {
+    const char* minimum;
+    const char* maximum;
+    const char* verdict;  // of bundled:jre
+    const char* detail;   // after the runtimes found
+  };
+  const Case cases[] = {
+      {"17", "21", "too new, 17 to 21 wanted", "17 to 21 wanted"},
+      {"", "24", "too new, 24 or older wanted", "24 or older wanted"},
+      {" ", "1.8", "too new, 8 or older wanted", "8 or older wanted"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.maximum);
+    const kb::JavaSearchResult r = Find("bundled:jre;bundled:runtime", c.minimum, false, c.maximum);
+    EXPECT_FALSE(r.found);
+    ASSERT_EQ(r.candidates.size(), 2u);
+    EXPECT_EQ(r.candidates[0].verdict, c.verdict);
+    // A runtime of unknown version may be above the maximum as well.
+    EXPECT_EQ(r.candidates[1].verdict, std::string("version unknown, ") + c.detail);
+    EXPECT_EQ(r.detail, "java 25 in " + Join(app_, "jre") + ", java of unknown version in " +
+                            Join(app_, "runtime") + "; " + c.detail);
+  }
+  EXPECT_TRUE(Find("bundled:jre", "", false, "25").found);
+}
+
+TEST_F(JavaSearchTest, BoundsThatNoRuntimeCanFitSearchNothing) {
+  kbtest::MakeJavaHome(Join(app_, "jre"), "17.0.1");
+  struct Case {
+    const char* minimum;
+    const char* maximum;
+    const char* detail;
+    bool crossed;
+  };
+  const Case cases[] = {
+      {"17", "11", "javamax=11 is below javamin=17: no runtime can fit both", true},
+      {"1.8", "1.7", "javamax=1.7 is below javamin=1.8: no runtime can fit both", true},
+      {"17", "twenty", "javamax=twenty is not a Java version", false},
+      {"seventeen", "21", "javamin=seventeen is not a Java version", false},
+  };
+  for (const Case& c : cases) {
+    const kb::JavaSearchResult r = Find("bundled:jre", c.minimum, false, c.maximum);
+    EXPECT_FALSE(r.found) << c.maximum;
+    EXPECT_TRUE(r.candidates.empty()) << c.maximum;
+    EXPECT_EQ(r.detail, c.detail);
+    EXPECT_EQ(r.log, std::vector<std::string>{c.detail});
+    EXPECT_EQ(r.bounds_crossed, c.crossed) << c.maximum;
+  }
+  EXPECT_TRUE(Find("bundled:jre", "17", false, "17").found);
+}
+
+// The machine's own runtimes in /usr/lib/jvm: 17 (also reached by a link)
+// and 25. A tool tested on 17 says "17 to 21" and gets 17, not the newer 25.
+TEST_F(JavaSearchTest, MachineRuntimesWithinBounds) {
+  const std::string jvm = "/usr/lib/jvm";
+  const std::string jdk17 = jvm + "/java-17-openjdk-amd64";
+  const std::string jdk25 = jvm + "/temurin-25-jdk-amd64";
+  if (kb::JavaProgramIn(jdk17, false).find(".exe") != std::string::npos ||
+      platform::GetPathKind(jdk17 + "/release") != platform::PathKind::kFile ||
+      platform::GetPathKind(jdk25 + "/release") != platform::PathKind::kFile) {
+    GTEST_SKIP() << "needs the Linux machine's Java 17 and 25";
+  }
+  system_ = {jvm};
+  struct Case {
+    const char* minimum;
+    const char* maximum;
+    const char* chosen;  // "" for none
+    std::vector<std::string> verdicts;
+  };
+  const std::vector<Case> cases = {
+      {"17", "", "temurin-25-jdk-amd64", {"chosen"}},
+      {"17", "21", "java-17-openjdk-amd64", {"too new, 17 to 21 wanted", "chosen"}},
+      {"", "17", "java-17-openjdk-amd64", {"too new, 17 or older wanted", "chosen"}},
+      {"21", "24", "", {"too new, 21 to 24 wanted", "too old, 21 to 24 wanted"}},
+      {"25", "25", "temurin-25-jdk-amd64", {"chosen"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.minimum) + " to " + c.maximum);
+    const kb::JavaSearchResult r = Find("system", c.minimum, false, c.maximum);
+    std::vector<std::string> verdicts;
+    for (const kb::JavaCandidate& candidate : r.candidates) verdicts.push_back(candidate.verdict);
+    EXPECT_EQ(verdicts, c.verdicts);
+    EXPECT_EQ(r.found, *c.chosen != '\0');
+    if (*c.chosen != '\0') EXPECT_EQ(r.program, kb::JavaProgramIn(jvm + "/" + c.chosen, false));
+  }
 }
 
 TEST_F(JavaSearchTest, NothingFoundNamesWhatWasSearched) {

@@ -19,12 +19,26 @@ struct Shown {
 };
 std::vector<Shown> g_boxes;
 std::vector<std::string> g_stderr_lines;
+std::vector<Shown> g_questions;  // text + "|" + question
+bool g_answer = false;
+std::vector<std::string> g_opened;
+int g_open_error = 0;
 
 void RecordBox(const std::string& text, const std::string& caption) {
   g_boxes.push_back({text, caption});
 }
 void RecordStdErr(const std::string& line) { g_stderr_lines.push_back(line); }
-const kb::MessageOutlets kRecorded{RecordBox, RecordStdErr};
+bool RecordQuestion(const std::string& text, const std::string& question,
+                    const std::string& caption) {
+  g_questions.push_back({text + "|" + question, caption});
+  return g_answer;
+}
+// Stands in for the system's opener: records the address, opens nothing.
+int RecordOpen(const std::string& address) {
+  g_opened.push_back(address);
+  return g_open_error;
+}
+const kb::MessageOutlets kRecorded{RecordBox, RecordStdErr, RecordQuestion, RecordOpen};
 
 class MessageDisplayTest : public ::testing::Test {
  protected:
@@ -35,6 +49,10 @@ class MessageDisplayTest : public ::testing::Test {
     kb::NoMessage() = false;
     g_boxes.clear();
     g_stderr_lines.clear();
+    g_questions.clear();
+    g_opened.clear();
+    g_answer = false;
+    g_open_error = 0;
   }
   void TearDown() override {
     kb::LogFilePath() = saved_log_;
@@ -152,6 +170,114 @@ TEST_F(MessageDisplayTest, CodeWithoutTableTextDoesNothingAtAll) {
   EXPECT_FALSE(kbtest::FileExists(dir_ / "messages.log"));
   EXPECT_TRUE(g_boxes.empty());
   EXPECT_TRUE(g_stderr_lines.empty());
+}
+
+// The shipper's "javamissing" text stands in for the built-in one where the
+// user sees it; the log keeps the built-in line and adds the shipper's.
+TEST_F(MessageDisplayTest, ShippersJavaMissingTextIsShownInsteadOfTheBuiltInOne) {
+  const std::string builtin =
+      "INFO: MessageDisplay=Given Java does not exist or imcomplete. nothing on PATH";
+  const std::string own = "Tally needs Java 17 to 21: get it at https://example.org/java.";
+  struct Case {
+    int kind;
+    bool answer;
+    std::string text;
+    std::vector<std::string> lines;      // on standard error
+    std::vector<std::string> boxes;      // plain boxes
+    std::vector<std::string> questions;  // text|question
+    std::vector<std::string> opened;
+    std::vector<std::string> log;  // after the built-in line
+  };
+  const std::vector<Case> cases = {
+      {200, true, own, {own}, {}, {}, {}, {"INFO: MessageDisplay::javamissing=" + own}},
+      {200, true, "Install Java\t17 first.", {"Install Java 17 first."}, {}, {}, {},
+       {"INFO: MessageDisplay::javamissing=Install Java\t17 first."}},
+      {100, false, "Install Java 17 first.", {}, {"Install Java 17 first."}, {}, {},
+       {"INFO: MessageDisplay::javamissing=Install Java 17 first."}},
+      {100, false, own, {}, {}, {own + "|Open https://example.org/java now?"}, {},
+       {"INFO: MessageDisplay::javamissing=" + own}},
+      {100, true, own, {}, {}, {own + "|Open https://example.org/java now?"},
+       {"https://example.org/java"},
+       {"INFO: MessageDisplay::javamissing=" + own,
+        "INFO: MessageDisplay::javamissing=opened https://example.org/java"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + " " + c.text);
+    kbtest::WriteFile(dir_ / "messages.log", "");
+    g_stderr_lines.clear();
+    g_boxes.clear();
+    g_questions.clear();
+    g_opened.clear();
+    g_answer = c.answer;
+    kb::JavaMissingDisplay(c.kind, "nothing on PATH", c.text, kRecorded);
+    EXPECT_EQ(g_stderr_lines, c.lines);
+    std::vector<std::string> boxes;
+    for (const Shown& box : g_boxes) boxes.push_back(box.text);
+    EXPECT_EQ(boxes, c.boxes);
+    std::vector<std::string> questions;
+    for (const Shown& question : g_questions) {
+      questions.push_back(question.text);
+      EXPECT_EQ(question.caption, "Error");
+    }
+    EXPECT_EQ(questions, c.questions);
+    EXPECT_EQ(g_opened, c.opened);
+    std::vector<std::string> log = {builtin};
+    log.insert(log.end(), c.log.begin(), c.log.end());
+    EXPECT_EQ(Entries(), log);
+  }
+}
+
+TEST_F(MessageDisplayTest, JavaMissingWithoutOwnTextOrWithNoMessage) {
+  // Absent or present but empty: the built-in text, as before.
+  for (const char* own : {"", " "}) {
+    kbtest::WriteFile(dir_ / "messages.log", "");
+    g_stderr_lines.clear();
+    kb::JavaMissingDisplay(200, "java 11 in /opt/jre; 17 or newer wanted", own, kRecorded);
+    const std::string message =
+        "Given Java does not exist or imcomplete. java 11 in /opt/jre; 17 or newer wanted";
+    EXPECT_EQ(g_stderr_lines, std::vector<std::string>{message});
+    EXPECT_EQ(Entries(), std::vector<std::string>{"INFO: MessageDisplay=" + message});
+  }
+  // An opener that fails is logged, and nothing else happens.
+  g_answer = true;
+  g_open_error = 2;
+  kbtest::WriteFile(dir_ / "messages.log", "");
+  kb::JavaMissingDisplay(100, "d", "see https://example.org", kRecorded);
+  EXPECT_EQ(g_opened, std::vector<std::string>{"https://example.org"});
+  const std::vector<std::string> log = Entries();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[2].rfind("WARNING: MessageDisplay::javamissing=cannot open https://example.org: ",
+                         0),
+            0u)
+      << log[2];
+
+  g_opened.clear();
+  g_stderr_lines.clear();
+  g_boxes.clear();
+  g_questions.clear();
+  kb::NoMessage() = true;
+  for (int kind : {100, 200}) kb::JavaMissingDisplay(kind, "d", "see https://example.org", kRecorded);
+  EXPECT_TRUE(g_stderr_lines.empty());
+  EXPECT_TRUE(g_boxes.empty());
+  EXPECT_TRUE(g_questions.empty());
+  EXPECT_TRUE(g_opened.empty());
+}
+
+TEST(FirstHttpsAddressTest, FindsTheAddressWithoutWhatSurroundsIt) {
+  const std::vector<std::pair<std::string, std::string>> table = {
+      {"get it at https://example.org/java.", "https://example.org/java"},
+      {"(https://example.org/a?b=c&d=e), then restart", "https://example.org/a?b=c&d=e"},
+      {"HTTPS://Example.org/X first", "HTTPS://Example.org/X"},
+      {"\"https://example.org/q\"", "https://example.org/q"},
+      {"two: https://a.example/1 https://b.example/2", "https://a.example/1"},
+      {"http://example.org only", ""},
+      {"https:// alone", ""},
+      {"nothing here", ""},
+      {"", ""},
+  };
+  for (const auto& entry : table) {
+    EXPECT_EQ(kb::FirstHttpsAddress(entry.first), entry.second) << entry.first;
+  }
 }
 
 TEST(MessageStringIdTest, MapsEveryCode) {

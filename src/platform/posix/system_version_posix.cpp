@@ -37,4 +37,6 @@ Wow64Answer QueryWow64() {
   return sizeof(void*) == 8 ? Wow64Answer::kWow64 : Wow64Answer::kNative;
 }
 
+SystemKind GetSystemKind() { return SystemKind::kLinux; }
+
 }  // namespace platform

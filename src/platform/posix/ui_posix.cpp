@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <string>
 
 #include "platform/running_program.h"
@@ -32,5 +33,13 @@ std::string LoadResourceString(int id) {
 void ShowMessageBox(const std::string& text, const std::string& caption) {
   WriteStdErrLine(caption + ": " + text);
 }
+
+bool AskYesNo(const std::string& text, const std::string& /*question*/,
+              const std::string& caption) {
+  ShowMessageBox(text, caption);
+  return false;
+}
+
+int OpenAddress(const std::string& /*address*/) { return ENOSYS; }
 
 }  // namespace platform

@@ -59,4 +59,6 @@ Wow64Answer QueryWow64() {
   return flag ? Wow64Answer::kWow64 : Wow64Answer::kNative;
 }
 
+SystemKind GetSystemKind() { return SystemKind::kWindows; }
+
 }  // namespace platform

@@ -29,10 +29,41 @@ std::string LoadResourceString(int id) {
   return std::string();
 }
 
-void ShowMessageBox(const std::string& text, const std::string& caption) {
+namespace {
+
+int ShowBox(const std::string& text, const std::string& caption, UINT type) {
   using MessageBox = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+  // Late bound, so that a console launcher that never shows a box never
+  // loads user32.
   static const MessageBox show = win32::LateBound<MessageBox>("user32.dll", "MessageBoxW");
-  if (show != nullptr) show(nullptr, win32::Wide(text).c_str(), win32::Wide(caption).c_str(), 0);
+  if (show == nullptr) return 0;
+  return show(nullptr, win32::Wide(text).c_str(), win32::Wide(caption).c_str(), type);
+}
+
+}  // namespace
+
+void ShowMessageBox(const std::string& text, const std::string& caption) {
+  (void)ShowBox(text, caption, 0);  // a box with one button answers nothing
+}
+
+bool AskYesNo(const std::string& text, const std::string& question, const std::string& caption) {
+  return ShowBox(text + "\n\n" + question, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+int OpenAddress(const std::string& address) {
+  using ShellExecute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+  static const ShellExecute open =
+      win32::LateBound<ShellExecute>("shell32.dll", "ShellExecuteW");
+  if (open == nullptr) return ERROR_PROC_NOT_FOUND;
+  // ShellExecuteW answers a number above 32 for success, and an old-style
+  // code at or below it for failure; the thread's last error is the
+  // system code for it.
+  ::SetLastError(0);
+  const HINSTANCE done = open(nullptr, L"open", win32::Wide(address).c_str(), nullptr, nullptr,
+                              SW_SHOWNORMAL);
+  if (reinterpret_cast<INT_PTR>(done) > 32) return 0;
+  const DWORD error = ::GetLastError();
+  return error != 0 ? static_cast<int>(error) : ERROR_NO_ASSOCIATION;
 }
 
 }  // namespace platform
