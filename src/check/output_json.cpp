@@ -145,7 +145,7 @@ std::string ToJson(const Report& r) {
                      "}");
   field("command_line", r.command_known ? Str(r.command_line) : "null");
   field("argv", r.command_known ? Array(r.argv, "  ") : "null");
-  field("argv_hex", r.command_known ? Array(r.argv, "  ", Hex) : "null");
+  field("argv_hex", r.command_known ? Array(r.argv_bytes, "  ", Hex) : "null");
   field("short_forms", Objects(r.short_forms, [](const Report::ShortForm& s) {
           return "\"original\": " + Str(s.original) + ", \"short\": " + Str(s.short_form);
         }));

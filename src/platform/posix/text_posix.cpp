@@ -16,6 +16,8 @@ std::string ToSystemText(const std::string& utf8) { return utf8; }
 
 char32_t FirstUnholdable(const std::string&) { return 0; }
 
+kb::LeadBytes AnsiLeadBytes() { return kb::LeadBytes(); }
+
 std::size_t NativeLength(const std::string& utf8) { return utf8.size(); }
 
 int WriteStdText(StdStream stream, const std::string& utf8) {

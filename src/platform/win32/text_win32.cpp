@@ -70,6 +70,14 @@ char32_t FirstUnholdable(const std::string& utf8) {
   return 0;
 }
 
+kb::LeadBytes AnsiLeadBytes() {
+  kb::LeadBytes lead;
+  for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
+    if (::IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte))) lead.Add(static_cast<unsigned char>(byte));
+  }
+  return lead;
+}
+
 std::size_t NativeLength(const std::string& utf8) { return win32::Wide(utf8).size(); }
 
 int WriteStdText(StdStream stream, const std::string& text) {
