@@ -64,6 +64,15 @@ std::string JsonString(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     const std::size_t length = Utf8SequenceLength(text, i);
+    const unsigned lone = length == 0 ? LoneSurrogateAt(text, i) : 0;
+    if (lone != 0) {
+      // A Windows name's unpaired surrogate: JSON writes the unit itself.
+      char buffer[16];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", lone);
+      out += buffer;
+      i += 3;
+      continue;
+    }
     if (length == 0) {
       // A JSON string holds characters, not bytes: a byte that is not
       // UTF-8 has no character of its own. argv_hex keeps the bytes.

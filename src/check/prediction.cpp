@@ -34,7 +34,9 @@ void PredictCommand(DataControl* options, const std::string& platform,
       report->argv_bytes.push_back(std::move(argument.text));
     }
   } else {
-    report->argv_bytes = report->argv;
+    for (const std::string& argument : report->argv) {
+      report->argv_bytes.push_back(platform::UnicodeArgumentBytes(argument));
+    }
   }
   for (const ShortForms::Change& change : child.short_forms.changes) {
     report->short_forms.push_back({change.original, change.short_form});

@@ -36,6 +36,11 @@ char32_t FirstUnholdable(const std::string& utf8);
 // lead byte and the byte after it as one character. POSIX: none.
 kb::LeadBytes AnsiLeadBytes();
 
+// The bytes of an argument as a program that reads its command line as
+// Unicode receives it: Windows its UTF-16LE units (a lone surrogate
+// included); POSIX the bytes unchanged.
+std::string UnicodeArgumentBytes(const std::string& utf8);
+
 // "U+65E5": how messages name a character.
 std::string CodePointName(char32_t code_point);
 

@@ -436,6 +436,20 @@ TEST_F(CheckTest, TextWrapsAtEightyColumnsAndNeverInsideAWord) {
   }
 }
 
+// An unpaired surrogate of a Windows argument shows as its unit in the text
+// report, and stays one character in JSON.
+TEST(CheckOutputTest, ALoneSurrogateShowsAsItsUnit) {
+  kb::check::Report report;
+  report.command_known = true;
+  report.command_line = "p a\xED\xA0\x80" "b";
+  report.argv = {"p", "a\xED\xA0\x80" "b"};
+  report.argv_bytes = report.argv;
+  const std::string text = kb::check::ToText(report);
+  EXPECT_NE(text.find("a\\uD800b"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\xED\xA0\x80"), std::string::npos) << text;
+  EXPECT_NE(kb::check::ToJson(report).find("\"a\\ud800b\""), std::string::npos);
+}
+
 struct JsonCase {
   const char* label;
   std::string bytes;
@@ -463,7 +477,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "\xFC\xFF|\xC3\xBC\xC3\xBF", "\"\xEF\xBF\xBD\xEF\xBF\xBD|\xC3\xBC\xC3\xBF\""},
         JsonCase{"truncated sequence", "\xE2\x82", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
         JsonCase{"overlong slash", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
-        JsonCase{"surrogate half", "\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        // A Windows name's unpaired surrogate, as the launcher holds it: the
+        // unit itself, so the JSON stays valid and nothing is lost.
+        JsonCase{"surrogate half", "\xED\xA0\x80", "\"\\ud800\""},
+        JsonCase{"second half between letters", "a\xED\xBF\xBF" "b", "\"a\\udfff" "b\""},
+        JsonCase{"surrogate lead cut short", "\xED\xA0", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
         JsonCase{"beyond U+10FFFF", "\xF4\x90\x80\x80",
                  "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}));
 
