@@ -138,8 +138,10 @@ class LookAlike : public kbtest::LauncherTest {
     ini += java ? "javamin=11\r\njavasearch=bundled:jre\r\n"
                 : "launchercmd=" + Join(app_dir_, "wide_probe.exe") + "\r\n";
     for (std::size_t i = 0; i < before.size(); ++i) {
-      ini += "JavaArgs_" + std::to_string(i + 1) + "=" +
-             kb::QuoteArgument("-Dp" + std::to_string(i + 1) + "=" + before[i]) + "\r\n";
+      // Only the value quoted: the profile service strips quotes that
+      // enclose a whole value.
+      ini += "JavaArgs_" + std::to_string(i + 1) + "=-Dp" + std::to_string(i + 1) + "=" +
+             kb::QuoteArgument(before[i]) + "\r\n";
     }
     ini += "Classpath=-cp app.jar\r\nMainClass=app.Main\r\n" + extra;
     WriteIni(Utf16File(ini), "acme.ini");
@@ -245,6 +247,44 @@ TEST_F(LookAlike, TheArgumentFileHoldsTheSameArguments) {
   for (const char* line : {"\"x? -Dinjected=1 ?y\"", "\"a?-Dinjected=2\"", "\"a b?\"", "\"c\""}) {
     EXPECT_NE(file[0].find(std::string(line) + "\n"), std::string::npos) << line << "\n"
                                                                           << file[0].size();
+  }
+}
+
+// An unpaired surrogate (an NTFS name may hold one) reaches a Unicode
+// program exactly and a Java runtime as "?" with the warning; the check's
+// JSON stays valid, and its argv_hex holds what each one receives.
+TEST_F(LookAlike, ALoneSurrogateReachesAUnicodeProgramExactly) {
+  for (const bool java : {true, false}) {
+    SCOPED_TRACE(java ? "ANSI probe as a Java runtime" : "Unicode probe");
+    const std::string program = Join(app_dir_, "wide_probe.exe");
+    // Written as UTF-16 units directly: no UTF-8 text carries the unit.
+    std::wstring ini = L"\xFEFF[default]\r\n";
+    ini += java ? L"javamin=11\r\njavasearch=bundled:jre\r\n"
+                : L"launchercmd=" + std::wstring(program.begin(), program.end()) + L"\r\n";
+    ini += L"MainClass=app.Main\r\nAddtlArgs_1=a\xD800" L"b\r\n";
+    std::string bytes;
+    for (const wchar_t unit : ini) {
+      bytes += static_cast<char>(unit & 0xFF);
+      bytes += static_cast<char>(unit >> 8);
+    }
+    WriteIni(bytes, "acme.ini");
+    RemoveLogs();
+    const kbtest::RunResult r = Launch("", "acme_console");
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    const std::string received =
+        java ? HexLines(r.output, "ARGA=").back() : HexLines(r.output, "ARGW=").back();
+    EXPECT_EQ(received, java ? std::string("a?b") : std::string("a\0\0\xD8" "b\0", 6));
+    const std::string log = LogContent("acme_console");
+    EXPECT_EQ(log.find("holds U+D800") != std::string::npos, java) << log;
+
+    const kbtest::RunResult checked =
+        kbtest::Run(kb::QuoteArgument(kbtest::BuiltProgram("launcher_check")) + " --json " +
+                    kb::QuoteArgument(Join(app_dir_, "acme.ini")));
+    // The argument itself (Unicode), or the warning naming it (Java).
+    EXPECT_NE(checked.output.find("a\\ud800b"), std::string::npos) << checked.output;
+    const Strings predicted = CheckArgvBytes(checked.output);
+    ASSERT_FALSE(predicted.empty()) << checked.output;
+    EXPECT_EQ(predicted.back(), received) << checked.output;
   }
 }
 
