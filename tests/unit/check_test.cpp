@@ -333,8 +333,9 @@ TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
   EXPECT_EQ(report.user_file_state, "read");
 }
 
-// A Java runtime's line: the check shows it as passed, with each original
-// path, and says what Java cannot receive (Windows; POSIX passes bytes).
+// A Java runtime's line: the check shows it as Java receives it, with each
+// original path, and says what Java cannot receive (Windows; POSIX passes
+// bytes).
 TEST_F(CheckTest, JavaLineShowsShortFormsAndWhatCannotBeHeld) {
   kbtest::MakeJavaHome(scratch_ / "jre", "17");
   const std::string data = scratch_ / "data-\u65e5\u672c.txt";
@@ -352,9 +353,16 @@ TEST_F(CheckTest, JavaLineShowsShortFormsAndWhatCannotBeHeld) {
   EXPECT_EQ(report.short_forms[0].original, data);
   EXPECT_EQ(report.argv[1], report.short_forms[0].short_form);
   EXPECT_NE(report.command_line.find(report.short_forms[0].short_form), std::string::npos);
-  EXPECT_EQ(report.argv[2], "file-\u65e5\u672c.txt");
+  // What Java receives: "?" for what the code page cannot hold, in bytes
+  // and as text, and the warning says so.
+  EXPECT_EQ(report.argv[2], "file-??.txt");
+  ASSERT_EQ(report.argv_bytes.size(), 3u);
+  EXPECT_EQ(report.argv_bytes[2], "file-??.txt");
   EXPECT_EQ(Findings(report, false), std::vector<std::string>{"warning unholdable-argument 0"});
   EXPECT_NE(Message(report, "unholdable-argument", 0).find("U+65E5"), std::string::npos);
+  EXPECT_NE(Message(report, "unholdable-argument", 0).find("receives `file-??.txt`"),
+            std::string::npos)
+      << Message(report, "unholdable-argument", 0);
 }
 
 TEST_F(CheckTest, DescribesTheLauncherItPredicts) {
