@@ -207,7 +207,8 @@ TEST_P(CheckProof, PredictedArgvIsWhatTheChildReceives) {
   // Windows: a Java runtime's argv_hex is its ANSI bytes, any other
   // child's the UTF-16LE units a Unicode program receives; the probe
   // prints ANSI, read back as text.
-  const bool java = c.ini.find("JRE") != std::string::npos;
+  kb::JavaRuntime runtime;
+  const bool java = kb::IdentifyJavaRuntime(received[0], &runtime);
   for (std::string& bytes : predicted) {
     if (IsWindows()) bytes = java ? platform::SystemTextToUtf8(bytes) : FromUtf16Le(bytes);
   }
