@@ -109,9 +109,12 @@ bool NeedsQuotes(const std::string& argument, const LeadBytes& lead, bool quote_
       ++i;
       continue;
     }
-    const char c = argument[i];
-    if (std::string(" \t\n\r\v\f\"").find(c) != std::string::npos) return true;
-    if (quote_wildcards && IsWildcard(c)) return true;
+    switch (argument[i]) {
+      case ' ': case '\t': case '\n': case '\r': case '\v': case '\f': case '"':
+        return true;
+      default:
+        if (quote_wildcards && IsWildcard(argument[i])) return true;
+    }
   }
   return false;
 }
