@@ -6,8 +6,8 @@
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/data_control.h"
-#include "launcher/child_command.h"
 #include "env/env_calls.h"
+#include "launcher/child_command.h"
 #include "launcher/java_arg_file.h"
 #include "launcher/java_cache.h"
 #include "launcher/short_forms.h"
@@ -29,8 +29,8 @@ void PredictCommand(DataControl* options, const std::string& platform,
     // A Java runtime splits the ANSI form of its line, and the line holds
     // only what that page holds (short_forms.h), so this is the form
     // exactly; a double-byte page's two-byte characters stay whole.
-    for (LineArgument& argument : SplitCommandLine(platform::ToSystemText(child.command_line),
-                                                   platform::AnsiLeadBytes())) {
+    for (LineArgument& argument :
+         SplitCommandLine(platform::ToSystemText(child.command_line), platform::AnsiLeadBytes())) {
       report->argv_bytes.push_back(std::move(argument.text));
     }
   } else {

@@ -110,7 +110,13 @@ bool NeedsQuotes(const std::string& argument, const LeadBytes& lead, bool quote_
       continue;
     }
     switch (argument[i]) {
-      case ' ': case '\t': case '\n': case '\r': case '\v': case '\f': case '"':
+      case ' ':
+      case '\t':
+      case '\n':
+      case '\r':
+      case '\v':
+      case '\f':
+      case '"':
         return true;
       default:
         if (quote_wildcards && IsWildcard(argument[i])) return true;

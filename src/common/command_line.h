@@ -62,8 +62,7 @@ std::string QuoteArgument(const std::string& argument);
 // The same, over text of a code page with these lead bytes; with
 // quote_wildcards, a '*' or '?' is quoted too, so that a Java runtime takes
 // it as it is.
-std::string QuoteArgument(const std::string& argument, const LeadBytes& lead,
-                          bool quote_wildcards);
+std::string QuoteArgument(const std::string& argument, const LeadBytes& lead, bool quote_wildcards);
 
 // The arguments joined into one line: each one as QuoteArgument writes it,
 // followed by one blank. Empty for no arguments.

@@ -106,8 +106,7 @@ std::vector<std::string> PlaceShortForms(const std::vector<std::string>& argumen
     // A path without a short name has its own warning already.
     const char32_t left = oracle.FirstUnholdable(placed);
     if (left != 0 && notes->no_short_name.size() == missing_before) {
-      notes->unholdable.push_back(
-          {argument, left, oracle.FromCodePage(oracle.ToCodePage(placed))});
+      notes->unholdable.push_back({argument, left, oracle.FromCodePage(oracle.ToCodePage(placed))});
     }
     out.push_back(placed);
   }
@@ -140,8 +139,8 @@ std::string CodePageLine(const std::vector<LineArgument>& source,
   // The program token knows no escapes: plain quotes, as the line gives it.
   std::string bytes = "\"" + oracle.ToCodePage(arguments.front()) + "\"";
   for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const bool bare = i < source.size() && source[i].bare_wildcard &&
-                      oracle.FirstUnholdable(arguments[i]) == 0;
+    const bool bare =
+        i < source.size() && source[i].bare_wildcard && oracle.FirstUnholdable(arguments[i]) == 0;
     bytes += ' ';
     bytes += QuoteArgument(oracle.ToCodePage(arguments[i]), lead, !bare);
   }

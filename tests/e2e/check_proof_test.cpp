@@ -86,11 +86,13 @@ Strings JsonArgv(const std::string& json, bool* found) {
 std::string FromUtf16Le(const std::string& bytes) {
   std::string out;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    unsigned long code = static_cast<unsigned char>(bytes[i]) |
-                         (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+    unsigned long code =
+        static_cast<unsigned char>(bytes[i]) |
+        (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 1])) << 8);
     if (code >= 0xD800 && code <= 0xDBFF && i + 3 < bytes.size()) {
-      const unsigned long low = static_cast<unsigned char>(bytes[i + 2]) |
-                                (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 3])) << 8);
+      const unsigned long low =
+          static_cast<unsigned char>(bytes[i + 2]) |
+          (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 3])) << 8);
       code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
       i += 2;
     }

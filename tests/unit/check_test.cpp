@@ -449,8 +449,12 @@ TEST_F(CheckTest, TextWrapsAtEightyColumnsAndNeverInsideAWord) {
 TEST(CheckOutputTest, ALoneSurrogateShowsAsItsUnit) {
   kb::check::Report report;
   report.command_known = true;
-  report.command_line = "p a\xED\xA0\x80" "b";
-  report.argv = {"p", "a\xED\xA0\x80" "b"};
+  report.command_line =
+      "p a\xED\xA0\x80"
+      "b";
+  report.argv = {"p",
+                 "a\xED\xA0\x80"
+                 "b"};
   report.argv_bytes = report.argv;
   const std::string text = kb::check::ToText(report);
   EXPECT_NE(text.find("a\\uD800b"), std::string::npos) << text;
@@ -488,7 +492,11 @@ INSTANTIATE_TEST_SUITE_P(
         // A Windows name's unpaired surrogate, as the launcher holds it: the
         // unit itself, so the JSON stays valid and nothing is lost.
         JsonCase{"surrogate half", "\xED\xA0\x80", "\"\\ud800\""},
-        JsonCase{"second half between letters", "a\xED\xBF\xBF" "b", "\"a\\udfff" "b\""},
+        JsonCase{"second half between letters",
+                 "a\xED\xBF\xBF"
+                 "b",
+                 "\"a\\udfff"
+                 "b\""},
         JsonCase{"surrogate lead cut short", "\xED\xA0", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
         JsonCase{"beyond U+10FFFF", "\xF4\x90\x80\x80",
                  "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}));

@@ -171,17 +171,19 @@ TEST(CodePageLineTest, TwoByteCharactersAreNeverBackslashesOrQuotes) {
     const char* quoted;
   } cases[] = {
       {"a \x95\x5C", "\"a \x95\x5C\""},      // no doubling before the closing quote
-      {"\x95\x5C\"", "\"\x95\x5C\\\"\""},   // one escape for the quote, not three
-      {"\x95\x5C", "\x95\x5C"},               // nothing to quote
-      {"\x95\x5C\\ x", "\"\x95\x5C\\ x\""},   // a real backslash after it is one
-      {"\x95", "\x95"},                        // a lead byte at the end stays as it is
+      {"\x95\x5C\"", "\"\x95\x5C\\\"\""},    // one escape for the quote, not three
+      {"\x95\x5C", "\x95\x5C"},              // nothing to quote
+      {"\x95\x5C\\ x", "\"\x95\x5C\\ x\""},  // a real backslash after it is one
+      {"\x95", "\x95"},                      // a lead byte at the end stays as it is
   };
   for (const auto& c : cases) {
     EXPECT_EQ(kb::QuoteArgument(c.argument, lead, false), c.quoted) << c.argument;
   }
-  const Args hostile = {"a \x95\x5C", "\x95\x5C\"", "\x95\x5C\\", "\"\x95\x5C \\\"", "x\x95\x5C\x95\x5C"};
+  const Args hostile = {"a \x95\x5C", "\x95\x5C\"", "\x95\x5C\\", "\"\x95\x5C \\\"",
+                        "x\x95\x5C\x95\x5C"};
   std::string line = "\"\x95\x5C\\p\"";
-  for (const std::string& argument : hostile) line += " " + kb::QuoteArgument(argument, lead, false);
+  for (const std::string& argument : hostile)
+    line += " " + kb::QuoteArgument(argument, lead, false);
   std::vector<std::string> split;
   for (const kb::LineArgument& a : kb::SplitCommandLine(line, lead)) split.push_back(a.text);
   Args expected = hostile;

@@ -206,8 +206,8 @@ TEST(ShortFormsTest, OnlyAJavaRuntimesLineChanges) {
 std::string BestFit(const FakeOracle& page, const std::string& line) {
   static const std::map<char32_t, char> kLookAlikes = {
       {0xFF02, '"'}, {0xFF3C, '\\'}, {0x3000, ' '}, {0x2002, ' '}, {0x2003, ' '},
-      {0x2010, '-'}, {0x2011, '-'},   {0x2212, '-'}, {0xFF0D, '-'}, {0xFF0F, '/'},
-      {0x2215, '/'}, {0xFF1A, ':'},   {0xFF20, '@'}, {0x02BC, '\''}};
+      {0x2010, '-'}, {0x2011, '-'},  {0x2212, '-'}, {0xFF0D, '-'}, {0xFF0F, '/'},
+      {0x2215, '/'}, {0xFF1A, ':'},  {0xFF20, '@'}, {0x02BC, '\''}};
   std::string out;
   for (const auto& point : CodePoints(line)) {
     const auto it = kLookAlikes.find(point.first);
@@ -239,7 +239,10 @@ TEST(ShortFormsTest, AJavaRuntimeSplitsItsLineAsTheLauncherDid) {
        {"a　-Dinjected=2", "a\u2002b\u2003c"},
        {"a?-Dinjected=2", "a?b?c"},
        {false, false}},
-      {"a look-alike backslash cannot swallow the next argument", {"a b＼", "c"}, {"a b?", "c"}, {false, false}},
+      {"a look-alike backslash cannot swallow the next argument",
+       {"a b＼", "c"},
+       {"a b?", "c"},
+       {false, false}},
       {"dashes, slashes, colons, at signs, apostrophes",
        {"\u2010\u2011\u2212\uFF0DD=1", "\uFF0F\u2215x", "\uFF20file", "a\uFF1Ab\u02BC"},
        {"????D=1", "??x", "?file", "a?b?"},
@@ -255,8 +258,8 @@ TEST(ShortFormsTest, AJavaRuntimeSplitsItsLineAsTheLauncherDid) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    const std::string line = "\"" + java + "\" -cp C:\\日本\\lib\\app.jar Main " +
-                             kb::JoinArguments(row.arguments);
+    const std::string line =
+        "\"" + java + "\" -cp C:\\日本\\lib\\app.jar Main " + kb::JoinArguments(row.arguments);
     const kb::PlacedLine placed = kb::PlaceShortFormsInLine(line, oracle);
     EXPECT_TRUE(placed.changed);
     // The line as text: what the launcher logs and the check shows.
@@ -279,10 +282,9 @@ TEST(ShortFormsTest, AJavaRuntimeSplitsItsLineAsTheLauncherDid) {
 // again in the code page.
 TEST(ShortFormsTest, AQuotedWildcardStaysQuoted) {
   const FakeOracle oracle = SampleSystem();
-  const std::vector<kb::LineArgument> source = kb::SplitCommandLine(
-      "java \"*.txt\" *.log 日", kb::LeadBytes());
-  const std::string line =
-      kb::CodePageLine(source, {"java", "*.txt", "*.log", "日"}, oracle);
+  const std::vector<kb::LineArgument> source =
+      kb::SplitCommandLine("java \"*.txt\" *.log 日", kb::LeadBytes());
+  const std::string line = kb::CodePageLine(source, {"java", "*.txt", "*.log", "日"}, oracle);
   EXPECT_EQ(line, "\"java\" \"*.txt\" *.log \"?\"");
 }
 

@@ -80,7 +80,8 @@ char32_t FirstUnholdable(const std::string& utf8) {
 kb::LeadBytes AnsiLeadBytes() {
   kb::LeadBytes lead;
   for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
-    if (::IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte))) lead.Add(static_cast<unsigned char>(byte));
+    if (::IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)))
+      lead.Add(static_cast<unsigned char>(byte));
   }
   return lead;
 }

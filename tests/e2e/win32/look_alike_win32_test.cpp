@@ -107,8 +107,12 @@ const LookAlikeRow kRows[] = {
 
 // Arguments built to split, join or add options when `c` becomes syntax.
 Strings Attacks(const std::string& c) {
-  return {"x" + c + " -Dinjected=1 " + c + "y", "a" + c + "-Dinjected=2", "a b" + c, "c",
-          c + "-Dinjected=3", "C:" + c + "dir" + c + c};
+  return {"x" + c + " -Dinjected=1 " + c + "y",
+          "a" + c + "-Dinjected=2",
+          "a b" + c,
+          "c",
+          c + "-Dinjected=3",
+          "C:" + c + "dir" + c + c};
 }
 
 Strings Replaced(const Strings& args, const std::string& c, const std::string& by) {
@@ -246,7 +250,7 @@ TEST_F(LookAlike, TheArgumentFileHoldsTheSameArguments) {
   ASSERT_EQ(file.size(), 1u);
   for (const char* line : {"\"x? -Dinjected=1 ?y\"", "\"a?-Dinjected=2\"", "\"a b?\"", "\"c\""}) {
     EXPECT_NE(file[0].find(std::string(line) + "\n"), std::string::npos) << line << "\n"
-                                                                          << file[0].size();
+                                                                         << file[0].size();
   }
 }
 
@@ -261,7 +265,9 @@ TEST_F(LookAlike, ALoneSurrogateReachesAUnicodeProgramExactly) {
     std::wstring ini = L"\xFEFF[default]\r\n";
     ini += java ? L"javamin=11\r\njavasearch=bundled:jre\r\n"
                 : L"launchercmd=" + std::wstring(program.begin(), program.end()) + L"\r\n";
-    ini += L"MainClass=app.Main\r\nAddtlArgs_1=a\xD800" L"b\r\n";
+    ini +=
+        L"MainClass=app.Main\r\nAddtlArgs_1=a\xD800"
+        L"b\r\n";
     std::string bytes;
     for (const wchar_t unit : ini) {
       bytes += static_cast<char>(unit & 0xFF);
@@ -273,7 +279,10 @@ TEST_F(LookAlike, ALoneSurrogateReachesAUnicodeProgramExactly) {
     ASSERT_EQ(r.exit_code, 0) << r.output;
     const std::string received =
         java ? HexLines(r.output, "ARGA=").back() : HexLines(r.output, "ARGW=").back();
-    EXPECT_EQ(received, java ? std::string("a?b") : std::string("a\0\0\xD8" "b\0", 6));
+    EXPECT_EQ(received, java ? std::string("a?b")
+                             : std::string("a\0\0\xD8"
+                                           "b\0",
+                                           6));
     const std::string log = LogContent("acme_console");
     EXPECT_EQ(log.find("holds U+D800") != std::string::npos, java) << log;
 
