@@ -64,6 +64,15 @@ std::string JsonString(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     const std::size_t length = Utf8SequenceLength(text, i);
+    const unsigned lone = length == 0 ? LoneSurrogateAt(text, i) : 0;
+    if (lone != 0) {
+      // A Windows name's unpaired surrogate: JSON writes the unit itself.
+      char buffer[16];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", lone);
+      out += buffer;
+      i += 3;
+      continue;
+    }
     if (length == 0) {
       // A JSON string holds characters, not bytes: a byte that is not
       // UTF-8 has no character of its own. argv_hex keeps the bytes.
@@ -147,7 +156,7 @@ std::string ToJson(const Report& r) {
                      "}");
   field("command_line", r.command_known ? Str(r.command_line) : "null");
   field("argv", r.command_known ? Array(r.argv, "  ") : "null");
-  field("argv_hex", r.command_known ? Array(r.argv, "  ", Hex) : "null");
+  field("argv_hex", r.command_known ? Array(r.argv_bytes, "  ", Hex) : "null");
   field("short_forms", Objects(r.short_forms, [](const Report::ShortForm& s) {
           return "\"original\": " + Str(s.original) + ", \"short\": " + Str(s.short_form);
         }));

@@ -16,9 +16,16 @@ constexpr std::size_t kLabel = 17;  // two blanks, the label, at least one blank
 // Control characters made visible; everything else as it is.
 std::string Visible(const std::string& text) {
   std::string out;
-  for (const char ch : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
     const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x20 || c == 0x7F) {
+    if (const unsigned lone = LoneSurrogateAt(text, i)) {
+      // An unpaired surrogate of a Windows name shows as its unit.
+      char buffer[16];
+      std::snprintf(buffer, sizeof buffer, "\\u%04X", lone);
+      out += buffer;
+      i += 2;
+    } else if (c < 0x20 || c == 0x7F) {
       char buffer[8];
       std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
       out += buffer;

@@ -6,10 +6,11 @@
 #include "common/constants.h"
 #include "common/text.h"
 #include "config/data_control.h"
-#include "launcher/child_command.h"
 #include "env/env_calls.h"
+#include "launcher/child_command.h"
 #include "launcher/java_arg_file.h"
 #include "launcher/java_cache.h"
+#include "launcher/short_forms.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 
@@ -27,6 +28,19 @@ void PredictCommand(DataControl* options, const std::string& platform,
   // What the child receives: Windows' C runtime splits the line by these
   // rules, and the POSIX launcher splits it with this very function.
   report->argv = SplitCommandLine(child.command_line);
+  if (IsJavaRuntimeLine(child.command_line)) {
+    // A Java runtime splits the ANSI form of its line, and the line holds
+    // only what that page holds (short_forms.h), so this is the form
+    // exactly; a double-byte page's two-byte characters stay whole.
+    for (LineArgument& argument :
+         SplitCommandLine(platform::ToSystemText(child.command_line), platform::AnsiLeadBytes())) {
+      report->argv_bytes.push_back(std::move(argument.text));
+    }
+  } else {
+    for (const std::string& argument : report->argv) {
+      report->argv_bytes.push_back(platform::UnicodeArgumentBytes(argument));
+    }
+  }
   for (const ShortForms::Change& change : child.short_forms.changes) {
     report->short_forms.push_back({change.original, change.short_form});
   }
@@ -40,8 +54,8 @@ void PredictCommand(DataControl* options, const std::string& platform,
     Add(report, Severity::kWarning, "unholdable-argument", "", 0,
         "the argument " + Quoted(entry.argument) + " holds " +
             platform::CodePointName(entry.code_point) +
-            ", which the ANSI code page cannot hold: the Java runtime receives \"?\" in its "
-            "place");
+            ", which the ANSI code page cannot hold: the Java runtime receives " +
+            Quoted(entry.received) + ", with \"?\" for each character the page cannot hold");
   }
   report->show_window = child.show_window;
   report->too_long = child.too_long;

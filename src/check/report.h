@@ -87,6 +87,10 @@ struct Report {
   bool command_known = false;  // false when the launch stops before it
   std::string command_line;
   std::vector<std::string> argv;
+  // The same arguments as the bytes the child receives: for a Java runtime
+  // on Windows, its split of the line in the ANSI code page; otherwise the
+  // text of argv.
+  std::vector<std::string> argv_bytes;
   // Paths of a Java runtime's line given in their short (8.3) form, which
   // the runtime can read through the ANSI code page: what each one was.
   struct ShortForm {

@@ -110,4 +110,13 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
   return length;
 }
 
+unsigned LoneSurrogateAt(const std::string& text, std::size_t i) {
+  if (i + 3 > text.size()) return 0;
+  const unsigned char b0 = static_cast<unsigned char>(text[i]);
+  const unsigned char b1 = static_cast<unsigned char>(text[i + 1]);
+  const unsigned char b2 = static_cast<unsigned char>(text[i + 2]);
+  if (b0 != 0xED || b1 < 0xA0 || b1 > 0xBF || (b2 & 0xC0) != 0x80) return 0;
+  return 0xD000u | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
+}
+
 }  // namespace kb

@@ -34,6 +34,13 @@ std::string BeforeLast(const std::string& text, char c);
 // a cut sequence, an overlong form, a surrogate or a value past U+10FFFF.
 std::size_t Utf8SequenceLength(const std::string& text, std::size_t i);
 
+// The UTF-16 unit of a surrogate written alone at text[i] in three bytes
+// (ED A0 80 to ED BF BF, the generalised UTF-8 known as WTF-8), or 0 when
+// there is none there. Windows names and arguments may hold an unpaired
+// surrogate; inside, text keeps it in this form, so that the unit reaches
+// the system again exactly.
+unsigned LoneSurrogateAt(const std::string& text, std::size_t i);
+
 // Decimal form of a signed 32-bit value (the "%d" format).
 std::string IntToString(long long value);
 

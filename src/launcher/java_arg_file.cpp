@@ -281,10 +281,11 @@ LongCommandLine ShortenWithArgFile(const std::string& command_line, bool uninsta
     return out;
   }
   out.arg_file = path;
-  // The runtime opens the file by the name it receives through the code page.
+  // The runtime opens the file by the name it receives through the code
+  // page, and the line is that page's text, as every Java runtime's line.
   ShortForms notes;
-  out.command_line = "\"" + program + "\" " +
-                     QuoteArgument("@" + ShortFormOf(path, SystemPathOracle(), &notes));
+  out.command_line = CodePageLine(
+      {}, {program, "@" + ShortFormOf(path, SystemPathOracle(), &notes)}, SystemPathOracle());
   out.warnings = ShortFormWarnings(notes);
   return out;
 }

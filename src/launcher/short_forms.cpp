@@ -17,20 +17,14 @@ class SystemOracle : public PathOracle {
   int ShortForm(const std::string& path, std::string* short_form) const override {
     return platform::ShortPathName(path, short_form);
   }
-};
-
-// Where the path-like text of an argument starts: after a leading "@", the
-// first "=", or the first ":" of an option; 0 for the whole argument.
-std::string::size_type ValueStart(const std::string& argument) {
-  if (!argument.empty() && argument[0] == '@') return 1;
-  const std::string::size_type eq = argument.find('=');
-  if (eq != std::string::npos) return eq + 1;
-  if (!argument.empty() && argument[0] == '-') {
-    const std::string::size_type colon = argument.find(':');
-    if (colon != std::string::npos) return colon + 1;
+  std::string ToCodePage(const std::string& text) const override {
+    return platform::ToSystemText(text);
   }
-  return 0;
-}
+  std::string FromCodePage(const std::string& bytes) const override {
+    return platform::SystemTextToUtf8(bytes);
+  }
+  LeadBytes CodePageLeadBytes() const override { return platform::AnsiLeadBytes(); }
+};
 
 // Each ";"-separated entry of the value given in its short form.
 std::string ShortEntries(const std::string& value, const PathOracle& oracle, ShortForms* notes) {
@@ -45,6 +39,31 @@ std::string ShortEntries(const std::string& value, const PathOracle& oracle, Sho
     out += ';';
     start = end + 1;
   }
+}
+
+// The argument with the path-like text in it given in short form: the text
+// after a leading "@" (an argument file); for an option with a ':' before
+// any '=' ("-javaagent:<path>=<options>", "-agentpath:..."), the text
+// between the two and the text after the '='; else the text after the
+// first '=' ("-Dapp.home=<path>"); else the whole argument.
+std::string ShortValues(const std::string& argument, const PathOracle& oracle, ShortForms* notes) {
+  if (!argument.empty() && argument[0] == '@') {
+    return "@" + ShortEntries(argument.substr(1), oracle, notes);
+  }
+  const std::string::size_type eq = argument.find('=');
+  const std::string::size_type colon =
+      !argument.empty() && argument[0] == '-' ? argument.find(':') : std::string::npos;
+  if (colon != std::string::npos && colon < eq) {
+    const std::string path =
+        argument.substr(colon + 1, eq == std::string::npos ? eq : eq - colon - 1);
+    std::string out = argument.substr(0, colon + 1) + ShortEntries(path, oracle, notes);
+    if (eq != std::string::npos) out += "=" + ShortEntries(argument.substr(eq + 1), oracle, notes);
+    return out;
+  }
+  if (eq != std::string::npos) {
+    return argument.substr(0, eq + 1) + ShortEntries(argument.substr(eq + 1), oracle, notes);
+  }
+  return ShortEntries(argument, oracle, notes);
 }
 
 }  // namespace
@@ -113,13 +132,12 @@ std::vector<std::string> PlaceShortForms(const std::vector<std::string>& argumen
     if (oracle.Exists(argument)) {
       placed = ShortFormOf(argument, oracle, notes);
     } else {
-      const std::string::size_type start = ValueStart(argument);
-      placed = argument.substr(0, start) + ShortEntries(argument.substr(start), oracle, notes);
+      placed = ShortValues(argument, oracle, notes);
     }
     // A path without a short name has its own warning already.
     const char32_t left = oracle.FirstUnholdable(placed);
     if (left != 0 && notes->no_short_name.size() == missing_before) {
-      notes->unholdable.push_back({argument, left});
+      notes->unholdable.push_back({argument, left, oracle.FromCodePage(oracle.ToCodePage(placed))});
     }
     out.push_back(placed);
   }
@@ -136,15 +154,28 @@ PlacedLine PlaceShortFormsInLine(const std::string& line, const PathOracle& orac
   PlacedLine out;
   out.line = line;
   if (oracle.FirstUnholdable(line) == 0 || !IsJavaRuntimeLine(line)) return out;
-  const std::vector<std::string> arguments = SplitCommandLine(line);
+  const std::vector<LineArgument> source = SplitCommandLine(line, LeadBytes());
+  std::vector<std::string> arguments;
+  for (const LineArgument& argument : source) arguments.push_back(argument.text);
   const std::vector<std::string> placed = PlaceShortForms(arguments, oracle, &out.notes);
-  if (placed == arguments) return out;
-  // The program with plain quotes, as the line gives it; the arguments
-  // quoted so that the child splits them back exactly.
-  out.line = "\"" + placed.front() + "\" " +
-             JoinArguments(std::vector<std::string>(placed.begin() + 1, placed.end()));
+  out.line = CodePageLine(source, placed, oracle);
   out.changed = true;
   return out;
+}
+
+std::string CodePageLine(const std::vector<LineArgument>& source,
+                         const std::vector<std::string>& arguments, const PathOracle& oracle) {
+  if (arguments.empty()) return std::string();
+  const LeadBytes lead = oracle.CodePageLeadBytes();
+  // The program token knows no escapes: plain quotes, as the line gives it.
+  std::string bytes = "\"" + oracle.ToCodePage(arguments.front()) + "\"";
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const bool bare =
+        i < source.size() && source[i].bare_wildcard && oracle.FirstUnholdable(arguments[i]) == 0;
+    bytes += ' ';
+    bytes += QuoteArgument(oracle.ToCodePage(arguments[i]), lead, !bare);
+  }
+  return oracle.FromCodePage(bytes);
 }
 
 std::vector<std::string> ShortFormWarnings(const ShortForms& notes) {
@@ -157,8 +188,8 @@ std::vector<std::string> ShortFormWarnings(const ShortForms& notes) {
   for (const ShortForms::Unholdable& entry : notes.unholdable) {
     lines.push_back("the argument \"" + entry.argument + "\" holds " +
                     platform::CodePointName(entry.code_point) +
-                    ", which the ANSI code page cannot hold; it is passed as it is, and the "
-                    "Java runtime receives \"?\" in its place");
+                    ", which the ANSI code page cannot hold; the Java runtime receives \"" +
+                    entry.received + "\", with \"?\" for each character the page cannot hold");
   }
   return lines;
 }

@@ -3,8 +3,15 @@
 // (ANSI) code page; a character that page cannot hold reaches it as "?".
 // So when the child is a Java runtime, each path in its line that the page
 // cannot hold is given in its short (8.3) form, which the page always
-// holds; any other such argument is passed as it is, with a warning.
-// Another program receives the original text.
+// holds; any other such argument reaches it with "?" for each character
+// the page cannot hold, with a warning. Another program receives the
+// original text.
+//
+// Such a line is built in the code page itself and quoted by the rules the
+// runtime splits that text with. Left to the system, the conversion would
+// write best-fit look-alikes: a fullwidth quote becomes '"', a fullwidth
+// backslash '\', an ideographic space a blank, and the runtime's split
+// would no longer be the launcher's.
 //
 // The decision is pure: the system's answers come through a PathOracle, so
 // that tables can test it on both builds. On POSIX the system oracle holds
@@ -14,6 +21,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "common/command_line.h"
 
 namespace kb {
 
@@ -27,6 +36,13 @@ class PathOracle {
   virtual bool Exists(const std::string& path) const = 0;
   // 0 with the short form, or the system error code.
   virtual int ShortForm(const std::string& path, std::string* short_form) const = 0;
+  // The text in the code page, each character it cannot hold as "?" (never
+  // a look-alike).
+  virtual std::string ToCodePage(const std::string& text) const = 0;
+  // Code-page text in UTF-8.
+  virtual std::string FromCodePage(const std::string& bytes) const = 0;
+  // The code page's lead bytes (none for a single-byte page).
+  virtual LeadBytes CodePageLeadBytes() const = 0;
 };
 
 // The platform's answers.
@@ -61,11 +77,13 @@ struct ShortForms {
   // Existing paths the code page cannot hold that have no short form (the
   // volume keeps no short names): the runtime cannot open them.
   std::vector<std::string> no_short_name;
-  // Other arguments the code page cannot hold, passed as they are, each
-  // with its first character that cannot be held.
+  // Other arguments the code page cannot hold, each with its first
+  // character that cannot be held and the text the runtime receives ("?"
+  // for each such character).
   struct Unholdable {
     std::string argument;
     char32_t code_point = 0;
+    std::string received;
   };
   std::vector<Unholdable> unholdable;
 };
@@ -77,26 +95,41 @@ std::string ShortFormOf(const std::string& path, const PathOracle& oracle, Short
 
 // The arguments (the program first) as a Java runtime is to receive them.
 // Looked at, in each argument the code page cannot hold: the whole of it;
-// else the text after "@" (an argument file), after the first "=" (a
-// property, "-Dapp.home=<LAUNCHERDIR>"), or after the first ":" of an
-// option ("-javaagent:..."); that text, or each ";"-separated entry of it
-// (a class path), that names an existing file or folder is given in its
-// short form. What the page still cannot hold afterwards is reported in
+// else the text after "@" (an argument file); for an option whose first
+// ":" comes before any "=", the text between them and the text after the
+// "=" ("-javaagent:<path>=<options>"); else the text after the first "=" (a
+// property, "-Dapp.home=<LAUNCHERDIR>"). That text, or each ";"-separated
+// entry of it (a class path), that names an existing file or folder is
+// given in its short form. What the page still cannot hold afterwards is reported in
 // `unholdable`.
 std::vector<std::string> PlaceShortForms(const std::vector<std::string>& arguments,
                                          const PathOracle& oracle, ShortForms* notes);
 
 // The command line as a child is to receive it: when its program is a Java
 // runtime (the rule IdentifyJavaRuntime gives) and the code page cannot
-// hold some of it, rebuilt from PlaceShortForms' arguments; otherwise
-// unchanged. Only a line the page cannot hold is looked at, so the common
-// case costs no file-system question.
+// hold some of it, rebuilt from PlaceShortForms' arguments in the code page
+// (see CodePageLine); otherwise unchanged. Only a line the page cannot hold
+// is looked at, so the common case costs no file-system question, and a
+// line the page holds splits alike as text and as code-page bytes.
 struct PlacedLine {
   std::string line;
   bool changed = false;
   ShortForms notes;
 };
 PlacedLine PlaceShortFormsInLine(const std::string& line, const PathOracle& oracle);
+
+// The line a program reading the code page receives for these arguments
+// (the program first), given back in UTF-8: the program in plain quotes,
+// then each argument in the code page ("?" for what it cannot hold), quoted
+// by the C runtime's rules over the page's bytes. A '*' or '?' is quoted,
+// so that the runtime does not expand it against its current folder,
+// unless it stood bare in the source (`source`, the split line the
+// arguments came from) and the page held the whole argument: a user's own
+// *.txt keeps its expansion, a "?" the page put in never gets one. Passed
+// to the system as this text, the line reaches the program as exactly
+// those bytes, since the text holds only characters of the page.
+std::string CodePageLine(const std::vector<LineArgument>& source,
+                         const std::vector<std::string>& arguments, const PathOracle& oracle);
 
 // True when the line's program is a Java runtime.
 bool IsJavaRuntimeLine(const std::string& line);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"
+
 namespace platform {
 
 // The process's arguments, its program first, as main received them.
@@ -28,6 +30,16 @@ std::string ToSystemText(const std::string& utf8);
 // the ANSI code page cannot receive, or 0 when it can receive all of them.
 // POSIX: always 0.
 char32_t FirstUnholdable(const std::string& utf8);
+
+// The lead bytes of the ANSI code page: a double-byte page (932, 936, 949,
+// 950) has them, so that a program splitting its ANSI command line takes a
+// lead byte and the byte after it as one character. POSIX: none.
+kb::LeadBytes AnsiLeadBytes();
+
+// The bytes of an argument as a program that reads its command line as
+// Unicode receives it: Windows its UTF-16LE units (a lone surrogate
+// included); POSIX the bytes unchanged.
+std::string UnicodeArgumentBytes(const std::string& utf8);
 
 // "U+65E5": how messages name a character.
 std::string CodePointName(char32_t code_point);

@@ -81,6 +81,40 @@ Strings JsonArgv(const std::string& json, bool* found) {
   return out;
 }
 
+// UTF-16LE bytes (the check's "argv_hex" for a Unicode child on Windows)
+// in UTF-8.
+std::string FromUtf16Le(const std::string& bytes) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    unsigned long code =
+        static_cast<unsigned char>(bytes[i]) |
+        (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+    if (code >= 0xD800 && code <= 0xDBFF && i + 3 < bytes.size()) {
+      const unsigned long low =
+          static_cast<unsigned char>(bytes[i + 2]) |
+          (static_cast<unsigned long>(static_cast<unsigned char>(bytes[i + 3])) << 8);
+      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
 // The probe's arguments, byte for byte, in UTF-8 (Windows: the probe
 // receives and prints them in the ANSI code page).
 Strings ProbeArgs(const std::string& output) {
@@ -176,8 +210,16 @@ TEST_P(CheckProof, PredictedArgvIsWhatTheChildReceives) {
   const Strings received = ProbeArgs(launched.output);
   ASSERT_FALSE(received.empty()) << launched.output;
   bool found = false;
-  const Strings predicted = JsonArgv(checked.output, &found);
+  Strings predicted = JsonArgv(checked.output, &found);
   ASSERT_TRUE(found) << checked.output;
+  // Windows: a Java runtime's argv_hex is its ANSI bytes, any other
+  // child's the UTF-16LE units a Unicode program receives; the probe
+  // prints ANSI, read back as text.
+  kb::JavaRuntime runtime;
+  const bool java = kb::IdentifyJavaRuntime(received[0], &runtime);
+  for (std::string& bytes : predicted) {
+    if (IsWindows()) bytes = java ? platform::SystemTextToUtf8(bytes) : FromUtf16Le(bytes);
+  }
   // "argv" has one string for each argument, its bytes that are not UTF-8
   // replaced, never taken for characters.
   bool strings_found = false;

@@ -5,11 +5,20 @@
 // the child has ended) is followed by "ARGFILE=<hex bytes>" of its content.
 // Last comes its current folder as "CWDX=<hex bytes>". It is an 8-bit
 // program (main): on Windows it receives its arguments and folder in the
-// ANSI code page, as a Java runtime does. Exits with 0.
+// ANSI code page, as a Java runtime does.
+//
+// On Windows it also splits the ANSI command line (GetCommandLineA) itself,
+// as a Java runtime does, since the C runtime under Wine builds main's
+// arguments from the wide line instead: each argument as "ARGA=<hex
+// bytes>", and for each one holding a '*' or '?' outside quotes (which a
+// Java runtime expands against its folder) "WILD=<index>". Exits with 0.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 #ifdef _WIN32
 #include <direct.h>
+#include <windows.h>
 #define getcwd _getcwd
 #else
 #include <unistd.h>
@@ -39,6 +48,74 @@ void PrintFile(const char* path) {
   std::fclose(in);
 }
 
+#ifdef _WIN32
+// The Microsoft C runtime's rules over the bytes of the ANSI line, written
+// here apart from the launcher's own splitter so that the two check each
+// other: the program token ends at a blank or tab outside quotes and knows
+// no escapes; in an argument, 2n backslashes before '"' give n and toggle
+// quoting, 2n+1 give n and a literal '"', other backslashes are literal; a
+// lead byte of a double-byte page takes the next byte with it.
+void PrintAnsiSplit() {
+  const std::string line = GetCommandLineA();
+  std::vector<std::string> args(1);
+  std::vector<bool> wild(1, false);
+  std::size_t i = 0;
+  bool quoted = false;
+  for (; i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t')); ++i) {
+    if (line[i] == '"') {
+      quoted = !quoted;
+    } else {
+      args[0] += line[i];
+    }
+  }
+  for (;;) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i >= line.size()) break;
+    std::string arg;
+    bool bare = false;
+    quoted = false;
+    while (i < line.size()) {
+      const char c = line[i];
+      if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < line.size()) {
+        arg.append(line, i, 2);
+        i += 2;
+        continue;
+      }
+      if (!quoted && (c == ' ' || c == '\t')) break;
+      if (c == '\\') {
+        std::size_t n = 0;
+        while (i < line.size() && line[i] == '\\') ++n, ++i;
+        if (i < line.size() && line[i] == '"') {
+          arg.append(n / 2, '\\');
+          if (n % 2 == 1) arg += '"', ++i;
+        } else {
+          arg.append(n, '\\');
+        }
+        continue;
+      }
+      if (c == '"') {
+        if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+          arg += '"';
+          i += 2;
+          continue;
+        }
+        quoted = !quoted;
+      } else {
+        if (!quoted && (c == '*' || c == '?')) bare = true;
+        arg += c;
+      }
+      ++i;
+    }
+    args.push_back(arg);
+    wild.push_back(bare);
+  }
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    PutLine("ARGA=", args[k].c_str());
+    if (wild[k]) std::printf("WILD=%u\n", static_cast<unsigned>(k));
+  }
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,6 +125,9 @@ int main(int argc, char** argv) {
   }
   char folder[4096] = {};
   PutLine("CWDX=", getcwd(folder, sizeof folder) != nullptr ? folder : "");
+#ifdef _WIN32
+  PrintAnsiSplit();
+#endif
   std::fflush(stdout);
   return 0;
 }

@@ -441,8 +441,9 @@ TEST_F(CheckTest, KeySourcesKnowTheSystemSection) {
   EXPECT_EQ(key("MainClass"), windows ? "user.Windows|windows|4" : "user.Linux|linux|2");
 }
 
-// A Java runtime's line: the check shows it as passed, with each original
-// path, and says what Java cannot receive (Windows; POSIX passes bytes).
+// A Java runtime's line: the check shows it as Java receives it, with each
+// original path, and says what Java cannot receive (Windows; POSIX passes
+// bytes).
 TEST_F(CheckTest, JavaLineShowsShortFormsAndWhatCannotBeHeld) {
   kbtest::MakeJavaHome(scratch_ / "jre", "17");
   const std::string data = scratch_ / "data-\u65e5\u672c.txt";
@@ -460,9 +461,16 @@ TEST_F(CheckTest, JavaLineShowsShortFormsAndWhatCannotBeHeld) {
   EXPECT_EQ(report.short_forms[0].original, data);
   EXPECT_EQ(report.argv[1], report.short_forms[0].short_form);
   EXPECT_NE(report.command_line.find(report.short_forms[0].short_form), std::string::npos);
-  EXPECT_EQ(report.argv[2], "file-\u65e5\u672c.txt");
+  // What Java receives: "?" for what the code page cannot hold, in bytes
+  // and as text, and the warning says so.
+  EXPECT_EQ(report.argv[2], "file-??.txt");
+  ASSERT_EQ(report.argv_bytes.size(), 3u);
+  EXPECT_EQ(report.argv_bytes[2], "file-??.txt");
   EXPECT_EQ(Findings(report, false), std::vector<std::string>{"warning unholdable-argument 0"});
   EXPECT_NE(Message(report, "unholdable-argument", 0).find("U+65E5"), std::string::npos);
+  EXPECT_NE(Message(report, "unholdable-argument", 0).find("receives `file-??.txt`"),
+            std::string::npos)
+      << Message(report, "unholdable-argument", 0);
 }
 
 // The check may run anywhere; the child runs in its working folder (here
@@ -675,6 +683,24 @@ TEST_F(CheckTest, NoRuntimeMeansNoProgramInTheArgumentList) {
   EXPECT_EQ(text.find("(not found)"), std::string::npos) << text;
 }
 
+// An unpaired surrogate of a Windows argument shows as its unit in the text
+// report, and stays one character in JSON.
+TEST(CheckOutputTest, ALoneSurrogateShowsAsItsUnit) {
+  kb::check::Report report;
+  report.command_known = true;
+  report.command_line =
+      "p a\xED\xA0\x80"
+      "b";
+  report.argv = {"p",
+                 "a\xED\xA0\x80"
+                 "b"};
+  report.argv_bytes = report.argv;
+  const std::string text = kb::check::ToText(report);
+  EXPECT_NE(text.find("a\\uD800b"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\xED\xA0\x80"), std::string::npos) << text;
+  EXPECT_NE(kb::check::ToJson(report).find("\"a\\ud800b\""), std::string::npos);
+}
+
 struct JsonCase {
   const char* label;
   std::string bytes;
@@ -702,7 +728,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "\xFC\xFF|\xC3\xBC\xC3\xBF", "\"\xEF\xBF\xBD\xEF\xBF\xBD|\xC3\xBC\xC3\xBF\""},
         JsonCase{"truncated sequence", "\xE2\x82", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
         JsonCase{"overlong slash", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
-        JsonCase{"surrogate half", "\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        // A Windows name's unpaired surrogate, as the launcher holds it: the
+        // unit itself, so the JSON stays valid and nothing is lost.
+        JsonCase{"surrogate half", "\xED\xA0\x80", "\"\\ud800\""},
+        JsonCase{"second half between letters",
+                 "a\xED\xBF\xBF"
+                 "b",
+                 "\"a\\udfff"
+                 "b\""},
+        JsonCase{"surrogate lead cut short", "\xED\xA0", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
         JsonCase{"beyond U+10FFFF", "\xF4\x90\x80\x80",
                  "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}));
 

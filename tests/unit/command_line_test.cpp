@@ -155,6 +155,54 @@ TEST(BuildArgLineTest, ArgumentsComeBackUnchangedThroughTheSplitter) {
   }
 }
 
+// A double-byte code page: 0x95 begins a two-byte character, and
+// "\x95\x5C" (as 932 writes U+8868) is one character whose second byte is
+// no backslash.
+kb::LeadBytes SampleLeadBytes() {
+  kb::LeadBytes lead;
+  lead.Add(0x95);
+  return lead;
+}
+
+TEST(CodePageLineTest, TwoByteCharactersAreNeverBackslashesOrQuotes) {
+  const kb::LeadBytes lead = SampleLeadBytes();
+  const struct {
+    const char* argument;
+    const char* quoted;
+  } cases[] = {
+      {"a \x95\x5C", "\"a \x95\x5C\""},      // no doubling before the closing quote
+      {"\x95\x5C\"", "\"\x95\x5C\\\"\""},    // one escape for the quote, not three
+      {"\x95\x5C", "\x95\x5C"},              // nothing to quote
+      {"\x95\x5C\\ x", "\"\x95\x5C\\ x\""},  // a real backslash after it is one
+      {"\x95", "\x95"},                      // a lead byte at the end stays as it is
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(kb::QuoteArgument(c.argument, lead, false), c.quoted) << c.argument;
+  }
+  const Args hostile = {"a \x95\x5C", "\x95\x5C\"", "\x95\x5C\\", "\"\x95\x5C \\\"",
+                        "x\x95\x5C\x95\x5C"};
+  std::string line = "\"\x95\x5C\\p\"";
+  for (const std::string& argument : hostile)
+    line += " " + kb::QuoteArgument(argument, lead, false);
+  std::vector<std::string> split;
+  for (const kb::LineArgument& a : kb::SplitCommandLine(line, lead)) split.push_back(a.text);
+  Args expected = hostile;
+  expected.insert(expected.begin(), "\x95\x5C\\p");
+  EXPECT_EQ(split, expected) << line;
+}
+
+TEST(CodePageLineTest, WildcardsAreMarkedWhereTheyStandBareAndQuotedOnRequest) {
+  const std::vector<kb::LineArgument> split =
+      kb::SplitCommandLine("p*? *.txt \"*.txt\" a\"b\"? \"x\"*", kb::LeadBytes());
+  std::vector<bool> bare;
+  for (const kb::LineArgument& a : split) bare.push_back(a.bare_wildcard);
+  // The program token never expands.
+  EXPECT_EQ(bare, (std::vector<bool>{false, true, false, true, true}));
+  EXPECT_EQ(kb::QuoteArgument("nonexist??", kb::LeadBytes(), true), "\"nonexist??\"");
+  EXPECT_EQ(kb::QuoteArgument("*.txt", kb::LeadBytes(), true), "\"*.txt\"");
+  EXPECT_EQ(kb::QuoteArgument("*.txt", kb::LeadBytes(), false), "*.txt");
+}
+
 TEST(SplitArgumentsTest, EveryTokenFollowsTheArgumentRules) {
   // Unlike a program token, a first argument's backslashes escape quotes.
   EXPECT_EQ(kb::SplitArguments("a\\\"b \"c d\\\\\" e"), (Args{"a\"b", "c d\\", "e"}));

@@ -417,3 +417,27 @@ TEST(ProfileDifferential, ReaderAnswersLikeTheService) {
 }
 
 }  // namespace
+
+namespace {
+
+// A value cut at the buffer's end inside a surrogate pair loses the lone
+// first half; it never gains a replacement character.
+TEST(ProfileWin32, AValueCutInsideAPairKeepsOnlyWholeCharacters) {
+  kbtest::ScratchDir dir;
+  const std::string file = dir / "cut.ini";
+  std::wstring text = L"\xFEFF[s]\r\nk=" + std::wstring(4094, L'a') + L"\U0001F600\r\n";
+  std::string bytes;
+  for (const wchar_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  kbtest::WriteFile(file, bytes);
+  std::string value;
+  EXPECT_EQ(platform::ReadProfileString("s", "k", 4096, file, &value), 4095u);
+  EXPECT_EQ(value, std::string(4094, 'a'));
+  // Room for the whole pair: the character comes whole.
+  EXPECT_EQ(platform::ReadProfileString("s", "k", 4097, file, &value), 4096u);
+  EXPECT_EQ(value, std::string(4094, 'a') + "\xF0\x9F\x98\x80");
+}
+
+}  // namespace

@@ -67,4 +67,58 @@ TEST(TextWin32, CodePagesHoldExactlyOrWriteQuestionMarks) {
   EXPECT_EQ(platform::CodePointName(0x1F600), "U+1F600");
 }
 
+// Every UTF-16 unit survives the trip through the launcher's UTF-8, a lone
+// surrogate (an NTFS name may hold one) included; invalid bytes still
+// become U+FFFD.
+TEST(TextWin32, EveryUnitComesBackExactly) {
+  const std::wstring rows[] = {
+      std::wstring(L"a\xD800"
+                   L"b"),
+      std::wstring(L"\xDC00"),
+      std::wstring(L"x\xDBFF"),
+      std::wstring(L"\xDC00\xD800"),  // reversed: two lone halves, not a pair
+      std::wstring(L"\U0001F600 \u65e5"),
+  };
+  for (const std::wstring& row : rows) {
+    const std::string utf8 = platform::win32::Utf8(row);
+    EXPECT_EQ(platform::win32::Wide(utf8), row) << utf8;
+  }
+  EXPECT_EQ(platform::win32::Utf8(std::wstring(L"a\xD800"
+                                               L"b")),
+            "a\xED\xA0\x80"
+            "b");
+  EXPECT_EQ(platform::win32::Wide("a\xFF"
+                                  "b\xED\xA0"),
+            std::wstring(L"a\xFFFD"
+                         L"b\xFFFD\xFFFD"));
+  // A program reading the ANSI code page gets "?", with the warning's unit.
+  EXPECT_EQ(platform::ToSystemText("a\xED\xA0\x80"
+                                   "b"),
+            "a?b");
+  EXPECT_EQ(platform::FirstUnholdable("a\xED\xA0\x80"
+                                      "b"),
+            0xD800u);
+  EXPECT_EQ(platform::UnicodeArgumentBytes("a\xED\xA0\x80"), std::string("a\0\x00\xD8", 4));
+}
+
+// Console writes go in pieces, and a piece never ends inside a pair.
+TEST(TextWin32, ConsolePiecesEndAtPairBoundaries) {
+  const std::wstring pair = L"\U0001F600";
+  const struct {
+    std::wstring text;
+    std::size_t done;
+    std::size_t piece;
+  } rows[] = {
+      {std::wstring(8191, L'a') + pair, 0, 8191},  // the pair goes whole into the next
+      {std::wstring(8190, L'a') + pair, 0, 8192},  // it fits
+      {std::wstring(8191, L'a') + pair, 8191, 2},
+      {std::wstring(100, L'a'), 0, 100},
+      {L"\xD800", 0, 1},  // a lone half at the end is written
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(platform::win32::ConsolePiece(row.text, row.done, 8192), row.piece)
+        << row.text.size() << " from " << row.done;
+  }
+}
+
 }  // namespace

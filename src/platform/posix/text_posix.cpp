@@ -16,6 +16,10 @@ std::string ToSystemText(const std::string& utf8) { return utf8; }
 
 char32_t FirstUnholdable(const std::string&) { return 0; }
 
+kb::LeadBytes AnsiLeadBytes() { return kb::LeadBytes(); }
+
+std::string UnicodeArgumentBytes(const std::string& utf8) { return utf8; }
+
 std::size_t NativeLength(const std::string& utf8) { return utf8.size(); }
 
 const char* NativeLengthUnit() { return "bytes"; }

@@ -113,7 +113,13 @@ unsigned long ReadProfileString(const std::string& section, const std::string& k
   const DWORD count = ::GetPrivateProfileStringW(
       win32::Wide(section).c_str(), win32::Wide(key).c_str(), nullptr, buffer.data(),
       ToDword(size), win32::Wide(file).c_str());
-  if (count > 0 && count < buffer.size()) *value = win32::Utf8(buffer.data(), count);
+  if (count > 0 && count < buffer.size()) {
+    // A value cut at the buffer's end inside a surrogate pair keeps only
+    // whole characters: the lone first half is dropped, never written.
+    const wchar_t last = buffer[count - 1];
+    const bool cut_pair = count + 1 == buffer.size() && last >= 0xD800 && last <= 0xDBFF;
+    *value = win32::Utf8(buffer.data(), cut_pair ? count - 1 : count);
+  }
   return count;
 }
 

@@ -18,6 +18,13 @@ namespace platform {
 
 namespace win32 {
 
+std::size_t ConsolePiece(const std::wstring& text, std::size_t done, std::size_t most) {
+  std::size_t piece = std::min(text.size() - done, most);
+  const wchar_t last = piece > 1 ? text[done + piece - 1] : 0;
+  if (done + piece < text.size() && last >= 0xD800 && last <= 0xDBFF) --piece;
+  return piece;
+}
+
 StreamWrite ChooseStreamWrite(bool valid, DWORD file_type, bool console_mode) {
   if (!valid) return StreamWrite::kNone;
   if (file_type == FILE_TYPE_CHAR && console_mode) return StreamWrite::kConsoleWide;
@@ -70,6 +77,24 @@ char32_t FirstUnholdable(const std::string& utf8) {
   return 0;
 }
 
+kb::LeadBytes AnsiLeadBytes() {
+  kb::LeadBytes lead;
+  for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
+    if (::IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)))
+      lead.Add(static_cast<unsigned char>(byte));
+  }
+  return lead;
+}
+
+std::string UnicodeArgumentBytes(const std::string& utf8) {
+  std::string out;
+  for (const wchar_t unit : win32::Wide(utf8)) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>((unit >> 8) & 0xFF);
+  }
+  return out;
+}
+
 std::size_t NativeLength(const std::string& utf8) { return win32::Wide(utf8).size(); }
 
 const char* NativeLengthUnit() { return "UTF-16 units"; }
@@ -96,7 +121,7 @@ int WriteStdText(StdStream stream, const std::string& text) {
       std::size_t done = 0;
       while (done < wide.size()) {
         // Large console writes fail before Windows 8; a piece at a time.
-        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+        const DWORD piece = static_cast<DWORD>(win32::ConsolePiece(wide, done, 8192));
         DWORD written = 0;
         if (!::WriteConsoleW(handle, wide.data() + done, piece, &written, nullptr)) {
           return win32::LastError();

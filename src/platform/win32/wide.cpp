@@ -2,21 +2,65 @@
 
 #include <vector>
 
+#include "common/text.h"
+
 namespace platform {
 namespace win32 {
 
-// UTF-8 is one more page for the conversion: an invalid byte becomes U+FFFD
-// there, as MB_ERR_INVALID_CHARS is not passed.
-std::wstring Wide(const std::string& utf8) { return FromCodePage(CP_UTF8, utf8); }
+std::wstring Wide(const std::string& utf8) {
+  std::wstring out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t length = kb::Utf8SequenceLength(utf8, i);
+    if (length == 0) {
+      const unsigned lone = kb::LoneSurrogateAt(utf8, i);
+      out += static_cast<wchar_t>(lone != 0 ? lone : 0xFFFD);
+      i += lone != 0 ? 3 : 1;
+      continue;
+    }
+    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out += static_cast<wchar_t>(0xD800 + (code >> 10));
+      out += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+    } else {
+      out += static_cast<wchar_t>(code);
+    }
+    i += length;
+  }
+  return out;
+}
 
 std::string Utf8(const wchar_t* text, std::size_t length) {
-  if (length == 0) return std::string();
-  const int size = static_cast<int>(length);
-  const int out_length =
-      ::WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
-  if (out_length <= 0) return std::string();
-  std::string out(static_cast<std::size_t>(out_length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text, size, &out[0], out_length, nullptr, nullptr);
+  std::string out;
+  out.reserve(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    char32_t code = text[i];
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+    }
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      // A lone surrogate takes this form too.
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
   return out;
 }
 

@@ -12,10 +12,13 @@
 namespace platform {
 namespace win32 {
 
-// UTF-8 as UTF-16. A byte that is not part of a valid sequence becomes
-// U+FFFD, so a name never silently loses its tail.
+// UTF-8 as UTF-16. A surrogate written alone in three bytes (see
+// kb::LoneSurrogateAt) becomes that unit again; any other byte that is not
+// part of a valid sequence becomes U+FFFD, so a name never silently loses
+// its tail.
 std::wstring Wide(const std::string& utf8);
-// UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
+// UTF-16 as UTF-8, every unit kept: a lone surrogate is written in three
+// bytes, so that Wide gives it back exactly (an NTFS name may hold one).
 std::string Utf8(const wchar_t* text, std::size_t length);
 inline std::string Utf8(const std::wstring& text) { return Utf8(text.data(), text.size()); }
 
