@@ -13,7 +13,7 @@
 #include "config/user_ini.h"
 #include "env/env_calls.h"
 #include "instance/mutex_obj.h"
-#include "launcher/java_cache.h"
+#include "java/java_cache.h"
 #include "log/log_keep.h"
 #include "log/log_output.h"
 #include "platform/fs.h"

@@ -4,7 +4,7 @@
 
 #include "common/constants.h"
 #include "common/text.h"
-#include "launcher/java_search.h"
+#include "java/java_search.h"
 
 namespace kb {
 namespace check {

@@ -7,10 +7,10 @@
 #include "common/text.h"
 #include "config/data_control.h"
 #include "env/env_calls.h"
+#include "java/java_arg_file.h"
+#include "java/java_cache.h"
+#include "java/short_forms.h"
 #include "launcher/child_command.h"
-#include "launcher/java_arg_file.h"
-#include "launcher/java_cache.h"
-#include "launcher/short_forms.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 

@@ -6,7 +6,7 @@
 #include "common/text.h"
 #include "config/data_control.h"
 #include "env/env_calls.h"
-#include "launcher/java_arg_file.h"
+#include "java/java_arg_file.h"
 #include "platform/fs.h"
 #include "platform/java_places.h"
 #include "platform/text.h"

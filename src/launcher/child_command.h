@@ -31,8 +31,8 @@
 #include <string>
 #include <vector>
 
-#include "launcher/java_search.h"
-#include "launcher/short_forms.h"
+#include "java/java_search.h"
+#include "java/short_forms.h"
 
 namespace kb {
 

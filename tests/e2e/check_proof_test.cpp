@@ -13,7 +13,7 @@
 
 #include "common/command_line.h"
 #include "common/text.h"
-#include "env/java_runtime.h"
+#include "java/java_runtime.h"
 #include "platform/java_places.h"
 #include "platform/text.h"
 #include "support/e2e_support.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "env/java_runtime.h"
+#include "java/java_runtime.h"
 #include "support/e2e_support.h"
 #include "support/java_homes.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "env/java_runtime.h"
+#include "java/java_runtime.h"
 #include "platform/child.h"
 #include "platform/fs.h"
 #include "platform/io.h"

@@ -1,4 +1,4 @@
-#include "launcher/java_arg_file.h"
+#include "java/java_arg_file.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "env/java_runtime.h"
+#include "java/java_runtime.h"
 #include "support/java_homes.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "launcher/java_cache.h"
+#include "java/java_cache.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "env/java_runtime.h"
+#include "java/java_runtime.h"
 
 #include <gtest/gtest.h>
 

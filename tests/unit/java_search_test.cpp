@@ -1,4 +1,4 @@
-#include "launcher/java_search.h"
+#include "java/java_search.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "launcher/short_forms.h"
+#include "java/short_forms.h"
 
 #include <gtest/gtest.h>
 

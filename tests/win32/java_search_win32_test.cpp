@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "launcher/java_search.h"
+#include "java/java_search.h"
 #include "platform/java_places.h"
 #include "support/java_homes.h"
 #include "support/test_support.h"

@@ -1,7 +1,7 @@
-#include "launcher/short_forms.h"
+#include "java/short_forms.h"
 
 #include "common/command_line.h"
-#include "env/java_runtime.h"
+#include "java/java_runtime.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 

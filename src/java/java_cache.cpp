@@ -1,14 +1,14 @@
-#include "launcher/java_cache.h"
+#include "java/java_cache.h"
 
 #include <algorithm>
 #include <cstdint>
 
 #include "common/command_line.h"
 #include "common/text.h"
-#include "env/java_runtime.h"
+#include "java/java_arg_file.h"
+#include "java/java_runtime.h"
+#include "java/short_forms.h"
 #include "launcher/child_command.h"
-#include "launcher/java_arg_file.h"
-#include "launcher/short_forms.h"
 #include "log/log.h"
 #include "platform/environment.h"
 #include "platform/exclusive_file.h"

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "env/java_runtime.h"
+#include "java/java_runtime.h"
 
 namespace kb {
 

@@ -1,11 +1,11 @@
-#include "launcher/java_arg_file.h"
+#include "java/java_arg_file.h"
 
 
 #include "common/command_line.h"
 #include "common/text.h"
 #include "env/env_calls.h"
-#include "env/java_runtime.h"
-#include "launcher/short_forms.h"
+#include "java/java_runtime.h"
+#include "java/short_forms.h"
 #include "platform/exclusive_file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
