@@ -87,7 +87,7 @@ void PredictCommand(DataControl* options, const std::string& platform,
 void PredictJavaCache(const DataControl& options, Report* report) {
   const JavaCachePlan plan =
       PlanJavaCache(report->command_line, report->runner == "uninstall", options.GetDataDir(),
-                    report->working_folder, ApplicationName());
+                    report->working_folder, ApplicationName(), options.GetTempFolder());
   if (plan.kind == JavaCacheKind::kNone) {
     report->java_cache_refusal = plan.why_not;
     return;
