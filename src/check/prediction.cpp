@@ -11,6 +11,7 @@
 #include "java/java_cache.h"
 #include "java/short_forms.h"
 #include "launcher/child_command.h"
+#include "launcher/java_cache_rules.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 
@@ -93,12 +94,14 @@ void PredictJavaCache(const DataControl& options, Report* report) {
     return;
   }
   // The folder is only looked at: the check creates nothing.
-  if (platform::GetPathKind(plan.folder) == platform::PathKind::kDirectory) {
-    const std::string why = platform::WhyNotPrivateFolder(plan.folder);
-    if (!why.empty()) {
-      report->java_cache_refusal = "the folder " + plan.folder + " cannot be used: " + why;
-      return;
-    }
+  const std::string why = PredictJavaCacheFolder(plan.folder);
+  if (!why.empty()) {
+    report->java_cache_refusal = "the folder " + plan.folder + " cannot be used: " + why;
+    return;
+  }
+  if (platform::PathExists(plan.archive) && !platform::IsPlainFile(plan.archive)) {
+    report->java_cache_refusal = plan.archive + " is not a plain file";
+    return;
   }
   report->java_cache = plan.archive;
   report->java_cache_exists = platform::IsPlainFile(plan.archive);

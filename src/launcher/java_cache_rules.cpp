@@ -232,4 +232,20 @@ std::string ReadClassPathJars(const std::string& class_path, const std::string& 
   return std::string();
 }
 
+std::string PredictJavaCacheFolder(const std::string& folder) {
+  // An existing entry makes the launch's judgement create nothing.
+  if (platform::PathExists(folder)) return platform::WhyNotPrivateFolder(folder);
+  std::string below = folder;
+  for (;;) {
+    const std::string above = BeforeLast(below, platform::PathSeparator());
+    if (above.empty() || above.size() < platform::RootLength(folder)) return std::string();
+    if (platform::PathExists(above)) {
+      return platform::GetPathKind(above) == platform::PathKind::kDirectory
+                 ? std::string()
+                 : "it cannot be made: " + above + " is not a folder";
+    }
+    below = above;
+  }
+}
+
 }  // namespace kb

@@ -78,4 +78,11 @@ inline constexpr std::size_t kMaxNamedJars = 8 * kMaxClassPathJars;
 std::string ReadClassPathJars(const std::string& class_path, const std::string& working_folder,
                               std::vector<JavaCacheInputs::Jar>* jars);
 
+// What the launcher's judgement of the cache folder would say, found
+// without making anything: "" when the folder can be used (or made), else
+// why not, as the launch says it. An existing entry is judged as the
+// launch judges it; for a missing folder, the nearest entry above it must
+// be a folder, since the launch makes the missing ones.
+std::string PredictJavaCacheFolder(const std::string& folder);
+
 }  // namespace kb
