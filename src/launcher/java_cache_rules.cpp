@@ -3,6 +3,7 @@
 #include <set>
 
 #include "common/command_line.h"
+#include "process/exe_proc.h"
 #include "common/text.h"
 #include "launcher/jar_manifest.h"
 #include "platform/environment.h"
@@ -246,6 +247,56 @@ std::string PredictJavaCacheFolder(const std::string& folder) {
     }
     below = above;
   }
+}
+
+JavaCacheProbe ProbeJavaCache(const JavaCachePlan& plan, const std::string& working_folder,
+                              const std::vector<std::string>& cache_options) {
+  JavaCacheProbe probe;
+  if (plan.arguments.empty()) return probe;
+  const JavaLaunch launch = ReadJavaLaunch(
+      std::vector<std::string>(plan.arguments.begin() + 1, plan.arguments.end()), working_folder);
+  for (const std::string& option : launch.options) {
+    if (IsAgent(option) || option.rfind("-Xrun", 0) == 0 || option == "-Xdebug") return probe;
+  }
+  auto run = [&](const std::vector<std::string>& extra, std::string* output) {
+    std::vector<std::string> line = {plan.arguments.front()};
+    line.insert(line.end(), extra.begin(), extra.end());
+    line.insert(line.end(), launch.options.begin(), launch.options.end());
+    line.push_back("-version");
+    return ExeandCollect(JoinArguments(line), kTagJavaCache, output);
+  };
+  std::string alone;
+  std::string with_cache;
+  const int alone_code = run({}, &alone);
+  const int cache_code = run(cache_options, &with_cache);
+  probe.probed = true;
+  probe.accepted = alone_code == cache_code && alone == with_cache;
+  if (!probe.accepted) {
+    std::string said = TrimWhitespace(with_cache);
+    for (char& c : said) {
+      if (c == '\r' || c == '\n') c = ' ';
+    }
+    probe.why_not = "the runtime answers otherwise with the cache's options (exit code " +
+                    IntToString(cache_code) + " for " + IntToString(alone_code) +
+                    (said.empty() ? std::string(")") : "): " + said.substr(0, 300));
+  }
+  return probe;
+}
+
+std::string JavaCacheProbeName(const JavaCachePlan& plan) { return plan.name + ".probe"; }
+
+std::string JavaCacheProbeText(const JavaCacheProbe& probe) {
+  return probe.accepted ? "accepted\n" : "refused\n" + probe.why_not;
+}
+
+bool ReadJavaCacheProbeText(const std::string& text, JavaCacheProbe* probe) {
+  *probe = JavaCacheProbe();
+  probe->probed = true;
+  if (text == "accepted\n") return true;
+  if (text.rfind("refused\n", 0) != 0) return false;
+  probe->accepted = false;
+  probe->why_not = text.substr(8);
+  return true;
 }
 
 }  // namespace kb
