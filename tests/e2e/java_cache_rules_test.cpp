@@ -9,6 +9,7 @@
 #include "common/command_line.h"
 #include "common/text.h"
 #include "env/java_runtime.h"
+#include "launcher/child_command.h"
 #include "support/e2e_support.h"
 #include "support/java_homes.h"
 #include "support/zip_writer.h"
@@ -122,6 +123,52 @@ TEST_F(JavaCacheRules, TheCheckSaysWhatTheLaunchDoes) {
     std::filesystem::remove_all(cache, ignored);
     std::filesystem::remove(cache, ignored);
   }
+}
+
+// A line that fits only without the cache's options, where no argument
+// file can be made (the temporary folder is a file): the start goes on
+// without the cache, and the check says so.
+TEST_F(JavaCacheRules, TheCachesOptionsNeverMakeALineBeRefused) {
+  Install();
+  MakeJavaHome(Join(app_dir_, "jre"), "25", Child());
+  WriteFile(Join(app_dir_, "a.jar"), JarBytes(nullptr));
+  WriteFile(dir_ / "tmpfile", "");
+  ScopedEnv temp("TMP", dir_ / "tmpfile");
+  const std::string java = Join(Join(app_dir_, "jre"), "bin") + (IsWindows() ? "\\java.exe" : "/java");
+  // A value is read up to 4,095 bytes: the padding takes several keys.
+  auto ini = [&](std::size_t pad) {
+    std::string text = std::string(kSection) + "launchercmd=" + java + "\njavacache=auto\n";
+    for (int n = 1; pad > 0; ++n) {
+      const std::size_t piece = std::min<std::size_t>(pad, 4000);
+      text += "JavaArgs_" + std::to_string(n) + "=-Dp=" + std::string(piece, 'p') + "\n";
+      pad -= piece;
+    }
+    return text + "Classpath=-cp a.jar\nMainClass=app.Main\n";
+  };
+  // The line's length with a short value, from the check's report.
+  WriteIni(ini(1));
+  const std::string json = CheckJson();
+  const std::string key = "\"command_line\": \"";
+  const std::size_t at = json.find(key);
+  ASSERT_NE(at, std::string::npos) << json;
+  const std::string line = kb::ReplaceAll(
+      kb::ReplaceAll(json.substr(at + key.size(), json.find("\",", at) - at - key.size()),
+                     "\\\"", "\""),
+      "\\\\", "\\");
+  // Each further key adds " -Dp=" and the value's trailing space.
+  const std::size_t room = kb::kMaxCommandLine - kb::CommandLineLength(line) - 10;
+  const std::size_t pad = 1 + room - 6 * (room / 4006);
+  WriteIni(ini(pad));
+  const RunResult r = Launch();
+  EXPECT_EQ(r.exit_code, 0) << r.output << LogContent();
+  const std::string refusal = LaunchRefusal();
+  EXPECT_NE(refusal.find("with the cache's options the command line would have"), std::string::npos)
+      << LogContent();
+  EXPECT_EQ(LogContent().find("ERROR: Launcher::Run::start::commandline"), std::string::npos);
+  const std::string checked = CheckJson();
+  EXPECT_NE(checked.find("\"java_cache_refusal\": \"" + JsonText(refusal) + "\""), std::string::npos)
+      << refusal << "\n" << checked;
+  EXPECT_NE(checked.find("\"runner\": \"relayed\""), std::string::npos) << checked;
 }
 
 // ---- with the real runtimes of this machine ----
