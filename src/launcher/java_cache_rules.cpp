@@ -52,6 +52,47 @@ bool IsAgent(const std::string& option) {
          option.rfind("-agentpath:", 0) == 0;
 }
 
+// True for an option that puts the runtime's messages about loaded classes
+// or about class-data sharing onto the console: with a cache they say
+// other things ("source: shared objects file"), so the output would not
+// be that of a start without it. Logging into a file is left alone, as is
+// a selection switched off.
+bool ShowsSharingMessages(const std::string& option) {
+  if (option == "-verbose:class" || option == "-Xlog") return true;
+  if (option.rfind("-Xlog:", 0) != 0) return false;
+  const std::string rest = option.substr(6);
+  if (rest == "disable" || rest.rfind("help", 0) == 0 || rest.rfind("async", 0) == 0) return false;
+  const std::size_t colon = rest.find(':');
+  const std::string what = rest.substr(0, colon);
+  if (colon != std::string::npos) {
+    const std::string output = rest.substr(colon + 1, rest.find(':', colon + 1) - colon - 1);
+    if (!output.empty() && output != "stdout" && output != "stderr") return false;
+  }
+  if (what.empty()) return true;  // every tag, at its default level
+  std::string selection;
+  for (char c : what + ",") {
+    if (c != ',') {
+      selection += c;
+      continue;
+    }
+    const std::size_t equals = selection.find('=');
+    const std::string level = equals == std::string::npos ? "info" : selection.substr(equals + 1);
+    std::string tags = selection.substr(0, equals) + "+";
+    selection.clear();
+    if (level == "off") continue;
+    std::string tag;
+    for (char t : tags) {
+      if (t != '+') {
+        if (t != '*') tag += t;
+        continue;
+      }
+      if (tag == "all" || tag == "cds" || tag == "aot" || tag == "class") return true;
+      tag.clear();
+    }
+  }
+  return false;
+}
+
 std::string Where(const JavaOptionSource& source) {
   return source.name.empty() ? "the Java options" : source.name;
 }
@@ -115,6 +156,11 @@ std::string WhyNoCacheForOptions(const std::vector<JavaOptionSource>& sources, i
         return Where(source) + Verb(source, " start", " starts") + " an agent (" +
                option.substr(0, option.find(':') + 1) + "), with which " + java +
                " refuses to write an archive";
+      }
+      if (ShowsSharingMessages(option)) {
+        return Where(source) + Verb(source, " show", " shows") +
+               " the runtime's messages about classes or class-data sharing on the console (" +
+               option + "), which a cache would change";
       }
       char sign = 0;
       const std::string name = XxName(option, &sign);

@@ -189,6 +189,19 @@ TEST_F(JavaCachePlanTest, OptionsTheRuntimeWouldRefuseMeanNoCacheWhereverTheySta
       {"jdk17", "-agentlib:jdwp=transport=dt_socket", "an agent (-agentlib:)"},
       {"jdk17", "-agentpath:/lib/libx.so", "an agent (-agentpath:)"},
       {"jdk25", "-javaagent:agent.jar", nullptr},
+      // Messages about classes or sharing on the console read otherwise
+      // with a cache; into a file, or switched off, they are left alone.
+      {"jdk17", "-verbose:class", "on the console (-verbose:class)"},
+      {"jdk25", "-Xlog", "on the console (-Xlog)"},
+      {"jdk17", "-Xlog:class+load", "(-Xlog:class+load)"},
+      {"jdk25", "-Xlog:gc,cds=warning:stderr", "(-Xlog:gc,cds=warning:stderr)"},
+      {"jdk25", "-Xlog:aot*=debug", "(-Xlog:aot*=debug)"},
+      {"jdk17", "-Xlog:all=warning:stdout:uptime", "(-Xlog:all=warning:stdout:uptime)"},
+      {"jdk17", "-Xlog::stdout", "(-Xlog::stdout)"},
+      {"jdk17", "-Xlog:class+load:file=classes.txt", nullptr},
+      {"jdk17", "-Xlog:gc*", nullptr},
+      {"jdk25", "-Xlog:cds=off", nullptr},
+      {"jdk17", "-Xlog:disable", nullptr},
       {"jdk17", "-XX:+UseSharedSpacesX", nullptr},  // a name that only begins alike
       {"jdk17", "-Xmx64m", nullptr},
   };
