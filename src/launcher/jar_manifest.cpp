@@ -30,6 +30,19 @@ std::uint32_t Little(const std::string& bytes, std::size_t at, int count) {
   return value;
 }
 
+// Whether the name at `at` is the manifest's, in any letter case; looked
+// at in place, since a large JAR has tens of thousands of names.
+bool IsManifestName(const std::string& bytes, std::size_t at, std::size_t size) {
+  constexpr std::size_t kNameSize = sizeof kManifestName - 1;
+  if (size != kNameSize) return false;
+  for (std::size_t i = 0; i < kNameSize; ++i) {
+    char c = bytes[at + i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != kManifestName[i]) return false;
+  }
+  return true;
+}
+
 // Exactly `size` bytes at `offset`, or false.
 bool ReadExactly(const platform::Handle& file, std::uint64_t offset, std::size_t size,
                  std::string* bytes) {
@@ -162,7 +175,7 @@ std::string ReadJarManifest(const platform::Handle& jar, std::uint64_t size, std
     const std::size_t next = at + kCentralSize + name_size + Little(directory, at + 30, 2) +
                              Little(directory, at + 32, 2);
     if (next > directory.size()) return "its zip directory is damaged";
-    if (EqualsNoCase(directory.substr(at + kCentralSize, name_size), kManifestName)) {
+    if (IsManifestName(directory, at + kCentralSize, name_size)) {
       if (found) return "it holds two manifests";
       found = true;
       if ((Little(directory, at + 8, 2) & 1) != 0) return "its manifest is encrypted";
