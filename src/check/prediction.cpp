@@ -9,9 +9,9 @@
 #include "env/env_calls.h"
 #include "java/java_arg_file.h"
 #include "java/java_cache.h"
+#include "java/java_cache_rules.h"
 #include "java/short_forms.h"
 #include "launcher/child_command.h"
-#include "launcher/java_cache_rules.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 

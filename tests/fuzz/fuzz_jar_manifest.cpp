@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "launcher/jar_manifest.h"
+#include "java/jar_manifest.h"
 #include "platform/fs.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {

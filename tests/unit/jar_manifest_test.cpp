@@ -1,11 +1,11 @@
-#include "launcher/jar_manifest.h"
+#include "java/jar_manifest.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "launcher/java_cache_rules.h"
+#include "java/java_cache_rules.h"
 #include "platform/fs.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "launcher/child_command.h"
-#include "launcher/java_cache_rules.h"
 #include "env/java_runtime.h"
+#include "java/java_cache_rules.h"
+#include "launcher/child_command.h"
 #include "support/java_homes.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"

@@ -1,14 +1,14 @@
-#include "launcher/java_cache_rules.h"
+#include "java/java_cache_rules.h"
 
 #include <set>
 
 #include "common/command_line.h"
-#include "process/exe_proc.h"
 #include "common/text.h"
-#include "launcher/jar_manifest.h"
+#include "java/jar_manifest.h"
 #include "platform/environment.h"
 #include "platform/fs.h"
 #include "platform/java_places.h"
+#include "process/exe_proc.h"
 
 namespace kb {
 namespace {

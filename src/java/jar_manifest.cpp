@@ -1,4 +1,4 @@
-#include "launcher/jar_manifest.h"
+#include "java/jar_manifest.h"
 
 #include <zlib.h>
 
