@@ -530,6 +530,11 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
   if (cache_wanted && report->command_known && report->runner != "no-java" &&
       report->runner != "refused") {
     PredictJavaCache(options, report);
+    if (!report->java_cache_refusal.empty()) {
+      AddKeyFinding(report, Severity::kWarning, "javacache-none", kKeyJavaCache,
+                    "javacache=auto keeps no class-data cache here: " +
+                        report->java_cache_refusal);
+    }
   }
   if (options.ReplacementLimitReached()) {
     // The launch ends before the guard or the child: nothing to predict.

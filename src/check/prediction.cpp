@@ -9,6 +9,7 @@
 #include "env/env_calls.h"
 #include "java/java_arg_file.h"
 #include "java/java_cache.h"
+#include "java/java_cache_rules.h"
 #include "java/short_forms.h"
 #include "launcher/child_command.h"
 #include "platform/fs.h"
@@ -87,18 +88,20 @@ void PredictCommand(DataControl* options, const std::string& platform,
 void PredictJavaCache(const DataControl& options, Report* report) {
   const JavaCachePlan plan =
       PlanJavaCache(report->command_line, report->runner == "uninstall", options.GetDataDir(),
-                    report->working_folder, ApplicationName());
+                    report->working_folder, ApplicationName(), options.GetTempFolder());
   if (plan.kind == JavaCacheKind::kNone) {
     report->java_cache_refusal = plan.why_not;
     return;
   }
   // The folder is only looked at: the check creates nothing.
-  if (platform::GetPathKind(plan.folder) == platform::PathKind::kDirectory) {
-    const std::string why = platform::WhyNotPrivateFolder(plan.folder);
-    if (!why.empty()) {
-      report->java_cache_refusal = "the folder " + plan.folder + " cannot be used: " + why;
-      return;
-    }
+  const std::string why = PredictJavaCacheFolder(plan.folder);
+  if (!why.empty()) {
+    report->java_cache_refusal = "the folder " + plan.folder + " cannot be used: " + why;
+    return;
+  }
+  if (platform::PathExists(plan.archive) && !platform::IsPlainFile(plan.archive)) {
+    report->java_cache_refusal = plan.archive + " is not a plain file";
+    return;
   }
   report->java_cache = plan.archive;
   report->java_cache_exists = platform::IsPlainFile(plan.archive);

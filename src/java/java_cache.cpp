@@ -6,6 +6,7 @@
 #include "common/command_line.h"
 #include "common/text.h"
 #include "java/java_arg_file.h"
+#include "java/java_cache_rules.h"
 #include "java/java_runtime.h"
 #include "java/short_forms.h"
 #include "launcher/child_command.h"
@@ -42,85 +43,15 @@ const char* ExtensionOf(JavaCacheKind kind) {
   return kind == JavaCacheKind::kAotCache ? ".aot" : ".jsa";
 }
 
-// Options with which the user chooses class-data sharing or a cache: the
-// launcher's own would fight them, so the user's choice wins. A file of
-// runtime options is not looked into, so it counts as a choice too.
-constexpr const char* kSharingOptions[] = {
-    "-Xshare:",           "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit",
-    "-XX:+AutoCreateSharedArchive", "-XX:-AutoCreateSharedArchive", "-XX:AOTCache",
-    "-XX:AOTMode",        "-XX:AOTConfiguration",  "-XX:SharedClassListFile",
-    "-XX:VMOptionsFile"};
-
-// What the runtime reads from its environment besides its command line.
-constexpr const char* kOptionVariables[] = {"JDK_JAVA_OPTIONS", "JAVA_TOOL_OPTIONS",
-                                            "_JAVA_OPTIONS"};
-
 // Module paths are not part of the key, so their starts are left alone.
 constexpr const char* kModulePathOptions[] = {"-p", "--module-path", "--upgrade-module-path",
                                               "--patch-module"};
-
-const char* SharingChoice(const std::string& option) {
-  for (const char* prefix : kSharingOptions) {
-    if (option.rfind(prefix, 0) == 0) return prefix;
-  }
-  return nullptr;
-}
 
 bool IsModulePathOption(const std::string& option) {
   for (const char* name : kModulePathOptions) {
     if (option == name || option.rfind(std::string(name) + "=", 0) == 0) return true;
   }
   return false;
-}
-
-// The class path Java takes from its options: the "-jar" file, else the last
-// "-cp" / "-classpath" / "--class-path" value. False when neither is given.
-bool ClassPathOf(const JavaLaunch& launch, std::string* class_path) {
-  if (launch.start == JavaLaunch::Start::kJar) {
-    *class_path = launch.target;
-    return true;
-  }
-  bool found = false;
-  for (std::size_t i = 0; i < launch.options.size(); ++i) {
-    const std::string& option = launch.options[i];
-    if ((option == "-cp" || option == "-classpath" || option == "--class-path") &&
-        i + 1 < launch.options.size()) {
-      *class_path = launch.options[++i];
-      found = true;
-    } else if (option.rfind("--class-path=", 0) == 0) {
-      *class_path = option.substr(13);
-      found = true;
-    }
-  }
-  return found;
-}
-
-// Each entry must be an existing JAR file: a folder or a wildcard has no
-// size and time that tell its versions apart. "" with *jars filled, or why
-// not.
-std::string ReadJars(const std::string& class_path, const std::string& working_folder,
-                     std::vector<JavaCacheInputs::Jar>* jars) {
-  std::string entry;
-  const std::string text = class_path + platform::ClassPathSeparator();
-  for (char c : text) {
-    if (c != platform::ClassPathSeparator()) {
-      entry += c;
-      continue;
-    }
-    if (entry.empty()) return "the class path names the current folder";
-    if (!EndsWithNoCase(entry, ".jar")) return "the class path entry " + entry + " is no JAR file";
-    JavaCacheInputs::Jar jar;
-    jar.path = platform::IsAbsolutePath(entry) || working_folder.empty()
-                   ? entry
-                   : working_folder + platform::PathSeparator() + entry;
-    platform::Handle file;
-    if (platform::OpenRegularFile(jar.path, &file, &jar.stamp) != 0) {
-      return "the JAR file " + jar.path + " does not exist or is no file";
-    }
-    jars->push_back(jar);
-    entry.clear();
-  }
-  return std::string();
 }
 
 // FNV-1a over each field's length and bytes, so that no two different
@@ -298,6 +229,21 @@ std::string InsertAfterProgram(const std::string& line, const std::vector<std::s
   return line.substr(0, end) + inserted + line.substr(end);
 }
 
+// The line as the start with the longest cache options would run it: a
+// recording run, whose files get names of CreateExclusiveFile's length.
+std::string LongestLineWithCache(const JavaCachePlan& plan, const std::string& command_line) {
+  const std::string random(16, 'x');
+  const std::string partial = plan.archive + "." + random + kPartSuffix;
+  const std::string vm_output = plan.archive + "." + random + ".vm" + kPartSuffix;
+  std::string longest;
+  for (const bool writing : {false, true}) {
+    const std::string line = InsertAfterProgram(
+        command_line, JavaCacheOptions(plan.kind, writing, plan.archive, partial, vm_output));
+    if (CommandLineLength(line) > CommandLineLength(longest)) longest = line;
+  }
+  return longest;
+}
+
 }  // namespace
 
 JavaCacheKind JavaCacheKindFor(int feature) {
@@ -327,7 +273,7 @@ std::string JavaCacheKey(const JavaCacheInputs& inputs) {
 
 JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
                             const std::string& data_folder, const std::string& working_folder,
-                            const std::string& application) {
+                            const std::string& application, const TempFolder& temp) {
   JavaCachePlan plan;
   auto refuse = [&plan](const std::string& why) {
     plan.kind = JavaCacheKind::kNone;
@@ -372,30 +318,55 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
   }
   if (launch.start == JavaLaunch::Start::kModule) return refuse("a module is started");
   if (launch.start == JavaLaunch::Start::kNone) return refuse("no main class or -jar is given");
-  for (const std::string& option : launch.options) {
-    if (const char* choice = SharingChoice(option)) {
-      return refuse("the Java options choose class-data sharing themselves (" +
-                    std::string(choice) + ")");
-    }
-    if (IsModulePathOption(option)) return refuse("a module path is given");
+  // Every option the runtime reads, in its order: the variables around
+  // the line's own options.
+  std::vector<JavaOptionSource> variables;
+  const std::string unreadable_variable = ReadJavaOptionVariables(working_folder, &variables);
+  if (!unreadable_variable.empty()) return refuse(unreadable_variable);
+  std::vector<JavaOptionSource> sources;
+  for (const JavaOptionSource& variable : variables) {
+    if (variable.name != "_JAVA_OPTIONS") sources.push_back(variable);
   }
-  JavaCacheInputs inputs;
-  for (const char* name : kOptionVariables) {
-    const std::string value = platform::GetEnvVar(name);
-    if (value.empty()) continue;
-    for (const std::string& option : SplitArguments(value)) {
-      if (const char* choice = SharingChoice(option)) {
-        return refuse(std::string(name) + " chooses class-data sharing (" + choice + ")");
+  sources.push_back({std::string(), std::string(), launch.options});
+  for (const JavaOptionSource& variable : variables) {
+    if (variable.name == "_JAVA_OPTIONS") sources.push_back(variable);
+  }
+  for (const JavaOptionSource& source : sources) {
+    for (const std::string& option : source.options) {
+      if (IsModulePathOption(option)) {
+        return refuse(source.name.empty() ? "a module path is given"
+                                          : source.name + " gives a module path");
       }
     }
-    inputs.environment.push_back(std::string(name) + "=" + value);
+  }
+  const std::string barred = WhyNoCacheForOptions(sources, runtime.version.feature);
+  if (!barred.empty()) return refuse(barred);
+  JavaCacheInputs inputs;
+  for (const JavaOptionSource& variable : variables) {
+    inputs.environment.push_back(variable.name + "=" + variable.value);
+    // What an argument file of the variable holds counts, not only its name.
+    for (const std::string& option : variable.options) {
+      inputs.environment.push_back(variable.name + " " + option);
+    }
   }
   std::string class_path;
   if (!ClassPathOf(launch, &class_path)) return refuse("no class path is given (-cp or -jar)");
-  const std::string jars_problem = ReadJars(class_path, working_folder, &inputs.class_path);
+  const std::string jars_problem = ReadClassPathJars(class_path, working_folder, &inputs.class_path);
   if (!jars_problem.empty()) return refuse(jars_problem);
   if (platform::FirstUnholdable(application) != 0) {
     return refuse("the application's name cannot be passed to the runtime");
+  }
+  // The runtime reads each of its file options as a list of files split
+  // at this character: on 25 it refuses to record into such a "list", on
+  // 13 to 24 it takes the parts as two archives.
+  const char list = platform::ClassPathSeparator();
+  if (application.find(list) != std::string::npos) {
+    return refuse("the application's name " + application + " holds \"" + std::string(1, list) +
+                  "\", which the runtime takes as a list of files");
+  }
+  if (data_folder.find(list) != std::string::npos) {
+    return refuse("the data folder " + data_folder + " holds \"" + std::string(1, list) +
+                  "\", which the runtime takes as a list of files");
   }
   // The home is found with links resolved, also for a bare "java" taken
   // from the search path, so a runtime is named by where it really is.
@@ -410,6 +381,18 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
   // The arguments given before the application's own: @files are passed
   // on as they are, the runtime expands them again.
   plan.start_end = launch.options_end;
+  // The cache's options count in the limit of the line: a cache is
+  // dropped rather than a start refused.
+  const std::string longest = LongestLineWithCache(plan, command_line);
+  if (CommandLineTooLong(longest)) {
+    const std::string no_file = WhyNoArgFile(longest, uninstall, temp, working_folder);
+    if (!no_file.empty()) {
+      return refuse("with the cache's options the command line would have " +
+                    IntToString(static_cast<long long>(CommandLineLength(longest))) +
+                    " characters, more than the limit of " +
+                    IntToString(static_cast<long long>(kMaxCommandLine)) + ", and " + no_file);
+    }
+  }
   return plan;
 }
 

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "env/env_calls.h"
 #include "platform/fs.h"
 
 namespace kb {
@@ -85,9 +86,11 @@ struct JavaCachePlan {
 // `working_folder` is the child's (relative class-path entries and
 // argument files are read from it); `data_folder` the launcher's per-user
 // data folder.
+// `temp` is the run's temporary folder, for the argument file that a
+// line made too long by the cache's options would need.
 JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
                             const std::string& data_folder, const std::string& working_folder,
-                            const std::string& application);
+                            const std::string& application, const TempFolder& temp);
 
 // The options the launcher puts after the program: the runtime's messages
 // about cache files off, then the use of `archive` or, when writing, the

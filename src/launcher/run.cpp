@@ -215,7 +215,8 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
   JavaCacheRun cache;
   if (EqualsNoCase(java_cache_, kJavaCacheAuto)) {
     command_line = cache.Begin(PlanJavaCache(command_line, uninstall, options.GetDataDir(),
-                                             GetCurrentDir(), ApplicationName()),
+                                             GetCurrentDir(), ApplicationName(),
+                                             options.GetTempFolder()),
                                command_line);
   } else if (!java_cache_.empty() && java_cache_ != kPresentButEmpty) {
     LogInfo(kTagJavaCache, "no class-data cache: javacache=" + java_cache_ + " is not auto");

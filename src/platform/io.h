@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/handle.h"
 
@@ -19,6 +20,14 @@ class ChildSignalScope;
 // Windows: a pipe whose every write end is closed answers ERROR_BROKEN_PIPE.
 [[nodiscard]] int ReadSome(const Handle& handle, char* buffer, std::size_t size,
                            std::size_t* count);
+
+// Reads at most size bytes of a file at byte offset `offset`, without
+// moving a position that other reads share. Returns 0 with the count in
+// *count (short only at the end of the file), or the system error code
+// with *count 0. POSIX: pread, retried on EINTR; Windows: ReadFile with
+// the offset in an OVERLAPPED structure.
+[[nodiscard]] int ReadAt(const Handle& file, std::uint64_t offset, char* buffer,
+                         std::size_t size, std::size_t* count);
 
 // Writes every byte (looping over partial writes). Returns 0 or the system
 // error code of the write that failed (the rest is then dropped).

@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "common/command_line.h"
+#include "env/java_runtime.h"
+#include "java/java_cache_rules.h"
+#include "launcher/child_command.h"
 #include "support/java_homes.h"
 #include "support/test_support.h"
+#include "support/zip_writer.h"
 
 namespace {
 
@@ -87,8 +93,9 @@ class JavaCachePlanTest : public ::testing::Test {
     return kb::QuoteArgument(Join(Join(dir_ / home, "bin"), kbtest::IsWindows() ? "java.exe" : "java"));
   }
   kb::JavaCachePlan Plan(const std::string& line, bool uninstall = false) const {
-    return kb::PlanJavaCache(line, uninstall, dir_ / "data", dir_.path(), "app");
+    return kb::PlanJavaCache(line, uninstall, dir_ / "data", dir_.path(), "app", Temp());
   }
+  kb::TempFolder Temp() const { return {dir_ / "tmp", ""}; }
   kbtest::ScratchDir dir_;
 };
 
@@ -128,7 +135,7 @@ TEST_F(JavaCachePlanTest, ActsOnlyOnJarsOfAKnownRuntimeAndLeavesTheUsersChoice) 
   }
   EXPECT_EQ(Plan(Java("jdk17") + cp + " app.Main", true).why_not, "not for an uninstall run");
   // No data folder must never become a folder at the root.
-  EXPECT_NE(kb::PlanJavaCache(Java("jdk17") + cp + " app.Main", false, "", dir_.path(), "app")
+  EXPECT_NE(kb::PlanJavaCache(Java("jdk17") + cp + " app.Main", false, "", dir_.path(), "app", Temp())
                 .why_not.find("not an absolute path"),
             std::string::npos);
   {
@@ -136,6 +143,268 @@ TEST_F(JavaCachePlanTest, ActsOnlyOnJarsOfAKnownRuntimeAndLeavesTheUsersChoice) 
     EXPECT_NE(Plan(Java("jdk17") + cp + " app.Main").why_not.find("JAVA_TOOL_OPTIONS"),
               std::string::npos);
   }
+}
+
+// Every option with which the user chooses sharing, and every option with
+// which a runtime refuses to start once asked to record, means no cache:
+// on the line, inside an argument file and in each option variable the
+// runtime reads. Each row is checked in each place.
+TEST_F(JavaCachePlanTest, OptionsTheRuntimeWouldRefuseMeanNoCacheWhereverTheyStand) {
+  kbtest::ScopedEnv no_tool("JAVA_TOOL_OPTIONS");
+  kbtest::ScopedEnv no_jdk("JDK_JAVA_OPTIONS");
+  kbtest::ScopedEnv no_underscore("_JAVA_OPTIONS");
+  const std::string tail = " -cp a.jar app.Main";
+  const struct {
+    const char* home;
+    std::string option;
+    const char* refusal;  // a part of why_not; null: a cache is kept
+  } cases[] = {
+      {"jdk17", "-Xshare:auto", "class-data sharing themselves (-Xshare:"},
+      {"jdk17", "-XX:SharedArchiveFile=x.jsa", "(-XX:SharedArchiveFile)"},
+      {"jdk17", "-XX:ArchiveClassesAtExit=x.jsa", "(-XX:ArchiveClassesAtExit)"},
+      {"jdk17", "-XX:+AutoCreateSharedArchive", "(-XX:+AutoCreateSharedArchive)"},
+      {"jdk17", "-XX:-AutoCreateSharedArchive", "(-XX:-AutoCreateSharedArchive)"},
+      {"jdk25", "-XX:AOTCache=x.aot", "(-XX:AOTCache)"},
+      {"jdk25", "-XX:AOTCacheOutput=x.aot", "(-XX:AOTCacheOutput)"},
+      {"jdk25", "-XX:AOTMode=off", "(-XX:AOTMode)"},
+      {"jdk25", "-XX:AOTConfiguration=x.conf", "(-XX:AOTConfiguration)"},
+      {"jdk17", "-XX:SharedClassListFile=x.lst", "(-XX:SharedClassListFile)"},
+      {"jdk17", "-XX:VMOptionsFile=x.txt", "(-XX:VMOptionsFile)"},
+      {"jdk17", "-XX:Flags=x.flags", "(-XX:Flags)"},
+      {"jdk17", "-XX:-UseSharedSpaces", "(-XX:-UseSharedSpaces)"},
+      {"jdk25", "-XX:+RequireSharedSpaces", "(-XX:+RequireSharedSpaces)"},
+      {"jdk25", "-XX:DumpLoadedClassList=x.lst", "(-XX:DumpLoadedClassList)"},
+      {"jdk17", "-XX:+RecordDynamicDumpInfo", "(-XX:+RecordDynamicDumpInfo)"},
+      {"jdk17", "-XX:+DumpSharedSpaces", "(-XX:+DumpSharedSpaces)"},
+      {"jdk17", "-XX:+DynamicDumpSharedSpaces", "(-XX:+DynamicDumpSharedSpaces)"},
+      {"jdk17", "-XX:SharedArchiveConfigFile=x.txt", "(-XX:SharedArchiveConfigFile)"},
+      {"jdk17", "--limit-modules=java.base", "--limit-modules, with which"},
+      {"jdk25", "--limit-modules=java.base", "--limit-modules, with which"},
+      {"jdk17", "-XX:ObjectAlignmentInBytes=16", "-XX:ObjectAlignmentInBytes=16, with which Java 17"},
+      {"jdk17", "-XX:ObjectAlignmentInBytes=8", nullptr},
+      {"jdk25", "-XX:ObjectAlignmentInBytes=16", nullptr},
+      {"jdk17", "-XX:-UseCompressedClassPointers", "-XX:-UseCompressedClassPointers, with which"},
+      {"jdk25", "-XX:-UseCompressedClassPointers", nullptr},
+      {"jdk17", "-javaagent:agent.jar", "an agent (-javaagent:), with which Java 17"},
+      {"jdk17", "-agentlib:jdwp=transport=dt_socket", "an agent (-agentlib:)"},
+      {"jdk17", "-agentpath:/lib/libx.so", "an agent (-agentpath:)"},
+      {"jdk25", "-javaagent:agent.jar", nullptr},
+      // Messages about classes or sharing on the console read otherwise
+      // with a cache; into a file, or switched off, they are left alone.
+      {"jdk17", "-verbose:class", "on the console (-verbose:class)"},
+      {"jdk25", "-Xlog", "on the console (-Xlog)"},
+      {"jdk17", "-Xlog:class+load", "(-Xlog:class+load)"},
+      {"jdk25", "-Xlog:gc,cds=warning:stderr", "(-Xlog:gc,cds=warning:stderr)"},
+      {"jdk25", "-Xlog:aot*=debug", "(-Xlog:aot*=debug)"},
+      {"jdk17", "-Xlog:all=warning:stdout:uptime", "(-Xlog:all=warning:stdout:uptime)"},
+      {"jdk17", "-Xlog::stdout", "(-Xlog::stdout)"},
+      {"jdk17", "-Xlog:class+load:file=classes.txt", nullptr},
+      {"jdk17", "-Xlog:gc*", nullptr},
+      {"jdk25", "-Xlog:cds=off", nullptr},
+      {"jdk17", "-Xlog:disable", nullptr},
+      {"jdk17", "-XX:+UseSharedSpacesX", nullptr},  // a name that only begins alike
+      {"jdk17", "-Xmx64m", nullptr},
+  };
+  struct Place {
+    const char* variable;  // null: the line
+    const char* named;     // how the refusal names the place
+  };
+  const Place places[] = {{nullptr, "the Java options "},
+                          {"JAVA_TOOL_OPTIONS", "JAVA_TOOL_OPTIONS "},
+                          {"JDK_JAVA_OPTIONS", "JDK_JAVA_OPTIONS "},
+                          {"_JAVA_OPTIONS", "_JAVA_OPTIONS "},
+                          {"@file", "the Java options "}};
+  for (const auto& c : cases) {
+    for (const Place& place : places) {
+      std::string line = Java(c.home) + tail;
+      std::unique_ptr<kbtest::ScopedEnv> variable;
+      if (place.variable == nullptr) {
+        line = Java(c.home) + " " + c.option + tail;
+      } else if (std::string(place.variable) == "@file") {
+        kbtest::WriteFile(dir_ / "opts.txt", c.option + "\n");
+        line = Java(c.home) + " @opts.txt" + tail;
+      } else {
+        variable = std::make_unique<kbtest::ScopedEnv>(place.variable, "-Dx=1 " + c.option);
+      }
+      const kb::JavaCachePlan plan = Plan(line);
+      const std::string where = std::string(place.named) + c.option + " " +
+                                (place.variable ? place.variable : "line");
+      if (c.refusal == nullptr) {
+        EXPECT_NE(plan.kind, JavaCacheKind::kNone) << where << ": " << plan.why_not;
+        continue;
+      }
+      EXPECT_EQ(plan.kind, JavaCacheKind::kNone) << where;
+      EXPECT_NE(plan.why_not.find(c.refusal), std::string::npos) << where << ": " << plan.why_not;
+      EXPECT_EQ(plan.why_not.rfind(place.named, 0), 0u) << where << ": " << plan.why_not;
+    }
+  }
+  // The last setting of a flag counts, whichever source it comes from.
+  {
+    kbtest::ScopedEnv tool("JAVA_TOOL_OPTIONS", "-XX:-UseCompressedClassPointers");
+    EXPECT_NE(Plan(Java("jdk17") + " -XX:+UseCompressedClassPointers" + tail).kind,
+              JavaCacheKind::kNone);
+    kbtest::ScopedEnv late("_JAVA_OPTIONS", "-XX:ObjectAlignmentInBytes=32");
+    EXPECT_NE(Plan(Java("jdk17") + " -XX:ObjectAlignmentInBytes=8" + tail).why_not.find(
+                  "_JAVA_OPTIONS holds -XX:ObjectAlignmentInBytes=32"),
+              std::string::npos);
+  }
+  // JDK_JAVA_OPTIONS expands an argument file as the line does; the
+  // variables the runtime reads itself expand none.
+  {
+    kbtest::ScopedEnv jdk("JDK_JAVA_OPTIONS", "@share.txt");
+    EXPECT_NE(Plan(Java("jdk17") + tail).why_not.find("JDK_JAVA_OPTIONS chooses class-data sharing"),
+              std::string::npos);
+  }
+  {
+    kbtest::ScopedEnv jdk("JDK_JAVA_OPTIONS", "@missing.txt");
+    EXPECT_NE(Plan(Java("jdk17") + tail).why_not.find("of JDK_JAVA_OPTIONS cannot be read"),
+              std::string::npos);
+  }
+  {
+    kbtest::ScopedEnv jdk("JDK_JAVA_OPTIONS", "--module-path=mods");
+    EXPECT_NE(Plan(Java("jdk17") + tail).why_not.find("JDK_JAVA_OPTIONS gives a module path"),
+              std::string::npos);
+  }
+}
+
+// The runtime takes a file option holding the path-list separator as a
+// list: the data folder and the application's name must be free of it.
+TEST_F(JavaCachePlanTest, NoCacheWhereTheRuntimeWouldSplitTheFilesName) {
+  kbtest::ScopedEnv no_tool("JAVA_TOOL_OPTIONS");
+  const std::string line = Java("jdk25") + " -cp a.jar app.Main";
+  const std::string list(1, kbtest::IsWindows() ? ';' : ':');
+  const kb::TempFolder temp = Temp();
+  EXPECT_NE(kb::PlanJavaCache(line, false, dir_ / ("da" + list + "ta"), dir_.path(), "app", temp)
+                .why_not.find("the data folder"),
+            std::string::npos);
+  EXPECT_NE(kb::PlanJavaCache(line, false, dir_ / "data", dir_.path(), "my" + list + "app", temp)
+                .why_not.find("the application's name my" + list + "app holds"),
+            std::string::npos);
+  EXPECT_EQ(kb::PlanJavaCache(line, false, dir_ / "data", dir_.path(), "my-app", temp).why_not, "");
+}
+
+// The cache's options count in the limit of the line: when they would
+// push it over and no argument file can carry it, the start goes on
+// without the cache; with an argument file, the cache is kept.
+TEST_F(JavaCachePlanTest, TheCachesOptionsCountInTheLimitOfTheLine) {
+  kbtest::ScopedEnv no_tool("JAVA_TOOL_OPTIONS");
+  for (const char* home : {"jdk17", "jdk25"}) {
+    const std::string start = Java(home) + " -cp a.jar app.Main ";
+    const std::string line =
+        start + std::string(kb::kMaxCommandLine - kb::CommandLineLength(start) - 10, 'x');
+    ASSERT_FALSE(kb::CommandLineTooLong(line));
+    const kb::TempFolder unusable = {"tmp", "is not an absolute path"};
+    const kb::JavaCachePlan dropped =
+        kb::PlanJavaCache(line, false, dir_ / "data", dir_.path(), "app", unusable);
+    EXPECT_NE(dropped.why_not.find("with the cache's options the command line would have"),
+              std::string::npos)
+        << home << ": " << dropped.why_not;
+    EXPECT_NE(dropped.why_not.find("temporary location"), std::string::npos) << dropped.why_not;
+    EXPECT_NE(kb::PlanJavaCache(line, false, dir_ / "data", dir_.path(), "app", Temp()).kind,
+              JavaCacheKind::kNone)
+        << home;
+    const std::string shorter = start + std::string(100, 'x');
+    EXPECT_NE(kb::PlanJavaCache(shorter, false, dir_ / "data", dir_.path(), "app", unusable).kind,
+              JavaCacheKind::kNone)
+        << home;
+  }
+}
+
+// What the runtime reads beyond the line's own text enters the key: a
+// changed option variable, an option changed inside an argument file (of
+// the line or of JDK_JAVA_OPTIONS), a library that a manifest names.
+TEST_F(JavaCachePlanTest, WhatTheRuntimeReadsBesidesTheLineChangesTheName) {
+  kbtest::ScopedEnv no_tool("JAVA_TOOL_OPTIONS");
+  kbtest::ScopedEnv no_jdk("JDK_JAVA_OPTIONS");
+  kbtest::WriteFile(dir_ / "opts.txt", "-Xmx64m\n");
+  kbtest::WriteFile(dir_ / "jdk.txt", "-Dy=1\n");
+  kbtest::MakeDirs(dir_ / "lib");
+  kbtest::WriteFile(dir_ / "main.jar", kbtest::JarBytes("lib/dep.jar"));
+  kbtest::WriteFile(kbtest::Join(dir_ / "lib", "dep.jar"), kbtest::JarBytes("more.jar"));
+  const std::string line = Java("jdk17") + " @opts.txt -cp main.jar app.Main";
+  const std::string jar_line = Java("jdk25") + " -jar main.jar";
+  ASSERT_EQ(Plan(line).why_not, "");
+  ASSERT_EQ(Plan(jar_line).why_not, "");
+  std::set<std::string> seen = {Plan(line).name, Plan(jar_line).name};
+  EXPECT_EQ(Plan(line).name, *seen.find(Plan(line).name));
+  EXPECT_EQ(seen.size(), 2u);
+  using Change = std::function<void()>;
+  std::vector<std::unique_ptr<kbtest::ScopedEnv>> held;
+  const std::pair<const char*, Change> changes[] = {
+      {"JAVA_TOOL_OPTIONS set",
+       [&] { held.push_back(std::make_unique<kbtest::ScopedEnv>("JAVA_TOOL_OPTIONS", "-Dz=1")); }},
+      {"JAVA_TOOL_OPTIONS changed",
+       [&] { held.push_back(std::make_unique<kbtest::ScopedEnv>("JAVA_TOOL_OPTIONS", "-Dz=2")); }},
+      {"an option inside the line's @file", [&] { kbtest::WriteFile(dir_ / "opts.txt", "-Xmx96m\n"); }},
+      {"JDK_JAVA_OPTIONS names an @file",
+       [&] { held.push_back(std::make_unique<kbtest::ScopedEnv>("JDK_JAVA_OPTIONS", "@jdk.txt")); }},
+      {"an option inside JDK_JAVA_OPTIONS' @file", [&] { kbtest::WriteFile(dir_ / "jdk.txt", "-Dy=2\n"); }},
+      {"the library a manifest names",
+       [&] { kbtest::WriteFile(kbtest::Join(dir_ / "lib", "dep.jar"), kbtest::JarBytes("more.jar x.jar")); }},
+      {"a library named but missing appears",
+       [&] { kbtest::WriteFile(kbtest::Join(dir_ / "lib", "more.jar"), "PK"); }},
+  };
+  for (const auto& change : changes) {
+    change.second();
+    EXPECT_TRUE(seen.insert(Plan(line).name).second) << change.first;
+    // The "-jar" line names no argument file.
+    const bool jar_reads_it = std::string(change.first).find("line's @file") == std::string::npos;
+    EXPECT_EQ(seen.insert(Plan(jar_line).name).second, jar_reads_it) << change.first;
+  }
+}
+
+// Where no rule can tell, the runtime itself is asked: an option it
+// refuses with the cache's options gives another answer to "-version".
+TEST(JavaCacheProbeTest, TheRuntimeSaysWhetherItStartsWithTheCachesOptions) {
+  if (kbtest::IsWindows()) GTEST_SKIP() << "no Windows Java runtime here";
+  kbtest::ScratchDir dir;
+  kbtest::ScopedEnv no_tool("JAVA_TOOL_OPTIONS");
+  int tested = 0;
+  std::set<JavaCacheKind> kinds;  // the first runtime of each kind found
+  for (const std::string& name : kbtest::ListDir("/usr/lib/jvm")) {
+    const std::string home = kbtest::Join("/usr/lib/jvm", name);
+    const int feature = kb::ReadJavaVersion(home).feature;
+    const JavaCacheKind kind = kb::JavaCacheKindFor(feature);
+    if (kind == JavaCacheKind::kNone || !kbtest::FileExists(home + "/bin/java") ||
+        !kinds.insert(kind).second) {
+      continue;
+    }
+    ++tested;
+    SCOPED_TRACE(home);
+    const std::string java = home + "/bin/java";
+    const std::string folder = kind == JavaCacheKind::kAotCache ? dir / "a:b" : dir.path();
+    kbtest::MakeDirs(folder);
+    const std::vector<std::string> cache = kb::JavaCacheOptions(
+        kind, true, kbtest::Join(folder, "x.aot"), kbtest::Join(folder, "x.part"),
+        kbtest::Join(folder, "x.vm"));
+    kb::JavaCachePlan plan;
+    plan.kind = kind;
+    plan.name = "app-0123456789abcdef.jsa";
+    // 17 maps no base archive with objects aligned otherwise, and so
+    // refuses to write one; 25 refuses a configuration file named with ":".
+    plan.arguments = {java, "-XX:ObjectAlignmentInBytes=16", "-cp", "a.jar", "app.Main"};
+    const kb::JavaCacheProbe refused = kb::ProbeJavaCache(plan, dir.path(), cache);
+    EXPECT_TRUE(refused.probed);
+    EXPECT_FALSE(refused.accepted);
+    EXPECT_NE(refused.why_not.find("exit code 1 for 0"), std::string::npos) << refused.why_not;
+    if (kind == JavaCacheKind::kDynamicArchive) {
+      plan.arguments = {java, "-Xmx64m", "-cp", "a.jar", "app.Main"};
+      const kb::JavaCacheProbe accepted = kb::ProbeJavaCache(plan, dir.path(), cache);
+      EXPECT_TRUE(accepted.probed && accepted.accepted) << accepted.why_not;
+    }
+    // An agent may wait for a debugger: not probed.
+    plan.arguments = {java, "-agentlib:jdwp=transport=dt_socket,server=y,suspend=y", "app.Main"};
+    EXPECT_FALSE(kb::ProbeJavaCache(plan, dir.path(), cache).probed);
+    // The answer kept beside the cache reads back as it was.
+    kb::JavaCacheProbe back;
+    ASSERT_TRUE(kb::ReadJavaCacheProbeText(kb::JavaCacheProbeText(refused), &back));
+    EXPECT_EQ(back.accepted, false);
+    EXPECT_EQ(back.why_not, refused.why_not);
+    EXPECT_EQ(kb::JavaCacheProbeName(plan), "app-0123456789abcdef.jsa.probe");
+  }
+  kb::JavaCacheProbe other;
+  EXPECT_FALSE(kb::ReadJavaCacheProbeText("maybe\n", &other));
+  if (tested == 0) GTEST_SKIP() << "no Java runtime of version 13 or newer in /usr/lib/jvm";
 }
 
 // The runtime opens the file by the name it receives: on Windows through

@@ -197,6 +197,24 @@ int ReadSome(const Handle& handle, char* buffer, std::size_t size, std::size_t* 
   }
 }
 
+int ReadAt(const Handle& file, std::uint64_t offset, char* buffer, std::size_t size,
+           std::size_t* count) {
+  *count = 0;
+  while (*count < size) {
+    const ssize_t n = ::pread(Fd(file), buffer + *count, size - *count,
+                              static_cast<off_t>(offset + *count));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      *count = 0;
+      return error;
+    }
+    if (n == 0) break;
+    *count += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 int WriteAll(const Handle& handle, const char* data, std::size_t size) {
   struct iovec piece = {const_cast<char*>(data), size};
   return WritePieces(Fd(handle), &piece, 1);

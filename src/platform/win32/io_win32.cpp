@@ -45,6 +45,28 @@ int ReadSome(const Handle& handle, char* buffer, std::size_t size, std::size_t* 
   return 0;
 }
 
+int ReadAt(const Handle& file, std::uint64_t offset, char* buffer, std::size_t size,
+           std::size_t* count) {
+  *count = 0;
+  while (*count < size) {
+    OVERLAPPED at = {};
+    const std::uint64_t position = offset + *count;
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD read = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size - *count, kLargestTransfer));
+    if (!::ReadFile(win32::ToHandle(file.get()), buffer + *count, wanted, &read, &at)) {
+      const int error = win32::LastError();
+      if (error == ERROR_HANDLE_EOF) break;
+      *count = 0;
+      return error;
+    }
+    if (read == 0) break;
+    *count += read;
+  }
+  return 0;
+}
+
 int WriteAll(const Handle& handle, const char* data, std::size_t size) {
   HANDLE target = win32::ToHandle(handle.get());
   // Consoles before Windows 8 take at most a few tens of kilobytes per
