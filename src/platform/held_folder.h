@@ -40,7 +40,7 @@ class HeldFolder {
 
   // Creates the new file `name` (never an existing entry or a link; POSIX
   // mode 0600) open for writing into *file.
-  [[nodiscard]] int CreateFile(const std::string& name, Handle* file) const;
+  [[nodiscard]] int CreateNew(const std::string& name, Handle* file) const;
   // Opens the plain file `name` (no link) for reading into *file.
   [[nodiscard]] int OpenFile(const std::string& name, Handle* file, FileStamp* stamp) const;
   // Opens the plain file `name` for writing, making it when missing, and

@@ -52,7 +52,7 @@ int HeldFolder::OpenChild(const std::string& name, HeldFolder* child, std::strin
 
 std::string HeldFolder::PathOf(const std::string& name) const { return path_ + "/" + name; }
 
-int HeldFolder::CreateFile(const std::string& name, Handle* file) const {
+int HeldFolder::CreateNew(const std::string& name, Handle* file) const {
   *file = Handle(::openat(Fd(handle_), name.c_str(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   return file->valid() ? 0 : errno;

@@ -58,7 +58,7 @@ int HeldFolder::OpenChild(const std::string& name, HeldFolder* child, std::strin
 
 std::string HeldFolder::PathOf(const std::string& name) const { return path_ + "\\" + name; }
 
-int HeldFolder::CreateFile(const std::string& name, Handle* file) const {
+int HeldFolder::CreateNew(const std::string& name, Handle* file) const {
   // Not sharing deletion: the file cannot be removed while it is written.
   *file = Handle(win32::FromHandle(::CreateFileW(
       win32::Wide(PathOf(name)).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -128,8 +128,11 @@ int SyncFile(const Handle& file) {
 }
 
 int TryLockFile(const Handle& file) {
+  // Far beyond any end: a lock on a byte range keeps others from writing
+  // it, and the holder's runtime writes the file from its start.
   OVERLAPPED at;
   ZeroMemory(&at, sizeof at);
+  at.OffsetHigh = 0x7FFFFFFF;
   if (::LockFileEx(win32::ToHandle(file.get()), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
                    0, 1, 0, &at)) {
     return 0;
