@@ -1027,5 +1027,88 @@ TEST_F(LaunchSequence, JavaCacheNeverChangesTheApplication) {
   if (tested == 0) GTEST_SKIP() << "no Java runtime of version 13 or newer in /usr/lib/jvm";
 }
 
+// A stand-in runtime 17: records its class list, then waits on a FIFO when
+// asked to, so that two first runs really overlap; dumps a fake archive;
+// crashes on the archive when asked to, as a runtime does on a file cut
+// short under it.
+constexpr char kStandInJava[] = R"(#!/bin/sh
+for a in "$@"; do
+  case $a in
+    -Xshare:dump) dump=1 ;;
+    -XX:SharedArchiveFile=*) archive=${a#*=} ;;
+    -XX:DumpLoadedClassList=*) list=${a#*=} ;;
+  esac
+done
+if [ -n "$dump" ]; then sleep 1; echo archive >"$archive"; exit 0; fi
+if [ -n "$list" ]; then echo app/Main >"$list"; [ -n "$STANDIN_FIFO" ] && cat "$STANDIN_FIFO" >/dev/null; fi
+if [ -n "$archive" ] && [ -n "$STANDIN_CRASH" ]; then kill -BUS $$; fi
+echo "app ran"
+exit 3
+)";
+
+TEST_F(LaunchSequence, JavaCacheFirstRunsOverlapAndACrashDropsTheArchive) {
+  if (IsWindows()) GTEST_SKIP() << "the stand-in runtime is a POSIX shell script";
+  const std::string home = dir_ / "standin";
+  MakeDirs(Join(home, "bin"));
+  WriteFile(Join(home, "release"), "JAVA_VERSION=\"17.0.2\"\n");
+  const std::string java = Join(Join(home, "bin"), "java");
+  WriteFile(java, kStandInJava);
+  std::filesystem::permissions(java, std::filesystem::perms::owner_exec,
+                               std::filesystem::perm_options::add);
+  WriteFile(Join(app_dir_, "app.jar"), "PK");
+  Install();
+  const std::string cache = Join(DataDir(), "cache");
+  const std::string base = std::string(kSection) + "launchercmd=" + java +
+                           "\nClasspath=-cp app.jar\nMainClass=app.Main\n";
+  WriteIni(base);
+  const RunResult plain = Launch();
+  ASSERT_EQ(plain.exit_code, 3) << plain.output;
+  WriteIni(base + "javacache=auto\n");
+
+  // Two first runs at once, both held after recording until both have.
+  const std::string fifo = dir_ / "fifo";
+  ASSERT_EQ(kbtest::Run("mkfifo " + kb::QuoteArgument(fifo)).exit_code, 0);
+  const std::string line = "STANDIN_FIFO=" + kb::QuoteArgument(fifo) + " " + LaunchLine("");
+  RunResult both[2];
+  std::thread first([&] { both[0] = kbtest::Run("sh -c " + kb::QuoteArgument(line)); });
+  std::thread second([&] { both[1] = kbtest::Run("sh -c " + kb::QuoteArgument(line)); });
+  int lists = 0;
+  for (int i = 0; i < 300 && lists < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    lists = 0;
+    for (const std::string& name : ListDir(cache)) lists += name.find(".classes.part") != std::string::npos;
+  }
+  EXPECT_EQ(lists, 2);
+  // Lets every reader of the FIFO go, however late it opens it.
+  for (int i = 0; i < 20; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    (void)kbtest::Run("sh -c " + kb::QuoteArgument("exec 3<>" + fifo + "; exec 3>&-"));
+  }
+  first.join();
+  second.join();
+  for (const RunResult& r : both) {
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.output, plain.output);
+  }
+  WaitForSteps(cache);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(Archives(cache).size(), 1u);
+  for (const std::string& name : ListDir(cache)) {
+    EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+  }
+
+  // The runtime crashes while the archive is mapped: it is dropped with a
+  // log line, and the next run records again.
+  RemoveLogs();
+  const RunResult crashed = kbtest::Run("sh -c " + kb::QuoteArgument("STANDIN_CRASH=1 " + LaunchLine("")));
+  EXPECT_EQ(crashed.exit_code, 128 + 7) << crashed.output;
+  EXPECT_NE(LogContent().find("the runtime that mapped it crashed"), std::string::npos) << LogContent();
+  EXPECT_TRUE(Archives(cache).empty());
+  RemoveLogs();
+  EXPECT_EQ(Launch().output, plain.output);
+  EXPECT_NE(LogContent().find("recording"), std::string::npos) << LogContent();
+  WaitForSteps(cache);
+}
+
 }  // namespace
 }  // namespace kbtest
