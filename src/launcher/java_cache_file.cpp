@@ -74,10 +74,7 @@ int WriteDurably(const platform::HeldFolder& folder, const std::string& name,
                                             &part);
   if (error != 0) return error;
   part = part.substr(folder.path().size() + 1);
-  platform::Handle file;
-  error = folder.OpenFile(part, &file, nullptr);
-  if (error == 0) error = platform::SyncFile(file);
-  (void)file.Close();
+  error = folder.SyncFileIn(part);
   if (error == 0) error = folder.Rename(part, name);
   if (error != 0) (void)folder.Remove(part);
   return error;
@@ -151,7 +148,7 @@ std::string PutInPlace(const platform::HeldFolder& folder, const std::string& pa
     why = "the written archive cannot be opened: " + platform::ErrorText(error);
   } else if (stamp.size <= 0) {
     why = "the runtime wrote an empty archive";
-  } else if ((error = platform::SyncFile(file)) != 0) {
+  } else if ((error = folder.SyncFileIn(part)) != 0) {
     why = "the archive cannot be written to the disk: " + platform::ErrorText(error);
   } else {
     const std::string digest = DigestOfFile(file);

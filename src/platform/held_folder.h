@@ -51,6 +51,10 @@ class HeldFolder {
   [[nodiscard]] int Remove(const std::string& name) const;
   // The names of its entries ("." and ".." left out).
   std::vector<std::string> List() const;
+  // Writes what the system holds of the file `name` to the disk (POSIX
+  // fsync; Windows FlushFileBuffers, the read-only attribute a runtime
+  // gives its archive taken away first, since only a writer may flush).
+  [[nodiscard]] int SyncFileIn(const std::string& name) const;
   // Makes what was renamed or removed inside it durable. Windows: 0, the
   // file system does this with the file's own flush.
   [[nodiscard]] int Sync() const;
@@ -59,10 +63,6 @@ class HeldFolder {
   Handle handle_;
   std::string path_;
 };
-
-// Writes what the system holds of a file opened for writing to the disk
-// (fsync; FlushFileBuffers). Returns 0 or the system error code.
-[[nodiscard]] int SyncFile(const Handle& file);
 
 // Takes the lock on an open file without waiting: 0 when taken (held until
 // the handle closes or the process ends), kErrorBusy when someone else

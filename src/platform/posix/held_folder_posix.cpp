@@ -114,9 +114,13 @@ std::vector<std::string> HeldFolder::List() const {
   return names;
 }
 
-int HeldFolder::Sync() const { return ::fsync(Fd(handle_)) == 0 ? 0 : errno; }
+int HeldFolder::SyncFileIn(const std::string& name) const {
+  Handle file(::openat(Fd(handle_), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file.valid()) return errno;
+  return ::fsync(Fd(file)) == 0 ? 0 : errno;
+}
 
-int SyncFile(const Handle& file) { return ::fsync(Fd(file)) == 0 ? 0 : errno; }
+int HeldFolder::Sync() const { return ::fsync(Fd(handle_)) == 0 ? 0 : errno; }
 
 int TryLockFile(const Handle& file) {
   if (::flock(Fd(file), LOCK_EX | LOCK_NB) == 0) return 0;

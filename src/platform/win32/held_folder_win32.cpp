@@ -121,11 +121,20 @@ int HeldFolder::Remove(const std::string& name) const {
 
 std::vector<std::string> HeldFolder::List() const { return ListFolder(path_); }
 
-int HeldFolder::Sync() const { return 0; }
-
-int SyncFile(const Handle& file) {
+int HeldFolder::SyncFileIn(const std::string& name) const {
+  const std::wstring path = win32::Wide(PathOf(name));
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    (void)::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+  Handle file(win32::FromHandle(::CreateFileW(
+      path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
+  if (!file.valid()) return win32::LastError();
   return ::FlushFileBuffers(win32::ToHandle(file.get())) ? 0 : win32::LastError();
 }
+
+int HeldFolder::Sync() const { return 0; }
 
 int TryLockFile(const Handle& file) {
   // Far beyond any end: a lock on a byte range keeps others from writing
