@@ -432,12 +432,13 @@ void JavaCacheRun::End(int exit_code) {
     // The user asked the launcher to end: nothing more is started.
     outcome = "no class-data cache: the launcher was asked to end";
   } else {
+    // The list is the step's from now on: this run's hold ends first.
+    (void)state_->list_file.Close();
     std::string launcher;
     int error = platform::ExecutablePath(&launcher);
     if (error == 0) error = StartJavaCacheStep(launcher, state_->step);
     if (error == 0) {
       LogInfo(kTagJavaCache, "a step makes " + plan_.archive + " after this launch");
-      (void)state_->list_file.Close();
       return;
     }
     outcome = "no class-data cache: the step cannot be started (error " + IntToString(error) + ")";

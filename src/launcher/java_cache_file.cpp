@@ -18,6 +18,8 @@ constexpr std::size_t kKeyDigits = 16;
 // A part a step has just been handed (the class list between its run's end
 // and its step's lock) is not taken away, held or not.
 constexpr std::int64_t kUnheldPartSeconds = 60;
+constexpr std::int64_t kDigestBlock = 4096;
+constexpr std::int64_t kDigestStride = 256 * 1024;
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&
@@ -100,26 +102,25 @@ std::string OpenJavaCacheFolder(const std::string& data_folder, platform::HeldFo
   return std::string();
 }
 
-std::string DigestOfFile(const platform::Handle& file) {
-  // FNV-1a over eight bytes at a time: the archive is read on every use,
-  // so the digest must cost little next to the start it saves.
+std::string DigestOfFile(const platform::Handle& file, std::int64_t size) {
+  // The archive is checked on every start, so the digest must cost little
+  // next to the start it saves: it covers the first block (the runtime's
+  // header of the file, with its own sizes and checksums), one block in
+  // every kDigestStride bytes and the last block, read where they lie.
   std::uint64_t value = 0xcbf29ce484222325ULL;
-  std::vector<char> buffer(1 << 20);
-  std::uint64_t total = 0;
-  for (;;) {
+  std::vector<char> block(static_cast<std::size_t>(kDigestBlock));
+  std::vector<std::int64_t> offsets;
+  for (std::int64_t at = 0; at < size; at += kDigestStride) offsets.push_back(at);
+  if (size > kDigestBlock) offsets.push_back(size - kDigestBlock);
+  for (std::int64_t at : offsets) {
     std::size_t count = 0;
-    if (platform::ReadSome(file, buffer.data(), buffer.size(), &count) != 0) return std::string();
-    if (count == 0) break;
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-      std::uint64_t word = 0;
-      for (int b = 7; b >= 0; --b) word = (word << 8) | static_cast<unsigned char>(buffer[i + b]);
-      value = (value ^ word) * 0x100000001b3ULL;
+    if (platform::ReadAt(file, at, block.data(), block.size(), &count) != 0) return std::string();
+    for (std::size_t i = 0; i < count; ++i) {
+      value = (value ^ static_cast<unsigned char>(block[i])) * 0x100000001b3ULL;
     }
-    for (; i < count; ++i) value = (value ^ static_cast<unsigned char>(buffer[i])) * 0x100000001b3ULL;
-    total += count;
+    value = (value ^ static_cast<std::uint64_t>(count)) * 0x100000001b3ULL;
   }
-  value = (value ^ total) * 0x100000001b3ULL;
+  value = (value ^ static_cast<std::uint64_t>(size)) * 0x100000001b3ULL;
   return Hex(value);
 }
 
@@ -134,7 +135,7 @@ std::string WhyNotWhole(const platform::HeldFolder& folder, const std::string& n
   if (BeforeFirst(record, ' ') != size) {
     return "it has " + size + " bytes, its record says " + BeforeFirst(record, ' ');
   }
-  if (DigestOfFile(file) != AfterFirst(record, ' ')) return "its digest is not the recorded one";
+  if (DigestOfFile(file, stamp.size) != AfterFirst(record, ' ')) return "its digest is not the recorded one";
   return std::string();
 }
 
@@ -151,7 +152,7 @@ std::string PutInPlace(const platform::HeldFolder& folder, const std::string& pa
   } else if ((error = folder.SyncFileIn(part)) != 0) {
     why = "the archive cannot be written to the disk: " + platform::ErrorText(error);
   } else {
-    const std::string digest = DigestOfFile(file);
+    const std::string digest = DigestOfFile(file, stamp.size);
     (void)file.Close();
     if (digest.empty()) {
       why = "the written archive cannot be read";

@@ -35,9 +35,10 @@ inline constexpr std::int64_t kJavaCacheKeptBytes = 512LL * 1024 * 1024;
 // data folder: "" with *cache held, else why the cache cannot be kept.
 std::string OpenJavaCacheFolder(const std::string& data_folder, platform::HeldFolder* cache);
 
-// Sixteen hexadecimal digits over every byte of an open file; "" when it
-// cannot be read.
-std::string DigestOfFile(const platform::Handle& file);
+// Sixteen hexadecimal digits over an open file of `size` bytes: its size,
+// its first and last 4 KiB and 4 KiB in every 256 KiB; "" when it cannot
+// be read.
+std::string DigestOfFile(const platform::Handle& file, std::int64_t size);
 
 // "" when the archive `name` is whole: its size and digest those its
 // record was written with. Else why not.

@@ -147,7 +147,7 @@ int RunJavaCacheStep(const std::vector<std::string>& arguments) {
   platform::Handle lock;
   if (folder.OpenLockFile(step.archive + kJavaCacheLockSuffix, &lock) != 0 ||
       platform::TryLockFile(lock) != 0) {
-    if (!IsHeld(folder, step.class_list)) (void)folder.Remove(step.class_list);
+    (void)folder.Remove(step.class_list);  // handed to this step alone
     return 0;
   }
   if (WhyNotWhole(folder, step.archive).empty()) {
@@ -200,7 +200,6 @@ int RunJavaCacheStep(const std::vector<std::string>& arguments) {
       }
     }
   }
-  (void)folder.Remove(step.class_list);
   if (outcome.empty()) {
     const std::string why = PutInPlace(folder, part, step.archive);
     if (why.empty()) {
@@ -218,6 +217,8 @@ int RunJavaCacheStep(const std::vector<std::string>& arguments) {
     (void)folder.Remove(part);
   }
   WriteNote(folder, step.archive, outcome);
+  // Last of all: a class list in the folder says that its step is not done.
+  (void)folder.Remove(step.class_list);
   return outcome.rfind("created", 0) == 0 ? 0 : 1;
 }
 

@@ -64,6 +64,12 @@ class HeldFolder {
   std::string path_;
 };
 
+// Reads at most `size` bytes of an open file from `offset` on, without
+// moving its position (pread; ReadFile at an offset). Returns 0 with the
+// count in *count (0 past the end), or the system error code.
+[[nodiscard]] int ReadAt(const Handle& file, std::int64_t offset, char* buffer, std::size_t size,
+                         std::size_t* count);
+
 // Takes the lock on an open file without waiting: 0 when taken (held until
 // the handle closes or the process ends), kErrorBusy when someone else
 // holds it, or the system error code. POSIX flock; Windows LockFileEx.

@@ -872,7 +872,7 @@ Strings Archives(const std::string& cache) {
 }
 
 // The step runs after its launcher has returned: waits until no step of
-// this folder is at work (its note written, no class list left).
+// this folder is at work (a step removes its class list last of all).
 void WaitForSteps(const std::string& cache) {
   for (int i = 0; i < 600; ++i) {
     bool busy = false;
@@ -994,7 +994,11 @@ TEST_F(LaunchSequence, JavaCacheNeverChangesTheApplication) {
       EXPECT_EQ(name.find(".part"), std::string::npos) << name;
       EXPECT_EQ(name.find(".note"), std::string::npos) << name;
     }
-    EXPECT_NE(LogContent().find("the launcher was asked to end"), std::string::npos) << LogContent();
+    // Asked to end while the application ran, or before it started.
+    const std::string said = LogContent();
+    EXPECT_TRUE(said.find("the launcher was asked to end") != std::string::npos ||
+                said.find("the runtime recorded no classes") != std::string::npos)
+        << said;
 
     // The bound: alternating two configurations keeps both; more than the
     // bound keeps the newest four.

@@ -122,6 +122,19 @@ int HeldFolder::SyncFileIn(const std::string& name) const {
 
 int HeldFolder::Sync() const { return ::fsync(Fd(handle_)) == 0 ? 0 : errno; }
 
+int ReadAt(const Handle& file, std::int64_t offset, char* buffer, std::size_t size,
+           std::size_t* count) {
+  *count = 0;
+  for (;;) {
+    const ssize_t n = ::pread(Fd(file), buffer, size, static_cast<off_t>(offset));
+    if (n >= 0) {
+      *count = static_cast<std::size_t>(n);
+      return 0;
+    }
+    if (errno != EINTR) return errno;
+  }
+}
+
 int TryLockFile(const Handle& file) {
   if (::flock(Fd(file), LOCK_EX | LOCK_NB) == 0) return 0;
   return errno == EWOULDBLOCK ? kErrorBusy : errno;

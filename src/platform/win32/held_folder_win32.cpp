@@ -136,6 +136,22 @@ int HeldFolder::SyncFileIn(const std::string& name) const {
 
 int HeldFolder::Sync() const { return 0; }
 
+int ReadAt(const Handle& file, std::int64_t offset, char* buffer, std::size_t size,
+           std::size_t* count) {
+  *count = 0;
+  OVERLAPPED at;
+  ZeroMemory(&at, sizeof at);
+  at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset) & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+  DWORD read = 0;
+  if (!::ReadFile(win32::ToHandle(file.get()), buffer, static_cast<DWORD>(size), &read, &at)) {
+    const int error = win32::LastError();
+    return error == ERROR_HANDLE_EOF ? 0 : error;
+  }
+  *count = read;
+  return 0;
+}
+
 int TryLockFile(const Handle& file) {
   // Far beyond any end: a lock on a byte range keeps others from writing
   // it, and the holder's runtime writes the file from its start.
