@@ -298,7 +298,13 @@ struct JavaCacheRun::State {
 };
 
 JavaCacheRun::JavaCacheRun() : state_(new State) {}
-JavaCacheRun::~JavaCacheRun() = default;
+JavaCacheRun::~JavaCacheRun() {
+  // A start refused after Begin (a line too long) leaves no class list.
+  if (!state_->class_list.empty()) {
+    (void)state_->list_file.Close();
+    (void)state_->folder.Remove(state_->class_list);
+  }
+}
 
 namespace {
 
@@ -439,6 +445,7 @@ void JavaCacheRun::End(int exit_code) {
     if (error == 0) error = StartJavaCacheStep(launcher, state_->step);
     if (error == 0) {
       LogInfo(kTagJavaCache, "a step makes " + plan_.archive + " after this launch");
+      state_->class_list.clear();
       return;
     }
     outcome = "no class-data cache: the step cannot be started (error " + IntToString(error) + ")";
@@ -446,6 +453,7 @@ void JavaCacheRun::End(int exit_code) {
   LogInfo(kTagJavaCache, outcome);
   (void)state_->list_file.Close();
   (void)folder.Remove(state_->class_list);
+  state_->class_list.clear();
 }
 
 }  // namespace kb
