@@ -6,6 +6,8 @@
 #include "common/command_line.h"
 #include "common/text.h"
 #include "java/java_arg_file.h"
+#include "java/java_cache_file.h"
+#include "java/java_cache_step.h"
 #include "java/java_runtime.h"
 #include "java/short_forms.h"
 #include "launcher/child_command.h"
@@ -13,14 +15,12 @@
 #include "platform/environment.h"
 #include "platform/exclusive_file.h"
 #include "platform/fs.h"
-#include "platform/java_places.h"
-#include "platform/text.h"
-#include "launcher/java_cache_file.h"
-#include "launcher/java_cache_step.h"
 #include "platform/held_folder.h"
 #include "platform/io.h"
+#include "platform/java_places.h"
 #include "platform/running_program.h"
 #include "platform/signal_scope.h"
+#include "platform/text.h"
 
 namespace kb {
 namespace {

@@ -9,7 +9,7 @@
 #include "common/constants.h"
 #include "common/exit_codes.h"
 #include "env/env_calls.h"
-#include "launcher/java_cache_step.h"
+#include "java/java_cache_step.h"
 #include "launcher/run.h"
 #include "log/log.h"
 #include "platform/running_program.h"

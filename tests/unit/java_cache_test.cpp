@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "launcher/java_cache_file.h"
-#include "launcher/java_cache_step.h"
+#include "java/java_cache_file.h"
+#include "java/java_cache_step.h"
 #include "platform/held_folder.h"
 #include "support/java_homes.h"
 #include "support/test_support.h"

@@ -1,4 +1,4 @@
-#include "launcher/java_cache_file.h"
+#include "java/java_cache_file.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,10 +1,10 @@
-#include "launcher/java_cache_step.h"
+#include "java/java_cache_step.h"
 
 #include <chrono>
 
 #include "common/command_line.h"
 #include "common/text.h"
-#include "launcher/java_cache_file.h"
+#include "java/java_cache_file.h"
 #include "platform/child.h"
 #include "platform/environment.h"
 #include "platform/error_codes.h"
