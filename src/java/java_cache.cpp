@@ -6,38 +6,34 @@
 #include "common/command_line.h"
 #include "common/text.h"
 #include "java/java_arg_file.h"
+#include "java/java_cache_file.h"
 #include "java/java_cache_rules.h"
+#include "java/java_cache_step.h"
 #include "java/java_runtime.h"
 #include "java/short_forms.h"
 #include "launcher/child_command.h"
 #include "log/log.h"
 #include "platform/environment.h"
 #include "platform/exclusive_file.h"
+#include "platform/fs.h"
+#include "platform/held_folder.h"
+#include "platform/io.h"
 #include "platform/java_places.h"
+#include "platform/running_program.h"
+#include "platform/signal_scope.h"
 #include "platform/text.h"
-#include "process/exe_proc.h"
 
 namespace kb {
 namespace {
 
-// The dynamic archive arrived with Java 13; the ahead-of-time cache, whose
-// messages carry the "aot" log tag, with 25. Runtime 24 has a first form of
-// that cache, but under other log tags that 25 refuses as unknown, so it is
-// given the archive.
+// The archive of an application's classes is kept from Java 13 on; from 25
+// the runtime also links them ahead of time, and its messages about the
+// file carry the "aot" log tag as well. Runtime 24 has a first form of that
+// linking, but under other log tags that 25 refuses as unknown, so it is
+// given the plain archive.
 constexpr int kFirstArchiveFeature = 13;
 constexpr int kFirstAotFeature = 25;
-// A dynamic archive lies on top of the runtime's own archive of its
-// classes, and a runtime of 17 that is asked to write one without that base
-// refuses to start at all. So the runtime must ship the base: the one file
-// from 13, and from 15 on also the one for large heaps without compressed
-// pointers, which the runtime picks by itself.
-constexpr char kBaseArchive[] = "classes.jsa";
-constexpr char kLargeHeapBaseArchive[] = "classes_nocoops.jsa";
-constexpr int kFirstLargeHeapBaseFeature = 15;
-constexpr std::size_t kKeyDigits = 16;
-constexpr std::size_t kKeptFiles = 2;
 constexpr char kCacheFolder[] = "cache";
-constexpr char kPartSuffix[] = ".part";
 
 const char* ExtensionOf(JavaCacheKind kind) {
   return kind == JavaCacheKind::kAotCache ? ".aot" : ".jsa";
@@ -88,130 +84,6 @@ std::string ForRuntime(const std::string& path) {
   const std::string folder = BeforeLast(path, platform::PathSeparator());
   ShortForms notes;
   return ShortFormOf(folder, SystemPathOracle(), &notes) + path.substr(folder.size());
-}
-
-// True for a name the launcher gives a cache file of `application`:
-// "<application>-<16 hex digits>.jsa" or ".aot".
-bool IsCacheFileName(const std::string& name, const std::string& application) {
-  const std::string prefix = application + "-";
-  const std::size_t size = prefix.size() + kKeyDigits + 4;
-  if (name.size() != size || !platform::SameFileName(name.substr(0, prefix.size()), prefix)) {
-    return false;
-  }
-  for (std::size_t i = prefix.size(); i < prefix.size() + kKeyDigits; ++i) {
-    const char c = name[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  }
-  const std::string extension = name.substr(size - 4);
-  return extension == ExtensionOf(JavaCacheKind::kAotCache) ||
-         extension == ExtensionOf(JavaCacheKind::kDynamicArchive);
-}
-
-// The stamp of a plain file (no link); the file is closed again at once, so
-// that it can be renamed or removed on Windows.
-bool StampOf(const std::string& path, platform::FileStamp* stamp) {
-  platform::Handle file;
-  return platform::IsPlainFile(path) && platform::OpenRegularFile(path, &file, stamp) == 0;
-}
-
-std::int64_t SizeOf(const std::string& path) {
-  platform::FileStamp stamp;
-  return StampOf(path, &stamp) ? stamp.size : -1;
-}
-
-void Remove(const std::string& path) {
-  const int error = platform::RemoveFile(path);
-  if (error != 0) LogWarning(kTagJavaCache, "cannot remove " + path + ": error " + IntToString(error));
-}
-
-// A run that was ended before its child leaves its part-written files;
-// they are taken away once they are a day older than the file just made.
-constexpr std::int64_t kLeftoverSeconds = 24 * 60 * 60;
-
-bool IsPartName(const std::string& name, const std::string& application) {
-  const std::size_t cache_name = application.size() + 1 + kKeyDigits + 4;
-  return name.size() > cache_name + 1 && name[cache_name] == '.' &&
-         IsCacheFileName(name.substr(0, cache_name), application) &&
-         name.compare(name.size() - 5, 5, kPartSuffix) == 0;
-}
-
-// Keeps `current` and the newest other cache files of the application, two
-// in all, and removes leftover parts. Only plain files under the launcher's
-// own names are touched: a link or a file of another application is never
-// followed or removed.
-void KeepNewestFiles(const std::string& folder, const std::string& application,
-                     const std::string& current) {
-  struct Entry {
-    std::string path;
-    platform::FileStamp stamp;
-  };
-  platform::FileStamp now;
-  if (!StampOf(current, &now)) return;
-  std::vector<Entry> others;
-  for (const std::string& name : platform::ListFolder(folder)) {
-    const std::string path = folder + platform::PathSeparator() + name;
-    const bool part = IsPartName(name, application);
-    if ((!part && !IsCacheFileName(name, application)) || platform::SameFileName(path, current) ||
-        !platform::IsPlainFile(path)) {
-      continue;
-    }
-    Entry entry{path, {}};
-    if (!StampOf(path, &entry.stamp)) continue;
-    if (!part) {
-      others.push_back(entry);
-    } else if (entry.stamp.written_sec < now.written_sec - kLeftoverSeconds) {
-      Remove(path);
-    }
-  }
-  std::sort(others.begin(), others.end(), [](const Entry& a, const Entry& b) {
-    if (a.stamp.written_sec != b.stamp.written_sec) return a.stamp.written_sec > b.stamp.written_sec;
-    return a.stamp.written_nsec > b.stamp.written_nsec;
-  });
-  for (std::size_t i = kKeptFiles - 1; i < others.size(); ++i) {
-    Remove(others[i].path);
-    LogInfo(kTagJavaCache, "removed the older " + others[i].path);
-  }
-}
-
-void LogLines(const std::string& text) {
-  std::string line;
-  for (char c : text + "\n") {
-    if (c == '\n' || c == '\r') {
-      if (!line.empty()) LogInfo(kTagJavaCache, line);
-      line.clear();
-    } else {
-      line += c;
-    }
-  }
-}
-
-// The console text of a runtime's output file (-XX:LogFile): the plain
-// lines inside its "<tty>" element, without the markup and the nested
-// elements the runtime adds there.
-std::string ConsoleTextOf(const std::string& vm_output) {
-  std::string out;
-  int depth = -1;  // -1: before "<tty>"
-  std::size_t at = 0;
-  while (at < vm_output.size()) {
-    std::size_t end = vm_output.find('\n', at);
-    if (end == std::string::npos) end = vm_output.size();
-    const std::string line = vm_output.substr(at, end - at);
-    at = end + 1;
-    if (depth < 0) {
-      if (line.rfind("<tty>", 0) == 0) depth = 0;
-      continue;
-    }
-    if (line.rfind("</", 0) == 0) {
-      if (depth == 0) break;  // "</tty>"
-      --depth;
-    } else if (line.rfind("<", 0) == 0) {
-      const bool closed = line.find("/>") != std::string::npos || line.find("</") != std::string::npos;
-      if (!closed) ++depth;
-    } else if (depth == 0) {
-      out += line + "\n";
-    }
-  }
-  return out;
 }
 
 std::string InsertAfterProgram(const std::string& line, const std::vector<std::string>& options) {
@@ -297,19 +169,6 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
   if (plan.kind == JavaCacheKind::kNone) {
     return refuse("Java " + IntToString(runtime.version.feature) + " in " + runtime.home +
                   " keeps no archive of an application (13 or newer needed)");
-  }
-  if (plan.kind == JavaCacheKind::kDynamicArchive) {
-    const std::string server = runtime.home + platform::PathSeparator() +
-                               platform::JavaServerFolder() + platform::PathSeparator();
-    for (const char* base : {kBaseArchive, kLargeHeapBaseArchive}) {
-      if (base == kLargeHeapBaseArchive && runtime.version.feature < kFirstLargeHeapBaseFeature) {
-        continue;
-      }
-      if (platform::GetPathKind(server + base) != platform::PathKind::kFile) {
-        return refuse("the Java runtime in " + runtime.home + " has no archive of its own classes (" +
-                      server + base + ")");
-      }
-    }
   }
   const std::vector<std::string> after_program(plan.arguments.begin() + 1, plan.arguments.end());
   const JavaLaunch launch = ReadJavaLaunch(after_program, working_folder);
@@ -397,27 +256,66 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
 }
 
 std::vector<std::string> JavaCacheOptions(JavaCacheKind kind, bool writing,
-                                          const std::string& archive, const std::string& partial,
-                                          const std::string& vm_output) {
+                                          const std::string& archive,
+                                          const std::string& class_list) {
+  if (kind == JavaCacheKind::kNone) return {};
   // Only the tags of these files are silenced: a file that cannot be used
   // must not reach the application's output, every other message still
   // does, and a user's own -Xlog later on the line overrides this.
-  if (kind == JavaCacheKind::kDynamicArchive) {
-    if (writing) return {"-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=" + ForRuntime(partial)};
-    return {"-Xlog:cds*=off", "-XX:SharedArchiveFile=" + ForRuntime(archive)};
-  }
-  if (kind == JavaCacheKind::kAotCache) {
-    if (!writing) return {"-Xlog:aot*=off,cds*=off", "-XX:AOTCache=" + ForRuntime(archive)};
-    // The recording run ends by printing a line of its own onto the
-    // console, outside the log tags: the runtime's console output of this
-    // one run goes to a file, which the launcher copies into its log.
-    return {"-Xlog:aot*=off,cds*=off", "-XX:+UnlockDiagnosticVMOptions",
-            "-XX:-DisplayVMOutput",    "-XX:+LogVMOutput",
-            "-XX:LogFile=" + ForRuntime(vm_output), "-XX:AOTMode=record",
-            "-XX:AOTConfiguration=" + ForRuntime(partial)};
-  }
-  return {};
+  const std::string quiet =
+      kind == JavaCacheKind::kAotCache ? "-Xlog:aot*=off,cds*=off" : "-Xlog:cds*=off";
+  // The list is written as classes load and its failure is silent: a
+  // folder removed or a disk full meanwhile leaves the run as it was.
+  if (writing) return {quiet, "-XX:DumpLoadedClassList=" + ForRuntime(class_list)};
+  return {quiet, "-XX:SharedArchiveFile=" + ForRuntime(archive)};
 }
+
+struct JavaCacheRun::State {
+  platform::HeldFolder folder;
+  bool using_archive = false;
+  // The first run's class list, locked while the runtime writes it.
+  std::string class_list;
+  platform::Handle list_file;
+  JavaCacheStep step;
+  std::vector<std::string> crash_reports;  // runtime crash files present before the start
+};
+
+JavaCacheRun::JavaCacheRun() : state_(new State) {}
+JavaCacheRun::~JavaCacheRun() {
+  // A start refused after Begin (a line too long) leaves no class list.
+  if (!state_->class_list.empty()) {
+    (void)state_->list_file.Close();
+    (void)state_->folder.Remove(state_->class_list);
+  }
+}
+
+namespace {
+
+constexpr char kCrashReportPrefix[] = "hs_err_pid";
+
+// The runtime's crash reports in the current folder, where it writes them
+// by default.
+std::vector<std::string> CrashReports() {
+  std::vector<std::string> found;
+  for (const std::string& name : platform::ListFolder(GetCurrentDir())) {
+    if (name.rfind(kCrashReportPrefix, 0) == 0) found.push_back(name);
+  }
+  return found;
+}
+
+void LogNote(const platform::HeldFolder& folder, const std::string& archive) {
+  const std::string name = archive + kJavaCacheNoteSuffix;
+  platform::Handle file;
+  if (folder.OpenFile(name, &file, nullptr) != 0) return;
+  std::string text;
+  (void)platform::ReadRegularFile(folder.PathOf(name), 4096, &text);
+  (void)file.Close();
+  text = TrimWhitespace(text);
+  if (!text.empty()) LogInfo(kTagJavaCache, "the last cache step: " + text);
+  (void)folder.Remove(name);
+}
+
+}  // namespace
 
 std::string JavaCacheRun::Begin(const JavaCachePlan& plan, const std::string& command_line) {
   plan_ = plan;
@@ -425,88 +323,120 @@ std::string JavaCacheRun::Begin(const JavaCachePlan& plan, const std::string& co
     LogInfo(kTagJavaCache, "no class-data cache: " + plan.why_not);
     return command_line;
   }
-  const std::string why = platform::WhyNotPrivateFolder(plan.folder);
+  const std::string why = OpenJavaCacheFolder(BeforeLast(plan.folder, platform::PathSeparator()),
+                                              &state_->folder);
   if (!why.empty()) {
-    LogInfo(kTagJavaCache,
-            "no class-data cache: the folder " + plan.folder + " cannot be used: " + why);
+    LogInfo(kTagJavaCache, "no class-data cache: " + why);
     plan_.kind = JavaCacheKind::kNone;
     return command_line;
   }
-  if (platform::IsPlainFile(plan.archive)) {
-    LogInfo(kTagJavaCache, "using " + plan.archive);
-    return InsertAfterProgram(command_line, JavaCacheOptions(plan.kind, false, plan.archive, "", ""));
-  }
+  const platform::HeldFolder& folder = state_->folder;
+  LogNote(folder, plan.name);
   if (platform::PathExists(plan.archive)) {
-    LogInfo(kTagJavaCache, "no class-data cache: " + plan.archive + " is not a plain file");
+    const std::string broken = WhyNotWhole(folder, plan.name);
+    if (broken.empty()) {
+      state_->using_archive = true;
+      state_->crash_reports = CrashReports();
+      LogInfo(kTagJavaCache, "using " + plan.archive);
+      return InsertAfterProgram(command_line, JavaCacheOptions(plan.kind, false, plan.archive, ""));
+    }
+    DropArchive(folder, plan.name);
+    LogWarning(kTagJavaCache, "dropped " + plan.archive + ": " + broken);
+  }
+  if (IsHeld(folder, plan.name + kJavaCacheLockSuffix)) {
+    LogInfo(kTagJavaCache, "no class-data cache in this run: a step makes " + plan.archive + " now");
     plan_.kind = JavaCacheKind::kNone;
     return command_line;
   }
-  // Names of this run's own, made here so that nobody else holds them.
-  const std::string base = plan.name + ".";
-  int error = platform::CreateExclusiveFile(plan.folder, base, kPartSuffix, "", &partial_);
-  if (error == 0 && plan.kind == JavaCacheKind::kAotCache) {
-    error = platform::CreateExclusiveFile(plan.folder, base, ".vm" + std::string(kPartSuffix), "",
-                                          &vm_output_);
+  std::string list;
+  int error = platform::CreateExclusiveFile(folder.path(), plan.name + ".", kJavaCacheListSuffix,
+                                            "", &list);
+  if (error == 0) {
+    list = list.substr(folder.path().size() + 1);
+    error = folder.OpenLockFile(list, &state_->list_file);
+    if (error == 0) error = platform::TryLockFile(state_->list_file);
+    if (error != 0) (void)folder.Remove(list);
   }
   if (error != 0) {
-    LogInfo(kTagJavaCache, "no class-data cache: nothing can be written in " + plan.folder +
+    LogInfo(kTagJavaCache, "no class-data cache: nothing can be written in " + folder.path() +
                                " (error " + IntToString(error) + ")");
-    if (!partial_.empty()) Remove(partial_);
     plan_.kind = JavaCacheKind::kNone;
     return command_line;
   }
-  writing_ = true;
-  LogInfo(kTagJavaCache, "recording for " + plan.archive + " during this run");
+  state_->class_list = list;
+  // What the step repeats of this start, read now while the variables are
+  // those the child gets.
+  std::vector<std::string> options;
+  for (const char* name : kOptionVariables) {
+    for (const std::string& option : SplitArguments(platform::GetEnvVar(name))) {
+      options.push_back(option);
+    }
+  }
+  const std::vector<std::string> after_program(plan.arguments.begin() + 1, plan.arguments.end());
+  const JavaLaunch launch = ReadJavaLaunch(after_program, GetCurrentDir());
+  options.insert(options.end(), launch.options.begin(), launch.options.end());
+  std::string class_path;
+  (void)ClassPathOf(launch, &class_path);
+  JavaCacheStep& step = state_->step;
+  step.data_folder = BeforeLast(plan.folder, platform::PathSeparator());
+  step.runtime_folder = BeforeLast(ForRuntime(folder.PathOf(plan.name)), platform::PathSeparator());
+  step.archive = plan.name;
+  step.class_list = list;
+  step.link_classes = plan.kind == JavaCacheKind::kAotCache;
+  step.runtime = plan.arguments.front();
+  step.options = JavaCacheStepOptions(options, class_path);
+  LogInfo(kTagJavaCache, "recording the classes for " + plan.archive + " during this run");
   return InsertAfterProgram(command_line,
-                            JavaCacheOptions(plan.kind, true, plan.archive, partial_, vm_output_));
+                            JavaCacheOptions(plan.kind, true, "", folder.PathOf(list)));
 }
 
-void JavaCacheRun::End() {
-  if (!writing_) return;
-  std::string made = partial_;
-  if (plan_.kind == JavaCacheKind::kAotCache) {
-    std::string vm_text;
-    if (platform::ReadRegularFile(vm_output_, kCollectLimit, &vm_text) == 0) {
-      LogLines(ConsoleTextOf(vm_text));
-    }
-    Remove(vm_output_);
-    made.clear();
-    if (SizeOf(partial_) > 0) {
-      std::string cache;
-      const int error = platform::CreateExclusiveFile(
-          plan_.folder, plan_.name + ".", kPartSuffix, "", &cache);
-      if (error == 0) {
-        std::vector<std::string> step(plan_.arguments.begin(),
-                                      plan_.arguments.begin() + 1 + plan_.start_end);
-        step.insert(step.begin() + 1, {"-XX:AOTMode=create",
-                                       "-XX:AOTConfiguration=" + ForRuntime(partial_),
-                                       "-XX:AOTCache=" + ForRuntime(cache)});
-        const std::string line = JoinArguments(step);
-        std::string output;
-        const int code = CommandLineTooLong(line) ? -1 : ExeandCollect(line, kTagJavaCache, &output);
-        LogLines(output);
-        if (code == 0) {
-          made = cache;
-        } else {
-          LogInfo(kTagJavaCache, "the cache could not be created (exit code " + IntToString(code) + ")");
-          Remove(cache);
-        }
+void JavaCacheRun::End(int exit_code) {
+  if (plan_.kind == JavaCacheKind::kNone) return;
+  const platform::HeldFolder& folder = state_->folder;
+  if (state_->using_archive) {
+    std::string report;
+    for (const std::string& name : CrashReports()) {
+      if (std::find(state_->crash_reports.begin(), state_->crash_reports.end(), name) ==
+          state_->crash_reports.end()) {
+        report = name;
       }
     }
-    Remove(partial_);
+    if (IsRuntimeCrash(exit_code) || !report.empty()) {
+      DropArchive(folder, plan_.name);
+      LogWarning(kTagJavaCache, "dropped " + plan_.archive + ": the runtime that mapped it crashed" +
+                                    (report.empty() ? " (exit code " + IntToString(exit_code) + ")"
+                                                    : " (" + report + ")"));
+    }
+    return;
   }
-  if (!made.empty() && SizeOf(made) > 0) {
-    const int error = platform::MoveFileOver(made, plan_.archive);
+  if (state_->class_list.empty()) return;
+  platform::FileStamp stamp;
+  platform::Handle file;
+  const bool recorded = folder.OpenFile(state_->class_list, &file, &stamp) == 0 && stamp.size > 0;
+  (void)file.Close();
+  std::string outcome;
+  if (!recorded) {
+    outcome = "no class-data cache: the runtime recorded no classes";
+  } else if (platform::HeldRequestExitCode() != 0 || IsEndedByRequest(exit_code)) {
+    // The user asked the launcher to end: nothing more is started.
+    outcome = "no class-data cache: the launcher was asked to end";
+  } else {
+    // The list is the step's from now on: this run's hold ends first.
+    (void)state_->list_file.Close();
+    std::string launcher;
+    int error = platform::ExecutablePath(&launcher);
+    if (error == 0) error = StartJavaCacheStep(launcher, state_->step);
     if (error == 0) {
-      LogInfo(kTagJavaCache, "created " + plan_.archive);
-      KeepNewestFiles(plan_.folder, plan_.application, plan_.archive);
+      LogInfo(kTagJavaCache, "a step makes " + plan_.archive + " after this launch");
+      state_->class_list.clear();
       return;
     }
-    LogInfo(kTagJavaCache, "cannot put " + made + " in place: error " + IntToString(error));
-  } else if (!made.empty()) {
-    LogInfo(kTagJavaCache, "the runtime wrote no archive");
+    outcome = "no class-data cache: the step cannot be started (error " + IntToString(error) + ")";
   }
-  if (!made.empty()) Remove(made);
+  LogInfo(kTagJavaCache, outcome);
+  (void)state_->list_file.Close();
+  (void)folder.Remove(state_->class_list);
+  state_->class_list.clear();
 }
 
 }  // namespace kb

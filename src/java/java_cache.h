@@ -1,29 +1,26 @@
 // A class-data cache of a Java application, kept per user ("javacache").
 //
 // A Java runtime spends most of a short start loading, verifying and
-// linking classes. Recent runtimes can map the classes an application used
-// in an earlier run from a file instead. The launcher knows the runtime's
+// linking classes. A runtime can map the classes an application used in an
+// earlier run from an archive instead. The launcher knows the runtime's
 // version, the class path and the options, so it keeps that file for the
-// user and names it on every later start:
+// user and names it on every later start (-XX:SharedArchiveFile):
 //
-//   - runtimes 25 and newer: an ahead-of-time cache. The first run records
-//     a configuration (-XX:AOTMode=record); once that child has ended the
-//     launcher creates the cache from it (-XX:AOTMode=create), with that
-//     step's output in the log. Later runs name it with -XX:AOTCache.
-//   - runtimes 13 to 24: a dynamic archive, written when the first run exits
-//     (-XX:ArchiveClassesAtExit) and named by later runs with
-//     -XX:SharedArchiveFile.
-//   - older runtimes: nothing.
+//   - the first run of a configuration records the classes it loads
+//     (-XX:DumpLoadedClassList) and runs as it would without the cache;
+//   - once it has ended, a step started by the launcher, which does not
+//     wait for it, dumps a static archive from that list (runtimes 25 and
+//     newer also link the classes ahead of time): java_cache_step.h;
+//   - runtimes older than 13: nothing.
 //
 // The file is <data folder>/cache/<application>-<key>.<jsa|aot>. The key is
 // a hash of all that makes a file valid: the runtime and its version, each
 // JAR of the class path with its size and time, the options before the
 // main class, and the runtime's option variables. A change to any of them
 // gives another name, so a stale file is never named; the runtime checks
-// what it maps as well. What a run writes goes to names of its own and is
-// renamed into place after the child has ended, so two launches at once
-// never read each other's part-written file. At most two such files of an
-// application are kept.
+// what it maps as well. The archive is named only once written whole, and
+// checked against the size and digest kept beside it before each use
+// (java_cache_file.h).
 //
 // The cache never changes what the application does: the runtime's
 // messages about these files are switched off by their log tags, a file
@@ -32,6 +29,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,30 +91,35 @@ JavaCachePlan PlanJavaCache(const std::string& command_line, bool uninstall,
                             const std::string& application, const TempFolder& temp);
 
 // The options the launcher puts after the program: the runtime's messages
-// about cache files off, then the use of `archive` or, when writing, the
-// recording into `partial` (and, for the cache's recording run, the
-// runtime's own console output into `vm_output`, since that run prints a
-// line of its own there). Paths are given as the runtime can open them.
+// about cache files off, then the use of `archive` or, for a first run,
+// the recording of the classes it loads into `class_list`. Paths are given
+// as the runtime can open them.
 std::vector<std::string> JavaCacheOptions(JavaCacheKind kind, bool writing,
-                                          const std::string& archive, const std::string& partial,
-                                          const std::string& vm_output);
+                                          const std::string& archive,
+                                          const std::string& class_list);
 
-// One launch's use of the cache, between the start and the end of its child.
+// One launch's use of the cache, between the start and the end of its child
+// (the archive itself is made by a step after the launcher has returned:
+// see java_cache_step.h).
 class JavaCacheRun {
  public:
-  // Decides, logs the decision, prepares the folder and the names, and
-  // gives the command line to start (the given one when nothing is done).
+  JavaCacheRun();
+  ~JavaCacheRun();
+  JavaCacheRun(const JavaCacheRun&) = delete;
+  JavaCacheRun& operator=(const JavaCacheRun&) = delete;
+  // Decides, logs the decision and what the last step did, judges the
+  // folder, checks the archive, and gives the command line to start (the
+  // given one when nothing is done).
   std::string Begin(const JavaCachePlan& plan, const std::string& command_line);
-  // After the child has ended: creates the cache from the recording, puts
-  // what was written into place, removes what is left over and the oldest
-  // files beyond two. Logs what it did.
-  void End();
+  // After the child has ended with `exit_code`: drops an archive the
+  // runtime crashed on, or starts the step that makes the archive from
+  // this run's class list. Logs what it did.
+  void End(int exit_code);
 
  private:
+  struct State;
   JavaCachePlan plan_;
-  bool writing_ = false;
-  std::string partial_;    // what the run records into
-  std::string vm_output_;  // the recording run's console output
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace kb

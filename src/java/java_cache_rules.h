@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "launcher/java_arg_file.h"
-#include "launcher/java_cache.h"
+#include "java/java_arg_file.h"
+#include "java/java_cache.h"
 
 namespace kb {
 

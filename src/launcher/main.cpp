@@ -9,8 +9,10 @@
 #include "common/constants.h"
 #include "common/exit_codes.h"
 #include "env/env_calls.h"
+#include "java/java_cache_step.h"
 #include "launcher/run.h"
 #include "log/log.h"
+#include "platform/running_program.h"
 #include "platform/signal_scope.h"
 #include "platform/text.h"
 
@@ -45,6 +47,12 @@ int main(int argc, char** argv) {
   platform::LateRequestHold late_requests;
   int result;
   try {
+    if (kb::IsJavaCacheStep()) {
+      // Started by a launch of this program to make a class-data archive
+      // once that launch had returned; no log and no child of the user's.
+      platform::PrepareProcess();
+      return kb::RunJavaCacheStep(platform::ProgramArguments(argc, argv));
+    }
     if (!kb::InitApplication()) {
       result = kb::kExitFrameworkInit;
     } else {

@@ -261,7 +261,7 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
     if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
     result = ExeandWait(command_line);
   }
-  cache.End();
+  cache.End(result);
   if (!arg_file.empty()) {
     const int error = platform::RemoveFile(arg_file);
     if (error != 0) {

@@ -43,6 +43,11 @@ struct StartOptions {
   // Child::Resume, so that it can be placed in a ChildJob before its first
   // instruction. POSIX: no effect (there is no job to place it in).
   bool suspended = false;
+  // A step that outlives the launcher and is no part of its console or
+  // job: no standard handles at all (POSIX: /dev/null on 0 to 2, a new
+  // session; Windows: DETACHED_PROCESS in a new process group, and
+  // CREATE_BREAKAWAY_FROM_JOB when the launcher's own job allows it).
+  bool detached = false;
 };
 
 // A started child. It owns what the platform keeps of the process (Windows:
@@ -64,6 +69,12 @@ class Child {
   // reaped only after a ChildSignalScope has stopped passing signals to its
   // id, so a signal never reaches another process that reuses the id.
   [[nodiscard]] int Wait();
+  // Waits at most `milliseconds` for the child to end: *ended says whether
+  // it did (then ExitCode answers as after Wait).
+  [[nodiscard]] int WaitFor(unsigned milliseconds, bool* ended);
+  // Ends the child at once (POSIX SIGKILL; Windows TerminateProcess) when
+  // it has not ended yet; Wait then reaps it.
+  [[nodiscard]] int Kill();
   // The exit status after Wait: Windows the 32-bit status as a signed
   // value; POSIX the exit code, or 128 + N for a child ended by signal N.
   [[nodiscard]] int ExitCode(std::int32_t* code) const;

@@ -8,7 +8,7 @@
 
 #include "common/command_line.h"
 #include "common/text.h"
-#include "env/java_runtime.h"
+#include "java/java_runtime.h"
 #include "launcher/child_command.h"
 #include "support/e2e_support.h"
 #include "support/java_homes.h"

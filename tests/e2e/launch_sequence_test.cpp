@@ -861,20 +861,61 @@ Strings CacheRuntimes() {
   return found;
 }
 
-TEST_F(LaunchSequence, JavaCacheIsMadeOnceUsedAfterAndNeverChangesTheApplication) {
+// The archives in the cache folder (records, locks and notes left out).
+Strings Archives(const std::string& cache) {
+  Strings found;
+  for (const std::string& name : ListDir(cache)) {
+    const std::string end = name.size() > 4 ? name.substr(name.size() - 4) : name;
+    if (end == ".jsa" || end == ".aot") found.push_back(name);
+  }
+  return found;
+}
+
+// The step runs after its launcher has returned: waits until no step of
+// this folder is at work (a step removes its class list last of all).
+void WaitForSteps(const std::string& cache) {
+  for (int i = 0; i < 600; ++i) {
+    bool busy = false;
+    bool noted = false;
+    for (const std::string& name : ListDir(cache)) {
+      if (name.find(".classes.part") != std::string::npos) busy = true;
+      if (name.size() > 5 && name.substr(name.size() - 5) == ".note") noted = true;
+    }
+    if (!busy && noted) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ADD_FAILURE() << "no cache step ended in 60 s in " << cache;
+}
+
+// A class file of Java 5 (version 49): class Old extends Object, nothing
+// else. Runtime 17 warns about such a class when it archives it.
+std::string OldClassFile() {
+  const unsigned char bytes[] = {
+      0xCA, 0xFE, 0xBA, 0xBE, 0, 0, 0, 49, 0, 5,            // magic, 0.49, 4 constants
+      7, 0, 2, 1, 0, 3, 'O', 'l', 'd',                      // #1 class #2, #2 "Old"
+      7, 0, 4, 1, 0, 16, 'j', 'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/', 'O', 'b', 'j', 'e',
+      'c', 't',                                             // #3 class #4, #4 Object
+      0, 0x21, 0, 1, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0};         // public super, no members
+  return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+// Each row is a first run or a later one under a condition that once
+// changed what the application did; each compares output and exit code
+// with the same start without the key.
+TEST_F(LaunchSequence, JavaCacheNeverChangesTheApplication) {
   if (IsWindows()) GTEST_SKIP() << "no Windows Java runtime here: the unit tables cover Windows";
   const std::string classes = dir_ / "classes";
   const RunResult javac = kbtest::Run("javac -d " + kb::QuoteArgument(classes) + " " +
                                       kb::QuoteArgument(std::string(KB_TEST_SOURCE_DIR) +
                                                         "/e2e/java/app/Main.java"));
   ASSERT_EQ(javac.exit_code, 0) << javac.output;
+  WriteFile(Join(classes, "Old.class"), OldClassFile());
   const std::string jar = Join(app_dir_, "app.jar");
   const std::string make_jar = "jar cf " + kb::QuoteArgument(jar) + " -C " +
                                kb::QuoteArgument(classes) + " .";
   ASSERT_EQ(kbtest::Run(make_jar).exit_code, 0);
   Install();
   const std::string cache = Join(DataDir(), "cache");
-  const std::string tool = LaunchLine("--exit=3");
   int tested = 0;
   for (const std::string& home : CacheRuntimes()) {
     if (home.empty()) {
@@ -885,64 +926,191 @@ TEST_F(LaunchSequence, JavaCacheIsMadeOnceUsedAfterAndNeverChangesTheApplication
     SCOPED_TRACE(home);
     const std::string base = std::string(kSection) + "launchercmd=" + Join(Join(home, "bin"), "java") +
                              "\nClasspath=-cp app.jar\nMainClass=app.Main\n";
-    WriteIni(base);
-    const RunResult plain = Launch("--exit=3");
-    ASSERT_EQ(plain.exit_code, 3) << plain.output;
-    // Runs with the key; the same output and code as without, and the
-    // log's cache line.
-    auto run = [&](const std::string& ini) {
-      RemoveLogs();
-      WriteIni(ini);
-      const RunResult r = Launch("--exit=3");
-      EXPECT_EQ(r.exit_code, 3);
-      EXPECT_EQ(r.output, plain.output);
-      const std::string log = LogContent();
-      const std::size_t at = log.find("javacache=");
-      return at == std::string::npos ? log : log.substr(at, log.find('\n', at) - at);
-    };
     const std::string keyed = base + "javacache=auto\n";
-    EXPECT_NE(run(keyed).find("recording"), std::string::npos);
-    EXPECT_NE(LogContent().find("javacache=created "), std::string::npos) << LogContent();
-    EXPECT_NE(run(keyed).find("using "), std::string::npos);
-    const Strings first = ListDir(cache);
+    // The start without the key, then with it: the same output and code;
+    // gives the log's cache lines.
+    auto compare = [&](const std::string& extra, const std::string& args) {
+      std::filesystem::remove_all(Join(app_dir_, "gc.log"));
+      WriteIni(base + extra);
+      const RunResult plain = Launch(args);
+      RemoveLogs();
+      WriteIni(keyed + extra);
+      const RunResult r = Launch(args);
+      EXPECT_EQ(r.exit_code, plain.exit_code) << args;
+      EXPECT_EQ(r.output, plain.output) << args;
+      std::string lines;
+      for (const std::string& line : LogLines()) {
+        if (line.find("javacache=") != std::string::npos) lines += line + "\n";
+      }
+      return lines;
+    };
+    std::filesystem::remove_all(cache);
+    // A first run records, the step after it makes the archive, the next
+    // run says so and uses it; an old class file changes nothing.
+    EXPECT_NE(compare("", "--exit=3 --load=Old").find("recording"), std::string::npos);
+    // The launcher has returned, and so has its pipe, while the step works.
+    EXPECT_TRUE(Archives(cache).empty());
+    WaitForSteps(cache);
+    std::string log = compare("", "--exit=3 --load=Old");
+    EXPECT_NE(log.find("the last cache step: created"), std::string::npos) << log;
+    EXPECT_NE(log.find("using "), std::string::npos) << log;
+    const Strings first = Archives(cache);
     ASSERT_EQ(first.size(), 1u);
-    // A file the runtime cannot map: its complaints stay out of the output.
+
+    // An archive cut short is dropped, not mapped, and made again.
     const std::string good = ReadFile(Join(cache, first[0]));
-    WriteFile(Join(cache, first[0]), "not an archive");
-    EXPECT_NE(run(keyed).find("using "), std::string::npos);
-    WriteFile(Join(cache, first[0]), good);
+    WriteFile(Join(cache, first[0]), good.substr(0, good.size() / 2));
+    log = compare("", "--exit=3");
+    EXPECT_NE(log.find("dropped "), std::string::npos) << log;
+    EXPECT_NE(log.find("recording"), std::string::npos) << log;
+    WaitForSteps(cache);
+    EXPECT_NE(compare("", "--exit=3").find("using "), std::string::npos);
 
-    // A changed jar gives a new file; the older one stays beside it.
-    ASSERT_EQ(kbtest::Run(make_jar).exit_code, 0);
-    EXPECT_NE(run(keyed).find("recording"), std::string::npos);
-    EXPECT_EQ(ListDir(cache).size(), 2u);
+    // The cache folder removed while the first run records.
+    std::filesystem::remove_all(cache);
+    log = compare("", "--exit=3 --remove=" + cache);
+    EXPECT_NE(log.find("recording"), std::string::npos) << log;
+    EXPECT_EQ(LogContent().find("WARNING"), std::string::npos) << LogContent();
 
-    // The user's own choice wins.
-    EXPECT_NE(run(keyed + "JavaArgs_1=-Xshare:off\n").find("choose class-data sharing"),
-              std::string::npos);
+    // The step writes none of the application's files: its gc log stays
+    // as the first run left it.
+    std::filesystem::remove_all(cache);
+    const std::string gc = "JavaArgs_1=-Xlog:gc:file=gc.log\n";
+    EXPECT_NE(compare(gc, "--exit=3").find("recording"), std::string::npos);
+    const std::string gc_log = ReadFile(Join(app_dir_, "gc.log"));
+    WaitForSteps(cache);
+    EXPECT_EQ(ReadFile(Join(app_dir_, "gc.log")), gc_log);
+    EXPECT_EQ(Archives(cache).size(), 1u);
 
-    // Two launches at once, each the first: both run as without the key,
-    // and one whole file is left, no part of either.
+    // A run ended by a request starts no step, and leaves no class list.
     std::filesystem::remove_all(cache);
     RemoveLogs();
     WriteIni(keyed);
-    RunResult both[2];
-    std::thread other([&] { both[1] = kbtest::Run(tool); });
-    both[0] = kbtest::Run(tool);
-    other.join();
-    for (const RunResult& r : both) EXPECT_EQ(r.output, plain.output);
+    const RunResult ended = kbtest::Run("bash -c " + kb::QuoteArgument(
+        LaunchLine("--sleep=4000") + " & sleep 2; kill -TERM $!; wait $!; echo code=$?"));
+    EXPECT_NE(ended.output.find("code=143"), std::string::npos) << ended.output;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_TRUE(Archives(cache).empty()) << ended.output;
     for (const std::string& name : ListDir(cache)) {
       EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+      EXPECT_EQ(name.find(".note"), std::string::npos) << name;
     }
-    EXPECT_EQ(ListDir(cache).size(), 1u);
+    // Asked to end while the application ran, or before it started: no
+    // step in either case.
+    EXPECT_EQ(LogContent().find("a step makes"), std::string::npos) << LogContent();
 
-    // A cache folder that cannot be used: the start runs as without it.
+    // The bound: alternating two configurations keeps both; more than the
+    // bound keeps the newest four.
     std::filesystem::remove_all(cache);
-    WriteFile(cache, "");
-    EXPECT_NE(run(keyed).find("cannot be used"), std::string::npos);
-    std::remove(cache.c_str());
+    for (int n = 1; n <= 5; ++n) {
+      compare("JavaArgs_1=-Dn=" + std::to_string(n) + "\n", "--exit=3");
+      WaitForSteps(cache);
+    }
+    EXPECT_EQ(Archives(cache).size(), 4u);
+    EXPECT_NE(compare("JavaArgs_1=-Dn=4\n", "--exit=3").find("using "), std::string::npos);
+    EXPECT_NE(compare("JavaArgs_1=-Dn=5\n", "--exit=3").find("using "), std::string::npos);
+
+    // The user's own choice wins.
+    EXPECT_NE(compare("JavaArgs_1=-Xshare:off\n", "--exit=3").find("choose class-data sharing"),
+              std::string::npos);
+
+    // Folders another user may write to are not used: the cache folder and
+    // the data folder above it.
+    std::filesystem::permissions(cache, std::filesystem::perms::group_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_NE(compare("", "--exit=3").find("group or others may write"), std::string::npos);
+    std::filesystem::remove_all(cache);
+    std::filesystem::permissions(DataDir(), std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_NE(compare("", "--exit=3").find("group or others may write"), std::string::npos);
+    std::filesystem::permissions(DataDir(), std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    EXPECT_FALSE(FileExists(cache));
   }
   if (tested == 0) GTEST_SKIP() << "no Java runtime of version 13 or newer in /usr/lib/jvm";
+}
+
+// A stand-in runtime 17: records its class list, then waits on a FIFO when
+// asked to, so that two first runs really overlap; dumps a fake archive;
+// crashes on the archive when asked to, as a runtime does on a file cut
+// short under it.
+constexpr char kStandInJava[] = R"(#!/bin/sh
+for a in "$@"; do
+  case $a in
+    -Xshare:dump) dump=1 ;;
+    -XX:SharedArchiveFile=*) archive=${a#*=} ;;
+    -XX:DumpLoadedClassList=*) list=${a#*=} ;;
+  esac
+done
+if [ -n "$dump" ]; then sleep 1; echo archive >"$archive"; exit 0; fi
+if [ -n "$list" ]; then echo app/Main >"$list"; [ -n "$STANDIN_FIFO" ] && cat "$STANDIN_FIFO" >/dev/null; fi
+if [ -n "$archive" ] && [ -n "$STANDIN_CRASH" ]; then kill -BUS $$; fi
+echo "app ran"
+exit 3
+)";
+
+TEST_F(LaunchSequence, JavaCacheFirstRunsOverlapAndACrashDropsTheArchive) {
+  if (IsWindows()) GTEST_SKIP() << "the stand-in runtime is a POSIX shell script";
+  const std::string home = dir_ / "standin";
+  MakeDirs(Join(home, "bin"));
+  WriteFile(Join(home, "release"), "JAVA_VERSION=\"17.0.2\"\n");
+  const std::string java = Join(Join(home, "bin"), "java");
+  WriteFile(java, kStandInJava);
+  std::filesystem::permissions(java, std::filesystem::perms::owner_exec,
+                               std::filesystem::perm_options::add);
+  WriteFile(Join(app_dir_, "app.jar"), "PK");
+  Install();
+  const std::string cache = Join(DataDir(), "cache");
+  const std::string base = std::string(kSection) + "launchercmd=" + java +
+                           "\nClasspath=-cp app.jar\nMainClass=app.Main\n";
+  WriteIni(base);
+  const RunResult plain = Launch();
+  ASSERT_EQ(plain.exit_code, 3) << plain.output;
+  WriteIni(base + "javacache=auto\n");
+
+  // Two first runs at once, both held after recording until both have.
+  const std::string fifo = dir_ / "fifo";
+  ASSERT_EQ(kbtest::Run("mkfifo " + kb::QuoteArgument(fifo)).exit_code, 0);
+  const std::string line = "STANDIN_FIFO=" + kb::QuoteArgument(fifo) + " " + LaunchLine("");
+  RunResult both[2];
+  std::thread first([&] { both[0] = kbtest::Run("sh -c " + kb::QuoteArgument(line)); });
+  std::thread second([&] { both[1] = kbtest::Run("sh -c " + kb::QuoteArgument(line)); });
+  int lists = 0;
+  for (int i = 0; i < 300 && lists < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    lists = 0;
+    for (const std::string& name : ListDir(cache)) lists += name.find(".classes.part") != std::string::npos;
+  }
+  EXPECT_EQ(lists, 2);
+  // Lets every reader of the FIFO go, however late it opens it.
+  for (int i = 0; i < 20; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    (void)kbtest::Run("sh -c " + kb::QuoteArgument("exec 3<>" + fifo + "; exec 3>&-"));
+  }
+  first.join();
+  second.join();
+  for (const RunResult& r : both) {
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.output, plain.output);
+  }
+  WaitForSteps(cache);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(Archives(cache).size(), 1u);
+  for (const std::string& name : ListDir(cache)) {
+    EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+  }
+
+  // The runtime crashes while the archive is mapped: it is dropped with a
+  // log line, and the next run records again.
+  RemoveLogs();
+  const RunResult crashed = kbtest::Run("sh -c " + kb::QuoteArgument("STANDIN_CRASH=1 " + LaunchLine("")));
+  EXPECT_EQ(crashed.exit_code, 128 + 7) << crashed.output;
+  EXPECT_NE(LogContent().find("the runtime that mapped it crashed"), std::string::npos) << LogContent();
+  EXPECT_TRUE(Archives(cache).empty());
+  RemoveLogs();
+  EXPECT_EQ(Launch().output, plain.output);
+  EXPECT_NE(LogContent().find("recording"), std::string::npos) << LogContent();
+  WaitForSteps(cache);
 }
 
 }  // namespace

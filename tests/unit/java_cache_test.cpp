@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -9,9 +11,12 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "env/java_runtime.h"
+#include "java/java_cache_file.h"
 #include "java/java_cache_rules.h"
+#include "java/java_cache_step.h"
+#include "java/java_runtime.h"
 #include "launcher/child_command.h"
+#include "platform/held_folder.h"
 #include "support/java_homes.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"
@@ -109,8 +114,8 @@ TEST_F(JavaCachePlanTest, ActsOnlyOnJarsOfAKnownRuntimeAndLeavesTheUsersChoice) 
       {Java("jdk17") + cp + " app.Main x", ".jsa"},
       {Java("jdk25") + " -Xmx64m -jar a.jar x", ".aot"},
       {Java("jdk11") + cp + " app.Main", "13 or newer needed"},
-      // Asked to write an archive without that base, a runtime refuses to start.
-      {Java("nobase") + cp + " app.Main", "no archive of its own classes"},
+      // A static archive needs no archive of the runtime's own (plain jlink).
+      {Java("nobase") + cp + " app.Main", ".jsa"},
       {Java("nover") + cp + " app.Main", "is unknown"},
       {kb::QuoteArgument(dir_ / "a.jar") + cp + " app.Main", "is not a Java runtime"},
       {Java("jdk17") + " -cp classes app.Main", "is no JAR file"},
@@ -417,16 +422,16 @@ TEST_F(JavaCachePlanTest, OptionsNameTheFilesAsTheRuntimeCanOpenThem) {
   kbtest::WriteFile(archive, "");
   kbtest::WriteFile(partial, "");
   const std::vector<std::string> use =
-      kb::JavaCacheOptions(JavaCacheKind::kDynamicArchive, false, archive, "", "");
+      kb::JavaCacheOptions(JavaCacheKind::kDynamicArchive, false, archive, "");
   const std::vector<std::string> write =
-      kb::JavaCacheOptions(JavaCacheKind::kAotCache, true, archive, partial, partial);
+      kb::JavaCacheOptions(JavaCacheKind::kAotCache, true, archive, partial);
   ASSERT_EQ(use.size(), 2u);
   EXPECT_EQ(use[0], "-Xlog:cds*=off");
-  ASSERT_EQ(write.size(), 7u);
+  ASSERT_EQ(write.size(), 2u);
   EXPECT_EQ(write[0], "-Xlog:aot*=off,cds*=off");
-  EXPECT_EQ(write[5], "-XX:AOTMode=record");
   const std::string given = use[1].substr(use[1].find('=') + 1);
-  const std::string recorded = write[6].substr(write[6].find('=') + 1);
+  const std::string recorded = write[1].substr(write[1].find('=') + 1);
+  EXPECT_EQ(write[1].substr(0, write[1].find('=')), "-XX:DumpLoadedClassList");
   if (kbtest::IsWindows()) {
     EXPECT_EQ(given.find("\xce\xa9"), std::string::npos) << given;
     EXPECT_NE(given.find("~"), std::string::npos) << given;
@@ -435,6 +440,175 @@ TEST_F(JavaCachePlanTest, OptionsNameTheFilesAsTheRuntimeCanOpenThem) {
     EXPECT_EQ(given, archive);
     EXPECT_EQ(recorded, partial);
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::string Lines(const std::vector<std::string>& texts) {
+  std::string out;
+  for (const std::string& text : texts) out += text + "\n";
+  return out;
+}
+
+// The step repeats only what the archive must match: nothing that writes
+// a file of the application's, loads an agent or changes its behaviour.
+TEST(JavaCacheStepTest, RepeatsOnlyWhatTheArchiveMustMatch) {
+  const struct {
+    std::vector<std::string> options;
+    std::vector<std::string> kept;
+  } cases[] = {
+      {{"-Xmx64m"}, {"-Xmx64m"}},
+      {{"-XX:MaxHeapSize=1g"}, {"-XX:MaxHeapSize=1g"}},
+      {{"-XX:+UseCompressedOops"}, {"-XX:+UseCompressedOops"}},
+      {{"-XX:-UseCompressedOops"}, {"-XX:-UseCompressedOops"}},
+      {{"-XX:+UseCompressedClassPointers"}, {"-XX:+UseCompressedClassPointers"}},
+      {{"-XX:-UseCompressedClassPointers"}, {"-XX:-UseCompressedClassPointers"}},
+      {{"-XX:ObjectAlignmentInBytes=16"}, {"-XX:ObjectAlignmentInBytes=16"}},
+      {{"-XX:+UseSerialGC"}, {"-XX:+UseSerialGC"}},
+      {{"-XX:+UseParallelGC"}, {"-XX:+UseParallelGC"}},
+      {{"-XX:+UseG1GC"}, {"-XX:+UseG1GC"}},
+      {{"-XX:+UseZGC"}, {"-XX:+UseZGC"}},
+      {{"-XX:+UseShenandoahGC"}, {"-XX:+UseShenandoahGC"}},
+      {{"-XX:+UseEpsilonGC"}, {"-XX:+UseEpsilonGC"}},
+      {{"-XX:+UnlockExperimentalVMOptions"}, {"-XX:+UnlockExperimentalVMOptions"}},
+      {{"-XX:+UnlockDiagnosticVMOptions"}, {"-XX:+UnlockDiagnosticVMOptions"}},
+      {{"--enable-preview"}, {"--enable-preview"}},
+      {{"--add-modules", "java.sql"}, {"--add-modules=java.sql"}},
+      {{"--add-modules=java.sql"}, {"--add-modules=java.sql"}},
+      // What writes the application's files, or runs code of its own.
+      {{"-Xlog:gc:file=gc.log"}, {}},
+      {{"-Xloggc:gc.log"}, {}},
+      {{"-XX:HeapDumpPath=dumps"}, {}},
+      {{"-XX:+HeapDumpOnOutOfMemoryError"}, {}},
+      {{"-XX:ErrorFile=err.log"}, {}},
+      {{"-XX:+FlightRecorder"}, {}},
+      {{"-XX:StartFlightRecording=filename=rec.jfr"}, {}},
+      {{"-javaagent:agent.jar"}, {}},
+      {{"-agentlib:jdwp=transport=dt_socket"}, {}},
+      {{"-agentpath:/lib/agent.so"}, {}},
+      {{"-Dapp.mode=fast"}, {}},
+      {{"-verbose:class"}, {}},
+      {{"-Xms64m"}, {}},
+      // The class path is given once, as the start reads it.
+      {{"-cp", "other.jar", "-Xmx1g"}, {"-Xmx1g"}},
+      {{"--add-opens", "java.base/java.lang=ALL-UNNAMED"}, {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> expected = c.kept;
+    expected.push_back("-cp");
+    expected.push_back("app.jar");
+    EXPECT_EQ(kb::JavaCacheStepOptions(c.options, "app.jar"), expected) << Lines(c.options);
+  }
+  // The step's own arguments travel whole.
+  kb::JavaCacheStep step;
+  step.data_folder = "/data";
+  step.runtime_folder = "/data/cache";
+  step.archive = "app-0123456789abcdef.aot";
+  step.class_list = "app-0123456789abcdef.aot.x.classes.part";
+  step.link_classes = true;
+  step.runtime = "/jdk/bin/java";
+  step.options = {"-Xmx1g", "-cp", "a b.jar"};
+  kb::JavaCacheStep back;
+  ASSERT_TRUE(kb::ReadJavaCacheStep(kb::JavaCacheStepArguments(step), &back));
+  EXPECT_EQ(back.archive, step.archive);
+  EXPECT_EQ(back.class_list, step.class_list);
+  EXPECT_TRUE(back.link_classes);
+  EXPECT_EQ(back.options, step.options);
+  const std::string dump = kb::JavaCacheDumpLine(back, "part");
+  EXPECT_NE(dump.find("-XX:+AOTClassLinking"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("-Xshare:dump"), std::string::npos) << dump;
+}
+
+class JavaCacheFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(kb::OpenJavaCacheFolder(dir_ / "data", &folder_), "");
+  }
+  void Write(const std::string& name, const std::string& bytes) {
+    kbtest::WriteFile(folder_.PathOf(name), bytes);
+  }
+  bool Exists(const std::string& name) const { return kbtest::FileExists(folder_.PathOf(name)); }
+  kbtest::ScratchDir dir_;
+  platform::HeldFolder folder_;
+};
+
+// Named only when written whole, and checked before each use.
+TEST_F(JavaCacheFileTest, AnArchiveIsUsedOnlyAsItWasWritten) {
+  const std::string name = "app-0123456789abcdef.jsa";
+  Write("a.part", "");
+  EXPECT_NE(kb::PutInPlace(folder_, "a.part", name), "");
+  EXPECT_FALSE(Exists("a.part"));
+  EXPECT_FALSE(Exists(name));
+  const std::string bytes(100000, 'x');
+  Write("b.part", bytes);
+  ASSERT_EQ(kb::PutInPlace(folder_, "b.part", name), "");
+  EXPECT_FALSE(Exists("b.part"));
+  EXPECT_EQ(kb::WhyNotWhole(folder_, name), "");
+  const struct {
+    std::string bytes;
+    const char* why;
+  } damaged[] = {
+      {bytes.substr(0, 50000), "bytes, its record says"},
+      {bytes.substr(0, 99999) + "y", "digest"},
+  };
+  for (const auto& d : damaged) {
+    Write(name, d.bytes);
+    EXPECT_NE(kb::WhyNotWhole(folder_, name).find(d.why), std::string::npos) << d.why;
+  }
+  (void)folder_.Remove(name + ".sum");
+  Write(name, bytes);
+  EXPECT_NE(kb::WhyNotWhole(folder_, name).find("no record"), std::string::npos);
+  kb::DropArchive(folder_, name);
+  EXPECT_FALSE(Exists(name));
+}
+
+TEST_F(JavaCacheFileTest, KeepsTheNewestWithinTheBoundAndWhatIsStillWritten) {
+  std::vector<std::string> names;
+  for (int n = 0; n < 6; ++n) {
+    const std::string name = "app-000000000000000" + std::to_string(n) + ".jsa";
+    Write(name, "x");
+    Write(name + ".sum", "1 0");
+    names.push_back(name);
+    const auto when = std::filesystem::file_time_type::clock::now() - std::chrono::hours(10 - n);
+    std::filesystem::last_write_time(std::filesystem::u8path(folder_.PathOf(name)), when);
+  }
+  Write("other-0000000000000009.jsa", "x");
+  // A class list its run still writes, and one no one holds any more.
+  Write(names[5] + ".1.classes.part", "a");
+  platform::Handle held;
+  ASSERT_EQ(folder_.OpenLockFile(names[5] + ".1.classes.part", &held), 0);
+  ASSERT_EQ(platform::TryLockFile(held), 0);
+  EXPECT_TRUE(kb::IsHeld(folder_, names[5] + ".1.classes.part"));
+  Write(names[4] + ".2.classes.part", "a");
+  // Both began long ago (a run may last for days): only the hold tells.
+  for (const char* part : {".1.classes.part", ".2.classes.part"}) {
+    const std::string name = names[part[1] == '1' ? 5 : 4] + part;
+    std::filesystem::last_write_time(std::filesystem::u8path(folder_.PathOf(name)),
+                                     std::filesystem::file_time_type::clock::now() -
+                                         std::chrono::hours(30));
+  }
+  // The oldest is the one just used: it stays whatever its age.
+  const std::vector<std::string> removed = kb::KeepWithinBound(folder_, "app", names[0]);
+  EXPECT_TRUE(Exists(names[0]));
+  EXPECT_FALSE(Exists(names[1]));
+  EXPECT_FALSE(Exists(names[1] + ".sum"));
+  EXPECT_FALSE(Exists(names[2]));
+  for (int n = 3; n < 6; ++n) EXPECT_TRUE(Exists(names[n])) << n;
+  EXPECT_TRUE(Exists(names[5] + ".1.classes.part"));
+  EXPECT_FALSE(Exists(names[4] + ".2.classes.part"));
+  EXPECT_TRUE(Exists("other-0000000000000009.jsa"));
+  EXPECT_EQ(removed.size(), 3u) << Lines(removed);
+}
+
+TEST(JavaCacheFileCodesTest, ACrashAndARequestAreToldFromAnExit) {
+  for (int code : {134, 135, 139, static_cast<int>(0xC0000005u), static_cast<int>(0xC0000006u)}) {
+    EXPECT_TRUE(kb::IsRuntimeCrash(code)) << code;
+  }
+  for (int code : {0, 1, 3, 143, -1}) EXPECT_FALSE(kb::IsRuntimeCrash(code)) << code;
+  for (int code : {129, 130, 143}) EXPECT_TRUE(kb::IsEndedByRequest(code)) << code;
+  for (int code : {0, 1, 134}) EXPECT_FALSE(kb::IsEndedByRequest(code)) << code;
 }
 
 }  // namespace

@@ -35,7 +35,14 @@ class SpawnSetup {
 
   int Prepare(const StartOptions& options) {
     int rc = 0;
-    if (options.std_output != nullptr) {
+    if (options.detached) {
+      // Nothing of the launcher's: no terminal, no pipe anyone waits on.
+      for (int fd = 0; fd <= 2; ++fd) {
+        rc = ::posix_spawn_file_actions_addopen(&actions_, fd, "/dev/null",
+                                                fd == 0 ? O_RDONLY : O_WRONLY, 0);
+        if (rc != 0) return rc;
+      }
+    } else if (options.std_output != nullptr) {
       const int out = static_cast<int>(options.std_output->get());
       if (options.std_input != nullptr) {
         rc = ::posix_spawn_file_actions_adddup2(
@@ -70,7 +77,7 @@ class SpawnSetup {
     sigset_t to_default;
     posix::SignalsForChild(&mask, &to_default);
     short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-    if (options.new_session) flags |= POSIX_SPAWN_SETSID;
+    if (options.new_session || options.detached) flags |= POSIX_SPAWN_SETSID;
     rc = ::posix_spawnattr_setsigdefault(&attributes_, &to_default);
     if (rc == 0) rc = ::posix_spawnattr_setsigmask(&attributes_, &mask);
     if (rc == 0) rc = ::posix_spawnattr_setflags(&attributes_, flags);
@@ -126,6 +133,31 @@ int Child::ExitCode(std::int32_t* code) const {
 
 // A POSIX child is never started suspended: there is no job to hold it.
 int Child::Resume() { return state_ ? 0 : ECHILD; }
+
+int Child::WaitFor(unsigned milliseconds, bool* ended) {
+  *ended = false;
+  if (!state_) return ECHILD;
+  for (unsigned waited = 0;; waited += 20) {
+    siginfo_t info;
+    std::memset(&info, 0, sizeof info);
+    if (::waitid(P_PID, static_cast<id_t>(state_->pid), &info, WEXITED | WNOWAIT | WNOHANG) != 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (info.si_pid != 0) break;
+    if (waited >= milliseconds) return 0;
+    ::usleep(20 * 1000);
+  }
+  *ended = true;
+  return Wait();
+}
+
+int Child::Kill() {
+  if (!state_) return ECHILD;
+  // Not reaped yet, so the id is still this child's.
+  if (state_->waited) return 0;
+  return ::kill(state_->pid, SIGKILL) == 0 ? 0 : errno;
+}
 
 // A child not waited for is reaped by init once the launcher has ended.
 void Child::Close() { state_.reset(); }

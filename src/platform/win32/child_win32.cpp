@@ -99,6 +99,24 @@ int Child::Wait() {
   return 0;
 }
 
+int Child::WaitFor(unsigned milliseconds, bool* ended) {
+  *ended = false;
+  if (!state_) return ERROR_INVALID_HANDLE;
+  const DWORD result = ::WaitForSingleObject(win32::ToHandle(state_->process.get()), milliseconds);
+  if (result == WAIT_FAILED) return win32::LastError();
+  *ended = result == WAIT_OBJECT_0;
+  return 0;
+}
+
+int Child::Kill() {
+  if (!state_) return ERROR_INVALID_HANDLE;
+  if (!::TerminateProcess(win32::ToHandle(state_->process.get()), 1) &&
+      ::WaitForSingleObject(win32::ToHandle(state_->process.get()), 0) != WAIT_OBJECT_0) {
+    return win32::LastError();
+  }
+  return 0;
+}
+
 int Child::ExitCode(std::int32_t* code) const {
   if (!state_) return ERROR_INVALID_HANDLE;
   DWORD status = 0;
@@ -183,9 +201,24 @@ int StartChild(const std::string& command_line, const StartOptions& options,
   ZeroMemory(&info, sizeof info);
   // A null application name lets the system take the program from the
   // command line's first token and search for it as a shell would.
+  if (options.detached) {
+    // No console and no standard handles; outside whatever job holds the
+    // launcher, when that job lets its processes break away.
+    flags |= DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | CREATE_BREAKAWAY_FROM_JOB;
+    inherit = FALSE;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+  }
   if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr,
                         &startup, &info)) {
-    return win32::LastError();
+    const int error = win32::LastError();
+    if (error != ERROR_ACCESS_DENIED || (flags & CREATE_BREAKAWAY_FROM_JOB) == 0) return error;
+    // A job that forbids breaking away: the step stays in it, and ends
+    // with it.
+    flags &= ~static_cast<DWORD>(CREATE_BREAKAWAY_FROM_JOB);
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr,
+                          &startup, &info)) {
+      return win32::LastError();
+    }
   }
   auto state = std::make_unique<Child::State>();
   state->process = Handle(win32::FromHandle(info.hProcess));

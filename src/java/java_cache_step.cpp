@@ -1,0 +1,225 @@
+#include "java/java_cache_step.h"
+
+#include <chrono>
+
+#include "common/command_line.h"
+#include "common/text.h"
+#include "java/java_cache_file.h"
+#include "platform/child.h"
+#include "platform/environment.h"
+#include "platform/error_codes.h"
+#include "platform/exclusive_file.h"
+#include "platform/signal_scope.h"
+
+namespace kb {
+namespace {
+
+// What the runtime reads from its environment besides its command line.
+constexpr const char* kOptionVariables[] = {"JDK_JAVA_OPTIONS", "JAVA_TOOL_OPTIONS",
+                                            "_JAVA_OPTIONS"};
+
+// Options an archive must be dumped with to be mapped by the start: the
+// layout of the heap and of class pointers (-Xmx decides whether object
+// pointers are compressed), the collector, the modules resolved, preview
+// features, and the unlocking that some of these need.
+constexpr const char* kKeptPrefixes[] = {
+    "-Xmx",
+    "-XX:MaxHeapSize=",
+    "-XX:+UseCompressedOops",
+    "-XX:-UseCompressedOops",
+    "-XX:+UseCompressedClassPointers",
+    "-XX:-UseCompressedClassPointers",
+    "-XX:ObjectAlignmentInBytes=",
+    "-XX:+UseSerialGC",
+    "-XX:+UseParallelGC",
+    "-XX:+UseG1GC",
+    "-XX:+UseZGC",
+    "-XX:+UseShenandoahGC",
+    "-XX:+UseEpsilonGC",
+    "-XX:+UnlockExperimentalVMOptions",
+    "-XX:+UnlockDiagnosticVMOptions",
+    "--enable-preview",
+    "--add-modules=",
+};
+
+bool Kept(const std::string& option) {
+  for (const char* prefix : kKeptPrefixes) {
+    if (option.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+std::string NoteText(const std::string& text) { return text + "\n"; }
+
+void WriteNote(const platform::HeldFolder& folder, const std::string& archive,
+               const std::string& text) {
+  const std::string name = archive + kJavaCacheNoteSuffix;
+  (void)folder.Remove(name);
+  std::string part;
+  if (platform::CreateExclusiveFile(folder.path(), name + ".", kJavaCachePartSuffix, NoteText(text),
+                                    &part) == 0) {
+    (void)folder.Rename(part.substr(folder.path().size() + 1), name);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> JavaCacheStepOptions(const std::vector<std::string>& options,
+                                              const std::string& class_path) {
+  std::vector<std::string> kept;
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    const std::string& option = options[i];
+    if (option == "--add-modules" && i + 1 < options.size()) {
+      kept.push_back(option + "=" + options[++i]);
+    } else if (Kept(option)) {
+      kept.push_back(option);
+    } else if ((option == "-cp" || option == "-classpath" || option == "--class-path" ||
+                option == "-p" || option == "--module-path" || option == "--add-opens" ||
+                option == "--add-exports" || option == "--add-reads" || option == "--limit-modules" ||
+                option == "--patch-module" || option == "--upgrade-module-path") &&
+               i + 1 < options.size()) {
+      ++i;  // the value goes with it
+    }
+  }
+  kept.push_back("-cp");
+  kept.push_back(class_path);
+  return kept;
+}
+
+std::vector<std::string> JavaCacheStepArguments(const JavaCacheStep& step) {
+  std::vector<std::string> arguments = {step.data_folder, step.runtime_folder, step.archive,
+                                        step.class_list, step.link_classes ? "link" : "-",
+                                        step.runtime};
+  arguments.insert(arguments.end(), step.options.begin(), step.options.end());
+  return arguments;
+}
+
+bool ReadJavaCacheStep(const std::vector<std::string>& arguments, JavaCacheStep* step) {
+  if (arguments.size() < 6) return false;
+  step->data_folder = arguments[0];
+  step->runtime_folder = arguments[1];
+  step->archive = arguments[2];
+  step->class_list = arguments[3];
+  step->link_classes = arguments[4] == "link";
+  step->runtime = arguments[5];
+  step->options.assign(arguments.begin() + 6, arguments.end());
+  return !step->archive.empty() && !step->class_list.empty() && !step->runtime.empty();
+}
+
+std::string JavaCacheDumpLine(const JavaCacheStep& step, const std::string& part) {
+  std::vector<std::string> line = {step.runtime};
+  line.insert(line.end(), step.options.begin(), step.options.end());
+  line.push_back("-Xshare:dump");
+  if (step.link_classes) line.push_back("-XX:+AOTClassLinking");
+  const std::string folder = step.runtime_folder + platform::PathSeparator();
+  line.push_back("-XX:SharedClassListFile=" + folder + step.class_list);
+  line.push_back("-XX:SharedArchiveFile=" + folder + part);
+  return JoinArguments(line);
+}
+
+int StartJavaCacheStep(const std::string& launcher, const JavaCacheStep& step) {
+  std::vector<std::string> line = {launcher};
+  const std::vector<std::string> arguments = JavaCacheStepArguments(step);
+  line.insert(line.end(), arguments.begin(), arguments.end());
+  int error = platform::SetEnvVar(kJavaCacheStepVariable, "1");
+  if (error != 0) return error;
+  platform::StartOptions options;
+  options.detached = true;
+  platform::Child child;
+  error = platform::StartChild(JoinArguments(line), options, &child);
+  (void)platform::UnsetEnvVar(kJavaCacheStepVariable);
+  child.Close();  // it runs on by itself
+  return error;
+}
+
+bool IsJavaCacheStep() { return !platform::GetEnvVar(kJavaCacheStepVariable).empty(); }
+
+int RunJavaCacheStep(const std::vector<std::string>& arguments) {
+  (void)platform::UnsetEnvVar(kJavaCacheStepVariable);
+  JavaCacheStep step;
+  if (arguments.empty() ||
+      !ReadJavaCacheStep(std::vector<std::string>(arguments.begin() + 1, arguments.end()), &step)) {
+    return 2;
+  }
+  platform::HeldFolder folder;
+  if (!OpenJavaCacheFolder(step.data_folder, &folder).empty()) return 1;
+  // One step per archive: a second one for the same key leaves at once.
+  platform::Handle lock;
+  if (folder.OpenLockFile(step.archive + kJavaCacheLockSuffix, &lock) != 0 ||
+      platform::TryLockFile(lock) != 0) {
+    (void)folder.Remove(step.class_list);  // handed to this step alone
+    return 0;
+  }
+  if (WhyNotWhole(folder, step.archive).empty()) {
+    (void)folder.Remove(step.class_list);
+    return 0;
+  }
+  // The step's runtime gets no option variable of the application's: what
+  // the archive needs of them is on its line already.
+  for (const char* name : kOptionVariables) (void)platform::UnsetEnvVar(name);
+  std::string part;
+  int error = platform::CreateExclusiveFile(folder.path(), step.archive + ".", kJavaCachePartSuffix,
+                                            "", &part);
+  if (error != 0) {
+    WriteNote(folder, step.archive, "no archive: nothing can be written in " + folder.path() +
+                                        " (error " + IntToString(error) + ")");
+    (void)folder.Remove(step.class_list);
+    return 1;
+  }
+  part = part.substr(folder.path().size() + 1);
+  const auto started = std::chrono::steady_clock::now();
+  std::string outcome;
+  {
+    platform::ChildSignalScope signals;
+    platform::StartOptions options;
+    options.detached = true;
+    platform::Child child;
+    const int held = platform::HeldRequestExitCode();
+    error = held != 0 ? 0 : platform::StartChild(JavaCacheDumpLine(step, part), options, &child);
+    if (held != 0) {
+      outcome = "no archive: the step was asked to end";
+    } else if (error != 0) {
+      outcome = "no archive: the runtime cannot be started (error " + IntToString(error) + ")";
+    } else {
+      signals.Watch(child);
+      bool ended = false;
+      error = child.WaitFor(kJavaCacheStepSeconds * 1000u, &ended);
+      if (error == 0 && !ended) {
+        (void)child.Kill();
+        (void)child.Wait();
+        outcome = "no archive: the runtime took more than " + IntToString(kJavaCacheStepSeconds) +
+                  " seconds";
+      } else {
+        std::int32_t code = -1;
+        if (error != 0 || child.ExitCode(&code) != 0) code = -1;
+        if (signals.StopExitCode() != 0) {
+          outcome = "no archive: the step was asked to end";
+        } else if (code != 0) {
+          outcome = "no archive: the runtime ended with exit code " + IntToString(code);
+        }
+      }
+    }
+  }
+  if (outcome.empty()) {
+    const std::string why = PutInPlace(folder, part, step.archive);
+    if (why.empty()) {
+      const long long seconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - started).count();
+      outcome = "created " + folder.PathOf(step.archive) + " in " + IntToString(seconds) + " ms";
+      const std::string application = step.archive.substr(0, step.archive.size() - 21);
+      for (const std::string& text : KeepWithinBound(folder, application, step.archive)) {
+        outcome += "; " + text;
+      }
+    } else {
+      outcome = "no archive: " + why;
+    }
+  } else {
+    (void)folder.Remove(part);
+  }
+  WriteNote(folder, step.archive, outcome);
+  // Last of all: a class list in the folder says that its step is not done.
+  (void)folder.Remove(step.class_list);
+  return outcome.rfind("created", 0) == 0 ? 0 : 1;
+}
+
+}  // namespace kb
