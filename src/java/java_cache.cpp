@@ -102,15 +102,13 @@ std::string InsertAfterProgram(const std::string& line, const std::vector<std::s
 }
 
 // The line as the start with the longest cache options would run it: a
-// recording run, whose files get names of CreateExclusiveFile's length.
+// first run, whose class list gets a name of CreateExclusiveFile's length.
 std::string LongestLineWithCache(const JavaCachePlan& plan, const std::string& command_line) {
-  const std::string random(16, 'x');
-  const std::string partial = plan.archive + "." + random + kPartSuffix;
-  const std::string vm_output = plan.archive + "." + random + ".vm" + kPartSuffix;
+  const std::string list = plan.archive + "." + std::string(16, 'x') + kJavaCacheListSuffix;
   std::string longest;
   for (const bool writing : {false, true}) {
     const std::string line = InsertAfterProgram(
-        command_line, JavaCacheOptions(plan.kind, writing, plan.archive, partial, vm_output));
+        command_line, JavaCacheOptions(plan.kind, writing, plan.archive, list));
     if (CommandLineLength(line) > CommandLineLength(longest)) longest = line;
   }
   return longest;
@@ -367,7 +365,7 @@ std::string JavaCacheRun::Begin(const JavaCachePlan& plan, const std::string& co
   // What the step repeats of this start, read now while the variables are
   // those the child gets.
   std::vector<std::string> options;
-  for (const char* name : kOptionVariables) {
+  for (const char* name : kJavaOptionVariables) {
     for (const std::string& option : SplitArguments(platform::GetEnvVar(name))) {
       options.push_back(option);
     }

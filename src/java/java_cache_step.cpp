@@ -5,6 +5,7 @@
 #include "common/command_line.h"
 #include "common/text.h"
 #include "java/java_cache_file.h"
+#include "java/java_cache_rules.h"
 #include "platform/child.h"
 #include "platform/environment.h"
 #include "platform/error_codes.h"
@@ -13,10 +14,6 @@
 
 namespace kb {
 namespace {
-
-// What the runtime reads from its environment besides its command line.
-constexpr const char* kOptionVariables[] = {"JDK_JAVA_OPTIONS", "JAVA_TOOL_OPTIONS",
-                                            "_JAVA_OPTIONS"};
 
 // Options an archive must be dumped with to be mapped by the start: the
 // layout of the heap and of class pointers (-Xmx decides whether object
@@ -156,7 +153,7 @@ int RunJavaCacheStep(const std::vector<std::string>& arguments) {
   }
   // The step's runtime gets no option variable of the application's: what
   // the archive needs of them is on its line already.
-  for (const char* name : kOptionVariables) (void)platform::UnsetEnvVar(name);
+  for (const char* name : kJavaOptionVariables) (void)platform::UnsetEnvVar(name);
   std::string part;
   int error = platform::CreateExclusiveFile(folder.path(), step.archive + ".", kJavaCachePartSuffix,
                                             "", &part);

@@ -77,6 +77,18 @@ char32_t FolderPathOracle::FirstUnholdable(const std::string& text) const {
   return platform::FirstUnholdable(text);
 }
 
+std::string FolderPathOracle::ToCodePage(const std::string& text) const {
+  return SystemPathOracle().ToCodePage(text);
+}
+
+std::string FolderPathOracle::FromCodePage(const std::string& bytes) const {
+  return SystemPathOracle().FromCodePage(bytes);
+}
+
+LeadBytes FolderPathOracle::CodePageLeadBytes() const {
+  return SystemPathOracle().CodePageLeadBytes();
+}
+
 std::string FolderPathOracle::InFolder(const std::string& path) const {
   if (folder_.empty() || platform::IsRootedPath(path)) return path;
   const char sep = platform::PathSeparator();

@@ -61,6 +61,10 @@ class FolderPathOracle : public PathOracle {
   char32_t FirstUnholdable(const std::string& text) const override;
   bool Exists(const std::string& path) const override;
   int ShortForm(const std::string& path, std::string* short_form) const override;
+  // The code page is the system's, whatever the folder.
+  std::string ToCodePage(const std::string& text) const override;
+  std::string FromCodePage(const std::string& bytes) const override;
+  LeadBytes CodePageLeadBytes() const override;
 
  private:
   std::string InFolder(const std::string& path) const;

@@ -380,8 +380,7 @@ TEST(JavaCacheProbeTest, TheRuntimeSaysWhetherItStartsWithTheCachesOptions) {
     const std::string folder = kind == JavaCacheKind::kAotCache ? dir / "a:b" : dir.path();
     kbtest::MakeDirs(folder);
     const std::vector<std::string> cache = kb::JavaCacheOptions(
-        kind, true, kbtest::Join(folder, "x.aot"), kbtest::Join(folder, "x.part"),
-        kbtest::Join(folder, "x.vm"));
+        kind, true, kbtest::Join(folder, "x.aot"), kbtest::Join(folder, "x.classes.part"));
     kb::JavaCachePlan plan;
     plan.kind = kind;
     plan.name = "app-0123456789abcdef.jsa";
