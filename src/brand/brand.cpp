@@ -405,7 +405,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     return false;
   }
   if (!any_change) {
-    *error = "nothing to change: give --icon, --name, --version, --company, --description or "
+    *error =
+        "nothing to change: give --icon, --name, --version, --company, --description or "
         "--copyright";
     return false;
   }

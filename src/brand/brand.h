@@ -1,6 +1,7 @@
 // The brand tool's data work: its options, icon files, the icon group
-// resource, the version resource and the application manifest. Plain functions over bytes and strings;
-// the tool's Windows side reads and writes the executable.
+// resource, the version resource and the application manifest. Plain
+// functions over bytes and strings; the tool's Windows side reads and writes
+// the executable.
 #pragma once
 
 #include <cstdint>

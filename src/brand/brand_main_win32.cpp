@@ -1,6 +1,6 @@
 // launcher_brand: puts an application's icon and version information on a
-// copy of the launcher, and the same identity in its manifest, through the Windows resource-update service, and
-// leaves every other resource as it is.
+// copy of the launcher, and the same identity in its manifest, through the
+// Windows resource-update service, and leaves every other resource as it is.
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -219,8 +219,8 @@ bool IsIdentityName(const std::string& name) {
   if (name.empty() || name.front() == '.' || name.back() == '.') return false;
   if (name.find("..") != std::string::npos) return false;
   for (char c : name) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '.';
+    const bool ok =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.';
     if (!ok) return false;
   }
   return true;
@@ -236,19 +236,19 @@ TEST(BrandTest, ManifestIdentityNameIsAsciiPartsJoinedByDots) {
       {u"Acme", u"My Tool", "Acme.MyTool"},
       {u"ACME Ltd", u"My App & \u65e5\u672c", "ACMELtd.MyApp"},
       {u"Orlan", u"Kestrelbay", "Orlan.Kestrelbay"},
-      {u"Acme Inc.", u"Tool", "AcmeInc.Tool"},               // trailing dot
-      {u".Acme", u"..Tool..Pro.", "Acme.Tool.Pro"},           // leading and double dots
-      {u"", u"Tool", "Tool"},                                 // no company
-      {u"Acme", u"", "Acme"},                                 // no product
+      {u"Acme Inc.", u"Tool", "AcmeInc.Tool"},       // trailing dot
+      {u".Acme", u"..Tool..Pro.", "Acme.Tool.Pro"},  // leading and double dots
+      {u"", u"Tool", "Tool"},                        // no company
+      {u"Acme", u"", "Acme"},                        // no product
       {u"Caf\u00e9 M\u00fcller", u"Stra\u00dfe \u00c6on", "CafeMuller.StrasseAEon"},
-      {u"\u00d7\u00f7", u"Tool", "Tool"},                      // signs among the accents
-      {u"\u65e5\u672c", u"\u65e5\u672c", "Application"},        // nothing ASCII at all
+      {u"\u00d7\u00f7", u"Tool", "Tool"},                 // signs among the accents
+      {u"\u65e5\u672c", u"\u65e5\u672c", "Application"},  // nothing ASCII at all
       {u"", u"", "Application"},
       {u"...", u" . ", "Application"},
-      {std::u16string(u"A\0B", 3), u"C\tD\r\n<E>\"F\"", "AB.CDEF"},         // controls and markup
-      {u"\U0001F600Smile", u"1.0", "Smile.1.0"},                // a surrogate pair dropped
+      {std::u16string(u"A\0B", 3), u"C\tD\r\n<E>\"F\"", "AB.CDEF"},  // controls and markup
+      {u"\U0001F600Smile", u"1.0", "Smile.1.0"},                     // a surrogate pair dropped
       {u"Acme-Tools_Ltd", u"My/Tool\\X:Y", "AcmeToolsLtd.MyToolXY"},
-      {u"\uff21cme", u"T\u00f6\u00f6l", "cme.Tool"},              // full-width letters dropped
+      {u"\uff21cme", u"T\u00f6\u00f6l", "cme.Tool"},  // full-width letters dropped
   };
   for (const auto& c : cases) {
     const std::string name = brand::ManifestIdentityName(c.company, c.product);
@@ -280,7 +280,9 @@ TEST(BrandTest, XmlTextEscapesMarkupAndReplacesWhatXmlForbids) {
       {u"\u00a9 2026", "\xc2\xa9 2026"},
       {u"\U0001F600", "\xf0\x9f\x98\x80"},
       {u"a\tb\nc\rd", "a\tb\nc\rd"},  // the blanks XML allows
-      {std::u16string(u"a\0b", 3), "a\xef\xbf\xbd" "b"},
+      {std::u16string(u"a\0b", 3),
+       "a\xef\xbf\xbd"
+       "b"},
       {u"\x01\x1f\x7f", "\xef\xbf\xbd\xef\xbf\xbd\x7f"},
       {u"\xd800x", "\xef\xbf\xbdx"},  // lone high surrogate
       {u"\xdc00", "\xef\xbf\xbd"},    // lone low surrogate
@@ -333,8 +335,8 @@ TEST(BrandTest, ManifestTakesTheBrandsIdentityAndKeepsTheRest) {
        head + "  <assemblyIdentity type=\"win32\" name=\"Old\"/>\n" + tail, false, ""},
       {"identity without a name",
        head + "  <assemblyIdentity type=\"win32\" version=\"1.0.0.0\"/>\n" + tail, false, ""},
-      {"identity never closed", head + "  <assemblyIdentity name=\"Old\" version=\"1.0.0.0\"", false,
-       ""},
+      {"identity never closed", head + "  <assemblyIdentity name=\"Old\" version=\"1.0.0.0\"",
+       false, ""},
   };
   for (const auto& c : cases) {
     std::string out;
