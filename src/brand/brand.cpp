@@ -195,7 +195,177 @@ bool IsDecimal(const std::string& s) {
          std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Plain letters for U+00C0 to U+00FF, empty for the two signs among them.
+const char* const kLatin1Plain[64] = {
+    "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I",  "I",
+    "D", "N", "O", "O", "O", "O", "O",  "",  "O", "U", "U", "U", "U", "Y", "Th", "ss",
+    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i",  "i",
+    "d", "n", "o", "o", "o", "o", "o",  "",  "o", "u", "u", "u", "u", "y", "th", "y",
+};
+
+bool IsAsciiAlnum(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+}
+
+// Adds the text's dot-separated parts, each reduced to ASCII letters and
+// digits, leaving out the parts that nothing is left of.
+void AddIdentityParts(const std::u16string& text, std::vector<std::string>* parts) {
+  std::string part;
+  for (char16_t c : text) {
+    if (c == u'.') {
+      if (!part.empty()) parts->push_back(part);
+      part.clear();
+    } else if (IsAsciiAlnum(c)) {
+      part += static_cast<char>(c);
+    } else if (c >= 0xC0 && c <= 0xFF) {
+      part += kLatin1Plain[c - 0xC0];
+    }
+  }
+  if (!part.empty()) parts->push_back(part);
+}
+
+void AppendUtf8(std::uint32_t code, std::string* out) {
+  if (code < 0x80) {
+    *out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    *out += static_cast<char>(0xC0 | (code >> 6));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *out += static_cast<char>(0xE0 | (code >> 12));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (code >> 18));
+    *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+bool IsXmlChar(std::uint32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Finds attribute `name` inside the tag [begin, end) and gives where its
+// value starts and how long it is (between its quotes).
+bool FindAttribute(const std::string& xml, std::size_t begin, std::size_t end,
+                   const std::string& name, std::size_t* value_at, std::size_t* value_size) {
+  for (std::size_t at = xml.find(name, begin); at != std::string::npos && at < end;
+       at = xml.find(name, at + 1)) {
+    if (!IsXmlBlank(xml[at - 1])) continue;  // the end of a longer name
+    std::size_t p = at + name.size();
+    while (p < end && IsXmlBlank(xml[p])) ++p;
+    if (p >= end || xml[p] != '=') continue;
+    ++p;
+    while (p < end && IsXmlBlank(xml[p])) ++p;
+    if (p >= end || (xml[p] != '"' && xml[p] != '\'')) continue;
+    const std::size_t close = xml.find(xml[p], p + 1);
+    if (close == std::string::npos || close >= end) return false;
+    *value_at = p + 1;
+    *value_size = close - p - 1;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+std::string ManifestIdentityName(const std::u16string& company, const std::u16string& product) {
+  std::vector<std::string> parts;
+  AddIdentityParts(company, &parts);
+  AddIdentityParts(product, &parts);
+  // A name of no ASCII letter at all still needs an identity.
+  if (parts.empty()) return "Application";
+  std::string name = parts.front();
+  for (std::size_t i = 1; i < parts.size(); ++i) name += "." + parts[i];
+  return name;
+}
+
+std::string XmlText(const std::u16string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        AppendUtf8(IsXmlChar(c) ? c : 0xFFFD, &out);
+    }
+  }
+  return out;
+}
+
+ManifestBrand ManifestBrandOf(const VersionBlock& version_root) {
+  ManifestBrand brand;
+  brand.identity_name = ManifestIdentityName(VersionString(version_root, u"CompanyName"),
+                                             VersionString(version_root, u"ProductName"));
+  brand.description = VersionString(version_root, u"FileDescription");
+  brand.version = "0.0.0.0";
+  if (version_root.value.size() >= kFixedInfoSize) {
+    const std::uint32_t ms = Get32(version_root.value, 8);
+    const std::uint32_t ls = Get32(version_root.value, 12);
+    brand.version = std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." +
+                    std::to_string(ls >> 16) + "." + std::to_string(ls & 0xFFFF);
+  }
+  return brand;
+}
+
+bool RebrandManifest(const std::string& manifest, const ManifestBrand& brand, std::string* out) {
+  const std::string kIdentity = "<assemblyIdentity";
+  const std::size_t identity = manifest.find(kIdentity);
+  if (identity == std::string::npos) return false;
+  const std::size_t identity_end = manifest.find('>', identity);
+  if (identity_end == std::string::npos) return false;
+  std::size_t name_at = 0, name_size = 0, version_at = 0, version_size = 0;
+  if (!FindAttribute(manifest, identity + kIdentity.size(), identity_end, "name", &name_at,
+                     &name_size) ||
+      !FindAttribute(manifest, identity + kIdentity.size(), identity_end, "version", &version_at,
+                     &version_size)) {
+    return false;
+  }
+  std::string text = manifest;
+  // The later value first, so the earlier one's place still holds.
+  if (name_at > version_at) {
+    text.replace(name_at, name_size, brand.identity_name);
+    text.replace(version_at, version_size, brand.version);
+  } else {
+    text.replace(version_at, version_size, brand.version);
+    text.replace(name_at, name_size, brand.identity_name);
+  }
+  const std::string description = XmlText(brand.description);
+  const std::string kOpen = "<description>";
+  const std::string kClose = "</description>";
+  const std::size_t open = text.find(kOpen);
+  const std::size_t close = open == std::string::npos ? open : text.find(kClose, open);
+  if (close != std::string::npos) {
+    text.replace(open + kOpen.size(), close - open - kOpen.size(), description);
+  } else {
+    const std::size_t after_identity = text.find('>', identity) + 1;
+    text.insert(after_identity, "\n  " + kOpen + description + kClose);
+  }
+  *out = std::move(text);
+  return true;
+}
 
 std::u16string Widen(const std::string& ascii) {
   return std::u16string(ascii.begin(), ascii.end());
@@ -212,6 +382,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     if (arg == "--version") slot = &options->version;
     if (arg == "--company") slot = &options->company;
     if (arg == "--description") slot = &options->description;
+    if (arg == "--copyright") slot = &options->copyright;
     if (slot != nullptr) {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
         *error = arg + " needs a value";
@@ -234,7 +405,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     return false;
   }
   if (!any_change) {
-    *error = "nothing to change: give --icon, --name, --version, --company or --description";
+    *error =
+        "nothing to change: give --icon, --name, --version, --company, --description or "
+        "--copyright";
     return false;
   }
   std::uint16_t numbers[4];
@@ -409,6 +582,7 @@ bool RebrandVersion(const Bytes& old_resource, const std::uint16_t* version,
               strings.description.empty() ? strings.product_name : strings.description);
     SetString(&table, u"FileVersion", version_text);
     SetString(&table, u"InternalName", internal_name);
+    SetString(&table, u"LegalCopyright", strings.copyright);
     SetString(&table, u"OriginalFilename", strings.file_name);
     SetString(&table, u"ProductName", strings.product_name);
     SetString(&table, u"ProductVersion", version_text);

@@ -1,6 +1,7 @@
 // The brand tool's data work: its options, icon files, the icon group
-// resource and the version resource. Plain functions over bytes and strings;
-// the tool's Windows side reads and writes the executable.
+// resource, the version resource and the application manifest. Plain
+// functions over bytes and strings; the tool's Windows side reads and writes
+// the executable.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@ struct Options {
   std::string version;      // four numbers "a.b.c.d"
   std::string company;      // CompanyName
   std::string description;  // FileDescription
+  std::string copyright;    // LegalCopyright
 };
 
 // Parses the tool's arguments (after the program name). On failure returns
@@ -77,6 +79,7 @@ struct VersionStrings {
   std::u16string product_name;
   std::u16string company;
   std::u16string description;
+  std::u16string copyright;
   std::u16string file_name;  // "myapp.exe"
 };
 bool RebrandVersion(const Bytes& old_resource, const std::uint16_t* version,
@@ -84,6 +87,35 @@ bool RebrandVersion(const Bytes& old_resource, const std::uint16_t* version,
 
 // A text of the version resource's first string table; empty when absent.
 std::u16string VersionString(const VersionBlock& root, const std::u16string& key);
+
+// The application manifest's identity name for a company and a product:
+// ASCII letters and digits only, in dot-separated parts, never empty and
+// never with an empty part. Accented Latin letters become their plain
+// ones; blanks and every other character are dropped. Windows refuses to
+// start a program whose manifest breaks this, before any of its code runs.
+std::string ManifestIdentityName(const std::u16string& company, const std::u16string& product);
+
+// A text as XML character data in UTF-8, fit for an element or an attribute
+// in either quotes: markup characters escaped, characters that XML does not
+// allow (most control characters, lone surrogates, U+FFFE and U+FFFF)
+// replaced by U+FFFD.
+std::string XmlText(const std::u16string& text);
+
+// What the manifest says of the program, taken from its version resource:
+// the identity from CompanyName and ProductName, the version from the fixed
+// numbers, the description from FileDescription.
+struct ManifestBrand {
+  std::string identity_name;
+  std::string version;  // "a.b.c.d"
+  std::u16string description;
+};
+ManifestBrand ManifestBrandOf(const VersionBlock& version_root);
+
+// The manifest with its assemblyIdentity's name and version and its
+// description (added after the identity when absent) set to the brand's;
+// everything else is kept byte for byte. False when the manifest has no
+// assemblyIdentity element with a name and a version.
+bool RebrandManifest(const std::string& manifest, const ManifestBrand& brand, std::string* out);
 
 // An ASCII text as UTF-16 (for keys and numbers).
 std::u16string Widen(const std::string& ascii);

@@ -1,6 +1,6 @@
 // launcher_brand: puts an application's icon and version information on a
-// copy of the launcher, through the Windows resource-update service, and
-// leaves every other resource as it is.
+// copy of the launcher, and the same identity in its manifest, through the
+// Windows resource-update service, and leaves every other resource as it is.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +16,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: launcher_brand <launcher copy.exe> [--icon app.ico] [--name \"App Name\"]\n"
     "                      [--version 1.2.3.0] [--company \"Company\"] [--description \"Text\"]\n"
+    "                      [--copyright \"Text\"]\n"
     "Brand the copy before signing it: branding changes the file.\n";
 
 constexpr int kExitBadInput = 1;
@@ -159,6 +160,9 @@ bool Contains(const std::vector<std::uint16_t>& ids, WORD id) {
 const WORD kIconType = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(RT_ICON));
 const WORD kGroupIconType = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(RT_GROUP_ICON));
 const WORD kVersionType = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(RT_VERSION));
+const WORD kManifestType = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(RT_MANIFEST));
+const WORD kProcessManifest =
+    static_cast<WORD>(reinterpret_cast<ULONG_PTR>(CREATEPROCESS_MANIFEST_RESOURCE_ID));
 
 Resource* FindFirst(std::vector<Resource>* resources, WORD type, WORD name) {
   for (Resource& r : *resources) {
@@ -283,7 +287,8 @@ int main(int argc, char** argv) {
 
   if (!images.empty()) ReplaceIcon(images, &resources);
   const bool version_change = !options.version.empty() || !options.name.empty() ||
-                              !options.company.empty() || !options.description.empty();
+                              !options.company.empty() || !options.description.empty() ||
+                              !options.copyright.empty();
   if (version_change) {
     Resource* version = FindFirst(&resources, kVersionType, 1);
     std::uint16_t numbers[4];
@@ -292,6 +297,7 @@ int main(int argc, char** argv) {
     strings.product_name = FromUtf8(options.name);
     strings.company = FromUtf8(options.company);
     strings.description = FromUtf8(options.description);
+    strings.copyright = FromUtf8(options.copyright);
     strings.file_name = FromUtf8(BaseName(options.target));
     brand::Bytes rebranded;
     if (version == nullptr || !brand::RebrandVersion(version->data, has_version ? numbers : nullptr,
@@ -299,6 +305,18 @@ int main(int argc, char** argv) {
       return Fail(options.target + " has no readable version resource to brand");
     }
     version->data = std::move(rebranded);
+
+    // The manifest names the program as its version information does, so
+    // a copy branded in steps ends with both telling the same.
+    brand::VersionBlock root;
+    Resource* manifest = FindFirst(&resources, kManifestType, kProcessManifest);
+    std::string manifest_text;
+    if (manifest == nullptr || !brand::ParseVersionResource(version->data, &root) ||
+        !brand::RebrandManifest(std::string(manifest->data.begin(), manifest->data.end()),
+                                brand::ManifestBrandOf(root), &manifest_text)) {
+      return Fail(options.target + " has no readable manifest to brand");
+    }
+    manifest->data.assign(manifest_text.begin(), manifest_text.end());
   }
 
   if (!Apply(options.target, resources, &error)) return Fail(error, kExitUpdateFailed);

@@ -1,5 +1,5 @@
-// The brand tool's reading of what it is given: versions, icon files and
-// version resources, including malformed ones.
+// The brand tool's reading of what it is given: versions, icon files,
+// version resources and manifests, including malformed ones.
 #include "brand/brand.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +97,9 @@ TEST(BrandTest, OptionsNeedATargetAndSomethingToChange) {
   } cases[] = {
       {{"app.exe", "--icon", "a.ico", "--name", "My App", "--version", "1.2.3.0"}, true},
       {{"--company", "ACME", "app.exe"}, true},
+      {{"app.exe", "--description", "Text"}, true},
+      {{"app.exe", "--copyright", "(c) 2026 ACME"}, true},
+      {{"app.exe", "--copyright"}, false},
       {{"app.exe"}, false},      // nothing to change
       {{"--name", "X"}, false},  // no target
       {{"app.exe", "other.exe", "--name", "X"}, false},
@@ -201,6 +204,7 @@ TEST(BrandTest, RebrandedVersionKeepsWhatItDoesNotSet) {
   // Branding again starts from the branded copy.
   strings = brand::VersionStrings();
   strings.description = u"Second";
+  strings.copyright = u"\u00a9 2026 ACME";
   strings.file_name = u"myapp.exe";
   Bytes again;
   ASSERT_TRUE(brand::RebrandVersion(rebranded, nullptr, strings, &again));
@@ -208,6 +212,154 @@ TEST(BrandTest, RebrandedVersionKeepsWhatItDoesNotSet) {
   EXPECT_EQ(brand::VersionString(root, u"FileDescription"), u"Second");
   EXPECT_EQ(brand::VersionString(root, u"ProductName"), u"My App");
   EXPECT_EQ(brand::VersionString(root, u"FileVersion"), u"1.2.3.0");
+  EXPECT_EQ(brand::VersionString(root, u"LegalCopyright"), u"\u00a9 2026 ACME");
+}
+
+bool IsIdentityName(const std::string& name) {
+  if (name.empty() || name.front() == '.' || name.back() == '.') return false;
+  if (name.find("..") != std::string::npos) return false;
+  for (char c : name) {
+    const bool ok =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+TEST(BrandTest, ManifestIdentityNameIsAsciiPartsJoinedByDots) {
+  const struct {
+    std::u16string company;
+    std::u16string product;
+    const char* name;
+  } cases[] = {
+      {u"Acme", u"MyTool", "Acme.MyTool"},
+      {u"Acme", u"My Tool", "Acme.MyTool"},
+      {u"ACME Ltd", u"My App & \u65e5\u672c", "ACMELtd.MyApp"},
+      {u"Orlan", u"Kestrelbay", "Orlan.Kestrelbay"},
+      {u"Acme Inc.", u"Tool", "AcmeInc.Tool"},       // trailing dot
+      {u".Acme", u"..Tool..Pro.", "Acme.Tool.Pro"},  // leading and double dots
+      {u"", u"Tool", "Tool"},                        // no company
+      {u"Acme", u"", "Acme"},                        // no product
+      {u"Caf\u00e9 M\u00fcller", u"Stra\u00dfe \u00c6on", "CafeMuller.StrasseAEon"},
+      {u"\u00d7\u00f7", u"Tool", "Tool"},                 // signs among the accents
+      {u"\u65e5\u672c", u"\u65e5\u672c", "Application"},  // nothing ASCII at all
+      {u"", u"", "Application"},
+      {u"...", u" . ", "Application"},
+      {std::u16string(u"A\0B", 3), u"C\tD\r\n<E>\"F\"", "AB.CDEF"},  // controls and markup
+      {u"\U0001F600Smile", u"1.0", "Smile.1.0"},                     // a surrogate pair dropped
+      {u"Acme-Tools_Ltd", u"My/Tool\\X:Y", "AcmeToolsLtd.MyToolXY"},
+      {u"\uff21cme", u"T\u00f6\u00f6l", "cme.Tool"},  // full-width letters dropped
+  };
+  for (const auto& c : cases) {
+    const std::string name = brand::ManifestIdentityName(c.company, c.product);
+    EXPECT_EQ(name, c.name);
+    EXPECT_TRUE(IsIdentityName(name)) << name;
+  }
+  // Every single character, alone and between letters, yields a valid name.
+  for (std::uint32_t unit = 0; unit <= 0xFFFF; ++unit) {
+    const std::u16string c(1, static_cast<char16_t>(unit));
+    ASSERT_TRUE(IsIdentityName(brand::ManifestIdentityName(c, c))) << unit;
+    ASSERT_TRUE(IsIdentityName(brand::ManifestIdentityName(u"A" + c + u"B", c + u"C" + c))) << unit;
+  }
+}
+
+TEST(BrandTest, XmlTextEscapesMarkupAndReplacesWhatXmlForbids) {
+  const struct {
+    std::u16string text;
+    std::string xml;
+  } cases[] = {
+      {u"My App", "My App"},
+      {u"&", "&amp;"},
+      {u"<", "&lt;"},
+      {u">", "&gt;"},
+      {u"\"", "&quot;"},
+      {u"'", "&apos;"},
+      {u"Tom & Jerry's <\"best\">", "Tom &amp; Jerry&apos;s &lt;&quot;best&quot;&gt;"},
+      {u"&amp;", "&amp;amp;"},  // an entity given is text, escaped again
+      {u"\u65e5\u672c", "\xe6\x97\xa5\xe6\x9c\xac"},
+      {u"\u00a9 2026", "\xc2\xa9 2026"},
+      {u"\U0001F600", "\xf0\x9f\x98\x80"},
+      {u"a\tb\nc\rd", "a\tb\nc\rd"},  // the blanks XML allows
+      {std::u16string(u"a\0b", 3),
+       "a\xef\xbf\xbd"
+       "b"},
+      {u"\x01\x1f\x7f", "\xef\xbf\xbd\xef\xbf\xbd\x7f"},
+      {u"\xd800x", "\xef\xbf\xbdx"},  // lone high surrogate
+      {u"\xdc00", "\xef\xbf\xbd"},    // lone low surrogate
+      {u"x\xd800", "x\xef\xbf\xbd"},  // high surrogate at the end
+      {u"\xfffe\xffff", "\xef\xbf\xbd\xef\xbf\xbd"},
+      {u"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(brand::XmlText(c.text), c.xml) << c.xml;
+}
+
+// The launcher's manifest, shortened.
+const char kManifest[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+    "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
+    "  <assemblyIdentity type=\"win32\" name=\"Orlan.Kestrelbay.Launcher\" version=\"1.0.0.0\" "
+    "processorArchitecture=\"x86\"/>\n"
+    "  <description>Kestrelbay Launcher</description>\n"
+    "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"/>\n"
+    "</assembly>\n";
+
+TEST(BrandTest, ManifestTakesTheBrandsIdentityAndKeepsTheRest) {
+  brand::ManifestBrand values;
+  values.identity_name = "Acme.MyTool";
+  values.version = "2.0.1.7";
+  values.description = u"Tool & <\u65e5\u672c>";
+  const std::string head =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+      "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n";
+  const std::string tail =
+      "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"/>\n"
+      "</assembly>\n";
+  const struct {
+    const char* what;
+    std::string manifest;
+    bool valid;
+    std::string expected;
+  } cases[] = {
+      {"the launcher's", kManifest, true,
+       head +
+           "  <assemblyIdentity type=\"win32\" name=\"Acme.MyTool\" version=\"2.0.1.7\" "
+           "processorArchitecture=\"x86\"/>\n"
+           "  <description>Tool &amp; &lt;\xe6\x97\xa5\xe6\x9c\xac&gt;</description>\n" +
+           tail},
+      {"version before name, single quotes, blanks around =",
+       head + "  <assemblyIdentity version = '1.0.0.0'\n    name='Old'/>\n" + tail, true,
+       head + "  <assemblyIdentity version = '2.0.1.7'\n    name='Acme.MyTool'/>" +
+           "\n  <description>Tool &amp; &lt;\xe6\x97\xa5\xe6\x9c\xac&gt;</description>\n" + tail},
+      {"no identity", head + "  <description>x</description>\n" + tail, false, ""},
+      {"identity without a version",
+       head + "  <assemblyIdentity type=\"win32\" name=\"Old\"/>\n" + tail, false, ""},
+      {"identity without a name",
+       head + "  <assemblyIdentity type=\"win32\" version=\"1.0.0.0\"/>\n" + tail, false, ""},
+      {"identity never closed", head + "  <assemblyIdentity name=\"Old\" version=\"1.0.0.0\"",
+       false, ""},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    ASSERT_EQ(brand::RebrandManifest(c.manifest, values, &out), c.valid) << c.what;
+    if (c.valid) EXPECT_EQ(out, c.expected) << c.what;
+  }
+}
+
+TEST(BrandTest, ManifestValuesFollowTheVersionResource) {
+  const std::uint16_t version[4] = {65535, 2, 30, 400};
+  brand::VersionStrings strings;
+  strings.product_name = u"My App & \u65e5\u672c";
+  strings.company = u"ACME Ltd";
+  strings.description = u"Tool <beta>";
+  strings.file_name = u"myapp.exe";
+  Bytes rebranded;
+  ASSERT_TRUE(brand::RebrandVersion(LauncherVersionResource(), version, strings, &rebranded));
+  brand::VersionBlock root;
+  ASSERT_TRUE(brand::ParseVersionResource(rebranded, &root));
+  const brand::ManifestBrand values = brand::ManifestBrandOf(root);
+  EXPECT_EQ(values.identity_name, "ACMELtd.MyApp");
+  EXPECT_EQ(values.version, "65535.2.30.400");
+  EXPECT_EQ(values.description, u"Tool <beta>");
 }
 
 TEST(BrandTest, CutOrCorruptVersionResourcesAreRefusedWithoutReadingPastThem) {

@@ -9,6 +9,7 @@
 #include "platform/running_program.h"
 #include "platform/system_version.h"
 #include "platform/ui.h"
+#include "platform/win32/windows_api.h"
 
 namespace {
 
@@ -55,13 +56,31 @@ TEST(ResourcesWin32, IdsOutsideTheTableAreEmpty) {
   }
 }
 
-TEST(ResourcesWin32, ManifestKeepsMajorVersionAtSix) {
-  // Declaring nothing newer than Windows 8 makes every later system report
-  // 6.2, so the data folder path is always the Vista-and-later one.
+// The system's own version, which the kernel answers whatever a program's
+// manifest declares.
+bool RealVersion(unsigned* major, unsigned* minor) {
+  using Query = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const Query query = platform::win32::LateBound<Query>("ntdll.dll", "RtlGetVersion");
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (query == nullptr || query(&info) != 0) return false;
+  *major = info.dwMajorVersion;
+  *minor = info.dwMinorVersion;
+  return true;
+}
+
+TEST(ResourcesWin32, ManifestLetsTheSystemReportItsOwnVersion) {
+  // Declaring every system up to Windows 10 and 11 keeps later systems
+  // from answering 6.2 in its place. The data folder only asks whether the
+  // major version is 6 or more, which holds from Vista on either way.
   platform::VersionInfo version;
   ASSERT_EQ(platform::QueryVersion(&version), 0);
-  EXPECT_EQ(version.major, 6u);
-  EXPECT_LE(version.minor, 2u);
+  unsigned major = 0;
+  unsigned minor = 0;
+  ASSERT_TRUE(RealVersion(&major, &minor));
+  EXPECT_EQ(version.major, major);
+  EXPECT_EQ(version.minor, minor);
+  EXPECT_GE(version.major, 6u);
 }
 
 TEST(ResourcesWin32, Wow64AnswerMatchesTheSystemsOwnMarker) {

@@ -1,6 +1,6 @@
 // launcher_brand run as a shipper runs it, the branded copy read back
 // through the Windows services (version information, string loading, icon
-// lookup), then started as a launcher.
+// lookup, manifest activation), then started as a launcher.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -169,7 +169,8 @@ TEST_F(Brand, BrandedCopyReadsBackThroughWindowsAndStillRuns) {
   WriteFile(icon, IconFile({small, large}, {16, 32}));
 
   const RunResult r = BrandTool(Q(target) + " --icon " + Q(icon) +
-                                " --name \"My App\" --version 1.2.3.0 --company \"ACME Ltd\"");
+                                " --name \"My App\" --version 1.2.3.0 --company \"ACME Ltd\"" +
+                                " --copyright \"Copyright 2026 ACME Ltd\"");
   ASSERT_EQ(r.exit_code, 0) << r.output;
 
   DWORD ms = 0, ls = 0;
@@ -180,9 +181,10 @@ TEST_F(Brand, BrandedCopyReadsBackThroughWindowsAndStillRuns) {
     const char* key;
     const char* value;
   } strings[] = {
-      {"ProductName", "My App"},         {"FileDescription", "My App"}, {"CompanyName", "ACME Ltd"},
-      {"FileVersion", "1.2.3.0"},        {"ProductVersion", "1.2.3.0"}, {"InternalName", "myapp"},
-      {"OriginalFilename", "myapp.exe"},
+      {"ProductName", "My App"},         {"FileDescription", "My App"},
+      {"CompanyName", "ACME Ltd"},       {"FileVersion", "1.2.3.0"},
+      {"ProductVersion", "1.2.3.0"},     {"InternalName", "myapp"},
+      {"OriginalFilename", "myapp.exe"}, {"LegalCopyright", "Copyright 2026 ACME Ltd"},
   };
   for (const auto& s : strings) EXPECT_EQ(VersionValue(target, s.key), s.value) << s.key;
 
@@ -194,7 +196,15 @@ TEST_F(Brand, BrandedCopyReadsBackThroughWindowsAndStillRuns) {
       EXPECT_FALSE(original.String(id).empty()) << id;
       EXPECT_EQ(branded.String(id), original.String(id)) << "string " << id;
     }
-    EXPECT_EQ(branded.Resource(RT_MANIFEST, 1), original.Resource(RT_MANIFEST, 1));
+    // The manifest names the brand; from its description on it is the
+    // launcher's own.
+    const std::string manifest = branded.Resource(RT_MANIFEST, 1);
+    const std::string launcher_manifest = original.Resource(RT_MANIFEST, 1);
+    EXPECT_NE(manifest.find("name=\"ACMELtd.MyApp\" version=\"1.2.3.0\""), std::string::npos)
+        << manifest;
+    ASSERT_NE(manifest.find("<description>"), std::string::npos);
+    EXPECT_EQ(manifest.substr(manifest.find("</description>")),
+              launcher_manifest.substr(launcher_manifest.find("</description>")));
 
     // The group offers exactly the new images, and Windows builds icons
     // from them; the launcher's eight old images are gone.
@@ -222,6 +232,9 @@ TEST_F(Brand, BrandedCopyReadsBackThroughWindowsAndStillRuns) {
   EXPECT_EQ(VersionValue(target, "FileDescription"), "Second");
   EXPECT_EQ(VersionValue(target, "ProductName"), "My App");
   EXPECT_EQ(VersionValue(target, "FileVersion"), "1.2.3.0");
+  EXPECT_EQ(VersionValue(target, "LegalCopyright"), "Copyright 2026 ACME Ltd");
+  EXPECT_NE(DataFile(target).Resource(RT_MANIFEST, 1).find("<description>Second</description>"),
+            std::string::npos);
 
   // And it still launches: the windowed kind, its own configuration.
   WriteIni(
@@ -232,6 +245,71 @@ TEST_F(Brand, BrandedCopyReadsBackThroughWindowsAndStillRuns) {
   EXPECT_EQ(run.output, "");
   EXPECT_NE(LogContent("myapp").find("Standard output\r\nbranded\r\n"), std::string::npos)
       << LogContent("myapp");
+}
+
+// True when the system builds an activation context from the program's
+// manifest, as it does before starting it.
+bool ManifestActivates(const std::string& program) {
+  ACTCTXA context = {};
+  context.cbSize = sizeof context;
+  context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  context.lpSource = program.c_str();
+  context.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+  HANDLE handle = ::CreateActCtxA(&context);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  ::ReleaseActCtx(handle);
+  return true;
+}
+
+std::string Between(const std::string& text, const std::string& open, const std::string& close) {
+  const std::size_t start = text.find(open);
+  if (start == std::string::npos) return "<no " + open + ">";
+  const std::size_t end = text.find(close, start + open.size());
+  if (end == std::string::npos) return "<no " + close + ">";
+  return text.substr(start + open.size(), end - start - open.size());
+}
+
+TEST_F(Brand, ManifestNamesTheBrandInAnyTextAndDeclaresTheSystemsAndScaling) {
+  const std::string target = Install("tally", "launcher");
+  const RunResult r = BrandTool(
+      Q(target) + " --company \"Acme\" --name \"My Tool & \xe6\x97\xa5\xe6\x9c\xac\"" +
+      " --description \"Tool <beta> \\\"q\\\" 's' & \xe6\x97\xa5\xe6\x9c\xac\" --version 2.0.1.7");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::string manifest = DataFile(target).Resource(RT_MANIFEST, 1);
+  const std::string identity = Between(manifest, "<assemblyIdentity", "/>");
+  EXPECT_NE(identity.find(" name=\"Acme.MyTool\""), std::string::npos) << identity;
+  EXPECT_NE(identity.find(" version=\"2.0.1.7\""), std::string::npos) << identity;
+  EXPECT_EQ(Between(manifest, "<description>", "</description>"),
+            "Tool &lt;beta&gt; &quot;q&quot; &apos;s&apos; &amp; \xe6\x97\xa5\xe6\x9c\xac");
+  const struct {
+    const char* system;
+    const char* id;
+  } systems[] = {
+      {"Vista", "{e2011457-1546-43c5-a5fe-008deee3d3f0}"},
+      {"7", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"},
+      {"8", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"},
+      {"8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"},
+      {"10 and 11", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},
+  };
+  for (const auto& s : systems) {
+    EXPECT_NE(manifest.find("<supportedOS Id=\"" + std::string(s.id) + "\"/>"), std::string::npos)
+        << "Windows " << s.system;
+  }
+  const std::string settings = Between(manifest, "<windowsSettings>", "</windowsSettings>");
+  EXPECT_EQ(Between(settings,
+                    "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">",
+                    "</dpiAware>"),
+            "true/PM");
+  EXPECT_EQ(
+      Between(settings,
+              "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">",
+              "</dpiAwareness>"),
+      "PerMonitorV2, PerMonitor");
+  EXPECT_TRUE(ManifestActivates(target));
+
+  WriteIni("[wx6]\nlaunchercmd=" + Child() + "\nlauncherargs=--tc-quiet --tc-exit=7\n",
+           "tally.ini");
+  EXPECT_EQ(Launch("", "tally").exit_code, 7);
 }
 
 TEST_F(Brand, BadInputIsRefusedAndLeavesTheFileUntouched) {
