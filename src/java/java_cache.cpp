@@ -328,6 +328,15 @@ std::string JavaCacheRun::Begin(const JavaCachePlan& plan, const std::string& co
     plan_.kind = JavaCacheKind::kNone;
     return command_line;
   }
+  // The runtime reads its command line in the code page: a cache path it
+  // cannot hold, even in its short form, would reach it as another path
+  // (or, converted with look-alikes, as other arguments).
+  if (platform::FirstUnholdable(ForRuntime(plan.archive)) != 0) {
+    LogInfo(kTagJavaCache, "no class-data cache: the code page cannot hold " + plan.folder +
+                               ", and it has no short name");
+    plan_.kind = JavaCacheKind::kNone;
+    return command_line;
+  }
   const platform::HeldFolder& folder = state_->folder;
   LogNote(folder, plan.name);
   if (platform::PathExists(plan.archive)) {
