@@ -144,6 +144,8 @@ int Run::start() {
   ApplyStartDir(start_dir, launcher_directory_);
   inherit_input_ = EqualsNoCase(options.GetConfigValue(platform_tag, kKeyStdin, ini_file),
                                 kStdinInherit);
+  terminal_ = EqualsNoCase(options.GetConfigValue(platform_tag, kKeyTerminal, ini_file),
+                           kTerminalAuto);
   // An invalid value keeps the default (all of it, no bound); the check
   // reports it.
   (void)ParseLogOutput(options.GetConfigValue(platform_tag, kKeyLogOutput, ini_file),
