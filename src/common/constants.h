@@ -40,6 +40,8 @@ inline constexpr char kKeyTerminal[] = "terminal";
 inline constexpr char kTerminalAuto[] = "auto";
 // The relay's lines on a run on the user's terminal.
 inline constexpr char kTagTerminal[] = "ExeProc::ExeandTerminal";
+inline constexpr char kTextTerminalNotCopied[] =
+    "the child's output went to the console and was not copied into the log";
 inline constexpr char kKeyLauncherCmd[] = "launchercmd";
 inline constexpr char kKeyLauncherArgs[] = "launcherargs";
 inline constexpr char kKeyJavaArgsPrefix[] = "JavaArgs_";

@@ -241,7 +241,7 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
     // Only the console launcher's relayed run passes its input on: a
     // windowed launcher has none to give.
     result = ExeandDisplay(kind_, child.show_window, command_line,
-                           inherit_input_ && kind_ == kKindConsole, output_logging_);
+                           inherit_input_ && kind_ == kKindConsole, output_logging_, terminal_);
   } else {
     if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
     result = ExeandWait(command_line);

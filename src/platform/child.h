@@ -39,6 +39,10 @@ struct StartOptions {
   // POSIX: start the child in a new session so that it outlives the
   // launcher and its terminal. Windows: no effect.
   bool new_session = false;
+  // POSIX: when set, the path of a terminal that becomes the child's
+  // controlling terminal and its descriptors 0, 1 and 2, in a new session
+  // (std_output and std_input are then not used). Windows: not used.
+  std::string terminal;
 };
 
 // A started child. It owns what the platform keeps of the process (Windows:

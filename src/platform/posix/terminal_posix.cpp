@@ -1,0 +1,445 @@
+// The pseudo-terminal relay. Signal handlers here only record what came
+// (the child changed state, the window changed size, the launcher was
+// continued or asked to stop); the loop waits in ppoll and decides.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "platform/posix/child_state.h"
+#include "platform/posix/signals_posix.h"
+#include "platform/signal_scope.h"
+#include "platform/terminal.h"
+
+namespace platform {
+namespace {
+
+constexpr std::size_t kOutputChunk = 64 * 1024;
+constexpr std::size_t kInputChunk = 4096;
+// Once the child has ended while another process still holds its terminal
+// open, output that stays away this long ends the relay.
+constexpr long kQuietAfterEndMs = 100;
+// How often a launcher in the background looks whether it has the terminal
+// back (a shell's fg also sends SIGCONT, which is seen at once).
+constexpr long kBackgroundLookMs = 250;
+
+volatile sig_atomic_t g_child_changed = 0;
+volatile sig_atomic_t g_window_changed = 0;
+volatile sig_atomic_t g_continued = 0;
+volatile sig_atomic_t g_stop_asked = 0;
+
+void OnChildChanged(int) { g_child_changed = 1; }
+void OnWindowChanged(int) { g_window_changed = 1; }
+void OnContinued(int) { g_continued = 1; }
+void OnStopAsked(int) { g_stop_asked = 1; }
+
+constexpr int kRecorded[] = {SIGCHLD, SIGWINCH, SIGCONT, SIGTSTP};
+constexpr void (*kRecorders[])(int) = {OnChildChanged, OnWindowChanged, OnContinued,
+                                       OnStopAsked};
+constexpr int kRecordedCount = 4;
+
+// A new open file description of the terminal on `fd`, non-blocking and
+// ours alone: O_NONBLOCK on the inherited one would reach the shell too.
+// -1 when none can be made (no /proc), or it is not the same terminal.
+int OpenOwn(int fd, int access) {
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const int own = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (own < 0) return -1;
+  struct stat inherited;
+  struct stat reopened;
+  if (::fstat(fd, &inherited) != 0 || ::fstat(own, &reopened) != 0 ||
+      inherited.st_rdev != reopened.st_rdev || !S_ISCHR(reopened.st_mode)) {
+    ::close(own);
+    return -1;
+  }
+  return own;
+}
+
+bool InForeground() { return ::tcgetpgrp(0) == ::getpgrp(); }
+
+// tcsetattr with SIGTTOU held back: a launcher that lost the foreground
+// meanwhile gets an error instead of being stopped.
+void SetMode(const struct termios& mode) {
+  sigset_t ttou;
+  sigset_t old;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  ::pthread_sigmask(SIG_BLOCK, &ttou, &old);
+  while (::tcsetattr(0, TCSANOW, &mode) != 0 && errno == EINTR) {
+  }
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+long ElapsedMs(const struct timespec& since) {
+  struct timespec now;
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return (now.tv_sec - since.tv_sec) * 1000 + (now.tv_nsec - since.tv_nsec) / 1000000;
+}
+
+}  // namespace
+
+struct ChildTerminal::State {
+  int master = -1;
+  std::string slave_path;
+  struct termios saved = {};
+  bool have_saved = false;
+  bool raw = false;
+
+  ~State() {
+    Restore();
+    if (master >= 0) ::close(master);
+  }
+  void Restore() {
+    if (!raw) return;
+    raw = false;
+    SetMode(saved);
+  }
+  void MakeRaw() {
+    if (raw || !have_saved || !InForeground()) return;
+    struct termios mode = saved;
+    ::cfmakeraw(&mode);
+    SetMode(mode);
+    raw = true;
+  }
+  void PassWindowSize() const {
+    struct winsize size;
+    if (::ioctl(1, TIOCGWINSZ, &size) == 0 || ::ioctl(0, TIOCGWINSZ, &size) == 0) {
+      // The kernel sends SIGWINCH to the child's foreground group when
+      // the size changes.
+      (void)::ioctl(master, TIOCSWINSZ, &size);
+    }
+  }
+};
+
+bool StdStreamsAreTerminals() { return ::isatty(0) == 1 && ::isatty(1) == 1; }
+
+ChildTerminal::ChildTerminal() : state_(new State) {}
+ChildTerminal::~ChildTerminal() = default;
+
+int ChildTerminal::Open() {
+  State& s = *state_;
+  s.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (s.master < 0) return errno;
+  char name[128];
+  if (::grantpt(s.master) != 0 || ::unlockpt(s.master) != 0 ||
+      ::ptsname_r(s.master, name, sizeof name) != 0) {
+    return errno;
+  }
+  s.slave_path = name;
+  s.have_saved = ::tcgetattr(0, &s.saved) == 0;
+  // The child's terminal starts as the user's: the same erase key, the
+  // same character handling, echo on.
+  if (s.have_saved) {
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave >= 0) {
+      (void)::tcsetattr(slave, TCSANOW, &s.saved);  // defaults are the fallback
+      ::close(slave);
+    }
+  }
+  s.PassWindowSize();
+  return 0;
+}
+
+int ChildTerminal::Start(const std::string& command_line, Child* child) {
+  StartOptions options;
+  options.terminal = state_->slave_path;
+  return StartChild(command_line, options, child);
+}
+
+bool ChildTerminal::CopiesOutput() const { return true; }
+
+namespace {
+
+// The relay's buffers and descriptors, and what it knows of the child.
+class PtyRelay {
+ public:
+  PtyRelay(ChildTerminal::State* terminal, pid_t pid, const ChildSignalScope& signals,
+           TerminalOutput* output)
+      : t_(*terminal), pid_(pid), signals_(signals), output_(output) {
+    keys_fd_ = OpenOwn(0, O_RDONLY);
+    echo_fd_ = OpenOwn(1, O_WRONLY);
+    // Without /proc: the inherited descriptions, left blocking (they are
+    // the shell's too). Keys are read only once ppoll has shown them; an
+    // echo write may then sleep on a terminal that stops reading.
+    if (keys_fd_ < 0) keys_fd_ = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+    if (echo_fd_ < 0) echo_fd_ = ::fcntl(1, F_DUPFD_CLOEXEC, 3);
+    const int flags = ::fcntl(t_.master, F_GETFL);
+    if (flags >= 0) ::fcntl(t_.master, F_SETFL, flags | O_NONBLOCK);
+  }
+  ~PtyRelay() {
+    if (keys_fd_ >= 0) ::close(keys_fd_);
+    if (echo_fd_ >= 0) ::close(echo_fd_);
+  }
+
+  void Run();
+
+ private:
+  void LookAtChild();
+  void SuspendWithChild();
+  void Resume();
+  void ReadOutput();
+  void WriteEcho();
+  void ReadKeys();
+  void WriteKeys();
+
+  ChildTerminal::State& t_;
+  pid_t pid_;
+  const ChildSignalScope& signals_;
+  TerminalOutput* output_;
+  int keys_fd_ = -1;
+  int echo_fd_ = -1;
+  bool echo_ = true;
+  bool keys_open_ = true;
+  bool master_open_ = true;
+  bool child_ended_ = false;
+  struct timespec ended_at_ = {};
+  char out_[kOutputChunk];
+  std::size_t out_pos_ = 0;
+  std::size_t out_end_ = 0;
+  char in_[kInputChunk];
+  std::size_t in_pos_ = 0;
+  std::size_t in_end_ = 0;
+};
+
+void PtyRelay::LookAtChild() {
+  siginfo_t info;
+  for (;;) {
+    std::memset(&info, 0, sizeof info);
+    // WSTOPPED without WNOWAIT takes the stop's report; an end is only
+    // looked at and left for the child's Wait to reap.
+    if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WSTOPPED | WNOHANG) != 0 ||
+        info.si_pid != pid_) {
+      break;
+    }
+    SuspendWithChild();
+  }
+  std::memset(&info, 0, sizeof info);
+  if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+      info.si_pid == pid_) {
+    if (!child_ended_) ::clock_gettime(CLOCK_MONOTONIC, &ended_at_);
+    child_ended_ = true;
+  }
+}
+
+// The child stopped (Ctrl-Z on its terminal): the shell gets the user's
+// terminal back in its own mode, and the launcher stops as the child did.
+void PtyRelay::SuspendWithChild() {
+  t_.Restore();
+  struct sigaction stop = {};
+  stop.sa_handler = SIG_DFL;
+  sigemptyset(&stop.sa_mask);
+  struct sigaction before = {};
+  ::sigaction(SIGTSTP, nullptr, &before);
+  // Kept at SIG_IGN (a shell without job control): nobody could continue
+  // the launcher, so the child goes on at once.
+  if (before.sa_handler != SIG_IGN) {
+    ::sigaction(SIGTSTP, &stop, nullptr);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, SIGTSTP);
+    ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    ::raise(SIGTSTP);  // returns once continued
+    ::pthread_sigmask(SIG_BLOCK, &one, nullptr);
+    ::sigaction(SIGTSTP, &before, nullptr);
+  }
+  Resume();
+}
+
+void PtyRelay::Resume() {
+  g_continued = 0;
+  t_.MakeRaw();
+  t_.PassWindowSize();
+  ::kill(-pid_, SIGCONT);
+}
+
+void PtyRelay::ReadOutput() {
+  for (;;) {
+    const ssize_t n = ::read(t_.master, out_, sizeof out_);
+    if (n > 0) {
+      // The log gets it first: an echo that waits loses nothing there.
+      output_->Shown(out_, static_cast<std::size_t>(n));
+      if (child_ended_) ::clock_gettime(CLOCK_MONOTONIC, &ended_at_);
+      out_pos_ = 0;
+      out_end_ = echo_ ? static_cast<std::size_t>(n) : 0;
+      return;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    // EIO: every holder of the child's side has closed it.
+    if (n == 0 || errno != EAGAIN) master_open_ = false;
+    return;
+  }
+}
+
+void PtyRelay::WriteEcho() {
+  while (out_pos_ < out_end_) {
+    const ssize_t n = ::write(echo_fd_, out_ + out_pos_, out_end_ - out_pos_);
+    if (n > 0) {
+      out_pos_ += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && errno == EAGAIN) {
+      return;  // waited for in ppoll
+    } else {
+      echo_ = false;  // the user's terminal is gone: the log goes on
+      out_pos_ = out_end_ = 0;
+      return;
+    }
+  }
+}
+
+void PtyRelay::ReadKeys() {
+  const ssize_t n = ::read(keys_fd_, in_, sizeof in_);
+  if (n > 0) {
+    in_pos_ = 0;
+    in_end_ = static_cast<std::size_t>(n);
+  } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+    keys_open_ = false;
+  }
+}
+
+void PtyRelay::WriteKeys() {
+  const ssize_t n = ::write(t_.master, in_ + in_pos_, in_end_ - in_pos_);
+  if (n > 0) {
+    in_pos_ += static_cast<std::size_t>(n);
+  } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+    in_pos_ = in_end_;  // the child's side is gone: nobody reads the keys
+  }
+  if (in_pos_ == in_end_) in_pos_ = in_end_ = 0;
+}
+
+void PtyRelay::Run() {
+  if (echo_fd_ < 0) echo_ = false;
+  if (keys_fd_ < 0) keys_open_ = false;
+  t_.MakeRaw();
+  g_child_changed = 1;  // it may have changed before the handler was in
+  for (;;) {
+    if (g_child_changed) {
+      g_child_changed = 0;
+      LookAtChild();
+    }
+    if (g_stop_asked) {
+      // Asked to stop (not by the child's terminal): the child is asked
+      // the same way; its stop then stops the launcher.
+      g_stop_asked = 0;
+      ::kill(-pid_, SIGTSTP);
+    }
+    if (g_continued) Resume();
+    if (g_window_changed) {
+      g_window_changed = 0;
+      t_.PassWindowSize();
+    }
+    // A request after the child's end, or one passed on that ended it:
+    // what is left goes to the log only, so a terminal that does not read
+    // cannot hold the launcher.
+    if (signals_.StopExitCode() != 0 || (child_ended_ && posix::RequestPassedOn())) {
+      echo_ = false;
+      out_pos_ = out_end_ = 0;
+    }
+    const bool echo_waits = out_pos_ < out_end_;
+    // The child's end with nothing left to show ends the relay: its side of
+    // the terminal is closed, or (another process holding it open) nothing
+    // came for a moment.
+    if (child_ended_ && !echo_waits &&
+        (!master_open_ || ElapsedMs(ended_at_) >= kQuietAfterEndMs)) {
+      break;
+    }
+
+    struct pollfd fds[3];
+    nfds_t count = 0;
+    int master_at = -1;
+    int echo_at = -1;
+    int keys_at = -1;
+    short master_events = 0;
+    if (master_open_ && !echo_waits) master_events |= POLLIN;
+    if (master_open_ && in_pos_ < in_end_) master_events |= POLLOUT;
+    if (master_events != 0) {
+      master_at = static_cast<int>(count);
+      fds[count++] = {t_.master, master_events, 0};
+    }
+    if (echo_waits) {
+      echo_at = static_cast<int>(count);
+      fds[count++] = {echo_fd_, POLLOUT, 0};
+    }
+    const bool foreground = InForeground();
+    if (foreground && !t_.raw) t_.MakeRaw();
+    if (keys_open_ && foreground && in_pos_ == in_end_ && master_open_) {
+      keys_at = static_cast<int>(count);
+      fds[count++] = {keys_fd_, POLLIN, 0};
+    }
+    long wait_ms = -1;
+    if (!foreground && keys_open_) wait_ms = kBackgroundLookMs;
+    if (child_ended_) {
+      const long left = kQuietAfterEndMs - ElapsedMs(ended_at_);
+      if (wait_ms < 0 || left < wait_ms) wait_ms = left < 0 ? 0 : left;
+    }
+    struct timespec timeout = {wait_ms / 1000, (wait_ms % 1000) * 1000000};
+    const int ready =
+        posix::PollLettingRequestsIn(fds, count, wait_ms < 0 ? nullptr : &timeout);
+    if (ready <= 0) continue;  // a signal came, or the time is up: look again
+    if (master_at >= 0 && fds[master_at].revents != 0) {
+      if (in_pos_ < in_end_ && (fds[master_at].revents & (POLLOUT | POLLERR))) WriteKeys();
+      if (!echo_waits && (fds[master_at].revents & (POLLIN | POLLHUP | POLLERR))) {
+        ReadOutput();
+        WriteEcho();
+      }
+    }
+    if (echo_at >= 0 && fds[echo_at].revents != 0) WriteEcho();
+    if (keys_at >= 0 && fds[keys_at].revents != 0) {
+      ReadKeys();
+      if (in_pos_ < in_end_) WriteKeys();
+    }
+  }
+}
+
+}  // namespace
+
+void ChildTerminal::Relay(const Child& child, const ChildSignalScope& signals,
+                          TerminalOutput* output) {
+  if (child.state() == nullptr) return;
+  posix::ShutRequestsOut();
+  // Recorded only while the relay runs; between waits they are blocked,
+  // so that each comes in during the ppoll that lets the requests in.
+  sigset_t recorded;
+  sigemptyset(&recorded);
+  for (const int signal_number : kRecorded) sigaddset(&recorded, signal_number);
+  sigset_t mask_before;
+  ::pthread_sigmask(SIG_BLOCK, &recorded, &mask_before);
+  struct sigaction saved[kRecordedCount];
+  bool installed[kRecordedCount] = {};
+  for (int i = 0; i < kRecordedCount; ++i) {
+    struct sigaction now = {};
+    ::sigaction(kRecorded[i], nullptr, &now);
+    // An inherited SIGTSTP ignore (a shell without job control) stays.
+    if (kRecorded[i] == SIGTSTP && now.sa_handler == SIG_IGN) continue;
+    struct sigaction record = {};
+    record.sa_handler = kRecorders[i];
+    sigemptyset(&record.sa_mask);
+    record.sa_flags = SA_RESTART;
+    installed[i] = ::sigaction(kRecorded[i], &record, &saved[i]) == 0;
+  }
+  g_child_changed = g_window_changed = g_continued = g_stop_asked = 0;
+  {
+    // The buffers are too large for a worker-sized stack.
+    std::unique_ptr<PtyRelay> relay(
+        new PtyRelay(state_.get(), child.state()->pid, signals, output));
+    relay->Run();
+  }
+  state_->Restore();
+  for (int i = 0; i < kRecordedCount; ++i) {
+    if (installed[i]) ::sigaction(kRecorded[i], &saved[i], nullptr);
+  }
+  ::pthread_sigmask(SIG_SETMASK, &mask_before, nullptr);
+  posix::LetRequestsBackIn();
+}
+
+}  // namespace platform
