@@ -33,9 +33,10 @@
 //                         output and error that is a terminal (Windows: a
 //                         console handle, GetConsoleMode succeeds), else
 //                         0, then " SIZE=<columns>x<rows>\n" (POSIX)
-//   --tc-resize=MS        waits up to MS milliseconds for the terminal's
-//                         window size to change: "RESIZED=<columns>x<rows>\n"
-//                         or "RESIZED=none\n" (POSIX)
+//   --tc-resize=MS        "RESIZE-WAIT\n", then waits up to MS milliseconds
+//                         for the terminal's window size to change:
+//                         "RESIZED=<columns>x<rows>\n" or "RESIZED=none\n"
+//                         (POSIX)
 //   --tc-exit=N           exits with N at once (decimal, or 0x hex; a value
 //                         of 2^31 or more gives the same 32-bit status)
 // Without --tc-exit it exits with 0.
@@ -229,6 +230,8 @@ int main(int argc, char** argv) {
       Out("TTY=" + TerminalFlags() + " SIZE=" + WindowSize() + "\n");
     } else if (StartsWith(argument, "--tc-resize=", &value)) {
       const std::string before = WindowSize();
+      Out("RESIZE-WAIT\n");
+      Flush();
       std::string now = before;
       for (unsigned long long waited = 0; now == before && waited < Number(value); waited += 20) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

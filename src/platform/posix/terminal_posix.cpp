@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -78,6 +79,24 @@ void SetMode(const struct termios& mode) {
   while (::tcsetattr(0, TCSANOW, &mode) != 0 && errno == EINTR) {
   }
   ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+// The start of a small file (a /proc status), "" when it cannot be read.
+std::string ReadSmallFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::string();
+  char text[4096];
+  const ssize_t n = ::read(fd, text, sizeof text);
+  ::close(fd);
+  return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
+}
+
+// Whether the hexadecimal signal set of a /proc status field holds `sig`.
+bool SignalListed(const std::string& status, const char* field, int sig) {
+  const std::string::size_type at = status.find(field);
+  if (at == std::string::npos) return false;
+  const unsigned long long set = std::strtoull(status.c_str() + at + std::strlen(field), nullptr, 16);
+  return (set >> (sig - 1)) & 1ull;
 }
 
 long ElapsedMs(const struct timespec& since) {
@@ -190,6 +209,7 @@ class PtyRelay {
   void ReadOutput();
   void WriteEcho();
   void ReadKeys();
+  void StopOnSuspendKey(const char* keys, std::size_t size) const;
   void WriteKeys();
 
   ChildTerminal::State& t_;
@@ -259,7 +279,9 @@ void PtyRelay::Resume() {
   g_continued = 0;
   t_.MakeRaw();
   t_.PassWindowSize();
-  ::kill(-pid_, SIGCONT);
+  // The group on the terminal's foreground, which the stop took.
+  const pid_t group = ::tcgetpgrp(t_.master);
+  ::kill(group > 0 ? -group : -pid_, SIGCONT);
 }
 
 void PtyRelay::ReadOutput() {
@@ -297,11 +319,30 @@ void PtyRelay::WriteEcho() {
   }
 }
 
+// The child's session has no parent of its own inside it, so the kernel
+// drops the SIGTSTP its terminal sends for the suspend key (an orphaned
+// process group). Where the program would have stopped, with SIGTSTP at
+// its default, the launcher stops it as the kernel otherwise would.
+void PtyRelay::StopOnSuspendKey(const char* keys, std::size_t size) const {
+  struct termios mode;
+  if (::tcgetattr(t_.master, &mode) != 0 || (mode.c_lflag & ISIG) == 0) return;
+  const cc_t suspend = mode.c_cc[VSUSP];
+  if (suspend == _POSIX_VDISABLE || std::memchr(keys, suspend, size) == nullptr) return;
+  const pid_t group = ::tcgetpgrp(t_.master);
+  if (group <= 0) return;
+  const std::string status = ReadSmallFile("/proc/" + std::to_string(group) + "/status");
+  if (SignalListed(status, "SigCgt:", SIGTSTP) || SignalListed(status, "SigIgn:", SIGTSTP)) {
+    return;  // the program handles the key itself
+  }
+  ::kill(-group, SIGSTOP);
+}
+
 void PtyRelay::ReadKeys() {
   const ssize_t n = ::read(keys_fd_, in_, sizeof in_);
   if (n > 0) {
     in_pos_ = 0;
     in_end_ = static_cast<std::size_t>(n);
+    StopOnSuspendKey(in_, in_end_);
   } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
     keys_open_ = false;
   }
