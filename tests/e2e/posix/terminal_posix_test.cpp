@@ -55,8 +55,10 @@ class PtySession {
     if (master_ >= 0) ::close(master_);
   }
 
-  // Starts the launcher; with stdout_file, its standard output goes there.
-  void Start(const std::string& exe, const std::string& stdout_file = "") {
+  // Starts the launcher; with stdout_file, its standard output goes there;
+  // in the background, the shell keeps the terminal (as for `tool &`).
+  void Start(const std::string& exe, const std::string& stdout_file = "",
+             bool background = false) {
     struct winsize size = {40, 100, 0, 0};
     int slave = -1;
     ASSERT_EQ(::openpty(&master_, &slave, nullptr, nullptr, &size), 0);
@@ -70,7 +72,7 @@ class PtySession {
       const pid_t launcher = ::fork();
       if (launcher == 0) {
         ::setpgid(0, 0);
-        ::tcsetpgrp(0, ::getpid());
+        if (!background) ::tcsetpgrp(0, ::getpid());
         ::signal(SIGTTOU, SIG_DFL);
         if (!stdout_file.empty()) {
           const int fd = ::open(stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -80,7 +82,7 @@ class PtySession {
         ::_exit(127);
       }
       ::setpgid(launcher, launcher);
-      ::tcsetpgrp(0, launcher);
+      if (!background) ::tcsetpgrp(0, launcher);
       int status = 0;
       for (;;) {
         if (::waitpid(launcher, &status, WUNTRACED) < 0) ::_exit(125);
@@ -249,6 +251,19 @@ TEST_F(TerminalRun, CtrlZStopsTheRunWithTheTerminalBackAndContinueGoesOn) {
   ::kill(session.launcher_, SIGCONT);
   EXPECT_EQ(session.Wait(), 5);
   EXPECT_NE(session.screen_.find("AFTER"), std::string::npos) << session.screen_;
+  EXPECT_EQ(session.now(), session.before());
+}
+
+// Started in the background, the launcher leaves the terminal's mode alone
+// and is never stopped for touching it; the child's output still shows.
+TEST_F(TerminalRun, BackgroundRunLeavesTheTerminalAlone) {
+  PtySession session;
+  session.Start(Configure("--tc-quiet --tc-terminal --tc-sleep=500 --tc-out=DONE --tc-exit=4"), "",
+                true);
+  ASSERT_TRUE(session.ReadUntil("TTY=111")) << session.screen_;
+  EXPECT_EQ(session.now(), session.before());
+  EXPECT_EQ(session.Wait(), 4) << "stopped or not ended: state " << session.LauncherState();
+  EXPECT_NE(session.screen_.find("DONE"), std::string::npos) << session.screen_;
   EXPECT_EQ(session.now(), session.before());
 }
 
