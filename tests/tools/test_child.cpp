@@ -33,6 +33,10 @@
 //                         output and error that is a terminal (Windows: a
 //                         console handle, GetConsoleMode succeeds), else
 //                         0, then " SIZE=<columns>x<rows>\n" (POSIX)
+//   --tc-terminal-exit    exits at once with 100 plus 1, 2 and 4 for each of
+//                         standard input, output and error that is a
+//                         terminal (as --tc-terminal judges), for tests
+//                         that cannot read the child's console
 //   --tc-resize=MS        "RESIZE-WAIT\n", then waits up to MS milliseconds
 //                         for the terminal's window size to change:
 //                         "RESIZED=<columns>x<rows>\n" or "RESIZED=none\n"
@@ -228,6 +232,11 @@ int main(int argc, char** argv) {
       Out(std::ferror(stdin) ? std::string("STDIN failed\n") : "STDIN=" + input + "\n");
     } else if (argument == "--tc-terminal") {
       Out("TTY=" + TerminalFlags() + " SIZE=" + WindowSize() + "\n");
+    } else if (argument == "--tc-terminal-exit") {
+      const std::string flags = TerminalFlags();
+      Flush();
+      std::exit(100 + (flags[0] == '1' ? 1 : 0) + (flags[1] == '1' ? 2 : 0) +
+                (flags[2] == '1' ? 4 : 0));
     } else if (StartsWith(argument, "--tc-resize=", &value)) {
       const std::string before = WindowSize();
       Out("RESIZE-WAIT\n");
