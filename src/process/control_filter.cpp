@@ -1,5 +1,7 @@
 #include "process/control_filter.h"
 
+#include <cstring>
+
 namespace kb {
 namespace {
 
@@ -20,6 +22,20 @@ std::size_t ControlFilter::Filter(const char* data, std::size_t size, char* out)
   std::size_t written = 0;
   for (std::size_t i = 0; i < size; ++i) {
     const unsigned char c = static_cast<unsigned char>(data[i]);
+    if (state_ == State::kText) {
+      // Most output is plain text: copy its runs in one go.
+      std::size_t end = i;
+      while (end < size && static_cast<unsigned char>(data[end]) >= 0x20 &&
+             static_cast<unsigned char>(data[end]) != 0x7f) {
+        ++end;
+      }
+      if (end > i) {
+        if (out + written != data + i) std::memmove(out + written, data + i, end - i);
+        written += end - i;
+        i = end - 1;
+        continue;
+      }
+    }
     switch (state_) {
       case State::kText:
         if (c == kEsc) {

@@ -33,6 +33,8 @@ constexpr long kQuietAfterEndMs = 100;
 // How often a launcher in the background looks whether it has the terminal
 // back (a shell's fg also sends SIGCONT, which is seen at once).
 constexpr long kBackgroundLookMs = 250;
+// Chunks read in a row without a wait while the output streams.
+constexpr int kStreamingReads = 16;
 
 volatile sig_atomic_t g_child_changed = 0;
 volatile sig_atomic_t g_window_changed = 0;
@@ -206,7 +208,8 @@ class PtyRelay {
   void LookAtChild();
   void SuspendWithChild();
   void Resume();
-  void ReadOutput();
+  // True when a chunk was read.
+  bool ReadOutput();
   void WriteEcho();
   void ReadKeys();
   void StopOnSuspendKey(const char* keys, std::size_t size) const;
@@ -222,6 +225,8 @@ class PtyRelay {
   bool keys_open_ = true;
   bool master_open_ = true;
   bool child_ended_ = false;
+  // Reads in a row made without a wait (see Run).
+  int streaming_ = 0;
   struct timespec ended_at_ = {};
   char out_[kOutputChunk];
   std::size_t out_pos_ = 0;
@@ -284,7 +289,7 @@ void PtyRelay::Resume() {
   ::kill(group > 0 ? -group : -pid_, SIGCONT);
 }
 
-void PtyRelay::ReadOutput() {
+bool PtyRelay::ReadOutput() {
   for (;;) {
     const ssize_t n = ::read(t_.master, out_, sizeof out_);
     if (n > 0) {
@@ -293,12 +298,12 @@ void PtyRelay::ReadOutput() {
       if (child_ended_) ::clock_gettime(CLOCK_MONOTONIC, &ended_at_);
       out_pos_ = 0;
       out_end_ = echo_ ? static_cast<std::size_t>(n) : 0;
-      return;
+      return true;
     }
     if (n < 0 && errno == EINTR) continue;
     // EIO: every holder of the child's side has closed it.
     if (n == 0 || errno != EAGAIN) master_open_ = false;
-    return;
+    return false;
   }
 }
 
@@ -395,6 +400,18 @@ void PtyRelay::Run() {
       break;
     }
 
+    // While the output streams, the next chunk is read without a wait; a
+    // short look lets the requests and recorded signals in now and then.
+    if (streaming_ > 0 && streaming_ < kStreamingReads && !echo_waits && master_open_ &&
+        in_pos_ == in_end_) {
+      ++streaming_;
+      if (ReadOutput()) {
+        WriteEcho();
+        continue;
+      }
+    }
+    streaming_ = 0;
+
     struct pollfd fds[3];
     nfds_t count = 0;
     int master_at = -1;
@@ -432,6 +449,7 @@ void PtyRelay::Run() {
       if (!echo_waits && (fds[master_at].revents & (POLLIN | POLLHUP | POLLERR))) {
         ReadOutput();
         WriteEcho();
+        streaming_ = 1;
       }
     }
     if (echo_at >= 0 && fds[echo_at].revents != 0) WriteEcho();
