@@ -24,10 +24,13 @@ namespace platform {
 class ChildSignalScope;
 
 // Receives what the child shows on its terminal, chunk by chunk, before it
-// reaches the user's terminal.
+// reaches the user's terminal. Idle is called before the relay waits: a
+// receiver that gathers chunks stores them then, so nothing is held back
+// while the output pauses.
 class TerminalOutput {
  public:
   virtual void Shown(const char* data, std::size_t size) = 0;
+  virtual void Idle() = 0;
 
  protected:
   ~TerminalOutput() = default;

@@ -99,25 +99,40 @@ platform::ChildJob HoldChild(const platform::Child& child, const char* tag) {
 }
 
 // What the child shows on its terminal, as the log keeps it: without the
-// terminal's control sequences, line ends as the log writes them.
+// terminal's control sequences, line ends as the log writes them. A
+// terminal hands over a few KiB at a time; while the output streams they
+// are gathered into chunks of up to 64 KiB, stored whenever the relay
+// waits, so the log costs one write per chunk, not per read.
 class TerminalLog final : public platform::TerminalOutput {
  public:
   explicit TerminalLog(const OutputLogging& logging) : log_(logging) {}
   void Shown(const char* data, std::size_t size) override {
     while (size > 0) {
-      const std::size_t piece = size < RelayLog::kMaxChunk ? size : RelayLog::kMaxChunk;
-      log_.LogText(filtered_, filter_.Filter(data, piece, filtered_));
+      std::size_t piece = kRelayChunkSize - held_;
+      if (piece > size) piece = size;
+      held_ += filter_.Filter(data, piece, filtered_ + held_);
       data += piece;
       size -= piece;
+      // Room for a whole terminal read is kept, or the chunk is stored.
+      if (kRelayChunkSize - held_ < 4096) Idle();
     }
   }
-  void Finish() { log_.Finish(); }
+  void Idle() override {
+    if (held_ > 0) log_.LogText(filtered_, held_);
+    held_ = 0;
+  }
+  void Finish() {
+    Idle();
+    log_.Finish();
+  }
 
  private:
   ControlFilter filter_;
   RelayLog log_;
-  char filtered_[RelayLog::kMaxChunk];
+  std::size_t held_ = 0;
+  char filtered_[kRelayChunkSize];
 };
+static_assert(kRelayChunkSize <= RelayLog::kMaxChunk, "a held chunk is stored in one call");
 
 // The child on a terminal of its own (see platform::ChildTerminal); the
 // rest as ExeandDisplay.

@@ -440,6 +440,7 @@ void PtyRelay::Run() {
       const long left = kQuietAfterEndMs - ElapsedMs(ended_at_);
       if (wait_ms < 0 || left < wait_ms) wait_ms = left < 0 ? 0 : left;
     }
+    output_->Idle();
     struct timespec timeout = {wait_ms / 1000, (wait_ms % 1000) * 1000000};
     const int ready =
         posix::PollLettingRequestsIn(fds, count, wait_ms < 0 ? nullptr : &timeout);
@@ -493,6 +494,7 @@ void ChildTerminal::Relay(const Child& child, const ChildSignalScope& signals,
         new PtyRelay(state_.get(), child.state()->pid, signals, output));
     relay->Run();
   }
+  output->Idle();
   state_->Restore();
   for (int i = 0; i < kRecordedCount; ++i) {
     if (installed[i]) ::sigaction(kRecorded[i], &saved[i], nullptr);
