@@ -17,6 +17,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/handle.h"
 #include "platform/posix/child_state.h"
 #include "platform/posix/signals_posix.h"
 #include "platform/signal_scope.h"
@@ -110,16 +111,14 @@ long ElapsedMs(const struct timespec& since) {
 }  // namespace
 
 struct ChildTerminal::State {
-  int master = -1;
+  Handle master_handle;
+  int master = -1;  // master_handle's descriptor, for the calls below
   std::string slave_path;
   struct termios saved = {};
   bool have_saved = false;
   bool raw = false;
 
-  ~State() {
-    Restore();
-    if (master >= 0) ::close(master);
-  }
+  ~State() { Restore(); }
   void Restore() {
     if (!raw) return;
     raw = false;
@@ -149,8 +148,9 @@ ChildTerminal::~ChildTerminal() = default;
 
 int ChildTerminal::Open() {
   State& s = *state_;
-  s.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (s.master < 0) return errno;
+  s.master_handle = Handle(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (!s.master_handle.valid()) return errno;
+  s.master = static_cast<int>(s.master_handle.get());
   char name[128];
   if (::grantpt(s.master) != 0 || ::unlockpt(s.master) != 0 ||
       ::ptsname_r(s.master, name, sizeof name) != 0) {
@@ -187,19 +187,17 @@ class PtyRelay {
   PtyRelay(ChildTerminal::State* terminal, pid_t pid, const ChildSignalScope& signals,
            TerminalOutput* output)
       : t_(*terminal), pid_(pid), signals_(signals), output_(output) {
-    keys_fd_ = OpenOwn(0, O_RDONLY);
-    echo_fd_ = OpenOwn(1, O_WRONLY);
+    keys_ = Handle(OpenOwn(0, O_RDONLY));
+    echo_out_ = Handle(OpenOwn(1, O_WRONLY));
     // Without /proc: the inherited descriptions, left blocking (they are
     // the shell's too). Keys are read only once ppoll has shown them; an
     // echo write may then sleep on a terminal that stops reading.
-    if (keys_fd_ < 0) keys_fd_ = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
-    if (echo_fd_ < 0) echo_fd_ = ::fcntl(1, F_DUPFD_CLOEXEC, 3);
+    if (!keys_.valid()) keys_ = Handle(::fcntl(0, F_DUPFD_CLOEXEC, 3));
+    if (!echo_out_.valid()) echo_out_ = Handle(::fcntl(1, F_DUPFD_CLOEXEC, 3));
+    keys_fd_ = static_cast<int>(keys_.get());
+    echo_fd_ = static_cast<int>(echo_out_.get());
     const int flags = ::fcntl(t_.master, F_GETFL);
     if (flags >= 0) ::fcntl(t_.master, F_SETFL, flags | O_NONBLOCK);
-  }
-  ~PtyRelay() {
-    if (keys_fd_ >= 0) ::close(keys_fd_);
-    if (echo_fd_ >= 0) ::close(echo_fd_);
   }
 
   void Run();
@@ -219,7 +217,9 @@ class PtyRelay {
   pid_t pid_;
   const ChildSignalScope& signals_;
   TerminalOutput* output_;
-  int keys_fd_ = -1;
+  Handle keys_;
+  Handle echo_out_;
+  int keys_fd_ = -1;  // the descriptors of the two above
   int echo_fd_ = -1;
   bool echo_ = true;
   bool keys_open_ = true;
