@@ -209,6 +209,37 @@ TEST_F(TerminalRun, ColoursReachTheScreenButNotTheLog) {
   EXPECT_EQ(session.now(), session.before());
 }
 
+// logoutput and logmax decide what the log keeps of a terminal run too;
+// the screen always gets everything.
+TEST_F(TerminalRun, LogOutputAndLogMaxHoldForTheTerminal) {
+  struct Case {
+    const char* key;
+    bool output_logged;
+    bool left_out_line;
+  };
+  for (const Case& c : {Case{"logoutput=none", false, false}, Case{"logmax=4K", false, true},
+                        Case{"logmax=1M", true, false}}) {
+    SCOPED_TRACE(c.key);
+    const std::string exe = Install();
+    WriteIni(std::string(kSection) + "launchercmd=" + Child() +
+             "\nlauncherargs=--tc-quiet --tc-bytes=20000 --tc-out=LAST-LINE\nterminal=auto\n" +
+             c.key + "\n");
+    PtySession session;
+    session.Start(exe);
+    EXPECT_EQ(session.Wait(), 0);
+    EXPECT_NE(session.screen_.find("LAST-LINE"), std::string::npos);
+    const std::string log = LogContent();
+    ASSERT_NE(log.find("ExeandTerminal"), std::string::npos) << log;
+    // The launcher's own line of the arguments names the text as well.
+    const std::string relayed = log.substr(log.find("ExeandTerminal"));
+    EXPECT_EQ(relayed.find("LAST-LINE") != std::string::npos, c.output_logged) << log;
+    EXPECT_EQ(log.find("were left out of the log") != std::string::npos, c.left_out_line) << log;
+    EXPECT_LT(log.size(), c.output_logged ? 30000u : 6000u);
+    EXPECT_EQ(session.now(), session.before());
+    RemoveLogs();
+  }
+}
+
 // Ctrl-C and Ctrl-\ typed reach the child through its terminal; SIGTERM and
 // SIGHUP sent to the launcher are passed on. Each ends the run with 128 + N.
 TEST_F(TerminalRun, InterruptsTypedAndRequestsSentEndTheChild) {
