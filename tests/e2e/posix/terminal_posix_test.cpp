@@ -267,22 +267,33 @@ TEST_F(TerminalRun, InterruptsTypedAndRequestsSentEndTheChild) {
   }
 }
 
+// Ctrl-Z typed, or SIGTSTP sent to the launcher (kill -TSTP): the run
+// stops with the terminal back in its mode, and kill -CONT continues it.
 TEST_F(TerminalRun, CtrlZStopsTheRunWithTheTerminalBackAndContinueGoesOn) {
-  PtySession session;
-  session.Start(Configure("--tc-quiet --tc-out=READY --tc-sleep=1500 --tc-out=AFTER --tc-exit=5"));
-  ASSERT_TRUE(session.ReadUntil("READY")) << session.screen_;
-  EXPECT_NE(session.now(), session.before()) << "the launcher did not set raw mode";
-  session.Type("\x1a");
-  char state = '?';
-  for (int i = 0; i < 200 && (state = session.LauncherState()) != 'T'; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  for (const bool typed : {true, false}) {
+    SCOPED_TRACE(typed ? "Ctrl-Z" : "SIGTSTP");
+    PtySession session;
+    session.Start(
+        Configure("--tc-quiet --tc-out=READY --tc-sleep=1500 --tc-out=AFTER --tc-exit=5"));
+    ASSERT_TRUE(session.ReadUntil("READY")) << session.screen_;
+    EXPECT_NE(session.now(), session.before()) << "the launcher did not set raw mode";
+    if (typed) {
+      session.Type("\x1a");
+    } else {
+      ::kill(session.launcher_, SIGTSTP);
+    }
+    char state = '?';
+    for (int i = 0; i < 200 && (state = session.LauncherState()) != 'T'; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ASSERT_EQ(state, 'T') << "the launcher did not stop: " << session.screen_;
+    EXPECT_EQ(session.now(), session.before());
+    ::kill(session.launcher_, SIGCONT);
+    EXPECT_EQ(session.Wait(), 5);
+    EXPECT_NE(session.screen_.find("AFTER"), std::string::npos) << session.screen_;
+    EXPECT_EQ(session.now(), session.before());
+    RemoveLogs();
   }
-  ASSERT_EQ(state, 'T') << "the launcher did not stop: " << session.launcher_ << session.screen_;
-  EXPECT_EQ(session.now(), session.before());
-  ::kill(session.launcher_, SIGCONT);
-  EXPECT_EQ(session.Wait(), 5);
-  EXPECT_NE(session.screen_.find("AFTER"), std::string::npos) << session.screen_;
-  EXPECT_EQ(session.now(), session.before());
 }
 
 // Started in the background, the launcher leaves the terminal's mode alone
