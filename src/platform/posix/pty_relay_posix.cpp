@@ -123,6 +123,7 @@ class PtyRelay {
   void WriteEcho();
   void ReadKeys();
   void StopOnSuspendKey(const char* keys, std::size_t size) const;
+  void StopChild(bool by_key) const;
   void WriteKeys();
 
   ChildTerminal::State& t_;
@@ -237,21 +238,28 @@ void PtyRelay::WriteEcho() {
 }
 
 // The child's session has no parent of its own inside it, so the kernel
-// drops the SIGTSTP its terminal sends for the suspend key (an orphaned
-// process group). Where the program would have stopped, with SIGTSTP at
-// its default, the launcher stops it as the kernel otherwise would.
+// drops a SIGTSTP that would stop it at its default (an orphaned process
+// group): the one its terminal sends for the suspend key, and one sent by
+// kill. Where the program would have stopped, the launcher stops it with
+// SIGSTOP, as the kernel otherwise would; a program that handles SIGTSTP
+// gets that instead (`by_key`: its terminal has sent it already).
+void PtyRelay::StopChild(bool by_key) const {
+  const pid_t group = ::tcgetpgrp(t_.master);
+  if (group <= 0) return;
+  const std::string status = ReadSmallFile("/proc/" + std::to_string(group) + "/status");
+  if (SignalListed(status, "SigCgt:", SIGTSTP) || SignalListed(status, "SigIgn:", SIGTSTP)) {
+    if (!by_key) ::kill(-group, SIGTSTP);
+    return;
+  }
+  ::kill(-group, SIGSTOP);
+}
+
 void PtyRelay::StopOnSuspendKey(const char* keys, std::size_t size) const {
   struct termios mode;
   if (::tcgetattr(t_.master, &mode) != 0 || (mode.c_lflag & ISIG) == 0) return;
   const cc_t suspend = mode.c_cc[VSUSP];
   if (suspend == _POSIX_VDISABLE || std::memchr(keys, suspend, size) == nullptr) return;
-  const pid_t group = ::tcgetpgrp(t_.master);
-  if (group <= 0) return;
-  const std::string status = ReadSmallFile("/proc/" + std::to_string(group) + "/status");
-  if (SignalListed(status, "SigCgt:", SIGTSTP) || SignalListed(status, "SigIgn:", SIGTSTP)) {
-    return;  // the program handles the key itself
-  }
-  ::kill(-group, SIGSTOP);
+  StopChild(true);
 }
 
 void PtyRelay::ReadKeys() {
@@ -286,10 +294,10 @@ void PtyRelay::Run() {
       LookAtChild();
     }
     if (g_stop_asked) {
-      // Asked to stop (not by the child's terminal): the child is asked
+      // Asked to stop (not by the child's terminal): the child is stopped
       // the same way; its stop then stops the launcher.
       g_stop_asked = 0;
-      ::kill(-pid_, SIGTSTP);
+      StopChild(false);
     }
     if (g_continued) Resume();
     if (g_window_changed) {
