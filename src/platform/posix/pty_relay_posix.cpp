@@ -317,7 +317,10 @@ void PtyRelay::Run() {
     // came for a moment.
     if (child_ended_ && !echo_waits &&
         (!master_open_ || ElapsedMs(ended_at_) >= kQuietAfterEndMs)) {
-      break;
+      // What is waiting still goes out, however late the relay looks.
+      if (!master_open_ || !ReadOutput()) break;
+      WriteEcho();
+      continue;
     }
 
     // While the output streams, the next chunk is read without a wait; a

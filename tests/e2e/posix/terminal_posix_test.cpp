@@ -309,6 +309,19 @@ TEST_F(TerminalRun, BackgroundRunLeavesTheTerminalAlone) {
   EXPECT_EQ(session.now(), session.before());
 }
 
+// A process the child leaves behind on its terminal does not hold the run:
+// the launcher ends with the child, its output complete.
+TEST_F(TerminalRun, GrandchildHoldingTheTerminalDoesNotHoldTheRun) {
+  PtySession session;
+  session.Start(Configure("--tc-quiet --tc-grandchild=8000 --tc-lines=200:80 --tc-out=DONE --tc-exit=2"));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(session.Wait(), 2);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  EXPECT_NE(session.screen_.find("DONE"), std::string::npos) << session.screen_;
+  EXPECT_NE(LogContent().find("DONE\r\n"), std::string::npos) << LogContent();
+  EXPECT_EQ(session.now(), session.before());
+}
+
 // With standard output redirected the run is the pipe relay of every day.
 TEST_F(TerminalRun, RedirectedOutputKeepsThePipeRelay) {
   PtySession session;
