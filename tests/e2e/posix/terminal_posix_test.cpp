@@ -313,7 +313,11 @@ TEST_F(TerminalRun, BackgroundRunLeavesTheTerminalAlone) {
 // the launcher ends with the child, its output complete.
 TEST_F(TerminalRun, GrandchildHoldingTheTerminalDoesNotHoldTheRun) {
   PtySession session;
-  session.Start(Configure("--tc-quiet --tc-grandchild=8000 --tc-lines=200:80 --tc-out=DONE --tc-exit=2"));
+  // The process left behind ignores the hang-up its terminal gets when
+  // the child, its session's leader, ends.
+  session.Start(Configure("-c \"trap '' HUP; sleep 8 & i=0; while [ $i -lt 200 ]; do "
+                          "echo line $i; i=$((i+1)); done; echo DONE; exit 2\"",
+                          "/bin/sh"));
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(session.Wait(), 2);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
