@@ -155,8 +155,8 @@ void ReadKeys(const std::string& arg_line, const std::string& platform, const st
       user.IsRead() ? IniScan::FromBytes(user.path(), user.bytes()) : IniScan();
   const Sources in{file, scan, user, user_scan};
   for (const char* key :
-       {kKeyLogDir, kKeyLogKeep, kKeyLogOutput, kKeyLogMax, kKeyStartDir, kKeyStdin, kKeyJavaCache,
-        kKeyLauncherCmd, kKeyLauncherArgs}) {
+       {kKeyLogDir, kKeyLogKeep, kKeyLogOutput, kKeyLogMax, kKeyStartDir, kKeyStdin, kKeyTerminal,
+        kKeyJavaCache, kKeyLauncherCmd, kKeyLauncherArgs}) {
     report->keys.push_back(ReadLaunchKey(&values, platform, key, in));
   }
   const bool java_read = report->keys.back().value.empty();
@@ -517,6 +517,12 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
     AddKeyFinding(report, Severity::kWarning, "stdin-value", kKeyStdin,
                   "stdin=" + input + " is neither inherit nor none: the child gets no input");
   }
+  const std::string terminal = options.GetConfigValue(tag, kKeyTerminal, config);
+  const bool terminal_wanted = EqualsNoCase(terminal, kTerminalAuto);
+  if (!terminal_wanted && !terminal.empty() && terminal != kPresentButEmpty) {
+    AddKeyFinding(report, Severity::kWarning, "terminal-value", kKeyTerminal,
+                  "terminal=" + terminal + " is not auto: the child's output goes through a pipe");
+  }
 
   const std::string java_cache = options.GetConfigValue(tag, kKeyJavaCache, config);
   const bool cache_wanted = EqualsNoCase(java_cache, kJavaCacheAuto);
@@ -545,8 +551,19 @@ bool Analyse(const Request& request, Report* report, std::string* error) {
                    IntToString(static_cast<long long>(kMaxReplacementGrowth)) +
                    " characters longer: the launch ends with -103");
   }
-  if (inherit_input && (report->runner == "hidden" || report->runner == "uninstall" ||
-                        report->kind != kKindConsole)) {
+  const bool relayed_console =
+      report->runner != "hidden" && report->runner != "uninstall" && report->kind == kKindConsole;
+  if (terminal_wanted && !relayed_console) {
+    AddKeyFinding(report, Severity::kNote, "terminal-no-effect", kKeyTerminal,
+                  "terminal=auto has no effect here: only the console launcher's relayed run "
+                  "gives the child a terminal, never a hidden (-noconsole), uninstall or "
+                  "windowed run");
+  } else if (terminal_wanted && !input.empty() && input != kPresentButEmpty) {
+    AddKeyFinding(report, Severity::kNote, "stdin-ignored", kKeyStdin,
+                  "stdin=" + input + " is ignored whenever terminal=auto is in effect (standard "
+                  "input and output both terminals): the child then reads the terminal");
+  }
+  if (inherit_input && !relayed_console) {
     AddKeyFinding(report, Severity::kNote, "stdin-no-effect", kKeyStdin,
                   "stdin=inherit has no effect here: only the console launcher's relayed run "
                   "passes its input on, never a hidden (-noconsole), uninstall or windowed run");

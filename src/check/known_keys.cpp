@@ -48,7 +48,7 @@ std::string Closest(const std::string& name, const std::vector<std::string>& can
 }  // namespace
 
 const std::vector<std::string>& LaunchKeys() {
-  static const std::vector<std::string> keys = {kKeyStartDir, kKeyStdin, kKeyLauncherCmd, kKeyLauncherArgs,
+  static const std::vector<std::string> keys = {kKeyStartDir, kKeyStdin, kKeyTerminal, kKeyLauncherCmd, kKeyLauncherArgs,
                                                 kKeyClasspath, kKeyMainClass,   kKeyId,
                                                 kKeyNoRunWith, kKeyJavaMin,     kKeyJavaMax,
                                                 kKeyJavaSearch, kKeyJavaMissing, kKeyLogKeep,

@@ -43,6 +43,15 @@ inline constexpr char kKeyStartDir[] = "startdir";
 // absent, empty or "none": it gets no input.
 inline constexpr char kKeyStdin[] = "stdin";
 inline constexpr char kStdinInherit[] = "inherit";
+// "auto": the console launcher's relayed child gets a terminal of its own
+// when the launcher's standard input and output are both terminals; "stdin"
+// is then ignored. Absent or empty: the pipe relay as always.
+inline constexpr char kKeyTerminal[] = "terminal";
+inline constexpr char kTerminalAuto[] = "auto";
+// The relay's lines on a run on the user's terminal.
+inline constexpr char kTagTerminal[] = "ExeProc::ExeandTerminal";
+inline constexpr char kTextTerminalNotCopied[] =
+    "the child's output went to the console and was not copied into the log";
 inline constexpr char kKeyLauncherCmd[] = "launchercmd";
 inline constexpr char kKeyLauncherArgs[] = "launcherargs";
 inline constexpr char kKeyJavaArgsPrefix[] = "JavaArgs_";

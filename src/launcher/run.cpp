@@ -160,6 +160,8 @@ int Run::start() {
   ApplyStartDir(start_dir, launcher_directory_);
   inherit_input_ = EqualsNoCase(options.GetConfigValue(platform_tag, kKeyStdin, ini_file),
                                 kStdinInherit);
+  terminal_ = EqualsNoCase(options.GetConfigValue(platform_tag, kKeyTerminal, ini_file),
+                           kTerminalAuto);
   // An invalid value keeps the default (all of it, no bound); the check
   // reports it.
   (void)ParseLogOutput(options.GetConfigValue(platform_tag, kKeyLogOutput, ini_file),
@@ -256,7 +258,7 @@ int Run::RunChild(const DataControl& options, const ChildCommand& child) {
     // Only the console launcher's relayed run passes its input on: a
     // windowed launcher has none to give.
     result = ExeandDisplay(kind_, child.show_window, command_line,
-                           inherit_input_ && kind_ == kKindConsole, output_logging_);
+                           inherit_input_ && kind_ == kKindConsole, output_logging_, terminal_);
   } else {
     if (trace_) LogInfo("Launcher::Run::start::Run as without stdout", command_line);
     result = ExeandWait(command_line);

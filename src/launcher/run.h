@@ -48,6 +48,8 @@ class Run {
   int kind_;
   // "stdin=inherit": the relayed child reads the launcher's input.
   bool inherit_input_ = false;
+  // "terminal=auto": the relayed child gets a terminal when the launcher has one.
+  bool terminal_ = false;
   // "logoutput" and "logmax": how much of the child's output is logged.
   OutputLogging output_logging_;
   // "javacache" as configured: "auto" keeps a class-data cache.

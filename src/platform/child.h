@@ -48,6 +48,10 @@ struct StartOptions {
   // session; Windows: DETACHED_PROCESS in a new process group, and
   // CREATE_BREAKAWAY_FROM_JOB when the launcher's own job allows it).
   bool detached = false;
+  // POSIX: when set, the path of a terminal that becomes the child's
+  // controlling terminal and its descriptors 0, 1 and 2, in a new session
+  // (std_output and std_input are then not used). Windows: not used.
+  std::string terminal;
 };
 
 // A started child. It owns what the platform keeps of the process (Windows:

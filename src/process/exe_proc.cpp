@@ -12,6 +12,8 @@
 #include "platform/io.h"
 #include "platform/pipe.h"
 #include "platform/signal_scope.h"
+#include "platform/terminal.h"
+#include "process/control_filter.h"
 #include "platform/worker.h"
 
 namespace kb {
@@ -100,6 +102,83 @@ platform::ChildJob HoldChild(platform::Child* child, const char* tag, int* error
   return job;
 }
 
+// What the child shows on its terminal, as the log keeps it: without the
+// terminal's control sequences, line ends as the log writes them. A
+// terminal hands over a few KiB at a time; while the output streams they
+// are gathered into chunks of up to 64 KiB, stored whenever the relay
+// waits, so the log costs one write per chunk, not per read.
+class TerminalLog final : public platform::TerminalOutput {
+ public:
+  explicit TerminalLog(const OutputLogging& logging) : log_(logging) {}
+  void Shown(const char* data, std::size_t size) override {
+    while (size > 0) {
+      std::size_t piece = kRelayChunkSize - held_;
+      if (piece > size) piece = size;
+      held_ += filter_.Filter(data, piece, filtered_ + held_);
+      data += piece;
+      size -= piece;
+      // Room for a whole terminal read is kept, or the chunk is stored.
+      if (kRelayChunkSize - held_ < 4096) Idle();
+    }
+  }
+  void Idle() override {
+    if (held_ > 0) log_.LogText(filtered_, held_);
+    held_ = 0;
+  }
+  void Finish() {
+    Idle();
+    log_.Finish();
+  }
+
+ private:
+  ControlFilter filter_;
+  RelayLog log_;
+  std::size_t held_ = 0;
+  char filtered_[kRelayChunkSize];
+};
+static_assert(kRelayChunkSize <= RelayLog::kMaxChunk, "a held chunk is stored in one call");
+
+// The child on a terminal of its own (see platform::ChildTerminal); the
+// rest as ExeandDisplay.
+int ExeandTerminal(const std::string& command_line, const OutputLogging& logging) {
+  platform::ChildSignalScope signals;
+  const int stop = RequestBeforeStart(kTagDisplay);
+  if (stop != 0) return stop;
+  platform::ChildTerminal terminal;
+  int error = terminal.Open();
+  if (error != 0) {
+    LogError(kTagTerminal, "no terminal for the child: error " + IntToString(error));
+    return -1;
+  }
+  platform::Child child;
+  error = terminal.Start(command_line, &child);
+  if (error != 0) {
+    LogError(kTagDisplay, error);
+    return -1;
+  }
+  platform::ChildJob job = HoldChild(child, kTagDisplayJob);
+  signals.Watch(child);
+  if (terminal.CopiesOutput()) {
+    LogInfo(kTagTerminal, "the child runs on a terminal of its own; its output is relayed");
+    std::unique_ptr<TerminalLog> log(new TerminalLog(logging));
+    terminal.Relay(child, signals, log.get());
+    log->Finish();
+  } else {
+    LogInfo(kTagTerminal, kTextTerminalNotCopied);
+  }
+  error = child.Wait();
+  if (error != 0) {
+    LogError(kTagDisplayWait, error);
+    (void)job.Release();
+    return -1;
+  }
+  std::int32_t code = 0;
+  (void)child.ExitCode(&code);  // as ExeandDisplay
+  LogInfoLong(kTagDisplayExitCode, code);
+  if (signals.StopExitCode() != 0) return signals.StopExitCode();
+  return code;
+}
+
 platform::StartOptions HiddenNoInheritance() {
   platform::StartOptions options;
   options.inherit_handles = false;
@@ -110,7 +189,10 @@ platform::StartOptions HiddenNoInheritance() {
 }  // namespace
 
 int ExeandDisplay(int kind, bool show_window, std::string command_line, bool inherit_input,
-                  const OutputLogging& logging) {
+                  const OutputLogging& logging, bool terminal) {
+  if (terminal && kind == kKindConsole && platform::StdStreamsAreTerminals()) {
+    return ExeandTerminal(command_line, logging);
+  }
   platform::Pipe pipe;
   int error = platform::CreateChildPipe(&pipe);
   if (error != 0) {

@@ -64,8 +64,17 @@ inline constexpr unsigned kRelayChunkSize = 64 * 1024;
 //
 // `logging` says how much of the output the log gets (see RelayLog); the
 // echo always gets all of it.
+//
+// With terminal set ("terminal=auto"), when kind is 200 and the launcher's
+// standard input and output are both terminals, the child gets a terminal
+// instead (see platform::ChildTerminal) and inherit_input is not used: it
+// reads that terminal. POSIX: what it shows reaches the console and the
+// log, as `logging` allows, the log without terminal control sequences.
+// Windows: it shares the launcher's console, and the log says that its
+// output was not copied.
 int ExeandDisplay(int kind, bool show_window, std::string command_line,
-                  bool inherit_input = false, const OutputLogging& logging = OutputLogging());
+                  bool inherit_input = false, const OutputLogging& logging = OutputLogging(),
+                  bool terminal = false);
 
 // Starts the child hidden, inheriting nothing, and waits for it. Returns
 // its exit code, or -1 when it cannot be created or the wait fails.

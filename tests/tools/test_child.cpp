@@ -31,6 +31,18 @@
 //                         "STDIN=<bytes>\n", or "STDIN failed\n" when the
 //                         read fails (no input at all)
 //   --tc-close-stdout     closes its standard output, then goes on
+//   --tc-terminal         "TTY=<i><o><e>" with 1 for each of standard input,
+//                         output and error that is a terminal (Windows: a
+//                         console handle, GetConsoleMode succeeds), else
+//                         0, then " SIZE=<columns>x<rows>\n" (POSIX)
+//   --tc-terminal-exit    exits at once with 100 plus 1, 2 and 4 for each of
+//                         standard input, output and error that is a
+//                         terminal (as --tc-terminal judges), for tests
+//                         that cannot read the child's console
+//   --tc-resize=MS        "RESIZE-WAIT\n", then waits up to MS milliseconds
+//                         for the terminal's window size to change:
+//                         "RESIZED=<columns>x<rows>\n" or "RESIZED=none\n"
+//                         (POSIX)
 //   --tc-exit=N           exits with N at once (decimal, or 0x hex; a value
 //                         of 2^31 or more gives the same 32-bit status)
 // Without --tc-exit it exits with 0.
@@ -45,6 +57,10 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
 #endif
 
 #include "common/command_line.h"
@@ -139,6 +155,30 @@ void StartGrandchild(const std::string& milliseconds) {
 
 }  // namespace
 
+// The terminal's window size as "<columns>x<rows>" ("" where there is none).
+std::string WindowSize() {
+#ifdef _WIN32
+  return std::string();
+#else
+  struct winsize size;
+  if (::ioctl(1, TIOCGWINSZ, &size) != 0) return std::string();
+  return std::to_string(size.ws_col) + "x" + std::to_string(size.ws_row);
+#endif
+}
+
+std::string TerminalFlags() {
+  std::string flags;
+#ifdef _WIN32
+  for (const DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    DWORD mode = 0;
+    flags += ::GetConsoleMode(::GetStdHandle(which), &mode) ? '1' : '0';
+  }
+#else
+  for (int fd = 0; fd <= 2; ++fd) flags += ::isatty(fd) ? '1' : '0';
+#endif
+  return flags;
+}
+
 int main(int argc, char** argv) {
 #ifdef _WIN32
   // The C runtime would turn every "\n" into "\r\n".
@@ -197,6 +237,23 @@ int main(int argc, char** argv) {
       std::size_t n = 0;
       while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) input.append(chunk, n);
       Out(std::ferror(stdin) ? std::string("STDIN failed\n") : "STDIN=" + input + "\n");
+    } else if (argument == "--tc-terminal") {
+      Out("TTY=" + TerminalFlags() + " SIZE=" + WindowSize() + "\n");
+    } else if (argument == "--tc-terminal-exit") {
+      const std::string flags = TerminalFlags();
+      Flush();
+      std::exit(100 + (flags[0] == '1' ? 1 : 0) + (flags[1] == '1' ? 2 : 0) +
+                (flags[2] == '1' ? 4 : 0));
+    } else if (StartsWith(argument, "--tc-resize=", &value)) {
+      const std::string before = WindowSize();
+      Out("RESIZE-WAIT\n");
+      Flush();
+      std::string now = before;
+      for (unsigned long long waited = 0; now == before && waited < Number(value); waited += 20) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        now = WindowSize();
+      }
+      Out("RESIZED=" + (now == before ? std::string("none") : now) + "\n");
     } else if (argument == "--tc-close-stdout") {
       Flush();
       std::fclose(stdout);

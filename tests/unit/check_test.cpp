@@ -190,6 +190,26 @@ INSTANTIATE_TEST_SUITE_P(
                     "[default]\nlaunchercmd=CHILD\nstdin=pipe\n",
                     {},
                     {"warning stdin-value 3"}},
+        FindingCase{"terminal=auto on the relayed console run needs no word",
+                    "[default]\nlaunchercmd=CHILD\nterminal=Auto\n",
+                    {},
+                    {}},
+        FindingCase{"terminal=auto on a hidden run has no effect",
+                    "[default]\nlaunchercmd=CHILD\nterminal=auto\n",
+                    {"-noconsole"},
+                    {"note terminal-no-effect 3"}},
+        FindingCase{"terminal=auto on an uninstall run has no effect",
+                    "[default]\nlaunchercmd=CHILD\nlauncherargs=uninstall.jar\nterminal=auto\n",
+                    {},
+                    {"note terminal-no-effect 4", "note uninstall-run 0"}},
+        FindingCase{"stdin is ignored while terminal=auto is in effect",
+                    "[default]\nlaunchercmd=CHILD\nstdin=none\nterminal=auto\n",
+                    {},
+                    {"note stdin-ignored 3"}},
+        FindingCase{"a terminal value other than auto",
+                    "[default]\nlaunchercmd=CHILD\nterminal=yes\n",
+                    {},
+                    {"warning terminal-value 3"}},
         FindingCase{"a javacache value other than auto",
                     "[default]\nlaunchercmd=CHILD\njavacache=on\n",
                     {},
@@ -383,7 +403,7 @@ TEST_F(CheckTest, MasterFileShadowedAndAddedProperties) {
 
 TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
   const std::string user = scratch_ / "user.ini";
-  kbtest::WriteFile(user, "[wx6]\nJavaArgs_1=-Duser\n[default]\nstdin=\nid=user\n");
+  kbtest::WriteFile(user, "[wx6]\nJavaArgs_1=-Duser\n[default]\nstdin=\nid=user\nterminal=auto\n");
   const Report report = Check(
       "[wx6]\nlaunchercmd=CHILD\nstartdir=\nMainClass=file.Main\n[default]\n"
       "startdir=HERE\nClasspath=-cp a\nuserini=HERE/user.ini\nstdin=none\nid=own\n",
@@ -406,6 +426,7 @@ TEST_F(CheckTest, KeySourcesFollowTheLookupOrder) {
   EXPECT_EQ(key("JavaArgs_1"), "-Duser|wx6|wx6|2|" + user);
   EXPECT_EQ(key("stdin"), " |present-but-empty|default|4|" + user);
   EXPECT_EQ(key("id"), "own|default|default|10|");
+  EXPECT_EQ(key("terminal"), "auto|default|default|6|" + user);
   EXPECT_EQ(report.user_file_state, "read");
 }
 
@@ -515,6 +536,21 @@ TEST_F(CheckTest, DescribesTheLauncherItPredicts) {
                              {}, "My App.ini");
   EXPECT_EQ(moved.log_file.substr(0, moved.log_file.find_last_of("\\/")),
             kbtest::Join(scratch_.path(), "logs"));
+}
+
+// The windowed launcher has no terminal to give: the key is noted as
+// without effect there, as on a hidden run (the table's rows).
+TEST_F(CheckTest, TerminalHasNoEffectForTheWindowedLauncher) {
+  kbtest::WriteFile(scratch_ / "tool.ini", Expand("[default]\nlaunchercmd=CHILD\nterminal=auto\n"));
+  kb::check::Request request;
+  request.config_file = scratch_ / "tool.ini";
+  request.platform = "wx6";
+  request.launcher = "tool";
+  Report report;
+  std::string error;
+  ASSERT_TRUE(kb::check::Analyse(request, &report, &error)) << error;
+  EXPECT_EQ(report.kind, 100);
+  EXPECT_EQ(Findings(report, true), std::vector<std::string>{"note terminal-no-effect 3"});
 }
 
 // The README's complete configuration, with its paths made real here.

@@ -42,6 +42,13 @@ class SpawnSetup {
                                                 fd == 0 ? O_RDONLY : O_WRONLY, 0);
         if (rc != 0) return rc;
       }
+    } else if (!options.terminal.empty()) {
+      // glibc's child makes the new session before the file actions, so
+      // this open, without O_NOCTTY, makes the terminal the controlling one.
+      rc = ::posix_spawn_file_actions_addopen(&actions_, 0, options.terminal.c_str(), O_RDWR, 0);
+      if (rc == 0) rc = ::posix_spawn_file_actions_adddup2(&actions_, 0, 1);
+      if (rc == 0) rc = ::posix_spawn_file_actions_adddup2(&actions_, 0, 2);
+      if (rc != 0) return rc;
     } else if (options.std_output != nullptr) {
       const int out = static_cast<int>(options.std_output->get());
       if (options.std_input != nullptr) {
@@ -77,7 +84,9 @@ class SpawnSetup {
     sigset_t to_default;
     posix::SignalsForChild(&mask, &to_default);
     short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-    if (options.new_session || options.detached) flags |= POSIX_SPAWN_SETSID;
+    if (options.new_session || options.detached || !options.terminal.empty()) {
+      flags |= POSIX_SPAWN_SETSID;
+    }
     rc = ::posix_spawnattr_setsigdefault(&attributes_, &to_default);
     if (rc == 0) rc = ::posix_spawnattr_setsigmask(&attributes_, &mask);
     if (rc == 0) rc = ::posix_spawnattr_setflags(&attributes_, flags);

@@ -28,6 +28,8 @@ constexpr int kRequestCount = 4;
 
 volatile sig_atomic_t g_target_pid = 0;
 volatile sig_atomic_t g_stop_signal = 0;
+// A request was passed on to the child while it ran.
+volatile sig_atomic_t g_passed_on = 0;
 
 // The requests this scope blocked that were not blocked before it.
 sigset_t g_held;
@@ -78,7 +80,10 @@ void OnRequest(int signal_number) {
   const int saved_errno = errno;
   const pid_t pid = static_cast<pid_t>(g_target_pid);
   if (!TargetEnded(pid)) {
-    if (IsForwarded(signal_number)) ::kill(pid, signal_number);
+    if (IsForwarded(signal_number)) {
+      ::kill(pid, signal_number);
+      g_passed_on = 1;
+    }
   } else {
     if (g_stop_signal == 0) g_stop_signal = signal_number;
   }
@@ -148,6 +153,8 @@ void LetRequestsBackIn() {
   SetMask(g_relay_wait_mask);
 }
 
+bool RequestPassedOn() { return g_passed_on != 0; }
+
 int PollLettingRequestsIn(struct pollfd* fds, nfds_t count, const struct timespec* timeout) {
   return ::ppoll(fds, count, timeout, g_relay_shut ? &g_relay_wait_mask : nullptr);
 }
@@ -171,6 +178,7 @@ ChildSignalScope::ChildSignalScope() {
   g_holding = true;
   g_target_pid = 0;
   g_stop_signal = 0;
+  g_passed_on = 0;
 }
 
 void ChildSignalScope::Watch(const Child& child) {

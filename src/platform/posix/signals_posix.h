@@ -37,6 +37,8 @@ void LetRequestsBackIn();
 // no descriptors it only takes in a request that is waiting: a relay that
 // never has to wait (the child writes without pause) still passes each
 // request on at once.
+// Whether the scope has passed a request on to the child it watches.
+bool RequestPassedOn();
 int PollLettingRequestsIn(struct pollfd* fds, nfds_t count, const struct timespec* timeout);
 
 }  // namespace posix
