@@ -339,6 +339,13 @@ std::string JavaCacheRun::Begin(const JavaCachePlan& plan, const std::string& co
   }
   const platform::HeldFolder& folder = state_->folder;
   LogNote(folder, plan.name);
+  // Something else under the file's name (a folder, a link) is no damaged
+  // archive to drop and make again: it is not the launcher's to remove.
+  if (platform::PathExists(plan.archive) && !platform::IsPlainFile(plan.archive)) {
+    LogInfo(kTagJavaCache, "no class-data cache: " + plan.archive + " is not a plain file");
+    plan_.kind = JavaCacheKind::kNone;
+    return command_line;
+  }
   if (platform::PathExists(plan.archive)) {
     const std::string broken = WhyNotWhole(folder, plan.name);
     if (broken.empty()) {

@@ -85,26 +85,4 @@ std::string ReadClassPathJars(const std::string& class_path, const std::string& 
 // be a folder, since the launch makes the missing ones.
 std::string PredictJavaCacheFolder(const std::string& folder);
 
-// The runtime's own answer, for what no rule above can tell: does it start
-// with the user's options and the cache's as it starts with the user's
-// alone? Both are run with "-version" in place of what is started, and
-// the answer is yes when the exit codes and the output are the same.
-// Meant to run once per key, before the first recording, with the
-// recording's options naming scratch files; the answer is kept beside the
-// cache (JavaCacheProbeName) until the key changes, in the text that
-// JavaCacheProbeText gives. An option that starts an agent is not probed
-// (it may wait for a debugger): the rules alone decide then.
-struct JavaCacheProbe {
-  bool probed = false;
-  bool accepted = true;
-  std::string why_not;  // when not accepted: what the runtime said
-};
-JavaCacheProbe ProbeJavaCache(const JavaCachePlan& plan, const std::string& working_folder,
-                              const std::vector<std::string>& cache_options);
-// The probe's file: the cache file's name with ".probe".
-std::string JavaCacheProbeName(const JavaCachePlan& plan);
-// "accepted\n" or "refused\n<why>"; and back (false for other text).
-std::string JavaCacheProbeText(const JavaCacheProbe& probe);
-bool ReadJavaCacheProbeText(const std::string& text, JavaCacheProbe* probe);
-
 }  // namespace kb

@@ -156,7 +156,11 @@ int ExeandTerminal(const std::string& command_line, const OutputLogging& logging
     LogError(kTagDisplay, error);
     return -1;
   }
-  platform::ChildJob job = HoldChild(child, kTagDisplayJob);
+  platform::ChildJob job = HoldChild(&child, kTagDisplayJob, &error);
+  if (error != 0) {
+    LogError(kTagDisplay, error);
+    return -1;
+  }
   signals.Watch(child);
   if (terminal.CopiesOutput()) {
     LogInfo(kTagTerminal, "the child runs on a terminal of its own; its output is relayed");

@@ -358,59 +358,6 @@ TEST_F(JavaCachePlanTest, WhatTheRuntimeReadsBesidesTheLineChangesTheName) {
   }
 }
 
-// Where no rule can tell, the runtime itself is asked: an option it
-// refuses with the cache's options gives another answer to "-version".
-TEST(JavaCacheProbeTest, TheRuntimeSaysWhetherItStartsWithTheCachesOptions) {
-  if (kbtest::IsWindows()) GTEST_SKIP() << "no Windows Java runtime here";
-  kbtest::ScratchDir dir;
-  kbtest::ScopedEnv no_tool("JAVA_TOOL_OPTIONS");
-  int tested = 0;
-  std::set<JavaCacheKind> kinds;  // the first runtime of each kind found
-  for (const std::string& name : kbtest::ListDir("/usr/lib/jvm")) {
-    const std::string home = kbtest::Join("/usr/lib/jvm", name);
-    const int feature = kb::ReadJavaVersion(home).feature;
-    const JavaCacheKind kind = kb::JavaCacheKindFor(feature);
-    if (kind == JavaCacheKind::kNone || !kbtest::FileExists(home + "/bin/java") ||
-        !kinds.insert(kind).second) {
-      continue;
-    }
-    ++tested;
-    SCOPED_TRACE(home);
-    const std::string java = home + "/bin/java";
-    const std::string folder = kind == JavaCacheKind::kAotCache ? dir / "a:b" : dir.path();
-    kbtest::MakeDirs(folder);
-    const std::vector<std::string> cache = kb::JavaCacheOptions(
-        kind, true, kbtest::Join(folder, "x.aot"), kbtest::Join(folder, "x.classes.part"));
-    kb::JavaCachePlan plan;
-    plan.kind = kind;
-    plan.name = "app-0123456789abcdef.jsa";
-    // 17 maps no base archive with objects aligned otherwise, and so
-    // refuses to write one; 25 refuses a configuration file named with ":".
-    plan.arguments = {java, "-XX:ObjectAlignmentInBytes=16", "-cp", "a.jar", "app.Main"};
-    const kb::JavaCacheProbe refused = kb::ProbeJavaCache(plan, dir.path(), cache);
-    EXPECT_TRUE(refused.probed);
-    EXPECT_FALSE(refused.accepted);
-    EXPECT_NE(refused.why_not.find("exit code 1 for 0"), std::string::npos) << refused.why_not;
-    if (kind == JavaCacheKind::kDynamicArchive) {
-      plan.arguments = {java, "-Xmx64m", "-cp", "a.jar", "app.Main"};
-      const kb::JavaCacheProbe accepted = kb::ProbeJavaCache(plan, dir.path(), cache);
-      EXPECT_TRUE(accepted.probed && accepted.accepted) << accepted.why_not;
-    }
-    // An agent may wait for a debugger: not probed.
-    plan.arguments = {java, "-agentlib:jdwp=transport=dt_socket,server=y,suspend=y", "app.Main"};
-    EXPECT_FALSE(kb::ProbeJavaCache(plan, dir.path(), cache).probed);
-    // The answer kept beside the cache reads back as it was.
-    kb::JavaCacheProbe back;
-    ASSERT_TRUE(kb::ReadJavaCacheProbeText(kb::JavaCacheProbeText(refused), &back));
-    EXPECT_EQ(back.accepted, false);
-    EXPECT_EQ(back.why_not, refused.why_not);
-    EXPECT_EQ(kb::JavaCacheProbeName(plan), "app-0123456789abcdef.jsa.probe");
-  }
-  kb::JavaCacheProbe other;
-  EXPECT_FALSE(kb::ReadJavaCacheProbeText("maybe\n", &other));
-  if (tested == 0) GTEST_SKIP() << "no Java runtime of version 13 or newer in /usr/lib/jvm";
-}
-
 // The runtime opens the file by the name it receives: on Windows through
 // the code page, so a folder the page cannot hold is given in short form.
 TEST_F(JavaCachePlanTest, OptionsNameTheFilesAsTheRuntimeCanOpenThem) {

@@ -43,6 +43,11 @@ int HeldFolder::OpenChild(const std::string& name, HeldFolder* child, std::strin
   why->clear();
   if (::mkdirat(Fd(handle_), name.c_str(), 0700) != 0 && errno != EEXIST) return errno;
   const int error = OpenFolderAt(Fd(handle_), name.c_str(), &child->handle_);
+  if (error == ELOOP || error == ENOTDIR) {
+    // Said in the words the folder checks use everywhere else.
+    *why = "it is a symbolic link or not a folder";
+    return 0;
+  }
   if (error != 0) return error;
   child->path_ = PathOf(name);
   int judged = 0;

@@ -95,6 +95,7 @@ int ChildTerminal::Open() {
 int ChildTerminal::Start(const std::string& command_line, Child* child) {
   StartOptions options;
   options.terminal = state_->slave_path;
+  options.suspended = true;
   return StartChild(command_line, options, child);
 }
 

@@ -24,6 +24,8 @@ int ChildTerminal::Start(const std::string& command_line, Child* child) {
   StartOptions options;
   options.inherit_handles = false;
   options.show = ShowWindow::kShow;
+  // Held in the launcher's job before it runs, as every relayed child.
+  options.suspended = true;
   return StartChild(command_line, options, child);
 }
 
