@@ -10,6 +10,7 @@
 #include "platform/handle.h"
 #include "platform/io.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/file_stamp.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
@@ -193,6 +194,23 @@ int WriteWholeFile(const std::string& path, const std::string& bytes,
   return error;
 }
 
+namespace win32 {
+
+FileStamp StampOfInfo(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileStamp stamp;
+  stamp.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+                                         info.nFileSizeLow);
+  const std::uint64_t written =
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime;
+  stamp.written_sec = static_cast<std::int64_t>(written / 10000000u);
+  stamp.written_nsec = static_cast<std::int64_t>(written % 10000000u) * 100;
+  stamp.id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return stamp;
+}
+
+}  // namespace win32
+
 int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
   // Backup semantics let a folder be opened too, so that it is told apart
   // from a file that may not be read; sharing everything keeps the file
@@ -207,16 +225,7 @@ int OpenRegularFile(const std::string& path, Handle* file, FileStamp* stamp) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!::GetFileInformationByHandle(handle, &info)) return win32::LastError();
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return kErrorNotRegularFile;
-  if (stamp != nullptr) {
-    stamp->size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
-                                            info.nFileSizeLow);
-    const std::uint64_t written =
-        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-        info.ftLastWriteTime.dwLowDateTime;
-    stamp->written_sec = static_cast<std::int64_t>(written / 10000000u);
-    stamp->written_nsec = static_cast<std::int64_t>(written % 10000000u) * 100;
-    stamp->id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  }
+  if (stamp != nullptr) *stamp = win32::StampOfInfo(info);
   *file = std::move(opened);
   return 0;
 }

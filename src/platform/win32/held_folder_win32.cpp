@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "platform/java_places.h"
+#include "platform/win32/file_stamp.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_api.h"
 
@@ -80,16 +81,7 @@ int HeldFolder::OpenFile(const std::string& name, Handle* file, FileStamp* stamp
       ::GetFileType(win32::ToHandle(opened.get())) != FILE_TYPE_DISK) {
     return kErrorNotRegularFile;
   }
-  if (stamp != nullptr) {
-    stamp->size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
-                                            info.nFileSizeLow);
-    const std::uint64_t written =
-        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-        info.ftLastWriteTime.dwLowDateTime;
-    stamp->written_sec = static_cast<std::int64_t>(written / 10000000u);
-    stamp->written_nsec = static_cast<std::int64_t>(written % 10000000u) * 100;
-    stamp->id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  }
+  if (stamp != nullptr) *stamp = win32::StampOfInfo(info);
   *file = std::move(opened);
   return 0;
 }
