@@ -111,7 +111,23 @@ int GetCurrentDir(std::string* dir) {
 }
 
 int SetCurrentDir(const std::string& path) {
-  return ::SetCurrentDirectoryW(win32::Wide(path).c_str()) ? 0 : win32::LastError();
+  std::wstring wide = win32::Wide(path);
+  // The current folder, and a child's start folder with it, is bound to
+  // MAX_PATH less its terminator and a final separator: a folder deeper
+  // than that (an application installed deep in a user's folder) is
+  // entered by its short form, whose 8.3 names keep it within the bound.
+  if (win32::FullPath(wide).size() > MAX_PATH - 2) {
+    std::wstring short_form;
+    if (win32::ShortPath(win32::OpenablePath(path), &short_form) == 0) {
+      if (short_form.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        short_form = L"\\\\" + short_form.substr(8);
+      } else if (short_form.rfind(L"\\\\?\\", 0) == 0) {
+        short_form = short_form.substr(4);
+      }
+      if (short_form.size() <= MAX_PATH - 2) wide = short_form;
+    }
+  }
+  return ::SetCurrentDirectoryW(wide.c_str()) ? 0 : win32::LastError();
 }
 
 int FullPathName(const std::string& path, std::string* full) {

@@ -158,6 +158,24 @@ TEST_F(AnyFolder, ConfigurationFilesDeeperThanMaxPathAreRead) {
   EXPECT_NE(checked.output.find("from-user"), std::string::npos) << checked.output;
 }
 
+// A start folder deeper than MAX_PATH: the child still starts, in that
+// folder (entered by its short form, which names the same folder).
+TEST_F(AnyFolder, StartFolderDeeperThanMaxPathStartsTheChild) {
+  std::string deep = dir_ / "work";
+  while (deep.size() < 300) deep += "\\" + std::string(40, 'w');
+  kbtest::MakeDirs(deep);
+  kbtest::WriteFile(Join(deep, "marker.txt"), "here");
+  Install();
+  WriteIni("[default]\r\nlaunchercmd=" + kbtest::Child() + "\r\nstartdir=" + deep +
+           "\r\nAddtlArgs_1=--tc-cwd\r\nAddtlArgs_2=--tc-exit=5\r\n");
+  const kbtest::RunResult r = Launch("");
+  ASSERT_EQ(r.exit_code, 5) << r.output << LogContent();
+  const std::size_t at = r.output.find("CWD=");
+  ASSERT_NE(at, std::string::npos) << r.output;
+  const std::string cwd = r.output.substr(at + 4, r.output.find_first_of("\r\n", at) - at - 4);
+  EXPECT_TRUE(kbtest::FileExists(Join(cwd, "marker.txt"))) << cwd;
+}
+
 TEST_F(AnyFolder, LauncherWorksFromAnyFolderAndJavaGetsPathsItCanOpen) {
   if (::GetACP() != 1252) {
     GTEST_SKIP() << "the table is written for ANSI code page 1252; this Wine answers " << ::GetACP()
