@@ -164,11 +164,33 @@ std::string Probe(const JavaCacheStep& step, const std::string& part,
 
 }  // namespace
 
+namespace {
+
+// True for an option that makes the runtime write a file even for
+// "-version": the probe would write it again over the application's.
+bool WritesAFile(const std::string& option) {
+  if (option.rfind("-Xlog:", 0) == 0) {
+    // -Xlog:<what>:<output>:...; an output that is not a stream is a file.
+    const std::size_t from = option.find(':', 6);
+    if (from == std::string::npos) return false;
+    const std::string output = option.substr(from + 1, option.find(':', from + 1) - from - 1);
+    return !output.empty() && output != "stdout" && output != "stderr";
+  }
+  for (const char* prefix : {"-Xloggc:", "-XX:LogFile=", "-XX:+LogVMOutput", "-XX:+LogCompilation",
+                             "-XX:StartFlightRecording", "-XX:+PerfDataSaveToFile",
+                             "-XX:PerfDataSaveFile="}) {
+    if (option.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool JavaCacheProbeAllowed(const std::vector<std::string>& options) {
   for (const std::string& option : options) {
     if (option.rfind("-javaagent:", 0) == 0 || option.rfind("-agentlib:", 0) == 0 ||
         option.rfind("-agentpath:", 0) == 0 || option.rfind("-Xrun", 0) == 0 ||
-        option == "-Xdebug") {
+        option == "-Xdebug" || WritesAFile(option)) {
       return false;
     }
   }

@@ -48,14 +48,16 @@ struct JavaCacheStep {
   std::vector<std::string> options;  // JavaCacheStepOptions
   // The application's own options before what it starts, as the first run
   // gave them to the runtime, for the probe before the archive is put in
-  // place; not probed (the rules alone decide) when one starts an agent.
+  // place; not probed when JavaCacheProbeAllowed says no.
   bool probe = false;
   std::vector<std::string> probe_options;
 };
 
 // Whether the step may ask the runtime with these options (those of the
 // line and of the option variables): not when one starts an agent, which
-// may wait for a debugger.
+// may wait for a debugger, nor when one has the runtime write a file (a
+// log, a recording), which the probe would write again over the
+// application's. The rules alone decide then.
 bool JavaCacheProbeAllowed(const std::vector<std::string>& options);
 
 // The step's own arguments, and back.

@@ -490,12 +490,19 @@ TEST(JavaCacheStepTest, RepeatsOnlyWhatTheArchiveMustMatch) {
     kb::JavaCacheStep read;
     EXPECT_FALSE(kb::ReadJavaCacheStep(arguments, &read)) << count;
   }
-  // Options that start an agent are not probed; every other is.
-  for (const char* agent : {"-javaagent:a.jar", "-agentlib:jdwp=transport=dt_socket",
-                            "-agentpath:/a.so", "-Xrunjdwp:server=y", "-Xdebug"}) {
-    EXPECT_FALSE(kb::JavaCacheProbeAllowed({"-Xmx1g", agent})) << agent;
+  // Options that start an agent or write a file are not probed; every
+  // other is.
+  for (const char* option :
+       {"-javaagent:a.jar", "-agentlib:jdwp=transport=dt_socket", "-agentpath:/a.so",
+        "-Xrunjdwp:server=y", "-Xdebug", "-Xlog:gc:file=gc.log", "-Xlog:gc:gc.log",
+        "-Xlog:gc*:\"C:\\logs\\gc.log\":uptime", "-Xloggc:gc.log", "-XX:LogFile=vm.log",
+        "-XX:+LogVMOutput", "-XX:+LogCompilation", "-XX:StartFlightRecording=filename=a.jfr",
+        "-XX:StartFlightRecording", "-XX:+PerfDataSaveToFile", "-XX:PerfDataSaveFile=p"}) {
+    EXPECT_FALSE(kb::JavaCacheProbeAllowed({"-Xmx1g", option})) << option;
   }
-  EXPECT_TRUE(kb::JavaCacheProbeAllowed({"-Xmx1g", "-Dx=-javaagent:a.jar", "-Xshare:auto"}));
+  EXPECT_TRUE(kb::JavaCacheProbeAllowed({"-Xmx1g", "-Dx=-javaagent:a.jar", "-Xshare:auto",
+                                         "-Xlog:gc", "-Xlog:gc:stdout", "-Xlog:gc*:stderr:uptime",
+                                         "-Xlog:gc::uptime", "-Xlog:disable", "-XX:-LogVMOutput"}));
   const std::string dump = kb::JavaCacheDumpLine(back, "part");
   EXPECT_NE(dump.find("-XX:+AOTClassLinking"), std::string::npos) << dump;
   EXPECT_NE(dump.find("-Xshare:dump"), std::string::npos) << dump;
