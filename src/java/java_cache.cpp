@@ -399,6 +399,8 @@ std::string JavaCacheRun::Begin(const JavaCachePlan& plan, const std::string& co
   step.link_classes = plan.kind == JavaCacheKind::kAotCache;
   step.runtime = plan.arguments.front();
   step.options = JavaCacheStepOptions(options, class_path);
+  step.probe = JavaCacheProbeAllowed(options);
+  step.probe_options = launch.options;
   LogInfo(kTagJavaCache, "recording the classes for " + plan.archive + " during this run");
   return InsertAfterProgram(command_line,
                             JavaCacheOptions(plan.kind, true, "", folder.PathOf(list)));

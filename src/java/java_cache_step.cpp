@@ -4,13 +4,17 @@
 
 #include "common/command_line.h"
 #include "common/text.h"
+#include "java/java_cache.h"
 #include "java/java_cache_file.h"
 #include "java/java_cache_rules.h"
 #include "platform/child.h"
 #include "platform/environment.h"
 #include "platform/error_codes.h"
 #include "platform/exclusive_file.h"
+#include "platform/io.h"
+#include "platform/pipe.h"
 #include "platform/signal_scope.h"
+#include "platform/worker.h"
 
 namespace kb {
 namespace {
@@ -59,7 +63,139 @@ void WriteNote(const platform::HeldFolder& folder, const std::string& archive,
   }
 }
 
+// What a runtime answered: its exit code (-1 when it could not be started
+// or waited for) and the start of its output, both streams together.
+struct Answer {
+  std::int32_t code = -1;
+  std::string output;
+  bool in_time = true;
+};
+
+constexpr std::size_t kAnswerLimit = 64 * 1024;
+
+struct Watch {
+  platform::Child* child;
+  bool in_time = true;
+};
+
+// Waits for the probe's runtime on its own thread, so that the step reads
+// its output meanwhile, and ends it after the step's limit.
+int WatchProbe(void* argument) {
+  Watch* watch = static_cast<Watch*>(argument);
+  bool ended = false;
+  if (watch->child->WaitFor(kJavaCacheStepSeconds * 1000u, &ended) == 0 && !ended) {
+    watch->in_time = false;
+    (void)watch->child->Kill();
+  }
+  return watch->child->Wait();
+}
+
+Answer Ask(const std::string& line, platform::ChildSignalScope* signals) {
+  Answer answer;
+  platform::Pipe pipe;
+  if (platform::CreateChildPipe(&pipe) != 0 || platform::MakeNotInheritable(pipe.read) != 0) {
+    return answer;
+  }
+  platform::StartOptions options;
+  options.inherit_handles = true;
+  options.std_output = &pipe.write;
+  platform::Child child;
+  const int error = platform::StartChild(line, options, &child);
+  (void)pipe.write.Close();  // the child's copy alone keeps the pipe open
+  if (error != 0) return answer;
+  signals->Watch(child);
+  Watch watch{&child};
+  platform::Worker worker;
+  if (platform::Worker::Start(WatchProbe, &watch, &worker) != 0) {
+    (void)child.Kill();
+    (void)child.Wait();
+    return answer;
+  }
+  char chunk[4096];
+  for (;;) {
+    std::size_t count = 0;
+    if (platform::ReadSome(pipe.read, chunk, sizeof chunk, &count) != 0 || count == 0) break;
+    if (answer.output.size() < kAnswerLimit) answer.output.append(chunk, count);
+  }
+  const int waited = worker.Join();
+  answer.in_time = watch.in_time;
+  if (waited != 0 || child.ExitCode(&answer.code) != 0) answer.code = -1;
+  return answer;
+}
+
+// Asks the runtime, with the application's options and option variables,
+// whether it starts the same with the archive in `part` as without it.
+// "" when it does, else the note's text.
+std::string Probe(const JavaCacheStep& step, const std::string& part,
+                  const std::vector<std::string>& variables) {
+  std::vector<std::string> plain = {step.runtime};
+  plain.insert(plain.end(), step.probe_options.begin(), step.probe_options.end());
+  plain.push_back("-version");
+  std::vector<std::string> cached = {step.runtime};
+  const std::vector<std::string> cache = JavaCacheOptions(
+      step.link_classes ? JavaCacheKind::kAotCache : JavaCacheKind::kDynamicArchive, false,
+      step.runtime_folder + platform::PathSeparator() + part, "");
+  cached.insert(cached.end(), cache.begin(), cache.end());
+  cached.insert(cached.end(), plain.begin() + 1, plain.end());
+  std::size_t i = 0;
+  for (const char* name : kJavaOptionVariables) {
+    if (!variables[i].empty()) (void)platform::SetEnvVar(name, variables[i]);
+    ++i;
+  }
+  platform::ChildSignalScope signals;
+  const Answer alone = Ask(JoinArguments(plain), &signals);
+  const Answer with = alone.in_time ? Ask(JoinArguments(cached), &signals) : Answer();
+  for (const char* name : kJavaOptionVariables) (void)platform::UnsetEnvVar(name);
+  if (signals.StopExitCode() != 0 || platform::HeldRequestExitCode() != 0) {
+    return "no archive: the step was asked to end";
+  }
+  if (!alone.in_time || !with.in_time) {
+    return "no archive: the runtime took more than " + IntToString(kJavaCacheStepSeconds) +
+           " seconds to answer -version";
+  }
+  if (alone.code == with.code && alone.output == with.output) return std::string();
+  std::string said = TrimWhitespace(with.output);
+  for (char& c : said) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return "no archive: the runtime answers otherwise with it (exit code " + IntToString(with.code) +
+         " for " + IntToString(alone.code) + "): " + said.substr(0, 300);
+}
+
 }  // namespace
+
+namespace {
+
+// True for an option that makes the runtime write a file even for
+// "-version": the probe would write it again over the application's.
+bool WritesAFile(const std::string& option) {
+  if (option.rfind("-Xlog:", 0) == 0) {
+    // -Xlog:<what>:<output>:...; an output that is not a stream is a file.
+    const std::size_t from = option.find(':', 6);
+    if (from == std::string::npos) return false;
+    const std::string output = option.substr(from + 1, option.find(':', from + 1) - from - 1);
+    return !output.empty() && output != "stdout" && output != "stderr";
+  }
+  for (const char* prefix : {"-Xloggc:", "-XX:LogFile=", "-XX:+LogVMOutput", "-XX:+LogCompilation",
+                             "-XX:StartFlightRecording", "-XX:+PerfDataSaveToFile",
+                             "-XX:PerfDataSaveFile="}) {
+    if (option.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool JavaCacheProbeAllowed(const std::vector<std::string>& options) {
+  for (const std::string& option : options) {
+    if (option.rfind("-javaagent:", 0) == 0 || option.rfind("-agentlib:", 0) == 0 ||
+        option.rfind("-agentpath:", 0) == 0 || option.rfind("-Xrun", 0) == 0 ||
+        option == "-Xdebug" || WritesAFile(option)) {
+      return false;
+    }
+  }
+  return true;
+}
 
 std::vector<std::string> JavaCacheStepOptions(const std::vector<std::string>& options,
                                               const std::string& class_path) {
@@ -87,19 +223,41 @@ std::vector<std::string> JavaCacheStepArguments(const JavaCacheStep& step) {
   std::vector<std::string> arguments = {step.data_folder, step.runtime_folder, step.archive,
                                         step.class_list, step.link_classes ? "link" : "-",
                                         step.runtime};
+  // The probe's options first, behind their count ("-": no probe), then
+  // the dump's: each one a whole argument, whatever it holds.
+  arguments.push_back(step.probe ? IntToString(static_cast<long long>(step.probe_options.size()))
+                                 : "-");
+  if (step.probe) {
+    arguments.insert(arguments.end(), step.probe_options.begin(), step.probe_options.end());
+  }
   arguments.insert(arguments.end(), step.options.begin(), step.options.end());
   return arguments;
 }
 
 bool ReadJavaCacheStep(const std::vector<std::string>& arguments, JavaCacheStep* step) {
-  if (arguments.size() < 6) return false;
+  if (arguments.size() < 7) return false;
   step->data_folder = arguments[0];
   step->runtime_folder = arguments[1];
   step->archive = arguments[2];
   step->class_list = arguments[3];
   step->link_classes = arguments[4] == "link";
   step->runtime = arguments[5];
-  step->options.assign(arguments.begin() + 6, arguments.end());
+  std::size_t next = 7;
+  step->probe = arguments[6] != "-";
+  step->probe_options.clear();
+  if (step->probe) {
+    const std::string& count = arguments[6];
+    if (count.empty() || count.size() > 6) return false;
+    std::size_t size = 0;
+    for (char c : count) {
+      if (c < '0' || c > '9') return false;
+      size = size * 10 + static_cast<std::size_t>(c - '0');
+    }
+    if (size > arguments.size() - next) return false;
+    step->probe_options.assign(arguments.begin() + next, arguments.begin() + next + size);
+    next += size;
+  }
+  step->options.assign(arguments.begin() + next, arguments.end());
   return !step->archive.empty() && !step->class_list.empty() && !step->runtime.empty();
 }
 
@@ -152,7 +310,10 @@ int RunJavaCacheStep(const std::vector<std::string>& arguments) {
     return 0;
   }
   // The step's runtime gets no option variable of the application's: what
-  // the archive needs of them is on its line already.
+  // the archive needs of them is on its line already. The probe gets them
+  // back, since it asks about the application's start.
+  std::vector<std::string> variables;
+  for (const char* name : kJavaOptionVariables) variables.push_back(platform::GetEnvVar(name));
   for (const char* name : kJavaOptionVariables) (void)platform::UnsetEnvVar(name);
   std::string part;
   int error = platform::CreateExclusiveFile(folder.path(), step.archive + ".", kJavaCachePartSuffix,
@@ -197,6 +358,7 @@ int RunJavaCacheStep(const std::vector<std::string>& arguments) {
       }
     }
   }
+  if (outcome.empty() && step.probe) outcome = Probe(step, part, variables);
   if (outcome.empty()) {
     const std::string why = PutInPlace(folder, part, step.archive);
     if (why.empty()) {

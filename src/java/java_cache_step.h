@@ -14,6 +14,12 @@
 // modules, preview); the runtime's option variables are not passed on, so
 // nothing the application writes (logs, dumps, recordings, agents) is
 // written again.
+//
+// Before the archive is put in place the step asks the runtime whether it
+// starts the same with it: the application's own options and "-version",
+// in the application's option variables, once plain and once with the
+// options a later run adds. Another exit code or other output leaves no
+// archive, and the note says what the runtime answered.
 #pragma once
 
 #include <string>
@@ -40,7 +46,19 @@ struct JavaCacheStep {
   bool link_classes = false;   // the runtime links the classes ahead of time (25+)
   std::string runtime;         // the runtime program
   std::vector<std::string> options;  // JavaCacheStepOptions
+  // The application's own options before what it starts, as the first run
+  // gave them to the runtime, for the probe before the archive is put in
+  // place; not probed when JavaCacheProbeAllowed says no.
+  bool probe = false;
+  std::vector<std::string> probe_options;
 };
+
+// Whether the step may ask the runtime with these options (those of the
+// line and of the option variables): not when one starts an agent, which
+// may wait for a debugger, nor when one has the runtime write a file (a
+// log, a recording), which the probe would write again over the
+// application's. The rules alone decide then.
+bool JavaCacheProbeAllowed(const std::vector<std::string>& options);
 
 // The step's own arguments, and back.
 std::vector<std::string> JavaCacheStepArguments(const JavaCacheStep& step);

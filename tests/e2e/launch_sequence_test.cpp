@@ -1113,5 +1113,93 @@ TEST_F(LaunchSequence, JavaCacheFirstRunsOverlapAndACrashDropsTheArchive) {
   WaitForSteps(cache);
 }
 
+// A stand-in runtime 17 whose "-version" answers otherwise when it maps an
+// archive and the application's options (or its option variables) hold
+// -Dstandin.refuse, as a runtime would for an option the rules cannot know.
+constexpr char kProbedJava[] = R"(#!/bin/sh
+for a in $JAVA_TOOL_OPTIONS "$@"; do
+  case $a in
+    -Xshare:dump) dump=1 ;;
+    -XX:SharedArchiveFile=*) archive=${a#*=} ;;
+    -XX:DumpLoadedClassList=*) list=${a#*=} ;;
+    -Dstandin.refuse) refuse=1 ;;
+    -version) version=1 ;;
+  esac
+done
+if [ -n "$dump" ]; then echo archive >"$archive"; exit 0; fi
+if [ -n "$list" ]; then echo app/Main >"$list"; fi
+if [ -n "$version" ]; then
+  if [ -n "$archive" ] && [ -n "$refuse" ]; then echo "Error: no such option with it"; exit 1; fi
+  echo "standin 17"; exit 0
+fi
+if [ -n "$archive" ] && [ -n "$refuse" ]; then echo "mapped against the odds"; exit 9; fi
+echo "app ran"
+exit 3
+)";
+
+TEST_F(LaunchSequence, JavaCacheStepAsksTheRuntimeBeforeTheArchiveIsNamed) {
+  if (IsWindows()) GTEST_SKIP() << "the stand-in runtime is a POSIX shell script";
+  const std::string home = dir_ / "standin";
+  MakeDirs(Join(home, "bin"));
+  WriteFile(Join(home, "release"), "JAVA_VERSION=\"17.0.2\"\n");
+  const std::string java = Join(Join(home, "bin"), "java");
+  WriteFile(java, kProbedJava);
+  std::filesystem::permissions(java, std::filesystem::perms::owner_exec,
+                               std::filesystem::perm_options::add);
+  WriteFile(Join(app_dir_, "app.jar"), "PK");
+  Install();
+  const std::string cache = Join(DataDir(), "cache");
+  const std::string base = std::string(kSection) + "launchercmd=" + java +
+                           "\nClasspath=-cp app.jar\nMainClass=app.Main\n";
+  struct Row {
+    const char* name;
+    std::string java_args;
+    const char* tool_options;  // JAVA_TOOL_OPTIONS of the launch, or none
+    bool named;                // the runtime answers the same: the archive is used
+  };
+  const Row rows[] = {
+      {"the runtime answers the same", "JavaArgs_1=-Da=\"b c\"\n", nullptr, true},
+      {"an option of the line", "JavaArgs_1=-Dstandin.refuse\n", nullptr, false},
+      {"an option of JAVA_TOOL_OPTIONS", "", "-Dstandin.refuse", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove_all(cache);
+    std::unique_ptr<ScopedEnv> variable;
+    if (row.tool_options != nullptr) {
+      variable = std::make_unique<ScopedEnv>("JAVA_TOOL_OPTIONS", row.tool_options);
+    }
+    WriteIni(base + row.java_args);
+    const RunResult plain = Launch();
+    WriteIni(base + row.java_args + "javacache=auto\n");
+    RemoveLogs();
+    const RunResult first = Launch();
+    EXPECT_EQ(first.exit_code, plain.exit_code);
+    EXPECT_EQ(first.output, plain.output);
+    WaitForSteps(cache);
+    EXPECT_EQ(Archives(cache).size(), row.named ? 1u : 0u);
+    for (const std::string& name : ListDir(cache)) {
+      EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+    }
+    RemoveLogs();
+    const RunResult next = Launch();
+    EXPECT_EQ(next.exit_code, plain.exit_code);
+    EXPECT_EQ(next.output, plain.output);
+    const std::string log = LogContent();
+    if (row.named) {
+      EXPECT_NE(log.find("the last cache step: created"), std::string::npos) << log;
+      EXPECT_NE(log.find("javacache=using "), std::string::npos) << log;
+    } else {
+      EXPECT_NE(log.find("the last cache step: no archive: the runtime answers otherwise with it "
+                         "(exit code 1 for 0): Error: no such option with it"),
+                std::string::npos)
+          << log;
+      EXPECT_EQ(log.find("javacache=using "), std::string::npos) << log;
+      EXPECT_EQ(log.find("-XX:SharedArchiveFile="), std::string::npos) << log;
+      WaitForSteps(cache);  // the next run recorded again
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kbtest

@@ -462,6 +462,47 @@ TEST(JavaCacheStepTest, RepeatsOnlyWhatTheArchiveMustMatch) {
   EXPECT_EQ(back.class_list, step.class_list);
   EXPECT_TRUE(back.link_classes);
   EXPECT_EQ(back.options, step.options);
+  EXPECT_FALSE(back.probe);
+  // The probe's options travel whole and apart from the dump's, whatever
+  // they hold: none, blanks, quotes, a count's look, the "-" of no probe.
+  const std::vector<std::vector<std::string>> probes = {
+      {},
+      {"-Da=b c", "-Dq=\"x\" y\\", ""},
+      {"2", "-", "-cp", "x.jar"},
+      {"-Dtab=a\tb", "-Xmx1g"},
+  };
+  for (const auto& probe : probes) {
+    step.probe = true;
+    step.probe_options = probe;
+    // Through the command line the step is started with.
+    const std::vector<std::string> travelled =
+        kb::SplitCommandLine(kb::JoinArguments(kb::JavaCacheStepArguments(step)));
+    kb::JavaCacheStep read;
+    ASSERT_TRUE(kb::ReadJavaCacheStep(travelled, &read)) << Lines(probe);
+    EXPECT_TRUE(read.probe);
+    EXPECT_EQ(read.probe_options, probe);
+    EXPECT_EQ(read.options, step.options) << Lines(probe);
+  }
+  // A count the arguments cannot hold, or not a count.
+  for (const char* count : {"9", "x", "", "1234567"}) {
+    std::vector<std::string> arguments = kb::JavaCacheStepArguments(back);
+    arguments[6] = count;
+    kb::JavaCacheStep read;
+    EXPECT_FALSE(kb::ReadJavaCacheStep(arguments, &read)) << count;
+  }
+  // Options that start an agent or write a file are not probed; every
+  // other is.
+  for (const char* option :
+       {"-javaagent:a.jar", "-agentlib:jdwp=transport=dt_socket", "-agentpath:/a.so",
+        "-Xrunjdwp:server=y", "-Xdebug", "-Xlog:gc:file=gc.log", "-Xlog:gc:gc.log",
+        "-Xlog:gc*:\"C:\\logs\\gc.log\":uptime", "-Xloggc:gc.log", "-XX:LogFile=vm.log",
+        "-XX:+LogVMOutput", "-XX:+LogCompilation", "-XX:StartFlightRecording=filename=a.jfr",
+        "-XX:StartFlightRecording", "-XX:+PerfDataSaveToFile", "-XX:PerfDataSaveFile=p"}) {
+    EXPECT_FALSE(kb::JavaCacheProbeAllowed({"-Xmx1g", option})) << option;
+  }
+  EXPECT_TRUE(kb::JavaCacheProbeAllowed({"-Xmx1g", "-Dx=-javaagent:a.jar", "-Xshare:auto",
+                                         "-Xlog:gc", "-Xlog:gc:stdout", "-Xlog:gc*:stderr:uptime",
+                                         "-Xlog:gc::uptime", "-Xlog:disable", "-XX:-LogVMOutput"}));
   const std::string dump = kb::JavaCacheDumpLine(back, "part");
   EXPECT_NE(dump.find("-XX:+AOTClassLinking"), std::string::npos) << dump;
   EXPECT_NE(dump.find("-Xshare:dump"), std::string::npos) << dump;
