@@ -368,7 +368,7 @@ std::string JavaCacheRun::Begin(const JavaCachePlan& plan, const std::string& co
   if (error == 0) {
     list = list.substr(folder.path().size() + 1);
     error = folder.OpenLockFile(list, &state_->list_file);
-    if (error == 0) error = platform::TryLockFile(state_->list_file);
+    if (error == 0) error = TryLockPatiently(state_->list_file);
     if (error != 0) (void)folder.Remove(list);
   }
   if (error != 0) {

@@ -1,7 +1,9 @@
 #include "java/java_cache_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 #include "common/text.h"
@@ -177,10 +179,18 @@ void DropArchive(const platform::HeldFolder& folder, const std::string& name) {
   (void)folder.Remove(name + kJavaCacheSumSuffix);
 }
 
+int TryLockPatiently(const platform::Handle& file) {
+  for (int attempt = 0;; ++attempt) {
+    const int error = platform::TryLockFile(file);
+    if (error != platform::kErrorBusy || attempt == 5) return error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 bool IsHeld(const platform::HeldFolder& folder, const std::string& name) {
   platform::Handle file;
   if (folder.OpenLockFile(name, &file) != 0) return false;
-  return platform::TryLockFile(file) == platform::kErrorBusy;
+  return TryLockPatiently(file) == platform::kErrorBusy;
 }
 
 std::vector<std::string> KeepWithinBound(const platform::HeldFolder& folder,

@@ -52,6 +52,11 @@ std::string PutInPlace(const platform::HeldFolder& folder, const std::string& pa
 // Removes the archive `name` and its record.
 void DropArchive(const platform::HeldFolder& folder, const std::string& name);
 
+// platform::TryLockFile, looked at again a few times over about 100 ms
+// while the lock is busy: another launch's own look at a lock (IsHeld)
+// holds it for an instant, and must not pass for its holder.
+[[nodiscard]] int TryLockPatiently(const platform::Handle& file);
+
 // True when some process holds the lock of the file `name`.
 bool IsHeld(const platform::HeldFolder& folder, const std::string& name);
 

@@ -301,7 +301,7 @@ int RunJavaCacheStep(const std::vector<std::string>& arguments) {
   // One step per archive: a second one for the same key leaves at once.
   platform::Handle lock;
   if (folder.OpenLockFile(step.archive + kJavaCacheLockSuffix, &lock) != 0 ||
-      platform::TryLockFile(lock) != 0) {
+      TryLockPatiently(lock) != 0) {
     (void)folder.Remove(step.class_list);  // handed to this step alone
     return 0;
   }

@@ -46,7 +46,7 @@ TEST_F(UserIniTest, LookupsFromTheBytesAnswerAsTheFileLookupsDo) {
   const std::string utf16 = std::string("\xFF\xFE", 2) + std::string(
                                                              "[\0w\0x\0"
                                                              "6\0]\0\n\0k\0=\0\xE9\0\n\0",
-                                                             22);
+                                                             20);
   const Case cases[] = {
       {"platform section first", "[wx6]\nk=p\n[default]\nk=d\n", "k"},
       {"default next", "[default]\nk=d\n", "k"},
