@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "check/report.h"
 
@@ -10,6 +11,10 @@ namespace kb {
 namespace check {
 
 std::string ToText(const Report& report);
+// The texts ToText never breaks across lines, as it shows them: every path
+// and argument the report names. A line runs past the width only inside
+// one of them or inside one unbroken word.
+std::vector<std::string> WholeTexts(const Report& report);
 std::string ToJson(const Report& report);
 
 // A JSON string literal of UTF-8 text: every byte that is not part of a

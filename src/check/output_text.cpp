@@ -150,6 +150,8 @@ std::string Plural(std::size_t n, const char* word) {
 
 }  // namespace
 
+std::vector<std::string> WholeTexts(const Report& report) { return PathsOf(report); }
+
 std::string ToText(const Report& r) {
   const Whole whole = PathsOf(r);
   std::string out;

@@ -75,12 +75,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string json = kb::check::ToJson(report);
     KB_FUZZ_CHECK(IsValidUtf8WithoutControls(json));
     const std::string text = kb::check::ToText(report);
+    const std::vector<std::string> whole = kb::check::WholeTexts(report);
+    // True when the blank at `at` of the line lies inside a text the report
+    // keeps whole (a path or an argument with blanks).
+    auto inside_whole = [&whole](const std::string& line, std::size_t at) {
+      for (const std::string& w : whole) {
+        if (w.empty()) continue;
+        for (std::size_t p = line.find(w); p != std::string::npos && p < at; p = line.find(w, p + 1)) {
+          if (at < p + w.size()) return true;
+        }
+      }
+      return false;
+    };
     std::size_t start = 0;
     while (start < text.size()) {
       std::size_t end = text.find('\n', start);
       if (end == std::string::npos) end = text.size();
-      // Past the width only one unbroken word may run on (a long path).
-      KB_FUZZ_CHECK(end - start <= 79 || text.find(' ', start + 79) >= end);
+      // Past the width only one unbroken word or one whole path or
+      // argument may run on.
+      const std::string line = text.substr(start, end - start);
+      for (std::size_t blank = line.find(' ', 79); blank != std::string::npos;
+           blank = line.find(' ', blank + 1)) {
+        KB_FUZZ_CHECK(inside_whole(line, blank));
+      }
       start = end + 1;
     }
     const int code = report.ExitCode();
