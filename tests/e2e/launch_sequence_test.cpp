@@ -1049,16 +1049,24 @@ echo "app ran"
 exit 3
 )";
 
-TEST_F(LaunchSequence, JavaCacheFirstRunsOverlapAndACrashDropsTheArchive) {
-  if (IsWindows()) GTEST_SKIP() << "the stand-in runtime is a POSIX shell script";
-  const std::string home = dir_ / "standin";
-  MakeDirs(Join(home, "bin"));
-  WriteFile(Join(home, "release"), "JAVA_VERSION=\"17.0.2\"\n");
-  const std::string java = Join(Join(home, "bin"), "java");
-  WriteFile(java, kStandInJava);
+// A stand-in runtime 17 made of `script` (a POSIX shell script) beside an
+// app.jar, with the launcher installed: the program's path.
+std::string InstallStandInRuntime(const std::string& script, const kbtest::ScratchDir& dir,
+                                  const std::string& app_dir) {
+  const std::string home = dir / "standin";
+  kbtest::MakeDirs(kbtest::Join(home, "bin"));
+  kbtest::WriteFile(kbtest::Join(home, "release"), "JAVA_VERSION=\"17.0.2\"\n");
+  const std::string java = kbtest::Join(kbtest::Join(home, "bin"), "java");
+  kbtest::WriteFile(java, script);
   std::filesystem::permissions(java, std::filesystem::perms::owner_exec,
                                std::filesystem::perm_options::add);
-  WriteFile(Join(app_dir_, "app.jar"), "PK");
+  kbtest::WriteFile(kbtest::Join(app_dir, "app.jar"), "PK");
+  return java;
+}
+
+TEST_F(LaunchSequence, JavaCacheFirstRunsOverlapAndACrashDropsTheArchive) {
+  if (IsWindows()) GTEST_SKIP() << "the stand-in runtime is a POSIX shell script";
+  const std::string java = InstallStandInRuntime(kStandInJava, dir_, app_dir_);
   Install();
   const std::string cache = Join(DataDir(), "cache");
   const std::string base = std::string(kSection) + "launchercmd=" + java +
@@ -1139,14 +1147,7 @@ exit 3
 
 TEST_F(LaunchSequence, JavaCacheStepAsksTheRuntimeBeforeTheArchiveIsNamed) {
   if (IsWindows()) GTEST_SKIP() << "the stand-in runtime is a POSIX shell script";
-  const std::string home = dir_ / "standin";
-  MakeDirs(Join(home, "bin"));
-  WriteFile(Join(home, "release"), "JAVA_VERSION=\"17.0.2\"\n");
-  const std::string java = Join(Join(home, "bin"), "java");
-  WriteFile(java, kProbedJava);
-  std::filesystem::permissions(java, std::filesystem::perms::owner_exec,
-                               std::filesystem::perm_options::add);
-  WriteFile(Join(app_dir_, "app.jar"), "PK");
+  const std::string java = InstallStandInRuntime(kProbedJava, dir_, app_dir_);
   Install();
   const std::string cache = Join(DataDir(), "cache");
   const std::string base = std::string(kSection) + "launchercmd=" + java +
